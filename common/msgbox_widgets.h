@@ -1,0 +1,8 @@
+#pragma once
+
+namespace velmora {
+
+// Routes MsgBox to modal QMessageBox windows over the active window.
+void installWidgetMessageBoxes();
+
+}  // namespace velmora

@@ -1,0 +1,288 @@
+#include "datacontrol.h"
+
+#include "criterion.h"
+#include "jetlike.h"
+#include "vberror.h"
+
+#include <QFileInfo>
+
+#include <charconv>
+#include <cmath>
+
+namespace velmora {
+
+const std::array<const char*, kBoundFieldCount> kBoundColumns = {
+    "Description", "WATER",      "ENERG_KCAL", "PROTEIN",    "TOT_LIPID",  "CARBOHYDRT",
+    "FIBER_TD",    "ASH",        "CALCIUM",    "PHOSPHORUS", "IRON",       "SODIUM",
+    "POTASSIUM",   "MAGNESIUM",  "ZINC",       "COPPER",     "MANGANESE",  "SELENIUM",
+    "VIT_A",       "VIT_E",      "THIAMIN",    "RIBOFLAVIN", "NIACIN",     "PANTO_ACID",
+    "VIT_B6",      "FOLATE",     "VIT_B12",    "VIT_C",      "FA_SAT",     "FA_MONO",
+    "FA_POLY",     "CHOLESTRL",  "GMWT_1",     "GMWT_DESC1", "GMWT_2",     "GMWT_DESC2",
+    "REFUSE_PCT",  "NDB_NO",     "CODE"};
+
+namespace {
+
+// Error numbers of the database layer.
+constexpr int kFileNotFound = 3024;
+constexpr int kCannotOpen = 3051;
+constexpr int kFileInUse = 3045;
+constexpr int kCorrupt = 3049;
+constexpr int kNotADatabase = 3343;
+constexpr int kNoSuchTable = 3078;
+constexpr int kQueryError = 3075;
+constexpr int kTrailingText = 3142;
+constexpr int kColumnMissing = 3265;
+constexpr int kInvalidPattern = 93;
+constexpr int kEngineError = 3000;
+
+// The program only ever reads: refuse anything but reading at the engine too.
+int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*, const char*) {
+    switch (action) {
+        case SQLITE_SELECT:
+        case SQLITE_READ:
+        case SQLITE_FUNCTION:
+            return SQLITE_OK;
+        default:
+            return SQLITE_DENY;
+    }
+}
+
+[[noreturn]] void throwEngineError(sqlite3* db, int rc, const QString& path, const QString& sql) {
+    const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
+    const int primary = rc & 0xFF;
+    if (msg == QLatin1String(kInvalidPatternText))
+        throw VbError(kInvalidPattern, QStringLiteral("Invalid pattern string"));
+    switch (primary) {
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            throw VbError(kCannotOpen, QStringLiteral("The database engine cannot open the file '%1'. "
+                                                      "You may need permission to read it.")
+                                           .arg(path));
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            throw VbError(kFileInUse,
+                          QStringLiteral("Could not use '%1'; file already in use.").arg(path));
+        case SQLITE_NOTADB:
+            throw VbError(kNotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+        case SQLITE_CORRUPT:
+            throw VbError(kCorrupt, QStringLiteral("Cannot read database '%1'. The file may be "
+                                                   "damaged.")
+                                        .arg(path));
+        case SQLITE_NOMEM:
+            throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
+        default:
+            break;
+    }
+    if (msg.startsWith(QLatin1String("no such table: ")))
+        throw VbError(kNoSuchTable,
+                      QStringLiteral("The database engine cannot find the input table or query '%1'.")
+                          .arg(msg.mid(15)));
+    if (primary == SQLITE_ERROR)
+        throw VbError(kQueryError, QStringLiteral("Error in query expression '%1': %2.").arg(sql, msg));
+    throw VbError(kEngineError, QStringLiteral("Database engine error: %1.").arg(msg));
+}
+
+// Shortest plain decimal text that reads back to the stored double: 2.86, 23, 0.078.
+void appendNumber(std::string& out, double v) {
+    char buf[400];
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+    if (res.ec != std::errc()) res = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, res.ptr);
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() == b.size()) {
+        bool ascii = true;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const auto ca = static_cast<unsigned char>(a[i]);
+            const auto cb = static_cast<unsigned char>(b[i]);
+            if ((ca | cb) & 0x80) {
+                ascii = false;
+                break;
+            }
+            if (ca != cb && ((ca | 0x20) != (cb | 0x20) || !std::isalpha(ca))) return false;
+        }
+        if (ascii) return true;
+    } else {
+        // Case folding keeps ASCII lengths; only non-ASCII text can differ in byte length.
+        bool ascii = true;
+        for (char c : a)
+            if (static_cast<unsigned char>(c) & 0x80) ascii = false;
+        for (char c : b)
+            if (static_cast<unsigned char>(c) & 0x80) ascii = false;
+        if (ascii) return false;
+    }
+    return foldedCodePoints(a) == foldedCodePoints(b);
+}
+
+}  // namespace
+
+std::string_view Recordset::cell(int row, int field) const {
+    const std::size_t k = static_cast<std::size_t>(row) * kBoundFieldCount + static_cast<std::size_t>(field);
+    return std::string_view(cells_).substr(offsets_[k], offsets_[k + 1] - offsets_[k]);
+}
+
+QString Recordset::cellText(int row, int field) const {
+    const std::string_view v = cell(row, field);
+    return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
+}
+
+void Recordset::appendCell(std::string_view text) {
+    cells_.append(text);
+    offsets_.push_back(static_cast<std::uint32_t>(cells_.size()));
+}
+
+DataControl::DataControl(QObject* parent) : QObject(parent) {}
+DataControl::~DataControl() = default;
+
+void DataControl::open() {
+    const QString path = DatabaseName;
+    // SQLite would create a missing file even for reading; the program must never create it.
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists() || info.isDir())
+        throw VbError(kFileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
+    sqlite3* raw = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    const int rc = sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
+    sqlite::Db db(raw);
+    if (rc != SQLITE_OK) throwEngineError(raw, rc, path, {});
+    sqlite3_extended_result_codes(raw, 1);
+    sqlite3_busy_timeout(raw, 2000);
+    sqlite3_exec(raw, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
+    if (registerJetLike(raw) != SQLITE_OK) throwEngineError(raw, SQLITE_ERROR, path, {});
+    sqlite3_set_authorizer(raw, readOnlyAuthorizer, nullptr);
+    db_ = std::move(db);
+    openedName_ = path;
+}
+
+Recordset DataControl::runQuery() {
+    const QByteArray sql = RecordSource.toUtf8();
+    sqlite3_stmt* rawStmt = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db_.get(), sql.constData(), static_cast<int>(sql.size()), &rawStmt,
+                                &tail);
+    sqlite::Stmt stmt(rawStmt);
+    if (rc != SQLITE_OK) throwEngineError(db_.get(), rc, DatabaseName, RecordSource);
+    if (!stmt)
+        throw VbError(kQueryError, QStringLiteral("Error in query expression '%1'.").arg(RecordSource));
+    for (const char* p = tail; p && p < sql.constData() + sql.size(); ++p)
+        if (!std::isspace(static_cast<unsigned char>(*p)))
+            throw VbError(kTrailingText, QStringLiteral("Characters found after end of SQL statement."));
+
+    // Bind columns by name, without regard to case.
+    std::array<int, kBoundFieldCount> column{};
+    const int n = sqlite3_column_count(stmt.get());
+    for (int f = 0; f < kBoundFieldCount; ++f) {
+        column[static_cast<std::size_t>(f)] = -1;
+        for (int c = 0; c < n; ++c)
+            if (sqlite3_stricmp(sqlite3_column_name(stmt.get(), c), kBoundColumns[static_cast<std::size_t>(f)]) == 0) {
+                column[static_cast<std::size_t>(f)] = c;
+                break;
+            }
+        if (column[static_cast<std::size_t>(f)] < 0)
+            throw VbError(kColumnMissing,
+                          QStringLiteral("Item not found in this collection: the column '%1' is "
+                                         "missing from the food table.")
+                              .arg(QLatin1String(kBoundColumns[static_cast<std::size_t>(f)])));
+    }
+
+    Recordset rs;
+    std::string number;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        for (int f = 0; f < kBoundFieldCount; ++f) {
+            const int c = column[static_cast<std::size_t>(f)];
+            switch (sqlite3_column_type(stmt.get(), c)) {
+                case SQLITE_NULL:
+                    rs.appendCell({});
+                    break;
+                case SQLITE_INTEGER:
+                    rs.appendCell(std::to_string(sqlite3_column_int64(stmt.get(), c)));
+                    break;
+                case SQLITE_FLOAT:
+                    number.clear();
+                    appendNumber(number, sqlite3_column_double(stmt.get(), c));
+                    rs.appendCell(number);
+                    break;
+                default: {
+                    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), c));
+                    const int len = sqlite3_column_bytes(stmt.get(), c);
+                    rs.appendCell(std::string_view(t ? t : "", static_cast<std::size_t>(len)));
+                }
+            }
+        }
+        ++rs.rows_;
+        if (rs.cells_.size() > 0xF0000000u)
+            throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
+    }
+    if (rc != SQLITE_DONE) throwEngineError(db_.get(), rc, DatabaseName, RecordSource);
+    return rs;
+}
+
+void DataControl::Refresh() {
+    if (!db_ || openedName_ != DatabaseName) {
+        db_.reset();
+        openedName_.clear();
+        open();
+    }
+    Recordset next = runQuery();  // throws before anything visible changes
+    int action = 0, save = 0;
+    emit validate(action, save);
+    emit recordsetAboutToChange();
+    rs_ = std::move(next);
+    rs_.current_ = -1;
+    emit recordsetChanged();
+    moveTo(rs_.RecordCount() > 0 ? 0 : -1);
+}
+
+void DataControl::moveTo(int row) {
+    rs_.current_ = row;
+    for (int f = 0; f < kBoundFieldCount; ++f)
+        fields_[static_cast<std::size_t>(f)] = row >= 0 ? rs_.cellText(row, f) : QString();
+    emit reposition();
+}
+
+void DataControl::FindFirst(const QString& criterionText) {
+    const Criterion c = parseCriterion(criterionText);
+    int field = -1;
+    for (int f = 0; f < kBoundFieldCount; ++f)
+        if (c.column.compare(QLatin1String(kBoundColumns[static_cast<std::size_t>(f)]), Qt::CaseInsensitive) == 0)
+            field = f;
+    if (field < 0)
+        throw VbError(kColumnMissing,
+                      QStringLiteral("Item not found in this collection: '%1'.").arg(c.column));
+    const QByteArray wanted = c.value.toUtf8();
+    const std::string_view w(wanted.constData(), static_cast<std::size_t>(wanted.size()));
+    for (int row = 0; row < rs_.RecordCount(); ++row) {
+        if (equalsIgnoringCase(rs_.cell(row, field), w)) {
+            rs_.noMatch_ = false;
+            int action = 0, save = 0;
+            emit validate(action, save);
+            moveTo(row);
+            return;
+        }
+    }
+    rs_.noMatch_ = true;
+}
+
+void DataControl::raiseDataError(int number) {
+    int response = 1;
+    emit error(number, response);
+}
+
+QString dataErrorText(int number) {
+    const QString standard = standardErrorText(number);
+    if (!standard.isEmpty()) return standard;
+    switch (number) {
+        case kFileNotFound: return QStringLiteral("Could not find file.");
+        case kInvalidPattern: return QStringLiteral("Invalid pattern string");
+        case kFileInUse: return QStringLiteral("Could not use the database; file already in use.");
+        case kNotADatabase: return QStringLiteral("Unrecognized database format.");
+        case kNoSuchTable: return QStringLiteral("The database engine cannot find the input table or query.");
+        case kColumnMissing: return QStringLiteral("Item not found in this collection.");
+        default: return QStringLiteral("Data access error %1.").arg(number);
+    }
+}
+
+}  // namespace velmora

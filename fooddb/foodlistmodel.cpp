@@ -1,0 +1,49 @@
+#include "foodlistmodel.h"
+
+#include "datacontrol.h"
+
+namespace velmora {
+
+FoodListModel::FoodListModel(DataControl& data, QObject* parent)
+    : QAbstractListModel(parent), data_(data) {
+    connect(&data_, &DataControl::recordsetAboutToChange, this, [this] { beginResetModel(); });
+    connect(&data_, &DataControl::recordsetChanged, this, [this] { endResetModel(); });
+}
+
+int FoodListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : data_.recordset().RecordCount();
+}
+
+QVariant FoodListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= data_.recordset().RecordCount()) return {};
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+        return data_.recordset().description(index.row());
+    return {};
+}
+
+int FoodListModel::firstRowWithPrefix(const QString& prefix) const {
+    const Recordset& rs = data_.recordset();
+    const QByteArray p = prefix.toUtf8();
+    bool asciiPrefix = true;
+    for (char c : p)
+        if (static_cast<unsigned char>(c) & 0x80) asciiPrefix = false;
+    for (int row = 0; row < rs.RecordCount(); ++row) {
+        const std::string_view d = rs.cell(row, 0);
+        if (asciiPrefix) {
+            // Fast path for the common case; a non-ASCII description still compares by folding.
+            if (d.size() < static_cast<std::size_t>(p.size())) continue;
+            bool ok = true;
+            for (qsizetype i = 0; i < p.size() && ok; ++i) {
+                const auto a = static_cast<unsigned char>(d[static_cast<std::size_t>(i)]);
+                const auto b = static_cast<unsigned char>(p[i]);
+                ok = a == b || (std::isalpha(a) && std::isalpha(b) && (a | 0x20) == (b | 0x20));
+            }
+            if (ok) return row;
+        } else if (rs.description(row).startsWith(prefix, Qt::CaseInsensitive)) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+}  // namespace velmora

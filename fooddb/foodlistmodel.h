@@ -1,0 +1,26 @@
+// The food list's rows: the descriptions of the data control's current record set, in its order.
+#pragma once
+
+#include <QAbstractListModel>
+
+namespace velmora {
+
+class DataControl;
+
+class FoodListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    explicit FoodListModel(DataControl& data, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    // First row, from the top, whose description begins with `prefix` without regard to case;
+    // -1 when none does.
+    int firstRowWithPrefix(const QString& prefix) const;
+
+private:
+    DataControl& data_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,44 @@
+// Pattern matching with the Jet engine's LIKE rules: "*" any run, "?" one character, "#" one digit,
+// "[abc]", "[a-z]", "[!abc]" character lists; letters compare without regard to case.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+class JetPattern {
+public:
+    // Compiles a UTF-8 pattern; a "[" without its "]" makes it malformed.
+    explicit JetPattern(std::string_view utf8Pattern);
+    bool valid() const { return valid_; }
+    bool matches(std::string_view utf8Text) const;
+
+private:
+    enum class Kind { Literal, Any, Digit, Star, List };
+    struct Token {
+        explicit Token(Kind k) : kind(k) {}
+        Kind kind;
+        char32_t ch = 0;        // Literal: case-folded character
+        bool negated = false;   // List
+        std::vector<std::pair<char32_t, char32_t>> ranges;  // List: folded inclusive ranges
+    };
+    bool tokenMatches(const Token& t, char32_t folded) const;
+    std::vector<Token> tokens_;
+    bool valid_ = true;
+};
+
+// Error text of a malformed pattern, as the LIKE function reports it.
+inline constexpr const char* kInvalidPatternText = "Invalid pattern string";
+
+// Registers like(pattern, text) with the rules above on a connection (replacing SQLite's own).
+// A Null operand gives Null, so a Null description matches no pattern.
+int registerJetLike(sqlite3* db);
+
+// Decodes UTF-8 (invalid bytes become U+FFFD) and folds case, one code point per element.
+std::u32string foldedCodePoints(std::string_view utf8);
+
+}  // namespace velmora
