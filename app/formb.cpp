@@ -1,0 +1,347 @@
+#include "formb.h"
+
+#include "appicon.h"
+#include "findfood.h"
+#include "foodlistview.h"
+#include "msgbox.h"
+#include "sendkeys.h"
+#include "twips.h"
+#include "vberror.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace velmora {
+
+namespace {
+
+const QString kLoadQuery = QStringLiteral("Select ALL * From CSR14 Order by description");
+const QString kResetQuery =
+    QStringLiteral("Select ALL * From CSR14 WHERE description LIKE  '*' Order by description");
+
+const QString kQuickHelp = QStringLiteral(
+    "Click on an item in the food list to display its nutritional value.  To search for a "
+    "specific food, enter a search term in the box to the left of the search button, and then "
+    "click the search button.  All food items that contain the search term will be displayed.  "
+    "Hitting a letter on the computer keyboard will cause the display to advance to items that "
+    "begin with that letter.  The first several letters of an item can also be typed in order to "
+    "jump directly to an item beginning with those letters.  To refill the food list with all "
+    "items click the Reset button.");
+
+// Design sizes in twips.
+constexpr int kClientWidth = 11910;
+constexpr int kOuterHeight = 9200;
+// Caption, menu bar and frame of the design's window: what the outer height spends outside the
+// client area.
+constexpr int kChrome = 330 + 300 + 60;
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(geometry);
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    b->setAccessibleName(caption);
+    return b;
+}
+
+QFrame* makeLine(QWidget* parent, const char* name, int x1, int y, int x2, const QColor& colour) {
+    auto* line = new QFrame(parent);
+    line->setObjectName(QLatin1String(name));
+    line->setGeometry(tw(x1), tw(y), tw(x2) - tw(x1), 1);
+    line->setAutoFillBackground(true);
+    QPalette p = line->palette();
+    p.setColor(QPalette::Window, colour);
+    line->setPalette(p);
+    return line;
+}
+
+}  // namespace
+
+int FormB::clientHeight() { return tw(kOuterHeight - kChrome); }
+
+FormB::FormB(QString databaseFolder, QWidget* parent)
+    : QMainWindow(parent),
+      databaseFolder_(databaseFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                               : std::move(databaseFolder)) {
+    setObjectName(QStringLiteral("FormB"));
+    setWindowTitle(AppTitle);
+    setWindowIcon(appIcon());
+    // The report array and the portion state live as long as the program: a new main window is a
+    // new program run.
+    Z = ValueArray{};
+    buildControls();
+    buildMenu();
+    connect(&Data1, &DataControl::reposition, this, &FormB::Data1_Reposition);
+    connect(&Data1, &DataControl::validate, this, &FormB::Data1_Validate);
+    connect(&Data1, &DataControl::error, this, &FormB::Data1_Error);
+}
+
+FormB::~FormB() = default;
+
+void FormB::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    // The design's background is the light system grey of window faces.
+    client->setBackgroundRole(QPalette::Window);
+    client->setAutoFillBackground(true);
+    setCentralWidget(client);
+    client->setFixedSize(tw(kClientWidth), clientHeight());
+
+    Line2 = makeLine(client, "Line2", 75, 75, 11395, QColor(128, 128, 128));
+    Line1 = makeLine(client, "Line1", 75, 90, 11395, palette().color(QPalette::Light));
+
+    lblRecordCount = new QLabel(QStringLiteral("lblRecordCount"), client);
+    lblRecordCount->setObjectName(QStringLiteral("lblRecordCount"));
+    lblRecordCount->setGeometry(twipsRect(120, 285, 4005, 315));
+    lblRecordCount->setFont(QFont(QStringLiteral("Arial"), 9));
+    lblRecordCount->setAutoFillBackground(true);
+    lblRecordCount->setBackgroundRole(QPalette::Base);
+    lblRecordCount->setAccessibleName(QStringLiteral("Record position"));
+
+    model_ = new FoodListModel(Data1, this);
+    DBList1 = new FoodListView(client);
+    DBList1->setObjectName(QStringLiteral("DBList1"));
+    DBList1->setGeometry(twipsRect(105, 705, 5880, 5325));
+    DBList1->setFoodModel(model_);
+    DBList1->setAccessibleName(QStringLiteral("Food list"));
+    DBList1->setVisible(false);  // shown by the load step
+    connect(DBList1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &FormB::DBList1_Click);
+
+    txtSearch = new QLineEdit(client);
+    txtSearch->setObjectName(QStringLiteral("txtSearch"));
+    txtSearch->setGeometry(twipsRect(105, 6120, 1785, 360));
+    txtSearch->setAccessibleName(QStringLiteral("Search term"));
+
+    const QColor lightBlue(186, 211, 229);
+    cmdSearch = makeButton(client, "cmdSearch", QStringLiteral("Search"), twipsRect(1950, 6135, 930, 330));
+    cmdReset = makeButton(client, "cmdReset", QStringLiteral("Reset"), twipsRect(2930, 6135, 930, 330));
+    for (QPushButton* b : {cmdSearch, cmdReset}) {
+        QPalette p = b->palette();
+        p.setColor(QPalette::Button, lightBlue);
+        b->setPalette(p);
+    }
+    cmdPageUp = makeButton(client, "cmdPageUp", QStringLiteral("Page Up"), twipsRect(3910, 6135, 1020, 330));
+    cmdPageDown =
+        makeButton(client, "cmdPageDown", QStringLiteral("Page Down"), twipsRect(4980, 6135, 1020, 330));
+    connect(cmdSearch, &QPushButton::clicked, this, &FormB::cmdSearch_Click);
+    connect(cmdReset, &QPushButton::clicked, this, &FormB::cmdReset_Click);
+    connect(cmdPageUp, &QPushButton::clicked, this, &FormB::cmdPageUp_Click);
+    connect(cmdPageDown, &QPushButton::clicked, this, &FormB::cmdPageDown_Click);
+
+    RichTextBox1 = new QTextEdit(client);
+    RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
+    RichTextBox1->setGeometry(twipsRect(105, 6525, 5895, 1275));
+    RichTextBox1->setFont(QFont(QStringLiteral("MS Sans Serif"), 8.5));
+    RichTextBox1->setPlainText(kQuickHelp);
+    RichTextBox1->setReadOnly(true);
+    RichTextBox1->setAccessibleName(QStringLiteral("Quick help"));
+
+    Text1 = new QPlainTextEdit(QStringLiteral("Text1"), client);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(twipsRect(6165, 225, 5235, 7635));
+    Text1->setFont(QFont(QStringLiteral("Arial"), 9));
+    Text1->setReadOnly(true);
+    Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Text1->setAccessibleName(QStringLiteral("Nutrient report"));
+    text1_ = QStringLiteral("Text1");
+
+    // Tab order follows the layout: list, search box, buttons, quick help, item view.
+    QWidget::setTabOrder(DBList1, txtSearch);
+    QWidget::setTabOrder(txtSearch, cmdSearch);
+    QWidget::setTabOrder(cmdSearch, cmdReset);
+    QWidget::setTabOrder(cmdReset, cmdPageUp);
+    QWidget::setTabOrder(cmdPageUp, cmdPageDown);
+    QWidget::setTabOrder(cmdPageDown, RichTextBox1);
+    QWidget::setTabOrder(RichTextBox1, Text1);
+}
+
+void FormB::buildMenu() {
+    struct Command {
+        const char* name;
+        const char* caption;
+        void (FormB::*slot)();
+    };
+    const Command commands[] = {
+        {"mnuHelp", "Instructions ", &FormB::mnuHelp_Click},
+        {"mnuDailyValues", "Information on Daily Values ", &FormB::mnuDailyValues_Click},
+        {"mnuAbout", "Program Info ", &FormB::mnuAbout_Click},
+        {"mnuPortionAdjust", "Adjust Portion Size ", &FormB::mnuPortionAdjust_Click},
+        {"mnuCalculate", "Calculate Percent Daily Values ", &FormB::mnuCalculate_Click},
+        {"mnuExit", "Exit", &FormB::mnuExit_Click},
+    };
+    QMenuBar* bar = menuBar();
+    bar->setNativeMenuBar(false);
+    for (const Command& c : commands) {
+        QAction* a = bar->addAction(QString::fromLatin1(c.caption));
+        a->setObjectName(QLatin1String(c.name));
+        connect(a, &QAction::triggered, this, c.slot);
+    }
+}
+
+QAction* FormB::menuCommand(const QString& objectName) const {
+    for (QAction* a : menuBar()->actions())
+        if (a->objectName() == objectName) return a;
+    return nullptr;
+}
+
+QString FormB::SrchReplace(const QString& sStringToFix) const { return velmora::SrchReplace(sStringToFix); }
+
+void FormB::setText1(const QString& text) {
+    text1_ = text;
+    // The report keeps its CR LF line ends; the view shows lines.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Text1->setPlainText(shown);
+}
+
+void FormB::Form_Load() {
+    CR = QStringLiteral("\r\n");
+    DBList1->setVisible(true);
+    QCoreApplication::processEvents();
+    setText1(QString());
+    lblRecordCount->setText(QString::number(ivItemCount) + QStringLiteral(" Total Items."));
+    lblRecordCount->setVisible(true);
+    const QString path = QDir(databaseFolder_).filePath(QStringLiteral("Velmora.mdb"));
+    Data1.DatabaseName = path;
+    Data1.RecordSource = kLoadQuery;
+    Data1.Refresh();
+    setFixedSize(tw(kClientWidth), clientHeight() + menuBar()->sizeHint().height());
+    show();
+    DBList1->setFocus();
+    SendKeys(QStringLiteral("{a}{l}{c}{o}"), DBList1);
+}
+
+void FormB::Data1_Reposition() {
+    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    const int position = Data1.recordset().AbsolutePosition() + 1;
+    if (bvSearchMode) {
+        lblRecordCount->setText(QStringLiteral("Item ") + QString::number(position) +
+                                QStringLiteral(" of ") + QString::number(ivItemCount) +
+                                QStringLiteral(" found in search"));
+    } else {
+        ivItemCount = Data1.recordset().RecordCount();
+        lblRecordCount->setText(QStringLiteral("Food Database Item Number ") +
+                                QString::number(position) + QStringLiteral(" of ") +
+                                QString::number(ivItemCount));
+    }
+}
+
+void FormB::Data1_Validate(int& /*action*/, int& /*save*/) {
+    // Nothing is ever edited, so nothing is saved.
+}
+
+void FormB::Data1_Error(int dataErr, int& response) {
+    MsgBox(QStringLiteral("Data1_Error() event hit error:") + dataErrorText(dataErr));
+    response = 0;
+}
+
+void FormB::cmdPageDown_Click() {
+    DBList1->setFocus();
+    SendKeys(QStringLiteral("{PGDN}"), DBList1);
+}
+
+void FormB::cmdPageUp_Click() {
+    DBList1->setFocus();
+    SendKeys(QStringLiteral("{PGUP}"), DBList1);
+}
+
+void FormB::FillArray_S_from_Data1() {
+    FillArray_S(S, [this](int i) { return Data1.txtFields(i); });
+}
+
+void FormB::DBList1_Click() {
+    const QString text = DBList1->text();
+    FindFoodByDescription(Data1, text);
+    FillArray_S_from_Data1();
+    S[slot::Quantity] = QStringLiteral("0");
+    S[slot::Unit] = QStringLiteral("0");
+    for (int i = 0; i <= 31; ++i) Z[static_cast<std::size_t>(i)] = S[static_cast<std::size_t>(i)];
+    Z[slot::Unit] = S[slot::Unit];
+    Z[slot::Quantity] = S[slot::Quantity];
+    Z[slot::TotalWeight] = S[slot::TotalWeight];
+    FillText1_from_Array_Z();
+}
+
+void FormB::FillText1_from_Array_Z() { setText1(ReportText(Z, svPortionDescrip)); }
+
+void FormB::cmdSearch_Click() {
+    try {
+        if (txtSearch->text().isEmpty()) {
+            MsgBox(QStringLiteral(
+                "Please enter a search term in the box to the left of the Search button."));
+            txtSearch->setFocus();
+            return;
+        }
+        const QString term = txtSearch->text();
+        const QString cleaned = term.contains(u'\'') ? SrchReplace(term) : term;
+        Data1.RecordSource = QStringLiteral("Select ALL * From CSR14 WHERE description LIKE") +
+                             QStringLiteral("'*") + cleaned + QStringLiteral("*'") +
+                             QStringLiteral("Order by description");
+        Data1.Refresh();
+        const int count = Data1.recordset().RecordCount();
+        if (count == 0) setText1(QString());
+        if (count > 0) {
+            ivItemCount = count;
+            cmdPageUp_Click();
+            lblRecordCount->setText(QStringLiteral("Item ") +
+                                    QString::number(Data1.recordset().AbsolutePosition() + 1) +
+                                    QStringLiteral(" of ") + QString::number(ivItemCount) +
+                                    QStringLiteral(" found in search"));
+        }
+        bvSearchMode = true;
+    } catch (const VbError& e) {
+        MsgBox(QStringLiteral("Your search generated an error.  Please use only the letters of the "
+                              "english alphabet and common punctuation characters in your search "
+                              "terms.  Error number ") +
+               QString::number(e.number()));
+        txtSearch->clear();
+    } catch (const std::bad_alloc&) {
+        MsgBox(QStringLiteral("Your search generated an error.  Please use only the letters of the "
+                              "english alphabet and common punctuation characters in your search "
+                              "terms.  Error number ") +
+               QString::number(err::OutOfMemory));
+        txtSearch->clear();
+    }
+}
+
+void FormB::cmdReset_Click() {
+    try {
+        bvSearchMode = false;
+        Data1.RecordSource = kResetQuery;
+        Data1.Refresh();
+        if (!DBList1->isHidden()) cmdPageUp_Click();
+        txtSearch->clear();
+    } catch (const VbError& e) {
+        MsgBox(QStringLiteral("Error number ") + QString::number(e.number()));
+        txtSearch->clear();
+    } catch (const std::bad_alloc&) {
+        MsgBox(QStringLiteral("Error number ") + QString::number(err::OutOfMemory));
+        txtSearch->clear();
+    }
+}
+
+void FormB::mnuCalculate_Click() { setText1(AnnotatedReport(Z, dv_, svPortionDescrip)); }
+
+void FormB::mnuExit_Click() { close(); }
+
+void FormB::closeEvent(QCloseEvent* event) {
+    // A close request is never refused: closing the main window ends the program.
+    event->accept();
+    Form_Unload();
+}
+
+}  // namespace velmora

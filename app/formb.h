@@ -1,0 +1,110 @@
+// The main window: the food list, the record label, search and paging buttons, the quick help and
+// the item view, with the menu bar of commands.
+#pragma once
+
+#include "dailyvalues.h"
+#include "datacontrol.h"
+#include "foodlistmodel.h"
+#include "valuearrays.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTextEdit;
+
+namespace velmora {
+
+class FoodListView;
+
+class FormB : public QMainWindow {
+    Q_OBJECT
+public:
+    // `databaseFolder` is the program's own folder unless a test names another.
+    explicit FormB(QString databaseFolder = {}, QWidget* parent = nullptr);
+    ~FormB() override;
+
+    // The load step: opens the food table, fills the list, shows the window and types a, l, c, o
+    // into the list. Throws VbError when the food table cannot be opened.
+    void Form_Load();
+
+    // Public members other windows use.
+    QString CR;
+    QString svPortionDescrip;
+    bool bvCancel = false;
+    QString SrchReplace(const QString& sStringToFix) const;
+
+    // What tests and the benchmark look at.
+    const QString& Text1Text() const { return text1_; }
+    DataControl& data() { return Data1; }
+    FoodListView* list() const { return DBList1; }
+    QLabel* recordLabel() const { return lblRecordCount; }
+    QLineEdit* searchBox() const { return txtSearch; }
+    bool searchMode() const { return bvSearchMode; }
+    int itemCount() const { return ivItemCount; }
+    const ValueArray& arrayS() const { return S; }
+    QAction* menuCommand(const QString& objectName) const;
+
+    // Client height that shows everything down to the item view, as the window's design has it.
+    static int clientHeight();
+
+public slots:
+    void DBList1_Click();
+    void cmdPageUp_Click();
+    void cmdPageDown_Click();
+    void cmdSearch_Click();
+    void cmdReset_Click();
+    void mnuHelp_Click();
+    void mnuDailyValues_Click();
+    void mnuAbout_Click();
+    void mnuPortionAdjust_Click();
+    void mnuCalculate_Click();
+    void mnuExit_Click();
+
+    void FillArray_S_from_Data1();
+    void FillText1_from_Array_Z();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void Data1_Reposition();
+    void Data1_Validate(int& action, int& save);
+    void Data1_Error(int dataErr, int& response);
+
+private:
+    void buildControls();
+    void buildMenu();
+    void setText1(const QString& text);
+    void Form_Unload();
+
+    QString databaseFolder_;
+    DataControl Data1;
+    FoodListModel* model_ = nullptr;
+
+    QLabel* lblRecordCount = nullptr;
+    FoodListView* DBList1 = nullptr;
+    QLineEdit* txtSearch = nullptr;
+    QPushButton* cmdSearch = nullptr;
+    QPushButton* cmdReset = nullptr;
+    QPushButton* cmdPageUp = nullptr;
+    QPushButton* cmdPageDown = nullptr;
+    QTextEdit* RichTextBox1 = nullptr;
+    QPlainTextEdit* Text1 = nullptr;
+    QFrame* Line1 = nullptr;
+    QFrame* Line2 = nullptr;
+
+    QString text1_;
+    ValueArray S;
+    bool bvSearchMode = false;
+    int ivItemCount = 0;  // at least 32 bits: larger tables count correctly
+    DailyValueState dv_;
+    double vPortionFactor = 0;
+    bool unloading_ = false;
+};
+
+}  // namespace velmora

@@ -1,0 +1,11 @@
+#include "formb.h"
+#include "msgbox_widgets.h"
+#include "startup.h"
+
+int main(int argc, char** argv) {
+    velmora::VelmoraApplication app(argc, argv);
+    velmora::installWidgetMessageBoxes();
+    velmora::StartResult start = velmora::Main();
+    if (!start.mainWindow) return start.exitStatus;
+    return app.exec();
+}

@@ -1,0 +1,56 @@
+#include "startup.h"
+
+#include "formb.h"
+#include "frmsplash.h"
+#include "msgbox.h"
+#include "vberror.h"
+
+#include <QPointer>
+
+namespace velmora {
+
+QString runTimeErrorText(int number, const QString& description) {
+    return QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description);
+}
+
+VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Velmora"));
+    setApplicationVersion(QStringLiteral("1.0"));
+    setDesktopFileName(QStringLiteral("velmora"));
+}
+
+bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const VbError& e) {
+        MsgBox(runTimeErrorText(e.number(), e.description()));
+    } catch (const std::bad_alloc&) {
+        MsgBox(runTimeErrorText(err::OutOfMemory, standardErrorText(err::OutOfMemory)));
+    }
+    exit(1);
+    return true;
+}
+
+StartResult Main(const QString& databaseFolder) {
+    StartResult result;
+    QPointer<frmSplash> splash = new frmSplash;
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    splash->show();
+    QCoreApplication::processEvents();
+    auto formB = std::make_unique<FormB>(databaseFolder);
+    try {
+        formB->Form_Load();
+    } catch (const VbError& e) {
+        formB->hide();
+        formB.reset();
+        if (splash) splash->close();
+        MsgBox(runTimeErrorText(e.number(), e.description()));
+        result.exitStatus = 1;
+        return result;
+    }
+    if (splash) splash->close();  // the user may have closed it already
+    result.mainWindow = std::move(formB);
+    return result;
+}
+
+}  // namespace velmora

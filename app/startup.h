@@ -1,0 +1,31 @@
+// The start procedure and the application object.
+#pragma once
+
+#include <QApplication>
+
+#include <memory>
+
+namespace velmora {
+
+class FormB;
+
+// Shows an error that nothing handled (number and text, title "Velmora") and ends the program.
+class VelmoraApplication : public QApplication {
+public:
+    VelmoraApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+struct StartResult {
+    std::unique_ptr<FormB> mainWindow;  // null when the start failed
+    int exitStatus = 0;                 // non-zero when the start failed
+};
+
+// Splash window, then the main window with its load step, then the splash window closes. A food
+// table that cannot be opened is reported and ends the start with a non-zero status.
+StartResult Main(const QString& databaseFolder = {});
+
+// "Run-time error 'n':" and the text, as the program reports an error it does not handle.
+QString runTimeErrorText(int number, const QString& description);
+
+}  // namespace velmora

@@ -1,0 +1,46 @@
+// The nutrient value arrays and the report writer. Values travel as display text: an empty text is
+// a nutrient that was not measured, "0" one that was measured and not found.
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+namespace velmora {
+
+// Slots 0..41: 0 description, 1..31 nutrients (bound fields 1..31), 33 portion unit,
+// 34 portion quantity, 41 total weight in grams.
+inline constexpr int kValueSlots = 42;
+using ValueArray = std::array<QString, kValueSlots>;
+
+namespace slot {
+inline constexpr int Description = 0;
+inline constexpr int Unit = 33;
+inline constexpr int Quantity = 34;
+inline constexpr int TotalWeight = 41;
+}  // namespace slot
+
+// Line end of every report line: carriage return, line feed.
+inline const QString CR = QStringLiteral("\r\n");
+
+// The report array: always the values of the report on show.
+extern ValueArray Z;
+
+// Reads the text of bound field i (0..38) of the current record.
+using FieldReader = std::function<QString(int)>;
+
+// Copies bound fields 0..31 into S and sets the total weight "100". Slots 32..40 are untouched.
+void FillArray_S(ValueArray& S, const FieldReader& field);
+
+// The portion header: " Quantity: " + Z(34) + CR + " Unit: " + Z(33) + CR, or the empty text
+// when the quantity reads as zero (in the plain "." form or in `locale`'s form).
+QString PortionHeader(const ValueArray& Z, const QLocale& locale = QLocale());
+
+// The nutrient report of Z (the header, then the 33 lines), every line ending with CR.
+// `svPortionDescrip` receives the header that was used.
+QString ReportText(const ValueArray& Z, QString& svPortionDescrip,
+                   const QLocale& locale = QLocale());
+
+}  // namespace velmora

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds Velmora on a Debian/Ubuntu machine, installing what it needs first.
+#   ./velmora.sh run     build in Release and start the program on the shipped food table
+#   ./velmora.sh test    build and run every test (non-zero exit on any failure)
+#   ./velmora.sh bench   build in Release and print the benchmark's figures
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake g++ make qt6-base-dev libsqlite3-dev fonts-liberation2 xvfb xauth xdotool)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+case "${1:-}" in
+    run)
+        cmake --preset release >/dev/null
+        cmake --build --preset release
+        exec build/release/bin/velmora
+        ;;
+    test)
+        cmake --preset test >/dev/null
+        cmake --build --preset test
+        ctest --preset test
+        ;;
+    bench)
+        cmake --preset release >/dev/null
+        cmake --build --preset release --target velmora_bench
+        QT_QPA_PLATFORM=offscreen build/release/bin/velmora_bench
+        ;;
+    *)
+        echo "usage: $0 run|test|bench" >&2
+        exit 2
+        ;;
+esac
