@@ -190,6 +190,8 @@ void FormB::buildMenu() {
         a->setObjectName(QLatin1String(c.name));
         connect(a, &QAction::triggered, this, c.slot);
     }
+    // The desktop's usual quit key, beside the menu command.
+    menuCommand(QStringLiteral("mnuExit"))->setShortcut(QKeySequence::Quit);
 }
 
 QAction* FormB::menuCommand(const QString& objectName) const {

@@ -1,0 +1,20 @@
+// A fault in an input file, reported the way compilers do so editors can jump to it.
+#pragma once
+
+#include <QString>
+
+namespace velmora::mkdb {
+
+struct Diagnostic {
+    QString file;
+    qsizetype line = 1;    // from 1
+    qsizetype column = 1;  // from 1, in characters
+    QString what;
+
+    // FILE:LINE:COLUMN: what
+    QString toString() const {
+        return QStringLiteral("%1:%2:%3: %4").arg(file).arg(line).arg(column).arg(what);
+    }
+};
+
+}  // namespace velmora::mkdb
