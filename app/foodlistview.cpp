@@ -21,8 +21,8 @@ void FoodListView::setFoodModel(FoodListModel* model) {
 }
 
 QString FoodListView::text() const {
-    const QModelIndexList selected = selectionModel() ? selectionModel()->selectedIndexes()
-                                                      : QModelIndexList();
+    const QModelIndexList selected =
+        selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
     return selected.isEmpty() ? QString() : selected.first().data().toString();
 }
 
@@ -40,8 +40,9 @@ void FoodListView::keyboardSearch(const QString& search) {
 
 void FoodListView::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();
-    const bool printable = !text.isEmpty() && text.at(0).isPrint() &&
-                           !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    const bool printable =
+        !text.isEmpty() && text.at(0).isPrint() &&
+        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
     if (printable) {
         keyboardSearch(text);
         event->accept();

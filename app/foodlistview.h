@@ -11,7 +11,7 @@ class FoodListModel;
 
 class FoodListView : public QListView {
     Q_OBJECT
-public:
+  public:
     explicit FoodListView(QWidget* parent = nullptr);
 
     void setFoodModel(FoodListModel* model);
@@ -28,10 +28,10 @@ public:
     // the top, so it is replaced.
     void keyboardSearch(const QString& search) override;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     FoodListModel* foodModel_ = nullptr;
     QString prefix_;
     QElapsedTimer sinceLastLetter_;

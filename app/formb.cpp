@@ -68,7 +68,9 @@ QFrame* makeLine(QWidget* parent, const char* name, int x1, int y, int x2, const
 
 }  // namespace
 
-int FormB::clientHeight() { return tw(kOuterHeight - kChrome); }
+int FormB::clientHeight() {
+    return tw(kOuterHeight - kChrome);
+}
 
 FormB::FormB(QString databaseFolder, QWidget* parent)
     : QMainWindow(parent),
@@ -125,16 +127,19 @@ void FormB::buildControls() {
     txtSearch->setAccessibleName(QStringLiteral("Search term"));
 
     const QColor lightBlue(186, 211, 229);
-    cmdSearch = makeButton(client, "cmdSearch", QStringLiteral("Search"), twipsRect(1950, 6135, 930, 330));
-    cmdReset = makeButton(client, "cmdReset", QStringLiteral("Reset"), twipsRect(2930, 6135, 930, 330));
+    cmdSearch =
+        makeButton(client, "cmdSearch", QStringLiteral("Search"), twipsRect(1950, 6135, 930, 330));
+    cmdReset =
+        makeButton(client, "cmdReset", QStringLiteral("Reset"), twipsRect(2930, 6135, 930, 330));
     for (QPushButton* b : {cmdSearch, cmdReset}) {
         QPalette p = b->palette();
         p.setColor(QPalette::Button, lightBlue);
         b->setPalette(p);
     }
-    cmdPageUp = makeButton(client, "cmdPageUp", QStringLiteral("Page Up"), twipsRect(3910, 6135, 1020, 330));
-    cmdPageDown =
-        makeButton(client, "cmdPageDown", QStringLiteral("Page Down"), twipsRect(4980, 6135, 1020, 330));
+    cmdPageUp = makeButton(client, "cmdPageUp", QStringLiteral("Page Up"),
+                           twipsRect(3910, 6135, 1020, 330));
+    cmdPageDown = makeButton(client, "cmdPageDown", QStringLiteral("Page Down"),
+                             twipsRect(4980, 6135, 1020, 330));
     connect(cmdSearch, &QPushButton::clicked, this, &FormB::cmdSearch_Click);
     connect(cmdReset, &QPushButton::clicked, this, &FormB::cmdReset_Click);
     connect(cmdPageUp, &QPushButton::clicked, this, &FormB::cmdPageUp_Click);
@@ -200,7 +205,9 @@ QAction* FormB::menuCommand(const QString& objectName) const {
     return nullptr;
 }
 
-QString FormB::SrchReplace(const QString& sStringToFix) const { return velmora::SrchReplace(sStringToFix); }
+QString FormB::SrchReplace(const QString& sStringToFix) const {
+    return velmora::SrchReplace(sStringToFix);
+}
 
 void FormB::setText1(const QString& text) {
     text1_ = text;
@@ -278,7 +285,9 @@ void FormB::DBList1_Click() {
     FillText1_from_Array_Z();
 }
 
-void FormB::FillText1_from_Array_Z() { setText1(ReportText(Z, svPortionDescrip)); }
+void FormB::FillText1_from_Array_Z() {
+    setText1(ReportText(Z, svPortionDescrip));
+}
 
 void FormB::cmdSearch_Click() {
     try {
@@ -336,9 +345,13 @@ void FormB::cmdReset_Click() {
     }
 }
 
-void FormB::mnuCalculate_Click() { setText1(AnnotatedReport(Z, dv_, svPortionDescrip)); }
+void FormB::mnuCalculate_Click() {
+    setText1(AnnotatedReport(Z, dv_, svPortionDescrip));
+}
 
-void FormB::mnuExit_Click() { close(); }
+void FormB::mnuExit_Click() {
+    close();
+}
 
 void FormB::closeEvent(QCloseEvent* event) {
     // A close request is never refused: closing the main window ends the program.

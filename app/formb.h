@@ -23,7 +23,7 @@ class FoodListView;
 
 class FormB : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // `databaseFolder` is the program's own folder unless a test names another.
     explicit FormB(QString databaseFolder = {}, QWidget* parent = nullptr);
     ~FormB() override;
@@ -52,7 +52,7 @@ public:
     // Client height that shows everything down to the item view, as the window's design has it.
     static int clientHeight();
 
-public slots:
+  public slots:
     void DBList1_Click();
     void cmdPageUp_Click();
     void cmdPageDown_Click();
@@ -68,15 +68,15 @@ public slots:
     void FillArray_S_from_Data1();
     void FillText1_from_Array_Z();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private slots:
+  private slots:
     void Data1_Reposition();
     void Data1_Validate(int& action, int& save);
     void Data1_Error(int dataErr, int& response);
 
-private:
+  private:
     void buildControls();
     void buildMenu();
     void setText1(const QString& text);

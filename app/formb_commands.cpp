@@ -9,11 +9,17 @@
 
 namespace velmora {
 
-void FormB::mnuHelp_Click() { velmora::mnuHelp_Click(this); }
+void FormB::mnuHelp_Click() {
+    velmora::mnuHelp_Click(this);
+}
 
-void FormB::mnuDailyValues_Click() { velmora::mnuDailyValues_Click(this); }
+void FormB::mnuDailyValues_Click() {
+    velmora::mnuDailyValues_Click(this);
+}
 
-void FormB::mnuAbout_Click() { velmora::mnuAbout_Click(this); }
+void FormB::mnuAbout_Click() {
+    velmora::mnuAbout_Click(this);
+}
 
 void FormB::mnuPortionAdjust_Click() {
     bvCancel = false;

@@ -31,8 +31,8 @@ frmSplash::frmSplash(QWidget* parent)
     big.setBold(true);
     product->setFont(big);
 
-    auto* version = new QLabel(
-        QStringLiteral("Version 1.0   Food data: USDA, public domain"), Frame1);
+    auto* version =
+        new QLabel(QStringLiteral("Version 1.0   Food data: USDA, public domain"), Frame1);
     version->setObjectName(QStringLiteral("Label2"));
     version->setGeometry(twipsRect(1650, 1275, 4200, 330));
 
@@ -68,8 +68,12 @@ void frmSplash::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void frmSplash::Form_KeyPress() { close(); }
+void frmSplash::Form_KeyPress() {
+    close();
+}
 
-void frmSplash::Frame1_Click() { close(); }
+void frmSplash::Frame1_Click() {
+    close();
+}
 
 }  // namespace velmora

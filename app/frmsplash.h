@@ -9,14 +9,14 @@ namespace velmora {
 
 class frmSplash : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit frmSplash(QWidget* parent = nullptr);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void Form_KeyPress();
     void Frame1_Click();
     QFrame* Frame1 = nullptr;

@@ -11,7 +11,7 @@ class FormB;
 
 // Shows an error that nothing handled (number and text, title "Velmora") and ends the program.
 class VelmoraApplication : public QApplication {
-public:
+  public:
     VelmoraApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };

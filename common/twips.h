@@ -5,7 +5,9 @@
 
 namespace velmora {
 
-constexpr int tw(int twips) { return (twips + 7) / 15; }
+constexpr int tw(int twips) {
+    return (twips + 7) / 15;
+}
 
 inline QRect twipsRect(int left, int top, int width, int height) {
     return QRect(tw(left), tw(top), tw(width), tw(height));

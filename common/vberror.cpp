@@ -4,20 +4,34 @@ namespace velmora {
 
 QString standardErrorText(int number) {
     switch (number) {
-        case 3: return QStringLiteral("Return without GoSub");
-        case 5: return QStringLiteral("Invalid procedure call or argument");
-        case 6: return QStringLiteral("Overflow");
-        case 7: return QStringLiteral("Out of memory");
-        case 9: return QStringLiteral("Subscript out of range");
-        case 11: return QStringLiteral("Division by zero");
-        case 13: return QStringLiteral("Type mismatch");
-        case 28: return QStringLiteral("Out of stack space");
-        case 52: return QStringLiteral("Bad file name or number");
-        case 53: return QStringLiteral("File not found");
-        case 75: return QStringLiteral("Path/File access error");
-        case 91: return QStringLiteral("Object variable or With block variable not set");
-        case 380: return QStringLiteral("Invalid property value");
-        default: return {};
+        case 3:
+            return QStringLiteral("Return without GoSub");
+        case 5:
+            return QStringLiteral("Invalid procedure call or argument");
+        case 6:
+            return QStringLiteral("Overflow");
+        case 7:
+            return QStringLiteral("Out of memory");
+        case 9:
+            return QStringLiteral("Subscript out of range");
+        case 11:
+            return QStringLiteral("Division by zero");
+        case 13:
+            return QStringLiteral("Type mismatch");
+        case 28:
+            return QStringLiteral("Out of stack space");
+        case 52:
+            return QStringLiteral("Bad file name or number");
+        case 53:
+            return QStringLiteral("File not found");
+        case 75:
+            return QStringLiteral("Path/File access error");
+        case 91:
+            return QStringLiteral("Object variable or With block variable not set");
+        case 380:
+            return QStringLiteral("Invalid property value");
+        default:
+            return {};
     }
 }
 

@@ -8,14 +8,14 @@
 namespace velmora {
 
 class VbError : public std::exception {
-public:
+  public:
     VbError(int number, QString description)
         : number_(number), description_(std::move(description)) {}
     int number() const noexcept { return number_; }
     const QString& description() const noexcept { return description_; }
     const char* what() const noexcept override { return "Velmora run-time error"; }
 
-private:
+  private:
     int number_;
     QString description_;
 };

@@ -8,7 +8,9 @@ namespace velmora {
 
 namespace {
 
-bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isAsciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // |x| as significant digits and a decimal exponent: |x| = d.ddd... * 10^exp, digits.size() == sig.
 struct Decimal {
@@ -43,7 +45,8 @@ std::string scaledRounded(double ax, int n) {
         const char next = d.digits[static_cast<std::size_t>(keep)];
         if (next >= '5') {
             int i = static_cast<int>(r.size()) - 1;
-            while (i >= 0 && r[static_cast<std::size_t>(i)] == '9') r[static_cast<std::size_t>(i--)] = '0';
+            while (i >= 0 && r[static_cast<std::size_t>(i)] == '9')
+                r[static_cast<std::size_t>(i--)] = '0';
             if (i < 0)
                 r.insert(r.begin(), '1');
             else
@@ -176,7 +179,8 @@ QString RoundedText(double x, int n) {
     QString out;
     if (x < 0 && (intPart != "0" || !frac.empty())) out += u'-';
     out += QString::fromLatin1(intPart.data(), static_cast<qsizetype>(intPart.size()));
-    if (!frac.empty()) out += u'.' + QString::fromLatin1(frac.data(), static_cast<qsizetype>(frac.size()));
+    if (!frac.empty())
+        out += u'.' + QString::fromLatin1(frac.data(), static_cast<qsizetype>(frac.size()));
     return out;
 }
 

@@ -7,10 +7,13 @@ namespace velmora {
 namespace {
 
 [[noreturn]] void syntaxError(const QString& text) {
-    throw VbError(3077, QStringLiteral("Syntax error (missing operator) in expression '%1'.").arg(text));
+    throw VbError(3077,
+                  QStringLiteral("Syntax error (missing operator) in expression '%1'.").arg(text));
 }
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
 
 }  // namespace
 

@@ -12,13 +12,12 @@
 namespace velmora {
 
 const std::array<const char*, kBoundFieldCount> kBoundColumns = {
-    "Description", "WATER",      "ENERG_KCAL", "PROTEIN",    "TOT_LIPID",  "CARBOHYDRT",
-    "FIBER_TD",    "ASH",        "CALCIUM",    "PHOSPHORUS", "IRON",       "SODIUM",
-    "POTASSIUM",   "MAGNESIUM",  "ZINC",       "COPPER",     "MANGANESE",  "SELENIUM",
-    "VIT_A",       "VIT_E",      "THIAMIN",    "RIBOFLAVIN", "NIACIN",     "PANTO_ACID",
-    "VIT_B6",      "FOLATE",     "VIT_B12",    "VIT_C",      "FA_SAT",     "FA_MONO",
-    "FA_POLY",     "CHOLESTRL",  "GMWT_1",     "GMWT_DESC1", "GMWT_2",     "GMWT_DESC2",
-    "REFUSE_PCT",  "NDB_NO",     "CODE"};
+    "Description", "WATER",      "ENERG_KCAL", "PROTEIN",   "TOT_LIPID", "CARBOHYDRT", "FIBER_TD",
+    "ASH",         "CALCIUM",    "PHOSPHORUS", "IRON",      "SODIUM",    "POTASSIUM",  "MAGNESIUM",
+    "ZINC",        "COPPER",     "MANGANESE",  "SELENIUM",  "VIT_A",     "VIT_E",      "THIAMIN",
+    "RIBOFLAVIN",  "NIACIN",     "PANTO_ACID", "VIT_B6",    "FOLATE",    "VIT_B12",    "VIT_C",
+    "FA_SAT",      "FA_MONO",    "FA_POLY",    "CHOLESTRL", "GMWT_1",    "GMWT_DESC1", "GMWT_2",
+    "GMWT_DESC2",  "REFUSE_PCT", "NDB_NO",     "CODE"};
 
 namespace {
 
@@ -56,15 +55,17 @@ int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*,
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
         case SQLITE_AUTH:
-            throw VbError(kCannotOpen, QStringLiteral("The database engine cannot open the file '%1'. "
-                                                      "You may need permission to read it.")
-                                           .arg(path));
+            throw VbError(kCannotOpen,
+                          QStringLiteral("The database engine cannot open the file '%1'. "
+                                         "You may need permission to read it.")
+                              .arg(path));
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
             throw VbError(kFileInUse,
                           QStringLiteral("Could not use '%1'; file already in use.").arg(path));
         case SQLITE_NOTADB:
-            throw VbError(kNotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+            throw VbError(kNotADatabase,
+                          QStringLiteral("Unrecognized database format '%1'.").arg(path));
         case SQLITE_CORRUPT:
             throw VbError(kCorrupt, QStringLiteral("Cannot read database '%1'. The file may be "
                                                    "damaged.")
@@ -75,11 +76,13 @@ int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*,
             break;
     }
     if (msg.startsWith(QLatin1String("no such table: ")))
-        throw VbError(kNoSuchTable,
-                      QStringLiteral("The database engine cannot find the input table or query '%1'.")
-                          .arg(msg.mid(15)));
+        throw VbError(
+            kNoSuchTable,
+            QStringLiteral("The database engine cannot find the input table or query '%1'.")
+                .arg(msg.mid(15)));
     if (primary == SQLITE_ERROR)
-        throw VbError(kQueryError, QStringLiteral("Error in query expression '%1': %2.").arg(sql, msg));
+        throw VbError(kQueryError,
+                      QStringLiteral("Error in query expression '%1': %2.").arg(sql, msg));
     throw VbError(kEngineError, QStringLiteral("Database engine error: %1.").arg(msg));
 }
 
@@ -119,7 +122,8 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::string_view Recordset::cell(int row, int field) const {
-    const std::size_t k = static_cast<std::size_t>(row) * kBoundFieldCount + static_cast<std::size_t>(field);
+    const std::size_t k =
+        static_cast<std::size_t>(row) * kBoundFieldCount + static_cast<std::size_t>(field);
     return std::string_view(cells_).substr(offsets_[k], offsets_[k + 1] - offsets_[k]);
 }
 
@@ -144,8 +148,8 @@ void DataControl::open() {
         throw VbError(kFileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
     sqlite3* raw = nullptr;
     const QByteArray name = QFile::encodeName(path);
-    const int rc = sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+    const int rc = sqlite3_open_v2(name.constData(), &raw,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     sqlite::Db db(raw);
     if (rc != SQLITE_OK) throwEngineError(raw, rc, path, {});
     sqlite3_extended_result_codes(raw, 1);
@@ -166,10 +170,12 @@ Recordset DataControl::runQuery() {
     sqlite::Stmt stmt(rawStmt);
     if (rc != SQLITE_OK) throwEngineError(db_.get(), rc, DatabaseName, RecordSource);
     if (!stmt)
-        throw VbError(kQueryError, QStringLiteral("Error in query expression '%1'.").arg(RecordSource));
+        throw VbError(kQueryError,
+                      QStringLiteral("Error in query expression '%1'.").arg(RecordSource));
     for (const char* p = tail; p && p < sql.constData() + sql.size(); ++p)
         if (!std::isspace(static_cast<unsigned char>(*p)))
-            throw VbError(kTrailingText, QStringLiteral("Characters found after end of SQL statement."));
+            throw VbError(kTrailingText,
+                          QStringLiteral("Characters found after end of SQL statement."));
 
     // Bind columns by name, without regard to case.
     std::array<int, kBoundFieldCount> column{};
@@ -177,7 +183,8 @@ Recordset DataControl::runQuery() {
     for (int f = 0; f < kBoundFieldCount; ++f) {
         column[static_cast<std::size_t>(f)] = -1;
         for (int c = 0; c < n; ++c)
-            if (sqlite3_stricmp(sqlite3_column_name(stmt.get(), c), kBoundColumns[static_cast<std::size_t>(f)]) == 0) {
+            if (sqlite3_stricmp(sqlite3_column_name(stmt.get(), c),
+                                kBoundColumns[static_cast<std::size_t>(f)]) == 0) {
                 column[static_cast<std::size_t>(f)] = c;
                 break;
             }
@@ -206,7 +213,8 @@ Recordset DataControl::runQuery() {
                     rs.appendCell(number);
                     break;
                 default: {
-                    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), c));
+                    const auto* t =
+                        reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), c));
                     const int len = sqlite3_column_bytes(stmt.get(), c);
                     rs.appendCell(std::string_view(t ? t : "", static_cast<std::size_t>(len)));
                 }
@@ -247,7 +255,8 @@ void DataControl::FindFirst(const QString& criterionText) {
     const Criterion c = parseCriterion(criterionText);
     int field = -1;
     for (int f = 0; f < kBoundFieldCount; ++f)
-        if (c.column.compare(QLatin1String(kBoundColumns[static_cast<std::size_t>(f)]), Qt::CaseInsensitive) == 0)
+        if (c.column.compare(QLatin1String(kBoundColumns[static_cast<std::size_t>(f)]),
+                             Qt::CaseInsensitive) == 0)
             field = f;
     if (field < 0)
         throw VbError(kColumnMissing,
@@ -275,13 +284,20 @@ QString dataErrorText(int number) {
     const QString standard = standardErrorText(number);
     if (!standard.isEmpty()) return standard;
     switch (number) {
-        case kFileNotFound: return QStringLiteral("Could not find file.");
-        case kInvalidPattern: return QStringLiteral("Invalid pattern string");
-        case kFileInUse: return QStringLiteral("Could not use the database; file already in use.");
-        case kNotADatabase: return QStringLiteral("Unrecognized database format.");
-        case kNoSuchTable: return QStringLiteral("The database engine cannot find the input table or query.");
-        case kColumnMissing: return QStringLiteral("Item not found in this collection.");
-        default: return QStringLiteral("Data access error %1.").arg(number);
+        case kFileNotFound:
+            return QStringLiteral("Could not find file.");
+        case kInvalidPattern:
+            return QStringLiteral("Invalid pattern string");
+        case kFileInUse:
+            return QStringLiteral("Could not use the database; file already in use.");
+        case kNotADatabase:
+            return QStringLiteral("Unrecognized database format.");
+        case kNoSuchTable:
+            return QStringLiteral("The database engine cannot find the input table or query.");
+        case kColumnMissing:
+            return QStringLiteral("Item not found in this collection.");
+        default:
+            return QStringLiteral("Data access error %1.").arg(number);
     }
 }
 

@@ -22,7 +22,7 @@ extern const std::array<const char*, kBoundFieldCount> kBoundColumns;
 
 // One query result, held in memory: every bound column of every row as display text.
 class Recordset {
-public:
+  public:
     int RecordCount() const { return static_cast<int>(rows_); }
     // 0-based position of the current record, -1 when there is none.
     int AbsolutePosition() const { return current_; }
@@ -33,7 +33,7 @@ public:
     QString cellText(int row, int field) const;
     QString description(int row) const { return cellText(row, 0); }
 
-private:
+  private:
     friend class DataControl;
     void appendCell(std::string_view text);
 
@@ -46,7 +46,7 @@ private:
 
 class DataControl : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit DataControl(QObject* parent = nullptr);
     ~DataControl() override;
 
@@ -73,7 +73,7 @@ public:
     // Reports a data error that happened outside the program's own handlers.
     void raiseDataError(int number);
 
-signals:
+  signals:
     // The record set is about to be replaced / has been replaced by a Refresh.
     void recordsetAboutToChange();
     void recordsetChanged();
@@ -83,7 +83,7 @@ signals:
     void reposition();
     void error(int dataErr, int& response);
 
-private:
+  private:
     void open();
     void moveTo(int row);
     Recordset runQuery();

@@ -9,7 +9,7 @@ class DataControl;
 
 class FoodListModel : public QAbstractListModel {
     Q_OBJECT
-public:
+  public:
     explicit FoodListModel(DataControl& data, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -19,7 +19,7 @@ public:
     // -1 when none does.
     int firstRowWithPrefix(const QString& prefix) const;
 
-private:
+  private:
     DataControl& data_;
 };
 

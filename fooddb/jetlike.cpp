@@ -27,9 +27,12 @@ std::u32string foldedCodePoints(std::string_view s) {
         } else {
             int extra = 0;
             char32_t min = 0;
-            if ((b0 & 0xE0) == 0xC0) extra = 1, cp = b0 & 0x1F, min = 0x80;
-            else if ((b0 & 0xF0) == 0xE0) extra = 2, cp = b0 & 0x0F, min = 0x800;
-            else if ((b0 & 0xF8) == 0xF0) extra = 3, cp = b0 & 0x07, min = 0x10000;
+            if ((b0 & 0xE0) == 0xC0)
+                extra = 1, cp = b0 & 0x1F, min = 0x80;
+            else if ((b0 & 0xF0) == 0xE0)
+                extra = 2, cp = b0 & 0x0F, min = 0x800;
+            else if ((b0 & 0xF8) == 0xF0)
+                extra = 3, cp = b0 & 0x07, min = 0x10000;
             bool ok = extra > 0;
             for (int k = 1; ok && k <= extra; ++k) {
                 if (i + static_cast<std::size_t>(k) >= n) {
@@ -37,8 +40,10 @@ std::u32string foldedCodePoints(std::string_view s) {
                     break;
                 }
                 const auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-                if ((b & 0xC0) != 0x80) ok = false;
-                else cp = (cp << 6) | (b & 0x3F);
+                if ((b & 0xC0) != 0x80)
+                    ok = false;
+                else
+                    cp = (cp << 6) | (b & 0x3F);
             }
             if (ok && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF))
                 len = static_cast<std::size_t>(extra) + 1;
@@ -57,7 +62,8 @@ JetPattern::JetPattern(std::string_view utf8Pattern) {
     while (i < p.size()) {
         const char32_t c = p[i];
         if (c == U'*') {
-            if (tokens_.empty() || tokens_.back().kind != Kind::Star) tokens_.emplace_back(Kind::Star);
+            if (tokens_.empty() || tokens_.back().kind != Kind::Star)
+                tokens_.emplace_back(Kind::Star);
             ++i;
         } else if (c == U'?') {
             tokens_.emplace_back(Kind::Any);
@@ -105,9 +111,12 @@ JetPattern::JetPattern(std::string_view utf8Pattern) {
 
 bool JetPattern::tokenMatches(const Token& t, char32_t c) const {
     switch (t.kind) {
-        case Kind::Literal: return t.ch == c;
-        case Kind::Any: return true;
-        case Kind::Digit: return c >= U'0' && c <= U'9';
+        case Kind::Literal:
+            return t.ch == c;
+        case Kind::Any:
+            return true;
+        case Kind::Digit:
+            return c >= U'0' && c <= U'9';
         case Kind::List: {
             bool in = false;
             for (const auto& [lo, hi] : t.ranges)
@@ -117,7 +126,8 @@ bool JetPattern::tokenMatches(const Token& t, char32_t c) const {
                 }
             return in != t.negated;
         }
-        case Kind::Star: return false;
+        case Kind::Star:
+            return false;
     }
     return false;
 }
@@ -176,7 +186,8 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
     const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
     const int tlen = sqlite3_value_bytes(argv[1]);
-    sqlite3_result_int(ctx, pattern->matches(std::string_view(t ? t : "", static_cast<std::size_t>(tlen))));
+    sqlite3_result_int(
+        ctx, pattern->matches(std::string_view(t ? t : "", static_cast<std::size_t>(tlen))));
 }
 
 }  // namespace

@@ -11,19 +11,19 @@
 namespace velmora {
 
 class JetPattern {
-public:
+  public:
     // Compiles a UTF-8 pattern; a "[" without its "]" makes it malformed.
     explicit JetPattern(std::string_view utf8Pattern);
     bool valid() const { return valid_; }
     bool matches(std::string_view utf8Text) const;
 
-private:
+  private:
     enum class Kind { Literal, Any, Digit, Star, List };
     struct Token {
         explicit Token(Kind k) : kind(k) {}
         Kind kind;
-        char32_t ch = 0;        // Literal: case-folded character
-        bool negated = false;   // List
+        char32_t ch = 0;                                    // Literal: case-folded character
+        bool negated = false;                               // List
         std::vector<std::pair<char32_t, char32_t>> ranges;  // List: folded inclusive ranges
     };
     bool tokenMatches(const Token& t, char32_t folded) const;

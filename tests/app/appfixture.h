@@ -14,7 +14,7 @@ namespace velmora::test {
 QList<FixtureFood> browseFoods();
 
 class AppFixture {
-public:
+  public:
     explicit AppFixture(const QList<FixtureFood>& foods = browseFoods());
     // The main window after its load step.
     FormB& form() { return *form_; }
@@ -24,7 +24,7 @@ public:
     int selectedRow() const;
     void selectRow(int row);
 
-private:
+  private:
     QTemporaryDir dir_;
     std::unique_ptr<FormB> form_;
 };

@@ -23,8 +23,14 @@ const QString kSpinach = QStringLiteral("Spinach, cooked, boiled, drained, witho
 QList<FixtureFood> portionFoods() {
     return {{"Apple, raw", {{"ENERG_KCAL", 52.0}, {"SODIUM", 1.0}}},
             {kSpinach,
-             {{"ENERG_KCAL", 23.0}, {"PROTEIN", 2.97}, {"CARBOHYDRT", 3.75}, {"SODIUM", 70.0},
-              {"FA_POLY", 0.109}, {"FA_MONO", 0.0}, {"GMWT_1", 180.0}, {"GMWT_DESC1", "1 cup"}}}};
+             {{"ENERG_KCAL", 23.0},
+              {"PROTEIN", 2.97},
+              {"CARBOHYDRT", 3.75},
+              {"SODIUM", 70.0},
+              {"FA_POLY", 0.109},
+              {"FA_MONO", 0.0},
+              {"GMWT_1", 180.0},
+              {"GMWT_DESC1", "1 cup"}}}};
 }
 
 // Runs `drive` on the modal dialog the command opens, then returns when the command has ended.
@@ -53,7 +59,7 @@ void submitPortion(FormB& f, const char* option, const char* box, const QString&
 
 class TestCommands : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void spinachQuarterCup() {
@@ -61,17 +67,21 @@ private slots:
         FormB& f = app.form();
         app.selectRow(1);
         submitPortion(f, "Option2", "TextOp2", "0.25");
-        QVERIFY(f.Text1Text().startsWith(" Quantity: 0.25\r\n Unit: 1 cup\r\n"
-                                         " Total weight: 45.00 grams\r\n Item:  " + kSpinach + "\r\n"));
+        QVERIFY(
+            f.Text1Text().startsWith(" Quantity: 0.25\r\n Unit: 1 cup\r\n"
+                                     " Total weight: 45.00 grams\r\n Item:  " +
+                                     kSpinach + "\r\n"));
         QVERIFY(f.Text1Text().contains(" Calories:   10.4\r\n"));
         QVERIFY(f.Text1Text().contains(" Protein in grams:  1.337\r\n"));
 
         // Percent Daily Values of the portion on show; twice gives the same text.
         f.mnuCalculate_Click();
         const QString annotated = f.Text1Text();
-        QVERIFY(annotated.startsWith(" Quantity: 0.25\r\n Unit: 1 cup\r\n Total weight: 45.00 grams\r\n"));
-        QVERIFY(annotated.contains(" Carbohydrate in grams:   1.688\r\n"
-                                   "          Percent Daily Value: 0.6%\r\n\r\n"));
+        QVERIFY(annotated.startsWith(
+            " Quantity: 0.25\r\n Unit: 1 cup\r\n Total weight: 45.00 grams\r\n"));
+        QVERIFY(
+            annotated.contains(" Carbohydrate in grams:   1.688\r\n"
+                               "          Percent Daily Value: 0.6%\r\n\r\n"));
         QVERIFY(annotated.contains(" Calories:  10.4\r\n          Percent Daily Value: 0.5%\r\n"));
         QVERIFY(annotated.contains("    FDA does not specify a DV for Polyunsaturated Fats\r\n"));
         QVERIFY(!annotated.contains("Monounsaturated Fats"));
@@ -85,7 +95,8 @@ private slots:
         app.selectRow(1);
         f.mnuCalculate_Click();
         QVERIFY(f.Text1Text().startsWith(" Total weight: 100 grams\r\n"));
-        QVERIFY(f.Text1Text().contains(" Sodium in mg:  70\r\n          Percent Daily Value: 2.9%\r\n"));
+        QVERIFY(f.Text1Text().contains(
+            " Sodium in mg:  70\r\n          Percent Daily Value: 2.9%\r\n"));
     }
 
     void spinachOnTheShippedTable() {
@@ -103,7 +114,8 @@ private slots:
         QVERIFY(row < m->rowCount());
         f.list()->setCurrentIndex(m->index(row, 0));
         submitPortion(f, "Option2", "TextOp2", "0.25");
-        QVERIFY(f.Text1Text().startsWith(" Quantity: 0.25\r\n Unit: 1 cup\r\n Total weight: 45.00 grams\r\n"));
+        QVERIFY(f.Text1Text().startsWith(
+            " Quantity: 0.25\r\n Unit: 1 cup\r\n Total weight: 45.00 grams\r\n"));
     }
 
     void gramsPortionHasNoHeader() {
@@ -135,7 +147,8 @@ private slots:
         FormB& f = app.form();
         app.selectRow(1);
         submitPortion(f, "Option2", "TextOp2", "10");
-        QVERIFY(f.Text1Text().startsWith(" Quantity: 10\r\n Unit: 1 cup\r\n Total weight: 1.800,00 grams\r\n"));
+        QVERIFY(f.Text1Text().startsWith(
+            " Quantity: 10\r\n Unit: 1 cup\r\n Total weight: 1.800,00 grams\r\n"));
         f.mnuCalculate_Click();
         QVERIFY(f.Text1Text().startsWith(" Quantity: 10\r\n Unit: 1 cup\r\n"));
     }
@@ -147,7 +160,8 @@ private slots:
         for (int i = 0; i < 2; ++i) {
             withModal([&] { f.mnuAbout_Click(); },
                       [&](QWidget* about) {
-                          QCOMPARE(about->windowTitle(), QStringLiteral("Velmora program information"));
+                          QCOMPARE(about->windowTitle(),
+                                   QStringLiteral("Velmora program information"));
                           QVERIFY(about->isModal());
                           if (i == 0) first = about->geometry();
                           QCOMPARE(about->geometry(), first);

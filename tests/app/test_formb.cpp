@@ -53,13 +53,15 @@ const char* const kAppleReport =
     " Vitamin C in mg:  4.6\r\n"
     " Vitamin E in mg:  0.18\r\n";
 
-QString itemLine(const QString& report) { return report.section(QStringLiteral("\r\n"), 1, 1); }
+QString itemLine(const QString& report) {
+    return report.section(QStringLiteral("\r\n"), 1, 1);
+}
 
 }  // namespace
 
 class TestFormB : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void startUpSelectsAlco() {
@@ -67,7 +69,8 @@ private slots:
         FormB& f = app.form();
         QVERIFY(f.isVisible());
         QCOMPARE(f.list()->text(), QStringLiteral("Alcoholic beverage, beer, light"));
-        QCOMPARE(itemLine(f.Text1Text()), QStringLiteral(" Item:  Alcoholic beverage, beer, light"));
+        QCOMPARE(itemLine(f.Text1Text()),
+                 QStringLiteral(" Item:  Alcoholic beverage, beer, light"));
         QVERIFY(f.Text1Text().startsWith(" Total weight: 100 grams\r\n"));
         // The count caption of the load step never remains.
         QCOMPARE(f.recordLabel()->text(), QStringLiteral("Food Database Item Number 2 of 68"));
@@ -84,8 +87,9 @@ private slots:
             QVERIFY(!a->menu());
             captions << a->text();
         }
-        QCOMPARE(captions, (QStringList{"Instructions ", "Information on Daily Values ", "Program Info ",
-                                        "Adjust Portion Size ", "Calculate Percent Daily Values ", "Exit"}));
+        QCOMPARE(captions,
+                 (QStringList{"Instructions ", "Information on Daily Values ", "Program Info ",
+                              "Adjust Portion Size ", "Calculate Percent Daily Values ", "Exit"}));
         // Fixed size, everything down to the item view in sight.
         QCOMPARE(f.minimumSize(), f.maximumSize());
         auto* text1 = f.findChild<QPlainTextEdit*>("Text1");

@@ -44,13 +44,15 @@ void search(FormB& f, const QString& term) {
     QTest::mouseClick(f.findChild<QPushButton*>("cmdSearch"), Qt::LeftButton);
 }
 
-void reset(FormB& f) { QTest::mouseClick(f.findChild<QPushButton*>("cmdReset"), Qt::LeftButton); }
+void reset(FormB& f) {
+    QTest::mouseClick(f.findChild<QPushButton*>("cmdReset"), Qt::LeftButton);
+}
 
 }  // namespace
 
 class TestSearch : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void emptyTermTwice() {
         MessageRecorder rec;
         AppFixture app(searchFoods());
@@ -58,8 +60,9 @@ private slots:
         const QString report = f.Text1Text();
         const QString label = f.recordLabel()->text();
         for (int i = 0; i < 2; ++i) search(f, QString());
-        QCOMPARE(rec.texts(), QStringList(2, "Please enter a search term in the box to the left of "
-                                             "the Search button."));
+        QCOMPARE(rec.texts(), QStringList(2,
+                                          "Please enter a search term in the box to the left of "
+                                          "the Search button."));
         QCOMPARE(rec.messages()[0].title, QStringLiteral("Velmora"));
         QCOMPARE(f.Text1Text(), report);
         QCOMPARE(f.recordLabel()->text(), label);
@@ -72,13 +75,16 @@ private slots:
         AppFixture app(searchFoods());
         FormB& f = app.form();
         search(f, "Chef's");
-        QCOMPARE(f.data().RecordSource,
-                 QStringLiteral("Select ALL * From CSR14 WHERE description LIKE'*Chef''s*'Order by description"));
+        QCOMPARE(
+            f.data().RecordSource,
+            QStringLiteral(
+                "Select ALL * From CSR14 WHERE description LIKE'*Chef''s*'Order by description"));
         QCOMPARE(f.recordLabel()->text(), QStringLiteral("Item 1 of 1 found in search"));
         QCOMPARE(f.searchBox()->text(), QStringLiteral("Chef's"));  // kept after a search
         reset(f);
         QCOMPARE(f.data().RecordSource,
-                 QStringLiteral("Select ALL * From CSR14 WHERE description LIKE  '*' Order by description"));
+                 QStringLiteral(
+                     "Select ALL * From CSR14 WHERE description LIKE  '*' Order by description"));
         QCOMPARE(f.data().RecordSource.size(), 72);
         QVERIFY(f.searchBox()->text().isEmpty());
     }
@@ -162,11 +168,11 @@ private slots:
     void hostileTerms_data() {
         QTest::addColumn<QString>("term");
         QTest::addColumn<QStringList>("expected");  // the rows found, or {"error"}
-        const QStringList all = {"Chef's salad", "CAP'N CRUNCH'S cereal", "Milk, 2% fat",
-                                 "Soup, chicken noodle", "Chicken, roasted", "Crème fraîche",
-                                 "日本 rice cracker", "Bread [sliced]", "Snack, a_b mix",
-                                 "Path\\file", "Say \"cheese\"", "Tab\there", "Lean -- cut",
-                                 "Cereal, 7 grain", "apple pie"};
+        const QStringList all = {"Chef's salad",         "CAP'N CRUNCH'S cereal", "Milk, 2% fat",
+                                 "Soup, chicken noodle", "Chicken, roasted",      "Crème fraîche",
+                                 "日本 rice cracker",    "Bread [sliced]",        "Snack, a_b mix",
+                                 "Path\\file",           "Say \"cheese\"",        "Tab\there",
+                                 "Lean -- cut",          "Cereal, 7 grain",       "apple pie"};
         const QStringList error{"error"};
         QStringList withBlank;
         for (const QString& d : all)
@@ -180,7 +186,8 @@ private slots:
         QTest::newRow("open bracket a") << "[a" << error;
         QTest::newRow("close bracket") << "]" << QStringList{"Bread [sliced]"};
         QTest::newRow("negated list") << "[!a]" << all;
-        QTest::newRow("range") << "[a-c]hicken" << QStringList{"Soup, chicken noodle", "Chicken, roasted"};
+        QTest::newRow("range") << "[a-c]hicken"
+                               << QStringList{"Soup, chicken noodle", "Chicken, roasted"};
         QTest::newRow("star") << "*" << all + QStringList{""};
         QTest::newRow("question") << "?" << all;
         QTest::newRow("hash") << "#" << QStringList{"Milk, 2% fat", "Cereal, 7 grain"};
@@ -236,9 +243,11 @@ private slots:
         // What SQLite's own engine counts, independently of the program's pattern matcher.
         auto count = [&](const char* where) {
             sqlite3* db = nullptr;
-            sqlite3_open_v2(dir.filePath("Velmora.mdb").toUtf8(), &db, SQLITE_OPEN_READONLY, nullptr);
+            sqlite3_open_v2(dir.filePath("Velmora.mdb").toUtf8(), &db, SQLITE_OPEN_READONLY,
+                            nullptr);
             sqlite3_stmt* st = nullptr;
-            sqlite3_prepare_v2(db, QByteArray("SELECT count(*) FROM CSR14 WHERE ") + where, -1, &st, nullptr);
+            sqlite3_prepare_v2(db, QByteArray("SELECT count(*) FROM CSR14 WHERE ") + where, -1, &st,
+                               nullptr);
             sqlite3_step(st);
             const int n = sqlite3_column_int(st, 0);
             sqlite3_finalize(st);

@@ -20,13 +20,14 @@ class TestSmoke : public QObject {
         return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
     }
 
-private slots:
+  private slots:
     void initTestCase() {
         if (QStandardPaths::findExecutable("Xvfb").isEmpty() ||
             QStandardPaths::findExecutable("xdotool").isEmpty())
             QSKIP("Xvfb or xdotool is not installed");
         // -displayfd picks a free display and tells us its number.
-        xvfb_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        xvfb_.start("Xvfb",
+                    {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
         QVERIFY(xvfb_.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(xvfb_.canReadLine(), 20000);
         display_ = ":" + QString::fromLatin1(xvfb_.readLine()).trimmed();

@@ -10,7 +10,7 @@ using namespace velmora;
 
 class TestVbText : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void val_data() {
@@ -107,15 +107,24 @@ private slots:
         QTest::addColumn<int>("n");
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("two decimals") << 30.0 << 2 << "en_US" << "30.00";
-        QTest::newRow("grouping") << 1500.0 << 2 << "en_US" << "1,500.00";
-        QTest::newRow("leading zero") << 0.5 << 2 << "en_US" << "0.50";
-        QTest::newRow("million") << 1234567.125 << 2 << "en_US" << "1,234,567.13";
-        QTest::newRow("german") << 1500.0 << 2 << "de_DE" << "1.500,00";
-        QTest::newRow("no decimals") << 2.5 << 0 << "en_US" << "3";
-        QTest::newRow("negative") << -1500.5 << 1 << "en_US" << "-1,500.5";
-        QTest::newRow("negative rounding to zero") << -0.01 << 1 << "en_US" << "0.0";
-        QTest::newRow("15-digit half") << std::nextafter(0.35, 0.0) << 1 << "en_US" << "0.4";
+        QTest::newRow("two decimals") << 30.0 << 2 << "en_US"
+                                      << "30.00";
+        QTest::newRow("grouping") << 1500.0 << 2 << "en_US"
+                                  << "1,500.00";
+        QTest::newRow("leading zero") << 0.5 << 2 << "en_US"
+                                      << "0.50";
+        QTest::newRow("million") << 1234567.125 << 2 << "en_US"
+                                 << "1,234,567.13";
+        QTest::newRow("german") << 1500.0 << 2 << "de_DE"
+                                << "1.500,00";
+        QTest::newRow("no decimals") << 2.5 << 0 << "en_US"
+                                     << "3";
+        QTest::newRow("negative") << -1500.5 << 1 << "en_US"
+                                  << "-1,500.5";
+        QTest::newRow("negative rounding to zero") << -0.01 << 1 << "en_US"
+                                                   << "0.0";
+        QTest::newRow("15-digit half") << std::nextafter(0.35, 0.0) << 1 << "en_US"
+                                       << "0.4";
     }
     void formatNumber() {
         QFETCH(double, x);
@@ -129,12 +138,18 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("locale");
         QTest::addColumn<bool>("zero");
-        QTest::newRow("zero") << "0" << "en_US" << true;
-        QTest::newRow("empty") << "" << "de_DE" << true;
-        QTest::newRow("letters") << "abc" << "de_DE" << true;
-        QTest::newRow("plain quarter") << "0.25" << "en_US" << false;
-        QTest::newRow("comma quarter in German") << "0,25" << "de_DE" << false;
-        QTest::newRow("comma quarter in English") << "0,25" << "en_US" << true;
+        QTest::newRow("zero") << "0"
+                              << "en_US" << true;
+        QTest::newRow("empty") << ""
+                               << "de_DE" << true;
+        QTest::newRow("letters") << "abc"
+                                 << "de_DE" << true;
+        QTest::newRow("plain quarter") << "0.25"
+                                       << "en_US" << false;
+        QTest::newRow("comma quarter in German") << "0,25"
+                                                 << "de_DE" << false;
+        QTest::newRow("comma quarter in English") << "0,25"
+                                                  << "en_US" << true;
     }
     void quantityZero() {
         QFETCH(QString, text);

@@ -18,8 +18,8 @@ const QString kLoad = QStringLiteral("Select ALL * From CSR14 Order by descripti
 const QString kReset =
     QStringLiteral("Select ALL * From CSR14 WHERE description LIKE  '*' Order by description");
 QString searchText(const QString& cleaned) {
-    return QStringLiteral("Select ALL * From CSR14 WHERE description LIKE") + "'*" + cleaned + "*'" +
-           QStringLiteral("Order by description");
+    return QStringLiteral("Select ALL * From CSR14 WHERE description LIKE") + "'*" + cleaned +
+           "*'" + QStringLiteral("Order by description");
 }
 }  // namespace
 
@@ -48,21 +48,24 @@ class TestDataControl : public QObject {
         d.Refresh();
     }
 
-private slots:
+  private slots:
     void initTestCase() {
         path_ = dir_.filePath("Velmora.mdb");
-        const QString err = writeFixtureDb(
-            path_,
-            {{"Spinach, raw",
-              {{"ENERG_KCAL", 23.0}, {"PROTEIN", 2.86}, {"VIT_B12", 0.0}, {"GMWT_1", 30.0},
-               {"GMWT_DESC1", "1 cup"}, {"NDB_NO", "11457"}, {"VIT_A", 9377.0}}},
-             {"apple pie", {{"NDB_NO", "1"}}},
-             {"Apple juice", {{"NDB_NO", "2"}}},
-             {"Chef's salad", {{"NDB_NO", "3"}}},
-             {QVariant(), {{"NDB_NO", "4"}}},
-             {"", {{"NDB_NO", "5"}}},
-             {"Bread", {{"NDB_NO", "6"}}},
-             {"BREAD", {{"NDB_NO", "7"}}}});
+        const QString err = writeFixtureDb(path_, {{"Spinach, raw",
+                                                    {{"ENERG_KCAL", 23.0},
+                                                     {"PROTEIN", 2.86},
+                                                     {"VIT_B12", 0.0},
+                                                     {"GMWT_1", 30.0},
+                                                     {"GMWT_DESC1", "1 cup"},
+                                                     {"NDB_NO", "11457"},
+                                                     {"VIT_A", 9377.0}}},
+                                                   {"apple pie", {{"NDB_NO", "1"}}},
+                                                   {"Apple juice", {{"NDB_NO", "2"}}},
+                                                   {"Chef's salad", {{"NDB_NO", "3"}}},
+                                                   {QVariant(), {{"NDB_NO", "4"}}},
+                                                   {"", {{"NDB_NO", "5"}}},
+                                                   {"Bread", {{"NDB_NO", "6"}}},
+                                                   {"BREAD", {{"NDB_NO", "7"}}}});
         QVERIFY2(err.isEmpty(), qPrintable(err));
         digest_ = fileDigest(path_);
     }
@@ -104,7 +107,7 @@ private slots:
         QCOMPARE(d.txtFields(2), QStringLiteral("23"));
         QCOMPARE(d.txtFields(3), QStringLiteral("2.86"));
         QCOMPARE(d.txtFields(18), QStringLiteral("9377"));
-        QCOMPARE(d.txtFields(14), QString());      // not measured
+        QCOMPARE(d.txtFields(14), QString());            // not measured
         QCOMPARE(d.txtFields(26), QStringLiteral("0"));  // measured, none found
         QCOMPARE(d.txtFields(33), QStringLiteral("1 cup"));
         QCOMPARE(d.txtFields(37), QStringLiteral("11457"));
@@ -185,10 +188,14 @@ private slots:
     void srchReplace_data() {
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
-        QTest::newRow("one") << "Chef's" << "Chef''s";
-        QTest::newRow("two") << "CAP'N CRUNCH'S" << "CAP''N CRUNCH''S";
-        QTest::newRow("none") << "Bread" << "Bread";
-        QTest::newRow("only quotes") << "''" << "''''";
+        QTest::newRow("one") << "Chef's"
+                             << "Chef''s";
+        QTest::newRow("two") << "CAP'N CRUNCH'S"
+                             << "CAP''N CRUNCH''S";
+        QTest::newRow("none") << "Bread"
+                              << "Bread";
+        QTest::newRow("only quotes") << "''"
+                                     << "''''";
         QTest::newRow("long") << QString(40000, u'\'') << QString(80000, u'\'');
     }
     void srchReplace() {
@@ -263,8 +270,8 @@ private slots:
         QCOMPARE(d.txtFields(2), QStringLiteral("23"));
         QCOMPARE(d.txtFields(3), QStringLiteral("2.86"));
         QCOMPARE(d.txtFields(20), QStringLiteral("0.078"));
-        QCOMPARE(d.txtFields(26), QStringLiteral("0"));   // B12 measured as zero
-        QCOMPARE(d.txtFields(36), QString());             // refuse not in the source
+        QCOMPARE(d.txtFields(26), QStringLiteral("0"));  // B12 measured as zero
+        QCOMPARE(d.txtFields(36), QString());            // refuse not in the source
         QCOMPARE(fileDigest(shipped), before);
     }
 };

@@ -9,40 +9,69 @@ using namespace velmora;
 
 class TestJetLike : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void matches_data() {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("match");
-        QTest::newRow("star anywhere") << "*chick*" << "Soup, CHICKEN noodle" << true;
-        QTest::newRow("star only") << "*" << "" << true;
-        QTest::newRow("star, empty text, literal") << "*a*" << "" << false;
-        QTest::newRow("case blind") << "*SPINACH*" << "spinach, raw" << true;
-        QTest::newRow("case blind non-ascii") << "*CRÈME*" << "Crème fraîche" << true;
-        QTest::newRow("question one char") << "b?t" << "bat" << true;
-        QTest::newRow("question not zero chars") << "b?t" << "bt" << false;
-        QTest::newRow("question one code point") << "?" << "日" << true;
-        QTest::newRow("hash digit") << "*#%*" << "Milk, 2% fat" << true;
-        QTest::newRow("hash not letter") << "#" << "a" << false;
-        QTest::newRow("list") << "[abc]at" << "Cat" << true;
-        QTest::newRow("list miss") << "[abc]at" << "rat" << false;
-        QTest::newRow("range") << "[a-c]hicken" << "chicken" << true;
-        QTest::newRow("range miss") << "[a-c]hicken" << "thicken" << false;
-        QTest::newRow("negated") << "[!a]*" << "bread" << true;
-        QTest::newRow("negated miss") << "[!a]*" << "apple" << false;
-        QTest::newRow("bracket makes star literal") << "*[*]*" << "a*b" << true;
-        QTest::newRow("bracketed star needs star") << "*[*]*" << "ab" << false;
-        QTest::newRow("closing bracket alone is literal") << "*]*" << "a]b" << true;
-        QTest::newRow("empty brackets consume nothing") << "a[]b" << "ab" << true;
-        QTest::newRow("percent is literal") << "*%*" << "100% juice" << true;
-        QTest::newRow("percent not a wildcard") << "%" << "abc" << false;
-        QTest::newRow("underscore is literal") << "a_c" << "abc" << false;
-        QTest::newRow("quote") << "*Chef's*" << "CHEF'S salad" << true;
-        QTest::newRow("backslash literal") << "*\\*" << "a\\b" << true;
-        QTest::newRow("exact, no star") << "bread" << "bread, white" << false;
-        QTest::newRow("trailing stars") << "a***" << "a" << true;
-        QTest::newRow("backtracking") << "*a*b*c" << "aXbYaZbc" << true;
-        QTest::newRow("minus at end literal") << "[a-]" << "-" << true;
+        QTest::newRow("star anywhere") << "*chick*"
+                                       << "Soup, CHICKEN noodle" << true;
+        QTest::newRow("star only") << "*"
+                                   << "" << true;
+        QTest::newRow("star, empty text, literal") << "*a*"
+                                                   << "" << false;
+        QTest::newRow("case blind") << "*SPINACH*"
+                                    << "spinach, raw" << true;
+        QTest::newRow("case blind non-ascii") << "*CRÈME*"
+                                              << "Crème fraîche" << true;
+        QTest::newRow("question one char") << "b?t"
+                                           << "bat" << true;
+        QTest::newRow("question not zero chars") << "b?t"
+                                                 << "bt" << false;
+        QTest::newRow("question one code point") << "?"
+                                                 << "日" << true;
+        QTest::newRow("hash digit") << "*#%*"
+                                    << "Milk, 2% fat" << true;
+        QTest::newRow("hash not letter") << "#"
+                                         << "a" << false;
+        QTest::newRow("list") << "[abc]at"
+                              << "Cat" << true;
+        QTest::newRow("list miss") << "[abc]at"
+                                   << "rat" << false;
+        QTest::newRow("range") << "[a-c]hicken"
+                               << "chicken" << true;
+        QTest::newRow("range miss") << "[a-c]hicken"
+                                    << "thicken" << false;
+        QTest::newRow("negated") << "[!a]*"
+                                 << "bread" << true;
+        QTest::newRow("negated miss") << "[!a]*"
+                                      << "apple" << false;
+        QTest::newRow("bracket makes star literal") << "*[*]*"
+                                                    << "a*b" << true;
+        QTest::newRow("bracketed star needs star") << "*[*]*"
+                                                   << "ab" << false;
+        QTest::newRow("closing bracket alone is literal") << "*]*"
+                                                          << "a]b" << true;
+        QTest::newRow("empty brackets consume nothing") << "a[]b"
+                                                        << "ab" << true;
+        QTest::newRow("percent is literal") << "*%*"
+                                            << "100% juice" << true;
+        QTest::newRow("percent not a wildcard") << "%"
+                                                << "abc" << false;
+        QTest::newRow("underscore is literal") << "a_c"
+                                               << "abc" << false;
+        QTest::newRow("quote") << "*Chef's*"
+                               << "CHEF'S salad" << true;
+        QTest::newRow("backslash literal") << "*\\*"
+                                           << "a\\b" << true;
+        QTest::newRow("exact, no star") << "bread"
+                                        << "bread, white" << false;
+        QTest::newRow("trailing stars") << "a***"
+                                        << "a" << true;
+        QTest::newRow("backtracking") << "*a*b*c"
+                                      << "aXbYaZbc" << true;
+        QTest::newRow("minus at end literal") << "[a-]"
+                                              << "-" << true;
     }
     void matches() {
         QFETCH(QString, pattern);
@@ -85,7 +114,8 @@ private slots:
             sqlite3_stmt* st = nullptr;
             int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
             if (rc == SQLITE_OK) rc = sqlite3_step(st);
-            if (rc == SQLITE_ROW) *value = sqlite3_column_type(st, 0) == SQLITE_NULL ? -1 : sqlite3_column_int(st, 0);
+            if (rc == SQLITE_ROW)
+                *value = sqlite3_column_type(st, 0) == SQLITE_NULL ? -1 : sqlite3_column_int(st, 0);
             sqlite3_finalize(st);
             return rc;
         };

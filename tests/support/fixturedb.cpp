@@ -11,13 +11,12 @@ namespace velmora::test {
 
 namespace {
 const char* const kColumns[] = {
-    "Description", "WATER",      "ENERG_KCAL", "PROTEIN",    "TOT_LIPID",  "CARBOHYDRT",
-    "FIBER_TD",    "ASH",        "CALCIUM",    "PHOSPHORUS", "IRON",       "SODIUM",
-    "POTASSIUM",   "MAGNESIUM",  "ZINC",       "COPPER",     "MANGANESE",  "SELENIUM",
-    "VIT_A",       "VIT_E",      "THIAMIN",    "RIBOFLAVIN", "NIACIN",     "PANTO_ACID",
-    "VIT_B6",      "FOLATE",     "VIT_B12",    "VIT_C",      "FA_SAT",     "FA_MONO",
-    "FA_POLY",     "CHOLESTRL",  "GMWT_1",     "GMWT_DESC1", "GMWT_2",     "GMWT_DESC2",
-    "REFUSE_PCT",  "NDB_NO",     "CODE"};
+    "Description", "WATER",      "ENERG_KCAL", "PROTEIN",   "TOT_LIPID", "CARBOHYDRT", "FIBER_TD",
+    "ASH",         "CALCIUM",    "PHOSPHORUS", "IRON",      "SODIUM",    "POTASSIUM",  "MAGNESIUM",
+    "ZINC",        "COPPER",     "MANGANESE",  "SELENIUM",  "VIT_A",     "VIT_E",      "THIAMIN",
+    "RIBOFLAVIN",  "NIACIN",     "PANTO_ACID", "VIT_B6",    "FOLATE",    "VIT_B12",    "VIT_C",
+    "FA_SAT",      "FA_MONO",    "FA_POLY",    "CHOLESTRL", "GMWT_1",    "GMWT_DESC1", "GMWT_2",
+    "GMWT_DESC2",  "REFUSE_PCT", "NDB_NO",     "CODE"};
 
 bool isTextColumn(const QString& c) {
     return c == u"Description" || c == u"GMWT_DESC1" || c == u"GMWT_DESC2" || c == u"NDB_NO" ||
@@ -61,11 +60,13 @@ QString writeFixtureDb(const QString& path, const QList<FixtureFood>& foods,
                        -1, &st, nullptr);
     for (const FixtureFood& f : foods) {
         for (int i = 0; i < columns.size(); ++i) {
-            const QVariant v = columns[i] == u"Description" ? f.description : f.values.value(columns[i]);
+            const QVariant v =
+                columns[i] == u"Description" ? f.description : f.values.value(columns[i]);
             if (!v.isValid() || v.isNull()) {
                 sqlite3_bind_null(st, i + 1);
             } else if (v.typeId() == QMetaType::QString) {
-                sqlite3_bind_text(st, i + 1, v.toString().toUtf8().constData(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_text(st, i + 1, v.toString().toUtf8().constData(), -1,
+                                  SQLITE_TRANSIENT);
             } else {
                 sqlite3_bind_double(st, i + 1, v.toDouble());
             }

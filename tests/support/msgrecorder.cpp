@@ -6,7 +6,9 @@ MessageRecorder::MessageRecorder() {
     previous_ = setMessageBoxPresenter([this](const MessageBoxRequest& r) { messages_.append(r); });
 }
 
-MessageRecorder::~MessageRecorder() { setMessageBoxPresenter(std::move(previous_)); }
+MessageRecorder::~MessageRecorder() {
+    setMessageBoxPresenter(std::move(previous_));
+}
 
 QStringList MessageRecorder::texts() const {
     QStringList out;

@@ -8,7 +8,7 @@
 namespace velmora::test {
 
 class MessageRecorder {
-public:
+  public:
     MessageRecorder();
     ~MessageRecorder();
     MessageRecorder(const MessageRecorder&) = delete;
@@ -19,7 +19,7 @@ public:
     // The texts only, for compact comparisons.
     QStringList texts() const;
 
-private:
+  private:
     QList<MessageBoxRequest> messages_;
     MessageBoxPresenter previous_;
 };
