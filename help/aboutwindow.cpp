@@ -1,0 +1,95 @@
+#include "aboutwindow.h"
+
+#include "rtfreader.h"
+#include "twips.h"
+
+#include <QMenuBar>
+#include <QPalette>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace velmora {
+
+namespace {
+
+// One paragraph per line; every line with text starts with one blank.
+constexpr char kAboutRtf[] =
+    R"({\rtf1\ansi\ansicpg1252\deff0\deflang1033{\fonttbl{\f0\fswiss\fcharset0 Arial;}})"
+    R"({\colortbl \red0\green0\blue0;})"
+    "\n"
+    R"(\pard\nowidctlpar\cf0\f0\fs20  Velmora, version 1.0\par)"
+    "\n"
+    R"(\par)"
+    "\n"
+    R"( The Velmora project\par)"
+    "\n"
+    R"(\par)"
+    "\n"
+    R"( Velmora is developed in the open. Its source code, its\par)"
+    "\n"
+    R"( documentation (the README) and its issue tracker all\par)"
+    "\n"
+    R"( come with the source repository: look there for news,\par)"
+    "\n"
+    R"( for answers to questions, and to report a problem.\par)"
+    "\n"
+    R"(\par)"
+    "\n"
+    R"( Velmora project\par)"
+    "\n"
+    R"( See the README of the source repository\par)"
+    "\n"
+    R"( Issues: the project's issue tracker)"
+    "\n"
+    R"(})";
+
+}  // namespace
+
+QByteArray frmAbout::aboutRtf() {
+    return QByteArray(kAboutRtf);
+}
+
+frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("Velmora program information"));
+    // A fixed dialog: a title and a close box, no minimise, no maximise, no help button.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+    auto* menu = new QMenuBar(this);
+    QAction* close = menu->addAction(QStringLiteral("&Close this window"));
+    close->setObjectName(QStringLiteral("mnuClose"));
+    connect(close, &QAction::triggered, this, &frmAbout::mnuClose_Click);
+
+    client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("client"));
+    client_->setFixedSize(tw(6180), tw(3195));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(menu);
+    layout->addWidget(client_);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    richTextBox1_ = new QTextEdit(client_);
+    richTextBox1_->setObjectName(QStringLiteral("RichTextBox1"));
+    richTextBox1_->setGeometry(twipsRect(90, 30, 6000, 3075));
+    richTextBox1_->setReadOnly(true);
+    // Mouse selection for copying; keys scroll instead of moving a caret.
+    richTextBox1_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPalette palette = richTextBox1_->palette();
+    palette.setColor(QPalette::Base, QColor(215, 228, 233));
+    palette.setColor(QPalette::Text, Qt::black);
+    richTextBox1_->setPalette(palette);
+    readRtf(QByteArrayView(kAboutRtf), *richTextBox1_->document());
+    richTextBox1_->moveCursor(QTextCursor::Start);
+
+    adjustSize();
+}
+
+void frmAbout::mnuClose_Click() {
+    close();
+}
+
+}  // namespace velmora

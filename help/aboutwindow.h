@@ -1,0 +1,30 @@
+// The program information window: name, version and where the project can be reached.
+#pragma once
+
+#include <QDialog>
+
+class QTextEdit;
+
+namespace velmora {
+
+class frmAbout : public QDialog {
+    Q_OBJECT
+  public:
+    explicit frmAbout(QWidget* parent = nullptr);
+
+    QTextEdit* RichTextBox1() const { return richTextBox1_; }
+    // The inner area below the menu bar.
+    QWidget* clientArea() const { return client_; }
+
+    // The About text, an RTF document.
+    static QByteArray aboutRtf();
+
+  public slots:
+    void mnuClose_Click();
+
+  private:
+    QWidget* client_ = nullptr;
+    QTextEdit* richTextBox1_ = nullptr;
+};
+
+}  // namespace velmora

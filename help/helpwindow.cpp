@@ -1,0 +1,118 @@
+#include "helpwindow.h"
+
+#include "helpcommands.h"
+#include "msgbox.h"
+#include "rtfreader.h"
+#include "twips.h"
+#include "vberror.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFont>
+#include <QMenuBar>
+#include <QTextEdit>
+
+#include <new>
+
+namespace velmora {
+
+namespace {
+
+// Design size of the inner area and the text box's margins, in twips.
+constexpr int kClientWidth = 7065;
+constexpr int kClientHeight = 4890;
+constexpr int kMarginSide = 50;
+constexpr int kMarginBottom = 35;
+
+// Text without a font of its own shows in Fixedsys 9 pt, which here is the system's fixed font.
+QFont defaultHelpFont() {
+    QFont font(resolveFontFamily(QStringLiteral("Fixedsys")), 9);
+    font.setStyleHint(QFont::Monospace);
+    return font;
+}
+
+}  // namespace
+
+QString helpErrorMessage(int number) {
+    return QStringLiteral("Error number ") + QString::number(number) +
+           QStringLiteral(" was encountered.") + QChar(10) + QChar(13) +
+           QStringLiteral("Which is described as: ") + standardErrorText(number);
+}
+
+frmHLP::frmHLP(QWidget* owner) : QMainWindow(owner) {
+    setObjectName(QStringLiteral("frmHLP"));
+    // A window of its own that stays in front of its owner, both usable.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(designCaption());
+
+    QAction* close = menuBar()->addAction(QStringLiteral("&Close this window"));
+    close->setObjectName(QStringLiteral("mnuClose"));
+    connect(close, &QAction::triggered, this, &frmHLP::mnuClose_Click);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    client->installEventFilter(this);
+
+    richTextBox1_ = new QTextEdit(client);
+    richTextBox1_->setObjectName(QStringLiteral("RichTextBox1"));
+    richTextBox1_->setReadOnly(true);
+    // Mouse selection for copying; keys scroll instead of moving a caret.
+    richTextBox1_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    richTextBox1_->setFont(defaultHelpFont());
+
+    // The inner area has its design size when first shown; the menu bar comes on top of it.
+    resize(tw(kClientWidth), tw(kClientHeight) + menuBar()->sizeHint().height());
+
+    Form_Load();
+}
+
+void frmHLP::Form_Load() {
+    Fill();
+}
+
+void frmHLP::Fill() {
+    try {
+        readRtf(QStringView(svDocText), *richTextBox1_->document());
+        richTextBox1_->moveCursor(QTextCursor::Start);
+    } catch (const VbError& e) {
+        FormErrorHandler(e.number());
+    } catch (const std::bad_alloc&) {
+        FormErrorHandler(err::OutOfMemory);
+    }
+}
+
+void frmHLP::FormErrorHandler(int number) {
+    MsgBox(helpErrorMessage(number));
+}
+
+void frmHLP::mnuClose_Click() {
+    close();
+}
+
+void frmHLP::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) unloaded_ = true;
+}
+
+bool frmHLP::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centralWidget() && event->type() == QEvent::Resize) Form_Resize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmHLP::Form_Resize() {
+    // A minimised window, or an inner area too small for the margins, would give the box a
+    // negative size: it then keeps its place until the window grows again.
+    if (isMinimized()) return;
+    const int w = clientArea()->width() * 15;
+    const int h = clientArea()->height() * 15;
+    if (w < 2 * kMarginSide || h < kMarginSide + kMarginBottom) return;
+    // Both edges are converted, so the pixel margins come out even on the left and right.
+    const QPoint topLeft(tw(kMarginSide), tw(kMarginSide));
+    const QPoint bottomRight(tw(w - kMarginSide), tw(h - kMarginBottom));
+    richTextBox1_->setGeometry(QRect(topLeft, bottomRight - QPoint(1, 1)));
+}
+
+}  // namespace velmora

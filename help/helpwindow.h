@@ -1,0 +1,48 @@
+// The help viewer: a sizable window over the main window that shows one RTF document at a time.
+// It does not know which document it shows; the help commands hand it over in svDocText.
+#pragma once
+
+#include <QMainWindow>
+
+class QTextEdit;
+
+namespace velmora {
+
+class frmHLP : public QMainWindow {
+    Q_OBJECT
+  public:
+    // Creates the window, owned by `owner`, and fills it from svDocText (not shown yet).
+    explicit frmHLP(QWidget* owner);
+
+    // Shows svDocText in the text box, replacing what it showed before.
+    void Fill();
+    // Tells the user about error `number`; the window stays as it is.
+    void FormErrorHandler(int number);
+
+    QTextEdit* RichTextBox1() const { return richTextBox1_; }
+    // The inner area below the menu bar, where the text box is laid out.
+    QWidget* clientArea() const { return centralWidget(); }
+    // True once the window has been closed: it is only waiting to be deleted.
+    bool isUnloaded() const { return unloaded_; }
+
+    static QString designCaption() { return QStringLiteral("Help for Tessaly"); }
+
+  public slots:
+    void mnuClose_Click();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void Form_Load();
+    void Form_Resize();
+
+    QTextEdit* richTextBox1_ = nullptr;
+    bool unloaded_ = false;
+};
+
+// The message FormErrorHandler shows for error `number`.
+QString helpErrorMessage(int number);
+
+}  // namespace velmora
