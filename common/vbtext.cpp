@@ -186,10 +186,8 @@ QString RoundedText(double x, int n) {
 
 double RoundHalfAway(double x, int n) {
     if (!std::isfinite(x)) return x;
-    const QByteArray text = RoundedText(x, n).toLatin1();
-    double value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
+    // Val, not from_chars: a value that rounds past the double range reads as infinity, not 0.
+    return Val(RoundedText(x, n));
 }
 
 QString FormatNumber(double x, int n, const QLocale& locale) {

@@ -2,6 +2,7 @@
 // list's keyboard (type-ahead, paging) and a start without a food table.
 #include "appfixture.h"
 #include "foodlistview.h"
+#include "frmsplash.h"
 #include "msgrecorder.h"
 #include "startup.h"
 
@@ -206,6 +207,27 @@ class TestFormB : public QObject {
         QVERIFY(!QFile::exists(empty.filePath("Velmora.mdb")));
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY2(!w->isVisible() || !qobject_cast<FormB*>(w), "a main window stayed");
+    }
+
+    void splashClosesOnKeyOrFrameClick() {
+        {
+            frmSplash splash;
+            splash.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&splash));
+            QTest::keyClick(&splash, Qt::Key_X);
+            QVERIFY(!splash.isVisible());
+        }
+        {
+            frmSplash splash;
+            splash.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&splash));
+            // A click on a label inside the frame is a click on the frame.
+            QWidget* label = splash.findChild<QWidget*>("Label1");
+            QTest::mouseClick(label, Qt::LeftButton);
+            QVERIFY(!splash.isVisible());
+            QCOMPARE(label->property("text").toString(),
+                     QStringLiteral("Loading Database.  Please wait...."));
+        }
     }
 
     void startProcedureClosesSplash() {
