@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace velmora {
 
@@ -94,47 +95,81 @@ void appendNumber(std::string& out, double v) {
     out.append(buf, res.ptr);
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() == b.size()) {
-        bool ascii = true;
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            const auto ca = static_cast<unsigned char>(a[i]);
-            const auto cb = static_cast<unsigned char>(b[i]);
-            if ((ca | cb) & 0x80) {
-                ascii = false;
-                break;
-            }
-            if (ca != cb && ((ca | 0x20) != (cb | 0x20) || !std::isalpha(ca))) return false;
-        }
-        if (ascii) return true;
-    } else {
-        // Case folding keeps ASCII lengths; only non-ASCII text can differ in byte length.
-        bool ascii = true;
-        for (char c : a)
-            if (static_cast<unsigned char>(c) & 0x80) ascii = false;
-        for (char c : b)
-            if (static_cast<unsigned char>(c) & 0x80) ascii = false;
-        if (ascii) return false;
+bool isAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) & 0x80) return false;
+    return true;
+}
+
+// Equal without regard to ASCII case; both texts are ASCII.
+bool asciiEqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if (ca != cb && ((ca | 0x20) != (cb | 0x20) || !std::isalpha(ca))) return false;
     }
+    return true;
+}
+
+bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, bool bAscii) {
+    if (aAscii && bAscii) return asciiEqualsIgnoringCase(a, b);
+    // A few non-ASCII letters fold to ASCII ones (the Kelvin sign to k), so compare folded.
     return foldedCodePoints(a) == foldedCodePoints(b);
 }
 
 }  // namespace
 
-std::string_view Recordset::cell(int row, int field) const {
-    const std::size_t k =
-        static_cast<std::size_t>(row) * kBoundFieldCount + static_cast<std::size_t>(field);
+std::string_view Recordset::textCell(int row, int field) const {
+    const std::size_t k = index(row, field);
     return std::string_view(cells_).substr(offsets_[k], offsets_[k + 1] - offsets_[k]);
 }
 
-QString Recordset::cellText(int row, int field) const {
-    const std::string_view v = cell(row, field);
-    return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
+std::string Recordset::cellUtf8(int row, int field) const {
+    const std::size_t k = index(row, field);
+    switch (kinds_[k]) {
+        case Kind::Real: {
+            double v = 0;
+            std::memcpy(&v, cells_.data() + offsets_[k], sizeof v);
+            std::string out;
+            appendNumber(out, v);
+            return out;
+        }
+        case Kind::Integer: {
+            long long v = 0;
+            std::memcpy(&v, cells_.data() + offsets_[k], sizeof v);
+            return std::to_string(v);
+        }
+        case Kind::Text:
+            break;
+    }
+    return std::string(textCell(row, field));
 }
 
-void Recordset::appendCell(std::string_view text) {
+QString Recordset::cellText(int row, int field) const {
+    if (kinds_[index(row, field)] == Kind::Text) {
+        const std::string_view v = textCell(row, field);
+        return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
+    }
+    return QString::fromStdString(cellUtf8(row, field));
+}
+
+void Recordset::appendText(std::string_view text) {
     cells_.append(text);
     offsets_.push_back(static_cast<std::uint32_t>(cells_.size()));
+    kinds_.push_back(Kind::Text);
+}
+
+void Recordset::appendReal(double v) {
+    cells_.append(reinterpret_cast<const char*>(&v), sizeof v);
+    offsets_.push_back(static_cast<std::uint32_t>(cells_.size()));
+    kinds_.push_back(Kind::Real);
+}
+
+void Recordset::appendInteger(long long v) {
+    cells_.append(reinterpret_cast<const char*>(&v), sizeof v);
+    offsets_.push_back(static_cast<std::uint32_t>(cells_.size()));
+    kinds_.push_back(Kind::Integer);
 }
 
 DataControl::DataControl(QObject* parent) : QObject(parent) {}
@@ -196,30 +231,33 @@ Recordset DataControl::runQuery() {
     }
 
     Recordset rs;
-    std::string number;
+    // A result about the size of the last one is the common case (start-up, reset).
+    rs.cells_.reserve(rs_.cells_.size());
+    rs.offsets_.reserve(rs_.offsets_.size());
+    rs.kinds_.reserve(rs_.kinds_.size());
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         for (int f = 0; f < kBoundFieldCount; ++f) {
             const int c = column[static_cast<std::size_t>(f)];
             switch (sqlite3_column_type(stmt.get(), c)) {
                 case SQLITE_NULL:
-                    rs.appendCell({});
+                    rs.appendText({});
                     break;
                 case SQLITE_INTEGER:
-                    rs.appendCell(std::to_string(sqlite3_column_int64(stmt.get(), c)));
+                    rs.appendInteger(sqlite3_column_int64(stmt.get(), c));
                     break;
                 case SQLITE_FLOAT:
-                    number.clear();
-                    appendNumber(number, sqlite3_column_double(stmt.get(), c));
-                    rs.appendCell(number);
+                    rs.appendReal(sqlite3_column_double(stmt.get(), c));
                     break;
                 default: {
                     const auto* t =
                         reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), c));
                     const int len = sqlite3_column_bytes(stmt.get(), c);
-                    rs.appendCell(std::string_view(t ? t : "", static_cast<std::size_t>(len)));
+                    rs.appendText(std::string_view(t ? t : "", static_cast<std::size_t>(len)));
                 }
             }
         }
+        rs.descriptionAscii_.push_back(rs.isTextCell(static_cast<int>(rs.rows_), 0) &&
+                                       isAscii(rs.textCell(static_cast<int>(rs.rows_), 0)));
         ++rs.rows_;
         if (rs.cells_.size() > 0xF0000000u)
             throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
@@ -263,8 +301,17 @@ void DataControl::FindFirst(const QString& criterionText) {
                       QStringLiteral("Item not found in this collection: '%1'.").arg(c.column));
     const QByteArray wanted = c.value.toUtf8();
     const std::string_view w(wanted.constData(), static_cast<std::size_t>(wanted.size()));
+    const bool wAscii = isAscii(w);
     for (int row = 0; row < rs_.RecordCount(); ++row) {
-        if (equalsIgnoringCase(rs_.cell(row, field), w)) {
+        bool equal;
+        if (field == 0 && rs_.isTextCell(row, 0))
+            equal =
+                equalsIgnoringCase(rs_.textCell(row, 0), rs_.descriptionIsAscii(row), w, wAscii);
+        else {
+            const std::string text = rs_.cellUtf8(row, field);
+            equal = equalsIgnoringCase(text, isAscii(text), w, wAscii);
+        }
+        if (equal) {
             rs_.noMatch_ = false;
             int action = 0, save = 0;
             emit validate(action, save);

@@ -20,7 +20,8 @@ inline constexpr int kBoundFieldCount = 39;
 // Column of each bound field, by index.
 extern const std::array<const char*, kBoundFieldCount> kBoundColumns;
 
-// One query result, held in memory: every bound column of every row as display text.
+// One query result, held in memory. Text cells are kept as UTF-8; numbers stay numbers until a
+// record is read, since turning every cell into text up front would double the load time.
 class Recordset {
   public:
     int RecordCount() const { return static_cast<int>(rows_); }
@@ -28,17 +29,34 @@ class Recordset {
     int AbsolutePosition() const { return current_; }
     bool NoMatch() const { return noMatch_; }
 
-    // Text of bound field `field` of row `row` (UTF-8 view valid while the record set lives).
-    std::string_view cell(int row, int field) const;
+    // Text of bound field `field` of row `row`, as the bound field shows it: numbers as the
+    // shortest plain decimal text that reads back to the stored value, Null as the empty text.
     QString cellText(int row, int field) const;
+    std::string cellUtf8(int row, int field) const;
     QString description(int row) const { return cellText(row, 0); }
+
+    // The UTF-8 text of a text cell (empty for Null); numbers give no view.
+    bool isTextCell(int row, int field) const { return kinds_[index(row, field)] == Kind::Text; }
+    std::string_view textCell(int row, int field) const;
+    // Whether the description of `row` is a text of ASCII characters only.
+    bool descriptionIsAscii(int row) const {
+        return descriptionAscii_[static_cast<std::size_t>(row)];
+    }
 
   private:
     friend class DataControl;
-    void appendCell(std::string_view text);
+    enum class Kind : std::uint8_t { Text, Real, Integer };
+    static std::size_t index(int row, int field) {
+        return static_cast<std::size_t>(row) * kBoundFieldCount + static_cast<std::size_t>(field);
+    }
+    void appendText(std::string_view text);
+    void appendReal(double v);
+    void appendInteger(long long v);
 
     std::string cells_;
     std::vector<std::uint32_t> offsets_{0};
+    std::vector<Kind> kinds_;
+    std::vector<bool> descriptionAscii_;
     std::size_t rows_ = 0;
     int current_ = -1;
     bool noMatch_ = false;

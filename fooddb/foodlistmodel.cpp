@@ -28,9 +28,8 @@ int FoodListModel::firstRowWithPrefix(const QString& prefix) const {
     for (char c : p)
         if (static_cast<unsigned char>(c) & 0x80) asciiPrefix = false;
     for (int row = 0; row < rs.RecordCount(); ++row) {
-        const std::string_view d = rs.cell(row, 0);
-        if (asciiPrefix) {
-            // Fast path for the common case; a non-ASCII description still compares by folding.
+        if (asciiPrefix && rs.descriptionIsAscii(row)) {
+            const std::string_view d = rs.textCell(row, 0);
             if (d.size() < static_cast<std::size_t>(p.size())) continue;
             bool ok = true;
             for (qsizetype i = 0; i < p.size() && ok; ++i) {

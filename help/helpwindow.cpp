@@ -62,6 +62,10 @@ frmHLP::frmHLP(QWidget* owner) : QMainWindow(owner) {
     // Mouse selection for copying; keys scroll instead of moving a caret.
     richTextBox1_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     richTextBox1_->setFont(defaultHelpFont());
+    // Laid out once at its final size: a scroll bar appearing later would lay the text out again.
+    richTextBox1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    richTextBox1_->setGeometry(twipsRect(kMarginSide, kMarginSide, kClientWidth - 2 * kMarginSide,
+                                         kClientHeight - kMarginSide - kMarginBottom));
 
     // The inner area has its design size when first shown; the menu bar comes on top of it.
     resize(tw(kClientWidth), tw(kClientHeight) + menuBar()->sizeHint().height());

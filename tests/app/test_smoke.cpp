@@ -48,11 +48,19 @@ class TestSmoke : public QObject {
         app.start(QDir(bin).filePath("velmora"), {});
         QVERIFY(app.waitForStarted());
 
+        // The splash window carries the same name; the main window is the wide one.
+        auto mainWindow = [&] {
+            for (const QString& id :
+                 run({"search", "--onlyvisible", "--name", "^Velmora$"}).split('\n')) {
+                const QString geometry = run({"getwindowgeometry", "--shell", id});
+                for (const QString& line : geometry.split('\n'))
+                    if (line.startsWith("WIDTH=") && line.mid(6).toInt() > 600) return id;
+            }
+            return QString();
+        };
         QString window;
-        QTRY_VERIFY2_WITH_TIMEOUT(
-            !(window = run({"search", "--onlyvisible", "--name", "^Velmora$"}).section('\n', 0, 0))
-                 .isEmpty(),
-            "the main window did not appear", 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(!(window = mainWindow()).isEmpty(),
+                                  "the main window did not appear", 30000);
         QCOMPARE(app.state(), QProcess::Running);
 
         run({"windowfocus", "--sync", window});

@@ -1,0 +1,627 @@
+// Velmora's benchmark: medians of what the user waits for, on the shipped food table and on one
+// ten times its size, each beside a floor measured in the same run: the least work that gives
+// the same visible result through the SQLite C API and a plain Qt list. Runs offscreen. It is no
+// test: it prints the figures and whether they meet their goals, and always exits 0 unless the
+// program itself fails.
+//
+//   velmora_bench [--quick] [--only SECTION,...] [--size shipped|tenfold] [FOLDER]
+//
+// FOLDER holds Velmora.mdb (default: the program's folder). --quick takes few samples, for a
+// check that it runs; --only and --size pick parts, for example to run one under callgrind.
+
+#include "floor.h"
+#include "foodlistview.h"
+#include "formb.h"
+#include "helpcommands.h"
+#include "msgbox.h"
+#include "portion.h"
+#include "scaledtable.h"
+#include "valuearrays.h"
+#include "vberror.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListView>
+#include <QStringListModel>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtGlobal>
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace velmora;
+using namespace velmora::bench;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Samples = std::vector<double>;
+
+// A term with a handful of hits on the shipped table (2 there, 20 on the tenfold one).
+const QString kCommonTerm = QStringLiteral("chicken");
+const QString kRareTerm = QStringLiteral("quinoa");
+
+double msSince(Clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+double median(Samples v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+QString ms(double value) {
+    return QString::number(value, 'f', value < 1 ? 3 : value < 100 ? 2 : 1);
+}
+
+[[noreturn]] void fail(const QString& what) {
+    std::fprintf(stderr, "velmora_bench: %s\n", qPrintable(what));
+    std::exit(1);
+}
+
+void check(bool ok, const QString& what) {
+    if (!ok) fail(QStringLiteral("unexpected result: ") + what);
+}
+
+// Runs what is pending (deferred deletes too), so no earlier work leaks into the next timing.
+void settle() {
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+// Counts paint events of one window's widgets, so "shown" means painted, the same for the
+// program and for its floor.
+class PaintWatch : public QObject {
+  public:
+    PaintWatch() { qApp->installEventFilter(this); }
+    ~PaintWatch() override { qApp->removeEventFilter(this); }
+    void setWindow(QWidget* window) { window_ = window; }
+
+    // Processes events until the window has painted at least once (or two seconds passed).
+    void processUntilPainted() {
+        const auto t0 = Clock::now();
+        QCoreApplication::processEvents();
+        while (paints_ == 0 && msSince(t0) < 2000) QCoreApplication::processEvents();
+        if (paints_ == 0) std::fprintf(stderr, "velmora_bench: a window never painted\n");
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && window_ && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->window() == window_)
+            ++paints_;
+        return false;
+    }
+
+  private:
+    QWidget* window_ = nullptr;
+    int paints_ = 0;
+};
+
+long statusKiB(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(key) + ':';
+    while (std::getline(in, line))
+        if (line.rfind(prefix, 0) == 0) return std::stol(line.substr(prefix.size()));
+    return -1;
+}
+
+// Resets the kernel's peak-RSS mark, so each table size gets its own peak.
+bool resetPeakRss() {
+    const int fd = ::open("/proc/self/clear_refs", O_WRONLY);
+    if (fd < 0) return false;
+    const bool ok = ::write(fd, "5", 1) == 1;
+    ::close(fd);
+    return ok;
+}
+
+QString machine() {
+    std::ifstream in("/proc/cpuinfo");
+    std::string line;
+    QString model = QStringLiteral("unknown CPU");
+    while (std::getline(in, line))
+        if (line.rfind("model name", 0) == 0) {
+            model = QString::fromStdString(line.substr(line.find(':') + 1)).trimmed();
+            break;
+        }
+    return QStringLiteral("machine: %1, %2 cores; Qt %3; SQLite %4; platform %5")
+        .arg(model)
+        .arg(QThread::idealThreadCount())
+        .arg(QLatin1String(qVersion()), QLatin1String(sqlite3_libversion()),
+             QGuiApplication::platformName());
+}
+
+// The 1-, 5- and 15-minute load averages: other work on the machine skews every figure.
+QString loadAverage() {
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("unknown");
+    return QString::fromLatin1(file.readLine()).section(u' ', 0, 2);
+}
+
+// Prints the figures and collects the goals.
+class Report {
+  public:
+    double figure(const QString& name, const Samples& samples, const Samples* floor = nullptr) {
+        const double m = median(samples);
+        QString line = name + QStringLiteral(": ") + ms(m) + QStringLiteral(" ms");
+        if (floor) {
+            const double f = median(*floor);
+            line += QStringLiteral(" (floor ") + ms(f) + QStringLiteral(" ms) ratio ") +
+                    QString::number(f > 0 ? m / f : 0, 'f', 2);
+        }
+        std::printf("%s\n", qPrintable(line));
+        std::fflush(stdout);
+        return m;
+    }
+    double ratio(const Samples& samples, const Samples& floor) {
+        return median(samples) / std::max(median(floor), 1e-9);
+    }
+    void line(const QString& text) {
+        std::printf("%s\n", qPrintable(text));
+        std::fflush(stdout);
+    }
+    void goal(const QString& text, bool met) {
+        goals_.append(QStringLiteral("# goal ") +
+                      (met ? QStringLiteral("met:    ") : QStringLiteral("MISSED: ")) + text);
+    }
+    void printGoals() {
+        for (const QString& g : goals_) line(g);
+    }
+
+  private:
+    QStringList goals_;
+};
+
+struct Counts {
+    int startup;  // pairs of program and floor runs
+    int clicks;
+    int lastRowClicks;
+    int searches;  // rounds of both terms and their resets
+    int portion;
+    int dailyValues;
+    int help;
+};
+
+struct StartupTimes {
+    double report;
+    double painted;
+};
+
+// The program's start-up: the main window constructed and its load step run, until the first
+// report is written, and on until the window has painted.
+StartupTimes programStartup(const QString& folder) {
+    settle();
+    PaintWatch paints;
+    const auto t0 = Clock::now();
+    auto form = std::make_unique<FormB>(folder);
+    paints.setWindow(form.get());
+    form->Form_Load();
+    const double report = msSince(t0);
+    paints.processUntilPainted();
+    const double painted = msSince(t0);
+    check(form->Text1Text().startsWith(QStringLiteral(" Total weight: ")), "no first report");
+    form.reset();
+    settle();
+    return {report, painted};
+}
+
+// Its floor: every row in description order into memory, and a plain list of the descriptions
+// shown until painted.
+double loadFloor(const QString& dbPath) {
+    settle();
+    PaintWatch paints;
+    const auto t0 = Clock::now();
+    Db db = openTable(dbPath, false);
+    RowStore rows;
+    if (!db || !readRows(db.get(), kLoadQuery, rows))
+        fail(QStringLiteral("the floor's query failed"));
+    QStringListModel model(rows.descriptions);
+    auto view = makeFloorList(&model);
+    paints.setWindow(view.get());
+    view->show();
+    paints.processUntilPainted();
+    const double elapsed = msSince(t0);
+    view.reset();
+    settle();
+    return elapsed;
+}
+
+// The floor of a refill: the same query text through the C API with the program's LIKE, the
+// rows into memory, the plain model refilled in its shown view, the previous rows freed.
+double refillFloor(sqlite3* db, const QByteArray& sql, QStringListModel& model, RowStore& held,
+                   std::size_t* rowCount = nullptr) {
+    const auto t0 = Clock::now();
+    RowStore rows;
+    if (!readRows(db, sql.constData(), rows)) fail(QStringLiteral("the floor's query failed"));
+    model.setStringList(rows.descriptions);
+    held = std::move(rows);
+    const double elapsed = msSince(t0);
+    if (rowCount) *rowCount = held.rows;
+    return elapsed;
+}
+
+// Selects a row as a click would: the selection change runs DBList1_Click.
+double clickRow(FormB& form, int row) {
+    const QModelIndex index = form.list()->model()->index(row, 0);
+    const QString expected = index.data().toString();
+    const auto t0 = Clock::now();
+    form.list()->setCurrentIndex(index);
+    const double elapsed = msSince(t0);
+    check(form.Text1Text().contains(QStringLiteral(" Item:  ") + expected + CR),
+          QStringLiteral("no report for ") + expected);
+    return elapsed;
+}
+
+// Which parts of the run to do; all by default. Single parts are for profiling.
+struct Selection {
+    QStringList sections;  // empty: all
+    bool shipped = true;
+    bool tenfold = true;
+    bool has(const char* section) const {
+        return sections.isEmpty() || sections.contains(QLatin1String(section));
+    }
+};
+
+int countRows(const QString& dbPath) {
+    Db db = openTable(dbPath, false);
+    sqlite3_stmt* stmt = nullptr;
+    if (!db ||
+        sqlite3_prepare_v2(db.get(), "SELECT count(*) FROM CSR14", -1, &stmt, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("cannot count the rows of ") + dbPath);
+    const int rows = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : -1;
+    sqlite3_finalize(stmt);
+    return rows;
+}
+
+void measureSize(Report& report, const QString& folder, const Counts& counts, bool shipped,
+                 const Selection& sel) {
+    const QString dbPath = QDir(folder).filePath(QStringLiteral("Velmora.mdb"));
+    const bool rssReset = resetPeakRss();
+    const QString tag = QStringLiteral(", %1 rows").arg(countRows(dbPath));
+
+    // Start-up, alternating with its floor; the first pair warms caches and is dropped.
+    if (sel.has("startup")) {
+        Samples toReport, toPainted, startFloor;
+        for (int i = 0; i <= counts.startup; ++i) {
+            const double f = loadFloor(dbPath);
+            const StartupTimes p = programStartup(folder);
+            if (i == 0) continue;
+            startFloor.push_back(f);
+            toReport.push_back(p.report);
+            toPainted.push_back(p.painted);
+        }
+        report.figure(QStringLiteral("start-up to first report") + tag, toReport, &startFloor);
+        report.figure(QStringLiteral("start-up to window painted") + tag, toPainted, &startFloor);
+        const double startRatio = report.ratio(toReport, startFloor);
+        report.goal(QStringLiteral("start-up to first report%1 <= 1.3 x floor (%2)")
+                        .arg(tag, QString::number(startRatio, 'f', 2)),
+                    startRatio <= 1.3);
+    }
+
+    // One main window and one floor list live on for the other figures.
+    auto form = std::make_unique<FormB>(folder);
+    form->Form_Load();
+    settle();
+    Db likeDb = openTable(dbPath, true);
+    if (!likeDb) fail(QStringLiteral("cannot open ") + dbPath);
+    RowStore floorRows;
+    QStringListModel floorModel;
+    refillFloor(likeDb.get(), kLoadQuery, floorModel, floorRows);
+    auto floorView = makeFloorList(&floorModel);
+    floorView->show();
+    settle();
+
+    const int n = form->list()->model()->rowCount();
+    check(tag == QStringLiteral(", %1 rows").arg(n), QStringLiteral("row counts differ"));
+
+    if (sel.has("click")) {
+        // List click to report, over rows spread across the whole list.
+        Samples clicks;
+        int current = form->list()->currentIndex().row();
+        for (int i = 0; i < counts.clicks; ++i) {
+            int row = static_cast<int>((static_cast<long long>(i) * 7919 + 4057) % n);
+            if (row == current) row = (row + 1) % n;
+            clicks.push_back(clickRow(*form, row));
+            current = row;
+            QCoreApplication::processEvents();  // the list and the report paint, untimed
+        }
+        const double click = report.figure(QStringLiteral("list click to report") + tag, clicks);
+        // The find step scans from the top: the last row is the slowest click.
+        Samples lastClicks;
+        for (int i = 0; i < counts.lastRowClicks; ++i) {
+            clickRow(*form, 0);
+            QCoreApplication::processEvents();
+            lastClicks.push_back(clickRow(*form, n - 1));
+            QCoreApplication::processEvents();
+        }
+        const double lastClick =
+            report.figure(QStringLiteral("list click to report, last row") + tag, lastClicks);
+        if (shipped) {
+            report.goal(QStringLiteral("list click to report%1 < 1 ms (%2 ms)").arg(tag, ms(click)),
+                        click < 1);
+            report.goal(QStringLiteral("list click to report, last row%1 < 1 ms (%2 ms)")
+                            .arg(tag, ms(lastClick)),
+                        lastClick < 1);
+        }
+    }
+
+    if (sel.has("search")) {
+        // Search end to end and reset, each round alternating with the floors; the first round
+        // warms.
+        struct Term {
+            QString text;
+            Samples program, floor;
+            std::size_t hits = 0;
+        };
+        Term terms[] = {{kCommonTerm, {}, {}}, {kRareTerm, {}, {}}};
+        Samples resets, resetFloors;
+        for (int i = 0; i <= counts.searches; ++i) {
+            for (Term& term : terms) {
+                form->searchBox()->setText(term.text);
+                settle();
+                auto t0 = Clock::now();
+                form->cmdSearch_Click();
+                const double search = msSince(t0);
+                check(form->searchMode(), QStringLiteral("search did not run"));
+                settle();
+                const double searchFloor = refillFloor(likeDb.get(), searchQuery(term.text),
+                                                       floorModel, floorRows, &term.hits);
+                check(form->itemCount() == static_cast<int>(term.hits),
+                      QStringLiteral("search counts differ for ") + term.text);
+                settle();
+                t0 = Clock::now();
+                form->cmdReset_Click();
+                const double reset = msSince(t0);
+                check(!form->searchMode() && form->itemCount() == n,
+                      QStringLiteral("reset failed"));
+                settle();
+                const double resetFloor =
+                    refillFloor(likeDb.get(), kResetQuery, floorModel, floorRows);
+                settle();
+                if (i == 0) continue;
+                term.program.push_back(search);
+                term.floor.push_back(searchFloor);
+                resets.push_back(reset);
+                resetFloors.push_back(resetFloor);
+            }
+        }
+        for (const Term& term : terms) {
+            const QString name =
+                QStringLiteral("search \"%1\", %2 hits").arg(term.text).arg(term.hits) + tag;
+            report.figure(name, term.program, &term.floor);
+            const double r = report.ratio(term.program, term.floor);
+            report.goal(name + QStringLiteral(" <= 2 x floor (%1)").arg(QString::number(r, 'f', 2)),
+                        r <= 2);
+        }
+        const double reset = report.figure(QStringLiteral("reset") + tag, resets, &resetFloors);
+        const double resetRatio = report.ratio(resets, resetFloors);
+        report.goal(QStringLiteral("reset%1 <= 2 x floor, as search (%2)")
+                        .arg(tag, QString::number(resetRatio, 'f', 2)),
+                    resetRatio <= 2);
+        if (shipped)
+            report.goal(QStringLiteral("reset%1 < 1 ms (%2 ms; its floor alone takes %3 ms)")
+                            .arg(tag, ms(reset), ms(median(resetFloors))),
+                        reset < 1);
+    }
+
+    if (sel.has("portion")) {
+        // Portion: a food from the middle of the list, since the recomputation's find scans from
+        // the top. Floor: the 100-gram report path of the list click (array fill and writer).
+        clickRow(*form, n / 2);
+        settle();
+        vPortionGrams = 50;
+        svPortionUnit.clear();
+        vPortionQuantity = 0;
+        ValueArray S = form->arrayS();
+        double vPortionFactor = 0;
+        Samples portions, hundredGrams;
+        for (int i = 0; i <= counts.portion; ++i) {
+            auto t0 = Clock::now();
+            form->FillArray_S_from_Data1();
+            const ValueArray& s = form->arrayS();
+            for (int k = 0; k <= 31; ++k)
+                Z[static_cast<std::size_t>(k)] = s[static_cast<std::size_t>(k)];
+            Z[slot::Unit] = QStringLiteral("0");
+            Z[slot::Quantity] = QStringLiteral("0");
+            Z[slot::TotalWeight] = s[slot::TotalWeight];
+            form->FillText1_from_Array_Z();
+            const double floor = msSince(t0);
+            check(form->Text1Text().startsWith(QStringLiteral(" Total weight: 100 grams")),
+                  QStringLiteral("no 100-gram report"));
+            QCoreApplication::processEvents();
+            t0 = Clock::now();
+            RecomputePortion(form->data(), S, Z, vPortionFactor);
+            form->FillText1_from_Array_Z();
+            const double portion = msSince(t0);
+            check(form->Text1Text().startsWith(QStringLiteral(" Total weight: 50")),
+                  QStringLiteral("no portion report"));
+            QCoreApplication::processEvents();
+            if (i == 0) continue;
+            hundredGrams.push_back(floor);
+            portions.push_back(portion);
+        }
+        const double portion =
+            report.figure(QStringLiteral("portion 50 g") + tag, portions, &hundredGrams);
+        if (shipped)
+            report.goal(QStringLiteral("portion%1 < 1 ms (%2 ms)").arg(tag, ms(portion)),
+                        portion < 1);
+    }
+
+    if (sel.has("dv")) {
+        // Percent Daily Values of the 100-gram report.
+        clickRow(*form, n / 2 + 1);
+        settle();
+        const QString plain = form->Text1Text();
+        Samples dailyValues;
+        for (int i = 0; i <= counts.dailyValues; ++i) {
+            const auto t0 = Clock::now();
+            form->mnuCalculate_Click();
+            const double elapsed = msSince(t0);
+            check(form->Text1Text().size() > plain.size(), QStringLiteral("no Daily Value report"));
+            QCoreApplication::processEvents();
+            if (i > 0) dailyValues.push_back(elapsed);
+        }
+        const double dv = report.figure(QStringLiteral("Percent Daily Values") + tag, dailyValues);
+        if (shipped)
+            report.goal(QStringLiteral("Percent Daily Values%1 < 1 ms (%2 ms)").arg(tag, ms(dv)),
+                        dv < 1);
+    }
+
+    if (sel.has("help")) {
+        // The help window over the main window: until the command returns with it shown, and on
+        // until it has painted. Closed between runs, so every run opens a new one.
+        Samples helpShown, helpPainted;
+        for (int i = 0; i <= counts.help; ++i) {
+            settle();
+            PaintWatch paints;
+            const auto t0 = Clock::now();
+            velmora::mnuHelp_Click(form.get());
+            const double shown = msSince(t0);
+            QWidget* window = helpWindowIfAny();
+            check(window && window->isVisible(), QStringLiteral("no help window"));
+            paints.setWindow(window);
+            paints.processUntilPainted();
+            const double painted = msSince(t0);
+            unloadHelpWindows();
+            settle();
+            if (i == 0) continue;
+            helpShown.push_back(shown);
+            helpPainted.push_back(painted);
+        }
+        const double help = report.figure(QStringLiteral("open help window") + tag, helpShown);
+        report.figure(QStringLiteral("open help window, painted") + tag, helpPainted);
+        if (shipped)
+            report.goal(QStringLiteral("open help window%1 < 1 ms (%2 ms)").arg(tag, ms(help)),
+                        help < 1);
+    }
+
+    floorView.reset();
+    form.reset();
+    settle();
+    const long peak = statusKiB("VmHWM");
+    report.line(QStringLiteral("peak RSS%1%2: %3 MiB")
+                    .arg(tag, rssReset ? QString() : QStringLiteral(" (whole run so far)"))
+                    .arg(peak / 1024));
+}
+
+// The offscreen platform warns about every window with a fixed size; that says nothing about the
+// program and would bury the figures.
+QtMessageHandler standardMessages = nullptr;
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains(QLatin1String("propagateSizeHints"))) return;
+    if (standardMessages) standardMessages(type, context, message);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A benchmark of the program's own work: no window system in the way.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt complains on every start without one; a private one keeps the output to the figures.
+    QTemporaryDir runtimeDir;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtimeDir.isValid())
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+    QApplication app(argc, argv);
+    standardMessages = qInstallMessageHandler(quietMessages);
+
+    const char* usage =
+        "usage: velmora_bench [--quick] [--only SECTION,...] [--size shipped|tenfold] [FOLDER]\n"
+        "  FOLDER holds Velmora.mdb (default: the program's folder)\n"
+        "  sections: startup, click, search, portion, dv, help (default: all)\n";
+    bool quick = false;
+    Selection sel;
+    QString folder = QCoreApplication::applicationDirPath();
+    const QStringList args = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        if (arg == QLatin1String("--quick")) {
+            quick = true;
+        } else if (arg == QLatin1String("--only") && i + 1 < args.size()) {
+            sel.sections = args.at(++i).split(u',', Qt::SkipEmptyParts);
+        } else if (arg == QLatin1String("--size") && i + 1 < args.size()) {
+            const QString size = args.at(++i);
+            sel.shipped = size == QLatin1String("shipped");
+            sel.tenfold = size == QLatin1String("tenfold");
+            if (!sel.shipped && !sel.tenfold) {
+                std::fputs(usage, stderr);
+                return 2;
+            }
+        } else if (arg.startsWith(u'-')) {
+            std::fputs(usage, stderr);
+            return 2;
+        } else {
+            folder = arg;
+        }
+    }
+    const QString shippedPath = QDir(folder).filePath(QStringLiteral("Velmora.mdb"));
+    if (!QFile::exists(shippedPath)) fail(QStringLiteral("no food table at ") + shippedPath);
+
+    // No message box may wait for a click; any that comes up is a fault worth seeing.
+    setMessageBoxPresenter([](const MessageBoxRequest& r) {
+        std::fprintf(stderr, "velmora_bench: message box during the run: %s\n", qPrintable(r.text));
+    });
+
+    Report report;
+    report.line(machine());
+    report.line(QStringLiteral("# load average at start: ") + loadAverage());
+
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) fail(QStringLiteral("no temporary folder"));
+    if (sel.tenfold) {
+        const QString error =
+            buildScaledTable(shippedPath, scratch.filePath(QStringLiteral("Velmora.mdb")), 10);
+        if (!error.isEmpty()) fail(QStringLiteral("cannot build the larger table: ") + error);
+    }
+
+    // Chosen so that the whole run takes about a minute on a small machine.
+    const Counts shipped =
+        quick ? Counts{3, 30, 10, 3, 30, 30, 3} : Counts{15, 300, 50, 15, 300, 300, 30};
+    const Counts tenfold =
+        quick ? Counts{2, 30, 5, 2, 30, 30, 3} : Counts{7, 200, 20, 7, 200, 200, 15};
+    report.line(QStringLiteral("# medians of: start-up %1 / %2 runs, clicks %3 / %4, search and "
+                               "reset %5 / %6 rounds, portion and Daily Values %7 / %8, help %9 / "
+                               "%10 (shipped / tenfold)")
+                    .arg(shipped.startup)
+                    .arg(tenfold.startup)
+                    .arg(shipped.clicks)
+                    .arg(tenfold.clicks)
+                    .arg(shipped.searches)
+                    .arg(tenfold.searches)
+                    .arg(shipped.portion)
+                    .arg(tenfold.portion)
+                    .arg(shipped.help)
+                    .arg(tenfold.help));
+    const auto t0 = Clock::now();
+    long peak = 0;
+    try {
+        if (sel.shipped) measureSize(report, folder, shipped, true, sel);
+        peak = statusKiB("VmHWM");
+        if (sel.tenfold) measureSize(report, scratch.path(), tenfold, false, sel);
+    } catch (const VbError& e) {
+        fail(QStringLiteral("error %1: %2").arg(e.number()).arg(e.description()));
+    }
+    peak = std::max(peak, statusKiB("VmHWM"));
+    report.line(QStringLiteral("peak RSS: %1 MiB").arg(peak / 1024));
+    report.printGoals();
+    report.line(QStringLiteral("# whole run %1 s, load average at the end: %2")
+                    .arg(msSince(t0) / 1000, 0, 'f', 1)
+                    .arg(loadAverage()));
+    return 0;
+}

@@ -1,0 +1,53 @@
+// The least work any program has to do for the same visible result: the rows read through the
+// SQLite C API into memory, and the descriptions shown by a plain list model in a plain list view.
+// The benchmark and the start-up floor program measure Velmora against it.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+class QListView;
+class QStringListModel;
+class QWidget;
+
+namespace velmora::bench {
+
+// The query texts exactly as the program sets them.
+inline constexpr const char* kLoadQuery = "Select ALL * From CSR14 Order by description";
+inline constexpr const char* kResetQuery =
+    "Select ALL * From CSR14 WHERE description LIKE  '*' Order by description";
+QByteArray searchQuery(const QString& term);
+
+// Every column of every row, kept compactly: numbers as doubles, texts in one buffer.
+struct RowStore {
+    std::vector<unsigned char> types;  // one per cell, SQLite's fundamental type
+    std::vector<double> numbers;
+    std::string text;
+    std::vector<std::uint32_t> textEnds;
+    QStringList descriptions;
+    std::size_t rows = 0;
+};
+
+struct DbClose {
+    void operator()(sqlite3* db) const;
+};
+using Db = std::unique_ptr<sqlite3, DbClose>;
+
+// Opens the food table read-only; with the program's LIKE rules when `jetLike` is set. Null (and
+// a message on stderr) when it cannot be opened.
+Db openTable(const QString& path, bool jetLike);
+
+// Runs `sql` and reads every row into `out`. False (and a message on stderr) on an error.
+bool readRows(sqlite3* db, const char* sql, RowStore& out);
+
+// A plain list of the descriptions, as wide and tall as the program's list.
+std::unique_ptr<QListView> makeFloorList(QStringListModel* model, QWidget* parent = nullptr);
+
+}  // namespace velmora::bench
