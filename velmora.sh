@@ -3,6 +3,7 @@
 #   ./velmora.sh run     build in Release and start the program on the shipped food table
 #   ./velmora.sh test    build and run every test (non-zero exit on any failure)
 #   ./velmora.sh bench   build in Release and print the benchmark's figures
+#   ./velmora.sh startup build in Release and time the start-up under Xvfb against a minimal Qt program
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -35,8 +36,13 @@ case "${1:-}" in
         cmake --build --preset release --target velmora_bench
         QT_QPA_PLATFORM=offscreen build/release/bin/velmora_bench
         ;;
+    startup)
+        cmake --preset release >/dev/null
+        cmake --build --preset release --target velmora velmora_startup_floor velmora_mapwatch
+        bench/startup_xvfb.sh build/release
+        ;;
     *)
-        echo "usage: $0 run|test|bench" >&2
+        echo "usage: $0 run|test|bench|startup" >&2
         exit 2
         ;;
 esac

@@ -263,6 +263,12 @@ Recordset DataControl::runQuery() {
             throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
     }
     if (rc != SQLITE_DONE) throwEngineError(db_.get(), rc, DatabaseName, RecordSource);
+    // A search keeps a few rows of a reservation made for the whole table: give the rest back.
+    if (rs.cells_.capacity() > rs.cells_.size() + rs.cells_.size() / 4) {
+        rs.cells_.shrink_to_fit();
+        rs.offsets_.shrink_to_fit();
+        rs.kinds_.shrink_to_fit();
+    }
     return rs;
 }
 
