@@ -4,10 +4,12 @@
 #   ./velmora.sh test    build and run every test (non-zero exit on any failure)
 #   ./velmora.sh bench   build in Release and print the benchmark's figures
 #   ./velmora.sh startup build in Release and time the start-up under Xvfb against a minimal Qt program
+#   ./velmora.sh package build in Release and make the Debian package build/release/velmora_1.0_amd64.deb
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ make qt6-base-dev libsqlite3-dev fonts-liberation2 xvfb xauth xdotool)
+packages=(cmake g++ make qt6-base-dev libsqlite3-dev fonts-liberation2 xvfb xauth xdotool
+          dpkg-dev file desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -36,13 +38,18 @@ case "${1:-}" in
         cmake --build --preset release --target velmora_bench
         QT_QPA_PLATFORM=offscreen build/release/bin/velmora_bench
         ;;
+    package)
+        cmake --preset release >/dev/null
+        cmake --build --preset release
+        (cd build/release && cpack -G DEB)
+        ;;
     startup)
         cmake --preset release >/dev/null
         cmake --build --preset release --target velmora velmora_startup_floor velmora_mapwatch
         bench/startup_xvfb.sh build/release
         ;;
     *)
-        echo "usage: $0 run|test|bench|startup" >&2
+        echo "usage: $0 run|test|bench|startup|package" >&2
         exit 2
         ;;
 esac

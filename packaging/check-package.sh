@@ -1,0 +1,224 @@
+#!/usr/bin/env bash
+# Builds the Debian package and proves it works on this machine: checks its files, validates the
+# menu entry and the AppStream data, installs it with apt-get, starts the installed program the way
+# the menu entry does from an unrelated folder under its own Xvfb, quits it with Ctrl+Q, and purges
+# the package together with whatever the installation pulled in.
+#
+#   packaging/check-package.sh [BUILD_DIR]
+#
+# BUILD_DIR is a configured build folder; without it the release preset is built (build/release).
+# It installs and purges system packages: run it as root or with sudo rights, on a machine where a
+# velmora package may come and go (a velmora installed beforehand is purged as well).
+# Needs: cmake, g++, dpkg-dev, file, desktop-file-utils, appstream, xvfb, xdotool.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(dirname "$here")
+
+say() { echo "check-package: $*"; }
+fail() {
+    echo "check-package: FAILED: $*" >&2
+    exit 1
+}
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+apt_get() { "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -q "$@"; }
+
+# cpack's shlibdeps step needs dpkg-shlibdeps and file.
+for tool in cmake cpack dpkg-deb dpkg-shlibdeps file desktop-file-validate appstreamcli Xvfb xdotool; do
+    command -v "$tool" >/dev/null ||
+        fail "$tool is missing (packages: dpkg-dev file desktop-file-utils appstream xvfb xdotool)"
+done
+
+work=$(mktemp -d)
+chmod 755 "$work"  # apt's unprivileged download user reads the .deb from here
+xvfb_pid=""
+app_pid=""
+installed_by_us=()
+
+cleanup() {
+    local status=$?
+    set +e
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+    local p present=()
+    for p in "${installed_by_us[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" && present+=("$p")
+    done
+    if [ ${#present[@]} -gt 0 ]; then
+        say "purging ${present[*]}"
+        if ! apt_get purge -y "${present[@]}" >"$work/purge.log" 2>&1; then
+            cat "$work/purge.log" >&2
+            echo "check-package: FAILED: could not purge ${present[*]}" >&2
+            status=1
+        elif [ -e /usr/bin/velmora ] || [ -e /usr/lib/velmora ]; then
+            echo "check-package: FAILED: files of velmora are left after the purge" >&2
+            status=1
+        fi
+    fi
+    rm -rf "$work"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# --- Build the package --------------------------------------------------------------------------
+if [ $# -ge 1 ]; then
+    build_dir=$(cd "$1" && pwd) || fail "no build folder $1"
+    [ -f "$build_dir/CMakeCache.txt" ] || fail "$build_dir is not a configured build folder"
+    cmake --build "$build_dir" -j2 || fail "the build in $build_dir failed"
+else
+    cd "$source_dir"
+    cmake --preset release >/dev/null || fail "cmake --preset release failed"
+    cmake --build --preset release || fail "the release build failed"
+    build_dir=$source_dir/build/release
+fi
+rm -f "$build_dir"/velmora_*.deb
+(cd "$build_dir" && cpack -G DEB) >"$work/cpack.log" 2>&1 || {
+    cat "$work/cpack.log" >&2
+    fail "cpack could not build the package"
+}
+debs=("$build_dir"/velmora_*.deb)
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+    fail "cpack made no single velmora_*.deb in $build_dir"
+fi
+deb=$work/$(basename "${debs[0]}")
+cp "${debs[0]}" "$deb"
+chmod 644 "$deb"
+say "built ${debs[0]}"
+
+# --- Check what it holds ------------------------------------------------------------------------
+tree=$work/tree
+dpkg-deb -x "$deb" "$tree"
+for f in usr/lib/velmora/velmora usr/lib/velmora/Velmora.mdb usr/share/applications/velmora.desktop \
+    usr/share/metainfo/velmora.metainfo.xml usr/share/icons/hicolor/scalable/apps/velmora.svg; do
+    [ -f "$tree/$f" ] || fail "the package lacks /$f"
+done
+for size in 16 32 48 64 128 256; do
+    [ -f "$tree/usr/share/icons/hicolor/${size}x${size}/apps/velmora.png" ] ||
+        fail "the package lacks the ${size} px icon"
+done
+[ "$(readlink "$tree/usr/bin/velmora")" = ../lib/velmora/velmora ] ||
+    fail "/usr/bin/velmora is not the link ../lib/velmora/velmora"
+depends=$(dpkg-deb -f "$deb" Depends)
+for p in fonts-liberation2 libqt6widgets6 libsqlite3-0; do
+    [[ ", $depends," == *", $p "* || ", $depends," == *", $p,"* ]] || fail "Depends lacks $p: $depends"
+done
+
+# "Clean" means not even a hint.
+report=$(desktop-file-validate "$tree/usr/share/applications/velmora.desktop" 2>&1) || true
+[ -z "$report" ] || fail "desktop-file-validate: $report"
+# The project has no domain of its own to build a reverse-DNS id from, so the short id "velmora"
+# (the program's desktop file name) stays, and only that finding is lowered to a note.
+appstreamcli validate-tree --no-net --override=cid-desktopapp-is-not-rdns=info "$tree" \
+    >"$work/appstream.log" 2>&1 || {
+    cat "$work/appstream.log" >&2
+    fail "appstreamcli validate-tree found problems"
+}
+say "package contents, menu entry and AppStream data are valid"
+
+# --- Install ------------------------------------------------------------------------------------
+dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q "ok installed" &&
+    say "velmora is installed already (an interrupted earlier run?); it is replaced and purged"
+installed_packages() {
+    dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' | awk '$1 == "ii" { print $2 }' | sort
+}
+installed_packages >"$work/before"
+installed_by_us=(velmora)
+if ! apt_get install -y "$deb" >"$work/install.log" 2>&1; then
+    # Stale package lists are the usual cause on a fresh machine.
+    apt_get update >/dev/null 2>&1 || true
+    apt_get install -y "$deb" >"$work/install.log" 2>&1 || {
+        cat "$work/install.log" >&2
+        fail "apt-get install $deb failed"
+    }
+fi
+installed_packages >"$work/after"
+mapfile -t pulled_in < <(comm -13 "$work/before" "$work/after" | grep -vx velmora || true)
+installed_by_us+=("${pulled_in[@]}")
+say "installed velmora${pulled_in[*]:+ and ${pulled_in[*]}}"
+
+# --- Start it as the menu entry does ------------------------------------------------------------
+exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/velmora.desktop)
+read -ra exec_words <<<"$exec_line"
+command=()
+for w in "${exec_words[@]}"; do [[ "$w" == %? ]] || command+=("$w"); done  # no files to pass
+[ ${#command[@]} -gt 0 ] || fail "the menu entry has no Exec line"
+resolved=$(command -v "${command[0]}") || fail "the menu entry's Exec=${command[0]} is not on PATH"
+[ "$(readlink -f "$resolved")" = /usr/lib/velmora/velmora ] ||
+    fail "Exec=${command[0]} resolves to $resolved, not to the installed program"
+
+coproc XSERVER { exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>"$work/xvfb.log"; }
+xvfb_pid=$XSERVER_PID
+xvfb_out=${XSERVER[0]}
+display=""
+read -r -t 15 -u "$xvfb_out" display || true
+[ -n "$display" ] || fail "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
+export DISPLAY=:$display
+for _ in $(seq 50); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    sleep 0.2
+done
+xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb on $DISPLAY takes no connections"
+
+elsewhere=$work/elsewhere  # holds no Velmora.mdb
+mkdir "$elsewhere"
+(cd "$elsewhere" && export QT_QPA_PLATFORM=xcb && exec "${command[@]}") >"$work/velmora.log" 2>&1 &
+app_pid=$!
+
+app_log() { sed 's/^/  velmora: /' "$work/velmora.log" >&2; }
+app_ended() {
+    local status=0
+    wait "$app_pid" || status=$?
+    app_pid=""
+    app_log
+    fail "velmora ended with status $status $1"
+}
+table_open() {
+    local fd
+    for fd in /proc/"$app_pid"/fd/*; do
+        [ "$(readlink "$fd" 2>/dev/null)" = /usr/lib/velmora/Velmora.mdb ] && return 0
+    done
+    return 1
+}
+
+# The window counts once the table is open (an error box has the same title) and it is the only
+# one left visible (the splash window closes after the main window shows).
+window=""
+deadline=$((SECONDS + 30))
+while :; do
+    kill -0 "$app_pid" 2>/dev/null || app_ended "before its window appeared"
+    if table_open; then
+        mapfile -t windows < <(xdotool search --onlyvisible --name '^Velmora$' 2>/dev/null || true)
+        [ ${#windows[@]} -eq 1 ] && window=${windows[0]} && break
+    fi
+    if [ $SECONDS -ge $deadline ]; then
+        app_log
+        table_open || fail "velmora did not open /usr/lib/velmora/Velmora.mdb within 30 s"
+        fail "no single visible window titled Velmora within 30 s"
+    fi
+    sleep 0.2
+done
+say "window $window is up, the table /usr/lib/velmora/Velmora.mdb is open"
+
+xdotool windowfocus --sync "$window" || fail "could not focus window $window"
+xdotool key --clearmodifiers ctrl+q || fail "could not send Ctrl+Q"
+deadline=$((SECONDS + 15))
+while kill -0 "$app_pid" 2>/dev/null; do
+    if [ $SECONDS -ge $deadline ]; then
+        app_log
+        fail "velmora did not quit within 15 s of Ctrl+Q"
+    fi
+    sleep 0.1
+done
+status=0
+wait "$app_pid" || status=$?
+app_pid=""
+[ "$status" -eq 0 ] || {
+    app_log
+    fail "velmora quit with status $status"
+}
+say "velmora started from $elsewhere through /usr/bin/velmora and quit on Ctrl+Q with status 0"
+say "passed: $(basename "$deb")"
