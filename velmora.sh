@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Velmora on a Debian/Ubuntu machine, installing what it needs first.
 #   ./velmora.sh run     build in Release and start the program on the shipped food table
-#   ./velmora.sh test    build and run every test (non-zero exit on any failure)
+#   ./velmora.sh test    build and run every test, again under the sanitizers, a short fuzz run and
+#                        the package check (non-zero exit on any failure)
 #   ./velmora.sh bench   build in Release and print the benchmark's figures
 #   ./velmora.sh startup build in Release and time the start-up under Xvfb against a minimal Qt program
 #   ./velmora.sh package build in Release and make the Debian package build/release/velmora_1.0_amd64.deb
@@ -9,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ make qt6-base-dev libsqlite3-dev fonts-liberation2 xvfb xauth xdotool
-          dpkg-dev file desktop-file-utils appstream)
+          dpkg-dev file desktop-file-utils appstream clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -32,6 +33,14 @@ case "${1:-}" in
         cmake --preset test >/dev/null
         cmake --build --preset test
         ctest --preset test
+        # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+        cmake --preset asan >/dev/null
+        cmake --build --preset asan
+        ctest --preset asan
+        # Every parser fuzzed for a few seconds from its committed corpus.
+        fuzz/run.sh 8
+        # The Debian package: built, validated, installed, started, purged.
+        packaging/check-package.sh
         ;;
     bench)
         cmake --preset release >/dev/null

@@ -1,0 +1,88 @@
+// Linked into every test program: a Qt warning or critical message printed while the tests run
+// makes the run fail, so layout, tab-order, signal-connection or accessibility slips cannot pass
+// unnoticed. A message the test expects (QTest::ignoreMessage) still passes, and a short list of
+// platform noise below is allowed.
+//
+// QTest installs its own message handler when a run starts, and that handler calls no handler
+// installed before it. So this file stands in for qInstallMessageHandler itself: the guard below
+// stays installed for the program's life, and whoever installs a handler (QTest, or a test) gets
+// it called through the guard.
+#include <QRegularExpression>
+#include <QThread>
+#include <QtTest>
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+using Install = QtMessageHandler (*)(QtMessageHandler);
+
+constexpr char kInstallSymbol[] =
+    "_Z22qInstallMessageHandlerPFv9QtMsgTypeRK18QMessageLogContextRK7QStringE";
+
+QtMessageHandler qtDefault = nullptr;  // Qt's own handler, which prints to the error output
+QtMessageHandler inner = nullptr;      // the handler installed last, called for every message
+bool unexpectedOutsideTests = false;
+
+Install qtInstall() {
+    static const auto install = reinterpret_cast<Install>(dlsym(RTLD_NEXT, kInstallSymbol));
+    return install;
+}
+
+// Messages of the machine the tests run on, not of the program.
+bool isPlatformNoise(const QString& message) {
+    static const QRegularExpression noise(QStringLiteral(
+        // No per-user runtime folder in containers and CI: Qt makes one under /tmp.
+        "^QStandardPaths: XDG_RUNTIME_DIR not set"
+        // The offscreen platform the tests use has no window manager to pass size limits to.
+        "|^This plugin does not support propagateSizeHints\\(\\)$"));
+    return noise.match(message).hasMatch();
+}
+
+void guard(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const bool unwanted =
+        (type == QtWarningMsg || type == QtCriticalMsg) && !isPlatformNoise(message);
+    const bool inTest = QTest::currentTestFunction() && QCoreApplication::instance() &&
+                        QThread::currentThread() == QCoreApplication::instance()->thread();
+    if (unwanted && inTest && type == QtWarningMsg) {
+        // QTest drops a message the test expects before it looks at this pattern.
+        QTest::failOnWarning(QRegularExpression(
+            QRegularExpression::anchoredPattern(QRegularExpression::escape(message))));
+    }
+    inner(type, context, message);
+    if (!unwanted) return;
+    if (inTest && type == QtCriticalMsg) {
+        QTest::qFail("Qt critical message (above)", context.file ? context.file : "", context.line);
+    } else if (!inTest) {
+        unexpectedOutsideTests = true;
+    }
+}
+
+void failOnMessagesOutsideTests() {
+    if (!unexpectedOutsideTests) return;
+    std::fflush(stdout);
+    std::fputs("FAIL!  : a Qt warning was printed outside the test functions (above)\n", stderr);
+    std::_Exit(1);
+}
+
+[[maybe_unused]] const bool installed = [] {
+    if (!qtInstall() ||
+        dlsym(RTLD_DEFAULT, kInstallSymbol) != reinterpret_cast<void*>(&qInstallMessageHandler)) {
+        std::fputs("failonwarnings: cannot take over qInstallMessageHandler\n", stderr);
+        std::abort();
+    }
+    qtDefault = inner = qtInstall()(guard);
+    std::atexit(failOnMessagesOutsideTests);
+    return true;
+}();
+
+}  // namespace
+
+QtMessageHandler qInstallMessageHandler(QtMessageHandler handler) {
+    const QtMessageHandler previous = inner;
+    inner = handler ? handler : qtDefault;
+    return previous;
+}
