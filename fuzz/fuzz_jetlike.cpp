@@ -16,6 +16,8 @@ namespace {
 
 using velmora::foldedCodePoints;
 
+constexpr std::size_t kReferenceTextLimit = 256;
+
 // One element of a pattern: a single character class, or a star.
 struct Element {
     bool star = false;
@@ -127,12 +129,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto reference = parse(foldedCodePoints(pattern));
     FUZZ_REQUIRE(compiled.valid() == reference.has_value(), "validity differs for pattern \"%.*s\"",
                  int(pattern.size()), pattern.data());
-    if (reference) {
-        const bool expected = referenceMatches(*reference, foldedCodePoints(text));
+    // The reference costs pattern length times text length; long texts add nothing it checks.
+    const std::u32string folded = foldedCodePoints(text);
+    if (reference && folded.size() <= kReferenceTextLimit) {
+        const bool expected = referenceMatches(*reference, folded);
         FUZZ_REQUIRE(matched == expected, "\"%.*s\" LIKE \"%.*s\": %d, expected %d",
                      int(text.size()), text.data(), int(pattern.size()), pattern.data(), matched,
                      expected);
-    } else {
+    } else if (!reference) {
         FUZZ_REQUIRE(!matched, "a malformed pattern matched");
     }
 

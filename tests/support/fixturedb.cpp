@@ -1,5 +1,7 @@
 #include "fixturedb.h"
 
+#include "datacontrol.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -10,13 +12,8 @@
 namespace velmora::test {
 
 namespace {
-const char* const kColumns[] = {
-    "Description", "WATER",      "ENERG_KCAL", "PROTEIN",   "TOT_LIPID", "CARBOHYDRT", "FIBER_TD",
-    "ASH",         "CALCIUM",    "PHOSPHORUS", "IRON",      "SODIUM",    "POTASSIUM",  "MAGNESIUM",
-    "ZINC",        "COPPER",     "MANGANESE",  "SELENIUM",  "VIT_A",     "VIT_E",      "THIAMIN",
-    "RIBOFLAVIN",  "NIACIN",     "PANTO_ACID", "VIT_B6",    "FOLATE",    "VIT_B12",    "VIT_C",
-    "FA_SAT",      "FA_MONO",    "FA_POLY",    "CHOLESTRL", "GMWT_1",    "GMWT_DESC1", "GMWT_2",
-    "GMWT_DESC2",  "REFUSE_PCT", "NDB_NO",     "CODE"};
+// The columns the program binds, so a fixture table has exactly what the program reads.
+const auto& kColumns = kBoundColumns;
 
 bool isTextColumn(const QString& c) {
     return c == u"Description" || c == u"GMWT_DESC1" || c == u"GMWT_DESC2" || c == u"NDB_NO" ||
