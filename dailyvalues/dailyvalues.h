@@ -11,8 +11,8 @@
 namespace velmora {
 
 struct DailyValueRow {
-    int index;   // nutrient slot of the value arrays
-    double dv;   // Daily Value, in the unit the report states the nutrient in
+    int index;  // nutrient slot of the value arrays
+    double dv;  // Daily Value, in the unit the report states the nutrient in
 };
 
 // The 27 rows, in the order the percent lines are computed.
