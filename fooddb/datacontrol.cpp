@@ -4,6 +4,7 @@
 #include "jetlike.h"
 #include "vberror.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <charconv>
@@ -34,6 +35,18 @@ constexpr int kTrailingText = 3142;
 constexpr int kColumnMissing = 3265;
 constexpr int kInvalidPattern = 93;
 constexpr int kEngineError = 3000;
+
+// A table that another tool switched to write-ahead logging (header bytes 18 and 19 are 2) makes
+// even a read-only connection create -wal and -shm files beside it, or fail where it cannot.
+// Unless a -wal file shows that someone is writing it now, such a table is opened as immutable:
+// read as it stands, with no side files and no locks.
+bool isQuietWriteAheadTable(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray header = file.read(20);
+    return header.size() == 20 && header.startsWith(QByteArrayView("SQLite format 3\0", 16)) &&
+           header[18] == 2 && header[19] == 2 && !QFileInfo::exists(path + QStringLiteral("-wal"));
+}
 
 // The program only ever reads: refuse anything but reading at the engine too.
 int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*, const char*) {
@@ -148,8 +161,14 @@ std::string Recordset::cellUtf8(int row, int field) const {
 
 QString Recordset::cellText(int row, int field) const {
     if (kinds_[index(row, field)] == Kind::Text) {
-        const std::string_view v = textCell(row, field);
-        return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
+        std::string_view v = textCell(row, field);
+        // fromUtf8 drops a U+FEFF that starts the text; in a description it is data, and a find
+        // by the listed text must meet the stored one.
+        QString text;
+        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+        for (; v.starts_with(kByteOrderMark); v.remove_prefix(kByteOrderMark.size()))
+            text += QChar(0xFEFF);
+        return text + QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
     }
     return QString::fromStdString(cellUtf8(row, field));
 }
@@ -182,9 +201,13 @@ void DataControl::open() {
     if (path.isEmpty() || !info.exists() || info.isDir())
         throw VbError(kFileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
     sqlite3* raw = nullptr;
-    const QByteArray name = QFile::encodeName(path);
-    const int rc = sqlite3_open_v2(name.constData(), &raw,
-                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
+    QByteArray name = QFile::encodeName(path);
+    if (isQuietWriteAheadTable(path)) {
+        name = "file:" + name.toPercentEncoding("/") + "?immutable=1";
+        flags |= SQLITE_OPEN_URI;
+    }
+    const int rc = sqlite3_open_v2(name.constData(), &raw, flags, nullptr);
     sqlite::Db db(raw);
     if (rc != SQLITE_OK) throwEngineError(raw, rc, path, {});
     sqlite3_extended_result_codes(raw, 1);

@@ -25,13 +25,6 @@ QByteArray header() {
     return h + '\n';
 }
 
-// A U+FEFF that starts a field is dropped on reading (a known fault of the reader), so text with
-// one after the file's own byte order mark cannot come back unchanged.
-bool hasInnerByteOrderMark(QByteArrayView bytes) {
-    const char bom[] = "\xEF\xBB\xBF";
-    return bytes.sliced(bytes.startsWith(bom) ? 3 : 0).contains(bom);
-}
-
 QByteArray writeBack(const CsvData& doc) {
     QByteArray out;
     for (const CsvRecord& r : doc.records) {
@@ -72,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          doc.error->column >= 1 && doc.error->column <= qsizetype(size) + 1,
                      "fault at %lld:%lld in %zu bytes", static_cast<long long>(doc.error->line),
                      static_cast<long long>(doc.error->column), size);
-    } else if (!hasInnerByteOrderMark(bytes)) {
+    } else {
         const CsvData again = readCsv(writeBack(doc), QStringLiteral("again.csv"));
         FUZZ_REQUIRE(!again.error && again.records.size() == doc.records.size(),
                      "written-back records do not read again");

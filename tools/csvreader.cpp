@@ -1,5 +1,7 @@
 #include "csvreader.h"
 
+#include <QStringDecoder>
+
 namespace velmora::mkdb {
 
 namespace {
@@ -93,7 +95,10 @@ class CsvParser {
             field.column = column_;
             QByteArray text;
             if (peek() == '"' ? !readQuoted(text) : !readUnquoted(text)) return;
-            field.text = QString::fromUtf8(text);
+            // Already checked as UTF-8; a U+FEFF that starts a field is data and must stay.
+            QStringDecoder decode(QStringConverter::Utf8,
+                                  QStringConverter::Flag::ConvertInitialBom);
+            field.text = decode(text);
             record.fields.push_back(std::move(field));
 
             if (peek() == ',') {

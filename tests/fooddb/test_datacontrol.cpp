@@ -253,6 +253,24 @@ class TestDataControl : public QObject {
         QFile::remove(path);
     }
 
+    void byteOrderMarkStartsADescription() {
+        // Invisible, but part of the text: the listed text must find its own row again.
+        const QString path = dir_.filePath("marked.db");
+        const QString marked = QStringLiteral("\uFEFF\uFEFFMarked");
+        QVERIFY(writeFixtureDb(path, {{"Bread"}, {marked}}).isEmpty());
+        MessageRecorder rec;
+        DataControl d;
+        d.DatabaseName = path;
+        d.RecordSource = kLoad;
+        d.Refresh();
+        QCOMPARE(descriptions(d), (QStringList{"Bread", marked}));
+        QCOMPARE(FindFoodByDescription(d, "Bread"), FindOutcome::Found);
+        QCOMPARE(FindFoodByDescription(d, d.recordset().description(1)), FindOutcome::Found);
+        QCOMPARE(d.txtFields(0), marked);
+        QVERIFY(rec.messages().isEmpty());
+        QFile::remove(path);
+    }
+
     void shippedTable() {
         const QString shipped = shippedDatabase();
         if (shipped.isEmpty()) QSKIP("the shipped food table was not built");

@@ -232,6 +232,8 @@ class BrokenTables : public QObject {
         QTest::newRow("write-locked")
             << int(Good) << "" << int(WriteLocked) << kStartsOrInUse << "already in use";
         QTest::newRow("write-ahead log") << int(WalMode) << "" << int(Plain) << kStarts << " of 3";
+        QTest::newRow("write-ahead log, read-only folder")
+            << int(WalMode) << "" << int(ReadOnlyFolder) << kStarts << " of 3";
         QTest::newRow("79,070 rows") << int(Big) << "" << int(Plain) << kStarts << " of 79070";
     }
 
@@ -241,11 +243,6 @@ class BrokenTables : public QObject {
         QFETCH(int, access);
         QFETCH(int, error);
         QFETCH(QString, shows);
-
-        if (table == WalMode)
-            QSKIP(
-                "fooddb opens a write-ahead-log table so that -wal and -shm files are left "
-                "beside it (or, without write access, fails with 3000): enable with its fix");
 
         QTemporaryDir dir;
         QVERIFY(dir.isValid());

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStringDecoder>
 
 namespace mkdbtest {
 
@@ -66,10 +67,14 @@ Query query(const QString& databasePath, const QString& sql) {
                 case SQLITE_FLOAT:
                     row << QVariant(sqlite3_column_double(statement, c));
                     break;
-                default:
-                    row << QVariant(QString::fromUtf8(
+                default: {
+                    // Keeps a U+FEFF that starts the text, which fromUtf8 would drop.
+                    QStringDecoder decode(QStringConverter::Utf8,
+                                          QStringConverter::Flag::ConvertInitialBom);
+                    row << QVariant(QString(decode(QByteArrayView(
                         reinterpret_cast<const char*>(sqlite3_column_text(statement, c)),
-                        sqlite3_column_bytes(statement, c)));
+                        sqlite3_column_bytes(statement, c)))));
+                }
             }
         }
         result.rows << row;
