@@ -4,13 +4,13 @@
 #include "foodlistview.h"
 #include "helpcommands.h"
 #include "msgrecorder.h"
+#include "withmodal.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QtTest>
 
 using namespace velmora;
@@ -31,19 +31,6 @@ QList<FixtureFood> portionFoods() {
               {"FA_MONO", 0.0},
               {"GMWT_1", 180.0},
               {"GMWT_DESC1", "1 cup"}}}};
-}
-
-// Runs `drive` on the modal dialog the command opens, then returns when the command has ended.
-void withModal(const std::function<void()>& command, const std::function<void(QWidget*)>& drive) {
-    bool driven = false;
-    QTimer::singleShot(0, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        QVERIFY(modal);
-        drive(modal);
-        driven = true;
-    });
-    command();
-    QVERIFY(driven);
 }
 
 void submitPortion(FormB& f, const char* option, const char* box, const QString& value) {

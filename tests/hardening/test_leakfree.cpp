@@ -8,6 +8,7 @@
 #include "helpcommands.h"
 #include "msgrecorder.h"
 #include "startup.h"
+#include "withmodal.h"
 
 #include <QAction>
 #include <QLabel>
@@ -15,7 +16,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -40,19 +40,6 @@ QList<FixtureFood> foods() {
              {{"ENERG_KCAL", 52.0}, {"SODIUM", 1.0}, {"GMWT_1", 125.0}, {"GMWT_DESC1", "1 cup"}}},
             {"Chef's salad", {{"ENERG_KCAL", 120.0}}},
             {"Spinach, raw", {{"ENERG_KCAL", 23.0}, {"VIT_A", 9377.0}}}};
-}
-
-// Runs `command`, which opens a modal window, and `drive` on that window once it is up.
-void withModal(QAction* command, const std::function<void(QWidget*)>& drive) {
-    bool driven = false;
-    QTimer::singleShot(0, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        QVERIFY(modal);
-        drive(modal);
-        driven = true;
-    });
-    command->trigger();
-    QVERIFY(driven);
 }
 
 void flushDeletes() {
@@ -89,18 +76,20 @@ class LeakFree : public QObject {
 
             QTest::keyClick(f.list(), Qt::Key_Down);
             QVERIFY(f.Text1Text().contains(QLatin1String("Apple, raw")));
-            withModal(f.menuCommand("mnuPortionAdjust"), [](QWidget* dialog) {
-                dialog->findChild<QRadioButton*>("Option2")->click();
-                dialog->findChild<QLineEdit*>("TextOp2")->setText("2");
-                dialog->findChild<QPushButton*>("cmdSubmit")->click();
-            });
+            withModal([&] { f.menuCommand("mnuPortionAdjust")->trigger(); },
+                      [](QWidget* dialog) {
+                          dialog->findChild<QRadioButton*>("Option2")->click();
+                          dialog->findChild<QLineEdit*>("TextOp2")->setText("2");
+                          dialog->findChild<QPushButton*>("cmdSubmit")->click();
+                      });
             QVERIFY(f.Text1Text().startsWith(QLatin1String(" Quantity: 2\r\n")));
             f.menuCommand("mnuCalculate")->trigger();
 
             f.menuCommand("mnuHelp")->trigger();
             f.menuCommand("mnuDailyValues")->trigger();
             QVERIFY(helpWindowIfAny());
-            withModal(f.menuCommand("mnuAbout"), [](QWidget* about) { about->close(); });
+            withModal([&] { f.menuCommand("mnuAbout")->trigger(); },
+                      [](QWidget* about) { about->close(); });
 
             f.menuCommand("mnuExit")->trigger();
             QVERIFY(!f.isVisible());
