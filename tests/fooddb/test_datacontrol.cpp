@@ -6,6 +6,8 @@
 #include "msgrecorder.h"
 #include "vberror.h"
 
+#include <sqlite3.h>
+
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -269,6 +271,30 @@ class TestDataControl : public QObject {
         QCOMPARE(d.txtFields(0), marked);
         QVERIFY(rec.messages().isEmpty());
         QFile::remove(path);
+    }
+
+    void writeAheadLogTable() {
+        // Such a table is opened through a URI: characters that mean something there must
+        // still name the file.
+        const QString folder = dir_.filePath(QStringLiteral("a %41 b?c#d é"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/Velmora.mdb");
+        QVERIFY(writeFixtureDb(path, {{"Bread"}, {"Apple"}}).isEmpty());
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        const QByteArray before = fileDigest(path);
+        {
+            DataControl d;
+            d.DatabaseName = path;
+            d.RecordSource = kLoad;
+            d.Refresh();
+            QCOMPARE(descriptions(d), (QStringList{"Apple", "Bread"}));
+            QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"Velmora.mdb"});
+        }
+        QCOMPARE(fileDigest(path), before);
+        QVERIFY(QDir(folder).removeRecursively());
     }
 
     void shippedTable() {
