@@ -2,6 +2,7 @@
 
 #include "criterion.h"
 #include "jetlike.h"
+#include "utf8text.h"
 #include "vberror.h"
 
 #include <QFile>
@@ -108,12 +109,6 @@ void appendNumber(std::string& out, double v) {
     out.append(buf, res.ptr);
 }
 
-bool isAscii(std::string_view s) {
-    for (char c : s)
-        if (static_cast<unsigned char>(c) & 0x80) return false;
-    return true;
-}
-
 // Equal without regard to ASCII case; both texts are ASCII.
 bool asciiEqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -161,14 +156,8 @@ std::string Recordset::cellUtf8(int row, int field) const {
 
 QString Recordset::cellText(int row, int field) const {
     if (kinds_[index(row, field)] == Kind::Text) {
-        std::string_view v = textCell(row, field);
-        // fromUtf8 drops a U+FEFF that starts the text; in a description it is data, and a find
-        // by the listed text must meet the stored one.
-        QString text;
-        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-        for (; v.starts_with(kByteOrderMark); v.remove_prefix(kByteOrderMark.size()))
-            text += QChar(0xFEFF);
-        return text + QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
+        const std::string_view v = textCell(row, field);
+        return textFromUtf8(QByteArrayView(v.data(), static_cast<qsizetype>(v.size())));
     }
     return QString::fromStdString(cellUtf8(row, field));
 }

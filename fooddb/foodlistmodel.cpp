@@ -1,6 +1,7 @@
 #include "foodlistmodel.h"
 
 #include "datacontrol.h"
+#include "utf8text.h"
 
 namespace velmora {
 
@@ -24,9 +25,7 @@ QVariant FoodListModel::data(const QModelIndex& index, int role) const {
 int FoodListModel::firstRowWithPrefix(const QString& prefix) const {
     const Recordset& rs = data_.recordset();
     const QByteArray p = prefix.toUtf8();
-    bool asciiPrefix = true;
-    for (char c : p)
-        if (static_cast<unsigned char>(c) & 0x80) asciiPrefix = false;
+    const bool asciiPrefix = isAscii(std::string_view(p.constData(), std::size_t(p.size())));
     for (int row = 0; row < rs.RecordCount(); ++row) {
         if (asciiPrefix && rs.descriptionIsAscii(row)) {
             const std::string_view d = rs.textCell(row, 0);

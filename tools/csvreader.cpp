@@ -1,6 +1,6 @@
 #include "csvreader.h"
 
-#include <QStringDecoder>
+#include "utf8text.h"
 
 namespace velmora::mkdb {
 
@@ -95,10 +95,7 @@ class CsvParser {
             field.column = column_;
             QByteArray text;
             if (peek() == '"' ? !readQuoted(text) : !readUnquoted(text)) return;
-            // Already checked as UTF-8; a U+FEFF that starts a field is data and must stay.
-            QStringDecoder decode(QStringConverter::Utf8,
-                                  QStringConverter::Flag::ConvertInitialBom);
-            field.text = decode(text);
+            field.text = textFromUtf8(text);
             record.fields.push_back(std::move(field));
 
             if (peek() == ',') {

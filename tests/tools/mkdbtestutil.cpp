@@ -1,11 +1,12 @@
 #include "mkdbtestutil.h"
 
+#include "utf8text.h"
+
 #include <sqlite3.h>
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QStringDecoder>
 
 namespace mkdbtest {
 
@@ -67,14 +68,10 @@ Query query(const QString& databasePath, const QString& sql) {
                 case SQLITE_FLOAT:
                     row << QVariant(sqlite3_column_double(statement, c));
                     break;
-                default: {
-                    // Keeps a U+FEFF that starts the text, which fromUtf8 would drop.
-                    QStringDecoder decode(QStringConverter::Utf8,
-                                          QStringConverter::Flag::ConvertInitialBom);
-                    row << QVariant(QString(decode(QByteArrayView(
+                default:
+                    row << QVariant(velmora::textFromUtf8(QByteArrayView(
                         reinterpret_cast<const char*>(sqlite3_column_text(statement, c)),
-                        sqlite3_column_bytes(statement, c)))));
-                }
+                        sqlite3_column_bytes(statement, c))));
             }
         }
         result.rows << row;
