@@ -1,6 +1,6 @@
-#include "foodlistview.h"
+#include "app/foodlistview.h"
 
-#include "foodlistmodel.h"
+#include "fooddb/foodlistmodel.h"
 
 #include <QKeyEvent>
 

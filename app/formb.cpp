@@ -1,12 +1,11 @@
-#include "formb.h"
+#include "app/formb.h"
 
-#include "appicon.h"
-#include "findfood.h"
-#include "foodlistview.h"
-#include "msgbox.h"
-#include "sendkeys.h"
-#include "twips.h"
-#include "vberror.h"
+#include "app/appicon.h"
+#include "app/foodlistview.h"
+#include "common/designwidgets.h"
+#include "common/msgbox.h"
+#include "common/sendkeys.h"
+#include "common/vberror.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -25,10 +24,6 @@ namespace velmora {
 
 namespace {
 
-const QString kLoadQuery = QStringLiteral("Select ALL * From CSR14 Order by description");
-const QString kResetQuery =
-    QStringLiteral("Select ALL * From CSR14 WHERE description LIKE  '*' Order by description");
-
 const QString kQuickHelp = QStringLiteral(
     "Click on an item in the food list to display its nutritional value.  To search for a "
     "specific food, enter a search term in the box to the left of the search button, and then "
@@ -45,6 +40,11 @@ constexpr int kOuterHeight = 9200;
 // client area.
 constexpr int kChrome = 330 + 300 + 60;
 
+// Client height that shows everything down to the item view, as the window's design has it.
+int clientHeight() {
+    return tw(kOuterHeight - kChrome);
+}
+
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
@@ -55,22 +55,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     return b;
 }
 
-QFrame* makeLine(QWidget* parent, const char* name, int x1, int y, int x2, const QColor& colour) {
-    auto* line = new QFrame(parent);
-    line->setObjectName(QLatin1String(name));
-    line->setGeometry(tw(x1), tw(y), tw(x2) - tw(x1), 1);
-    line->setAutoFillBackground(true);
-    QPalette p = line->palette();
-    p.setColor(QPalette::Window, colour);
-    line->setPalette(p);
-    return line;
-}
-
 }  // namespace
-
-int FormB::clientHeight() {
-    return tw(kOuterHeight - kChrome);
-}
 
 FormB::FormB(QString databaseFolder, QWidget* parent)
     : QMainWindow(parent),
@@ -79,9 +64,6 @@ FormB::FormB(QString databaseFolder, QWidget* parent)
     setObjectName(QStringLiteral("FormB"));
     setWindowTitle(AppTitle);
     setWindowIcon(appIcon());
-    // The report array and the portion state live as long as the program: a new main window is a
-    // new program run.
-    Z = ValueArray{};
     buildControls();
     buildMenu();
     connect(&Data1, &DataControl::reposition, this, &FormB::Data1_Reposition);
@@ -100,13 +82,13 @@ void FormB::buildControls() {
     setCentralWidget(client);
     client->setFixedSize(tw(kClientWidth), clientHeight());
 
-    Line2 = makeLine(client, "Line2", 75, 75, 11395, QColor(128, 128, 128));
-    Line1 = makeLine(client, "Line1", 75, 90, 11395, palette().color(QPalette::Light));
+    Line2 = makeLine(client, "Line2", 75, 11395, 75, QColor(128, 128, 128));
+    Line1 = makeLine(client, "Line1", 75, 11395, 90, palette().color(QPalette::Light));
 
     lblRecordCount = new QLabel(QStringLiteral("lblRecordCount"), client);
     lblRecordCount->setObjectName(QStringLiteral("lblRecordCount"));
     lblRecordCount->setGeometry(twipsRect(120, 285, 4005, 315));
-    lblRecordCount->setFont(QFont(QStringLiteral("Arial"), 9));
+    lblRecordCount->setFont(designFont(u"Arial", 9));
     lblRecordCount->setAutoFillBackground(true);
     lblRecordCount->setBackgroundRole(QPalette::Base);
     lblRecordCount->setAccessibleName(QStringLiteral("Record position"));
@@ -148,7 +130,7 @@ void FormB::buildControls() {
     RichTextBox1 = new QTextEdit(client);
     RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     RichTextBox1->setGeometry(twipsRect(105, 6525, 5895, 1275));
-    RichTextBox1->setFont(QFont(QStringLiteral("MS Sans Serif"), 8.5));
+    RichTextBox1->setFont(designFont(u"MS Sans Serif", 8.5));
     RichTextBox1->setPlainText(kQuickHelp);
     RichTextBox1->setReadOnly(true);
     RichTextBox1->setAccessibleName(QStringLiteral("Quick help"));
@@ -156,7 +138,7 @@ void FormB::buildControls() {
     Text1 = new QPlainTextEdit(QStringLiteral("Text1"), client);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(twipsRect(6165, 225, 5235, 7635));
-    Text1->setFont(QFont(QStringLiteral("Arial"), 9));
+    Text1->setFont(designFont(u"Arial", 9));
     Text1->setReadOnly(true);
     Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -203,10 +185,6 @@ QAction* FormB::menuCommand(const QString& objectName) const {
     for (QAction* a : menuBar()->actions())
         if (a->objectName() == objectName) return a;
     return nullptr;
-}
-
-QString FormB::SrchReplace(const QString& sStringToFix) const {
-    return velmora::SrchReplace(sStringToFix);
 }
 
 void FormB::setText1(const QString& text) {
@@ -268,25 +246,31 @@ void FormB::cmdPageUp_Click() {
     SendKeys(QStringLiteral("{PGUP}"), DBList1);
 }
 
+FieldReader FormB::fields() const {
+    return [this](int i) { return Data1.txtFields(i); };
+}
+
+FindOutcome FormB::findFood(const QString& description) {
+    const FindOutcome outcome = FindFoodByDescription(Data1, description, state_.svFindName);
+    if (outcome == FindOutcome::NotFound)
+        MsgBox(NotFoundText(state_.svFindName), kNotFoundTitle, MsgIcon::Critical);
+    return outcome;
+}
+
 void FormB::FillArray_S_from_Data1() {
-    FillArray_S(S, [this](int i) { return Data1.txtFields(i); });
+    FillArray_S(S, fields());
 }
 
 void FormB::DBList1_Click() {
-    const QString text = DBList1->text();
-    FindFoodByDescription(Data1, text);
+    // Whatever the find gives, the record current now is the one reported.
+    findFood(DBList1->text());
     FillArray_S_from_Data1();
-    S[slot::Quantity] = QStringLiteral("0");
-    S[slot::Unit] = QStringLiteral("0");
-    for (int i = 0; i <= 31; ++i) Z[static_cast<std::size_t>(i)] = S[static_cast<std::size_t>(i)];
-    Z[slot::Unit] = S[slot::Unit];
-    Z[slot::Quantity] = S[slot::Quantity];
-    Z[slot::TotalWeight] = S[slot::TotalWeight];
+    SetHundredGramValues(S, state_.Z);
     FillText1_from_Array_Z();
 }
 
 void FormB::FillText1_from_Array_Z() {
-    setText1(ReportText(Z, svPortionDescrip));
+    setText1(ReportText(state_.Z, svPortionDescrip));
 }
 
 void FormB::cmdSearch_Click() {
@@ -297,11 +281,7 @@ void FormB::cmdSearch_Click() {
             txtSearch->setFocus();
             return;
         }
-        const QString term = txtSearch->text();
-        const QString cleaned = term.contains(u'\'') ? SrchReplace(term) : term;
-        Data1.RecordSource = QStringLiteral("Select ALL * From CSR14 WHERE description LIKE") +
-                             QStringLiteral("'*") + cleaned + QStringLiteral("*'") +
-                             QStringLiteral("Order by description");
+        Data1.RecordSource = SearchQuery(txtSearch->text());
         Data1.Refresh();
         const int count = Data1.recordset().RecordCount();
         if (count == 0) setText1(QString());
@@ -346,7 +326,7 @@ void FormB::cmdReset_Click() {
 }
 
 void FormB::mnuCalculate_Click() {
-    setText1(AnnotatedReport(Z, dv_, svPortionDescrip));
+    setText1(AnnotatedReport(state_.Z, dv_, svPortionDescrip));
 }
 
 void FormB::mnuExit_Click() {

@@ -2,10 +2,12 @@
 // the item view, with the menu bar of commands.
 #pragma once
 
-#include "dailyvalues.h"
-#include "datacontrol.h"
-#include "foodlistmodel.h"
-#include "valuearrays.h"
+#include "app/appstate.h"
+#include "dailyvalues/dailyvalues.h"
+#include "fooddb/datacontrol.h"
+#include "fooddb/findfood.h"
+#include "fooddb/foodlistmodel.h"
+#include "report/valuearrays.h"
 
 #include <QMainWindow>
 
@@ -36,7 +38,6 @@ class FormB : public QMainWindow {
     QString CR;
     QString svPortionDescrip;
     bool bvCancel = false;
-    QString SrchReplace(const QString& sStringToFix) const;
 
     // What tests and the benchmark look at.
     const QString& Text1Text() const { return text1_; }
@@ -47,10 +48,8 @@ class FormB : public QMainWindow {
     bool searchMode() const { return bvSearchMode; }
     int itemCount() const { return ivItemCount; }
     const ValueArray& arrayS() const { return S; }
+    const AppState& state() const { return state_; }
     QAction* menuCommand(const QString& objectName) const;
-
-    // Client height that shows everything down to the item view, as the window's design has it.
-    static int clientHeight();
 
   public slots:
     void DBList1_Click();
@@ -81,6 +80,11 @@ class FormB : public QMainWindow {
     void buildMenu();
     void setText1(const QString& text);
     void Form_Unload();
+    void RecomputePortion();
+    // The find step with its not-found message.
+    FindOutcome findFood(const QString& description);
+    // The bound fields of the current record.
+    FieldReader fields() const;
 
     QString databaseFolder_;
     DataControl Data1;
@@ -98,6 +102,7 @@ class FormB : public QMainWindow {
     QFrame* Line1 = nullptr;
     QFrame* Line2 = nullptr;
 
+    AppState state_;
     QString text1_;
     ValueArray S;
     bool bvSearchMode = false;

@@ -1,44 +1,56 @@
 // The main window's commands that open the other windows, and the end of the program.
-#include "formb.h"
+#include "app/formb.h"
 
-#include "frmportion.h"
-#include "helpcommands.h"
-#include "portion.h"
+#include "help/helpcommands.h"
+#include "portion/frmportion.h"
+#include "portion/portion.h"
+
+#include <optional>
 
 #include <QApplication>
 
 namespace velmora {
 
 void FormB::mnuHelp_Click() {
-    velmora::mnuHelp_Click(this);
+    velmora::mnuHelp_Click(state_, this);
 }
 
 void FormB::mnuDailyValues_Click() {
-    velmora::mnuDailyValues_Click(this);
+    velmora::mnuDailyValues_Click(state_, this);
 }
 
 void FormB::mnuAbout_Click() {
-    velmora::mnuAbout_Click(this);
+    velmora::mnuAbout_Click(state_, this);
 }
 
 void FormB::mnuPortionAdjust_Click() {
     bvCancel = false;
+    ValueArray& Z = state_.Z;
     Z[slot::Description] = S[slot::Description];
+    // The dialog offers the measures of the food it names, so that food must be current.
+    std::optional<HouseholdMeasures> measures;
+    if (findFood(Z[slot::Description]) == FindOutcome::Found) measures = MeasuresOf(fields());
     {
-        frmPortion dialog(Data1, Z, bvCancel, this);
+        frmPortion dialog(Z[slot::Description], measures, state_, bvCancel, this);
         dialog.exec();
     }
     if (!bvCancel) {
-        RecomputePortion(Data1, S, Z, vPortionFactor);
+        RecomputePortion();
         FillText1_from_Array_Z();
     }
+}
+
+void FormB::RecomputePortion() {
+    // Found again, since the record may have moved while the dialog was open.
+    if (findFood(state_.Z[slot::Description]) != FindOutcome::Found) return;
+    velmora::RecomputePortion(fields(), state_, S, state_.Z, vPortionFactor);
 }
 
 void FormB::Form_Unload() {
     if (unloading_) return;
     unloading_ = true;
     // Every other window of the program goes with the main window.
-    unloadHelpWindows();
+    unloadHelpWindows(state_);
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible()) w->close();
     QCoreApplication::exit(0);

@@ -1,6 +1,6 @@
-#include "frmsplash.h"
+#include "app/frmsplash.h"
 
-#include "twips.h"
+#include "common/designwidgets.h"
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -27,9 +27,7 @@ frmSplash::frmSplash(QWidget* parent)
     auto* product = new QLabel(QStringLiteral("Velmora"), Frame1);
     product->setObjectName(QStringLiteral("lblProductName"));
     product->setGeometry(twipsRect(1605, 690, 3390, 540));
-    QFont big(QStringLiteral("Times New Roman"), 24);
-    big.setBold(true);
-    product->setFont(big);
+    product->setFont(designFont(u"Times New Roman", 24, true));
 
     auto* version =
         new QLabel(QStringLiteral("Version 1.0   Food data: USDA, public domain"), Frame1);
@@ -40,10 +38,7 @@ frmSplash::frmSplash(QWidget* parent)
     loading->setObjectName(QStringLiteral("Label1"));
     loading->setGeometry(twipsRect(1395, 1710, 4515, 360));
     loading->setAlignment(Qt::AlignCenter);
-    QFont wait(QStringLiteral("Times New Roman"));
-    wait.setPointSizeF(15.75);
-    wait.setBold(true);
-    loading->setFont(wait);
+    loading->setFont(designFont(u"Times New Roman", 15.75, true));
 
     // A click on a label is a click on the frame that holds it.
     for (QLabel* l : {product, version, loading}) l->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -1,6 +1,6 @@
-#include "formb.h"
-#include "msgbox_widgets.h"
-#include "startup.h"
+#include "app/formb.h"
+#include "app/startup.h"
+#include "common/msgbox_widgets.h"
 
 int main(int argc, char** argv) {
     velmora::VelmoraApplication app(argc, argv);

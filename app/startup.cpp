@@ -1,9 +1,9 @@
-#include "startup.h"
+#include "app/startup.h"
 
-#include "formb.h"
-#include "frmsplash.h"
-#include "msgbox.h"
-#include "vberror.h"
+#include "app/formb.h"
+#include "app/frmsplash.h"
+#include "common/msgbox.h"
+#include "common/vberror.h"
 
 #include <QPointer>
 

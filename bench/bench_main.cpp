@@ -9,15 +9,17 @@
 // FOLDER holds Velmora.mdb (default: the program's folder). --quick takes few samples, for a
 // check that it runs; --only and --size pick parts, for example to run one under callgrind.
 
+#include "app/foodlistview.h"
+#include "app/formb.h"
+#include "common/msgbox.h"
+#include "common/vberror.h"
 #include "floor.h"
-#include "foodlistview.h"
-#include "formb.h"
-#include "helpcommands.h"
-#include "msgbox.h"
-#include "portion.h"
+#include "fooddb/findfood.h"
+#include "help/helpcommands.h"
+#include "help/helpwindow.h"
+#include "portion/portion.h"
+#include "report/valuearrays.h"
 #include "scaledtable.h"
-#include "valuearrays.h"
-#include "vberror.h"
 
 #include <QApplication>
 #include <QDir>
@@ -230,7 +232,7 @@ double loadFloor(const QString& dbPath) {
     const auto t0 = Clock::now();
     Db db = openTable(dbPath, false);
     RowStore rows;
-    if (!db || !readRows(db.get(), kLoadQuery, rows))
+    if (!db || !readRows(db.get(), velmora::bench::kLoadQuery, rows))
         fail(QStringLiteral("the floor's query failed"));
     QStringListModel model(rows.descriptions);
     auto view = makeFloorList(&model);
@@ -323,7 +325,7 @@ void measureSize(Report& report, const QString& folder, const Counts& counts, bo
     if (!likeDb) fail(QStringLiteral("cannot open ") + dbPath);
     RowStore floorRows;
     QStringListModel floorModel;
-    refillFloor(likeDb.get(), kLoadQuery, floorModel, floorRows);
+    refillFloor(likeDb.get(), velmora::bench::kLoadQuery, floorModel, floorRows);
     auto floorView = makeFloorList(&floorModel);
     floorView->show();
     settle();
@@ -393,7 +395,7 @@ void measureSize(Report& report, const QString& folder, const Counts& counts, bo
                       QStringLiteral("reset failed"));
                 settle();
                 const double resetFloor =
-                    refillFloor(likeDb.get(), kResetQuery, floorModel, floorRows);
+                    refillFloor(likeDb.get(), velmora::bench::kResetQuery, floorModel, floorRows);
                 settle();
                 if (i == 0) continue;
                 term.program.push_back(search);
@@ -426,31 +428,32 @@ void measureSize(Report& report, const QString& folder, const Counts& counts, bo
         // the top. Floor: the 100-gram report path of the list click (array fill and writer).
         clickRow(*form, n / 2);
         settle();
-        vPortionGrams = 50;
-        svPortionUnit.clear();
-        vPortionQuantity = 0;
+        PortionState portionState;
+        portionState.vPortionGrams = 50;
         ValueArray S = form->arrayS();
+        ValueArray Z;
         double vPortionFactor = 0;
+        const DataControl& data = form->data();
+        const FieldReader fields = [&data](int f) { return data.txtFields(f); };
         Samples portions, hundredGrams;
         for (int i = 0; i <= counts.portion; ++i) {
             auto t0 = Clock::now();
-            form->FillArray_S_from_Data1();
-            const ValueArray& s = form->arrayS();
-            for (int k = 0; k <= 31; ++k)
-                Z[static_cast<std::size_t>(k)] = s[static_cast<std::size_t>(k)];
-            Z[slot::Unit] = QStringLiteral("0");
-            Z[slot::Quantity] = QStringLiteral("0");
-            Z[slot::TotalWeight] = s[slot::TotalWeight];
-            form->FillText1_from_Array_Z();
+            QString header;
+            FillArray_S(S, fields);
+            SetHundredGramValues(S, Z);
+            QString text = ReportText(Z, header);
             const double floor = msSince(t0);
-            check(form->Text1Text().startsWith(QStringLiteral(" Total weight: 100 grams")),
+            check(text.startsWith(QStringLiteral(" Total weight: 100 grams")),
                   QStringLiteral("no 100-gram report"));
             QCoreApplication::processEvents();
             t0 = Clock::now();
-            RecomputePortion(form->data(), S, Z, vPortionFactor);
-            form->FillText1_from_Array_Z();
+            QString svFindName;
+            if (FindFoodByDescription(form->data(), Z[slot::Description], svFindName) ==
+                FindOutcome::Found)
+                RecomputePortion(fields, portionState, S, Z, vPortionFactor);
+            text = ReportText(Z, header);
             const double portion = msSince(t0);
-            check(form->Text1Text().startsWith(QStringLiteral(" Total weight: 50")),
+            check(text.startsWith(QStringLiteral(" Total weight: 50")),
                   QStringLiteral("no portion report"));
             QCoreApplication::processEvents();
             if (i == 0) continue;
@@ -488,18 +491,19 @@ void measureSize(Report& report, const QString& folder, const Counts& counts, bo
         // The help window over the main window: until the command returns with it shown, and on
         // until it has painted. Closed between runs, so every run opens a new one.
         Samples helpShown, helpPainted;
+        HelpState helpState;
         for (int i = 0; i <= counts.help; ++i) {
             settle();
             PaintWatch paints;
             const auto t0 = Clock::now();
-            velmora::mnuHelp_Click(form.get());
+            velmora::mnuHelp_Click(helpState, form.get());
             const double shown = msSince(t0);
-            QWidget* window = helpWindowIfAny();
+            QWidget* window = openHelpWindow(helpState);
             check(window && window->isVisible(), QStringLiteral("no help window"));
             paints.setWindow(window);
             paints.processUntilPainted();
             const double painted = msSince(t0);
-            unloadHelpWindows();
+            unloadHelpWindows(helpState);
             settle();
             if (i == 0) continue;
             helpShown.push_back(shown);

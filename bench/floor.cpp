@@ -1,7 +1,7 @@
 #include "floor.h"
 
-#include "jetlike.h"
-#include "twips.h"
+#include "common/designwidgets.h"
+#include "fooddb/jetlike.h"
 
 #include <QFile>
 #include <QListView>

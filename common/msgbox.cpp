@@ -1,4 +1,4 @@
-#include "msgbox.h"
+#include "common/msgbox.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "msgbox_widgets.h"
+#include "common/msgbox_widgets.h"
 
-#include "msgbox.h"
+#include "common/msgbox.h"
 
 #include <QApplication>
 #include <QGuiApplication>

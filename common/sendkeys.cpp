@@ -1,4 +1,4 @@
-#include "sendkeys.h"
+#include "common/sendkeys.h"
 
 #include <QApplication>
 #include <QKeyEvent>

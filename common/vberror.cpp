@@ -1,4 +1,4 @@
-#include "vberror.h"
+#include "common/vberror.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "vbtext.h"
+#include "common/vbtext.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,7 @@
-#include "dailyvalues.h"
+#include "dailyvalues/dailyvalues.h"
 
-#include "vbtext.h"
+#include "common/vbtext.h"
+#include "report/reportlines.h"
 
 #include <QStringView>
 
@@ -20,45 +21,20 @@ constexpr int kCalories = 2;
 constexpr int kMonoFat = 29;
 constexpr int kPolyFat = 30;
 
-// One nutrient block of the annotated report: label line, percent line or fat note, empty line.
-struct Block {
-    QStringView label;
-    int slot;
-};
-
-// Three labels differ from the ordinary report (two blanks after fat and protein, no "in" for
-// pantothenic acid); the annotated report has always looked like this.
-constexpr Block kBlocks[] = {
-    {u" Calories:  ", kCalories},
-    {u" Total Fat in grams:  ", 4},
-    {u"    Saturated Fat in grams:  ", 28},
-    {u"    Polyunsaturated Fat in grams:  ", kPolyFat},
-    {u"    Monounsaturated Fat in grams:  ", kMonoFat},
-    {u" Cholesterol in mg:  ", 31},
-    {u" Carbohydrate in grams:  ", 5},
-    {u" Fiber in grams:  ", 6},
-    {u" Protein in grams:  ", 3},
-    {u" Sodium in mg:  ", 11},
-    {u" Potassium in mg:  ", 12},
-    {u" Calcium in mg:  ", 8},
-    {u" Phosphorus in mg:  ", 9},
-    {u" Iron in mg:  ", 10},
-    {u" Magnesium in mg:  ", 13},
-    {u" Zinc in mg:  ", 14},
-    {u" Copper in mg:  ", 15},
-    {u" Manganese in mg:  ", 16},
-    {u" Selenium in in micrograms:  ", 17},
-    {u" Vitamin A in iu:  ", 18},
-    {u" Thiamin in mg:  ", 20},
-    {u" Riboflavin in mg:  ", 21},
-    {u" Niacin in mg:  ", 22},
-    {u" Pantothenic acid mg:  ", 23},
-    {u" Vitamin B6 in mg:  ", 24},
-    {u" Folic Acid in micrograms:  ", 25},
-    {u" Vitamin B12 in micrograms:  ", 26},
-    {u" Vitamin C in mg:  ", 27},
-    {u" Vitamin E in mg:  ", 19},
-};
+// Three labels of the annotated report differ from the ordinary report's (two blanks after fat
+// and protein, no "in" for pantothenic acid); the annotated report has always looked like this.
+QStringView annotatedLabel(const ReportLine& line) {
+    switch (line.slot) {
+        case 4:
+            return u" Total Fat in grams:  ";
+        case 3:
+            return u" Protein in grams:  ";
+        case 23:
+            return u" Pantothenic acid mg:  ";
+        default:
+            return line.label;
+    }
+}
 
 constexpr QStringView kPercentLabel = u"          Percent Daily Value: ";
 constexpr QStringView kPolyNote = u"    FDA does not specify a DV for Polyunsaturated Fats";
@@ -110,22 +86,25 @@ QString AnnotatedReport(const ValueArray& Z, DailyValueState& state, QString& sv
     text += u"    ";
     text += CR;
 
-    for (const Block& block : kBlocks) {
-        text += block.label;
+    // One block per nutrient line of the ordinary report, in its order: the label line, the
+    // percent line or fat note, an empty line.
+    for (const ReportLine& line : kReportLines) {
+        if (!isNutrientLine(line)) continue;
+        text += annotatedLabel(line);
         // Calories show the number read from the text, so an empty value still reads 0.
-        if (block.slot == kCalories)
+        if (line.slot == kCalories)
             text += NumberText(state.vAmount[kCalories]);
         else
-            text += Z[block.slot];
+            text += Z[line.slot];
         text += CR;
-        if (block.slot == kPolyFat || block.slot == kMonoFat) {
+        if (line.slot == kPolyFat || line.slot == kMonoFat) {
             // No Daily Value exists for these two; a fixed note replaces the percent line.
-            if (state.vAmount[block.slot] != 0) {
-                text += block.slot == kPolyFat ? kPolyNote : kMonoNote;
+            if (state.vAmount[line.slot] != 0) {
+                text += line.slot == kPolyFat ? kPolyNote : kMonoNote;
                 text += CR;
             }
         } else {
-            text += state.svDVLine[block.slot];
+            text += state.svDVLine[line.slot];
         }
         text += CR;
     }

@@ -1,7 +1,7 @@
 // Percent Daily Values (FDA, 2000-calorie diet) for the amounts of the report on show.
 #pragma once
 
-#include "valuearrays.h"
+#include "report/valuearrays.h"
 
 #include <QLocale>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "criterion.h"
+#include "fooddb/criterion.h"
 
-#include "vberror.h"
+#include "common/vberror.h"
 
 namespace velmora {
 

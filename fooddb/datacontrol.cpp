@@ -1,9 +1,9 @@
-#include "datacontrol.h"
+#include "fooddb/datacontrol.h"
 
-#include "criterion.h"
-#include "jetlike.h"
-#include "utf8text.h"
-#include "vberror.h"
+#include "common/utf8text.h"
+#include "common/vberror.h"
+#include "fooddb/criterion.h"
+#include "fooddb/jetlike.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,14 +13,6 @@
 #include <cstring>
 
 namespace velmora {
-
-const std::array<const char*, kBoundFieldCount> kBoundColumns = {
-    "Description", "WATER",      "ENERG_KCAL", "PROTEIN",   "TOT_LIPID", "CARBOHYDRT", "FIBER_TD",
-    "ASH",         "CALCIUM",    "PHOSPHORUS", "IRON",      "SODIUM",    "POTASSIUM",  "MAGNESIUM",
-    "ZINC",        "COPPER",     "MANGANESE",  "SELENIUM",  "VIT_A",     "VIT_E",      "THIAMIN",
-    "RIBOFLAVIN",  "NIACIN",     "PANTO_ACID", "VIT_B6",    "FOLATE",    "VIT_B12",    "VIT_C",
-    "FA_SAT",      "FA_MONO",    "FA_POLY",    "CHOLESTRL", "GMWT_1",    "GMWT_DESC1", "GMWT_2",
-    "GMWT_DESC2",  "REFUSE_PCT", "NDB_NO",     "CODE"};
 
 namespace {
 
@@ -61,9 +53,10 @@ int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*,
     }
 }
 
-[[noreturn]] void throwEngineError(sqlite3* db, int rc, const QString& path, const QString& sql) {
-    const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
-    const int primary = rc & 0xFF;
+[[noreturn]] void throwEngineError(const sqlite::Error& e, const QString& path,
+                                   const QString& sql) {
+    const QString& msg = e.message();
+    const int primary = e.primary();
     if (msg == QLatin1String(kInvalidPatternText))
         throw VbError(kInvalidPattern, QStringLiteral("Invalid pattern string"));
     switch (primary) {
@@ -189,33 +182,37 @@ void DataControl::open() {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists() || info.isDir())
         throw VbError(kFileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
-    sqlite3* raw = nullptr;
     int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
     QByteArray name = QFile::encodeName(path);
     if (isQuietWriteAheadTable(path)) {
         name = "file:" + name.toPercentEncoding("/") + "?immutable=1";
         flags |= SQLITE_OPEN_URI;
     }
-    const int rc = sqlite3_open_v2(name.constData(), &raw, flags, nullptr);
-    sqlite::Db db(raw);
-    if (rc != SQLITE_OK) throwEngineError(raw, rc, path, {});
-    sqlite3_extended_result_codes(raw, 1);
-    sqlite3_busy_timeout(raw, 2000);
-    sqlite3_exec(raw, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
-    if (registerJetLike(raw) != SQLITE_OK) throwEngineError(raw, SQLITE_ERROR, path, {});
-    sqlite3_set_authorizer(raw, readOnlyAuthorizer, nullptr);
-    db_ = std::move(db);
+    try {
+        sqlite::Database db(name, flags);
+        db.check(sqlite3_busy_timeout(db.get(), 2000));
+        db.exec("PRAGMA query_only=1");
+        db.check(registerJetLike(db.get()));
+        db.check(sqlite3_set_authorizer(db.get(), readOnlyAuthorizer, nullptr));
+        db_ = std::move(db);
+    } catch (const sqlite::Error& e) {
+        throwEngineError(e, path, {});
+    }
     openedName_ = path;
 }
 
 Recordset DataControl::runQuery() {
+    try {
+        return readRecordset();
+    } catch (const sqlite::Error& e) {
+        throwEngineError(e, DatabaseName, RecordSource);
+    }
+}
+
+Recordset DataControl::readRecordset() {
     const QByteArray sql = RecordSource.toUtf8();
-    sqlite3_stmt* rawStmt = nullptr;
     const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db_.get(), sql.constData(), static_cast<int>(sql.size()), &rawStmt,
-                                &tail);
-    sqlite::Stmt stmt(rawStmt);
-    if (rc != SQLITE_OK) throwEngineError(db_.get(), rc, DatabaseName, RecordSource);
+    sqlite::Statement stmt = db_.prepare(sql, &tail);
     if (!stmt)
         throw VbError(kQueryError,
                       QStringLiteral("Error in query expression '%1'.").arg(RecordSource));
@@ -226,20 +223,20 @@ Recordset DataControl::runQuery() {
 
     // Bind columns by name, without regard to case.
     std::array<int, kBoundFieldCount> column{};
-    const int n = sqlite3_column_count(stmt.get());
+    const int n = stmt.columnCount();
     for (int f = 0; f < kBoundFieldCount; ++f) {
-        column[static_cast<std::size_t>(f)] = -1;
-        for (int c = 0; c < n; ++c)
-            if (sqlite3_stricmp(sqlite3_column_name(stmt.get(), c),
-                                kBoundColumns[static_cast<std::size_t>(f)]) == 0) {
-                column[static_cast<std::size_t>(f)] = c;
-                break;
-            }
-        if (column[static_cast<std::size_t>(f)] < 0)
+        const std::string_view name = kFoodColumns[static_cast<std::size_t>(f)].name;
+        int& c = column[static_cast<std::size_t>(f)];
+        c = 0;
+        while (c < n && QLatin1StringView(sqlite3_column_name(stmt.get(), c))
+                                .compare(QLatin1StringView(name.data(), qsizetype(name.size())),
+                                         Qt::CaseInsensitive) != 0)
+            ++c;
+        if (c == n)
             throw VbError(kColumnMissing,
                           QStringLiteral("Item not found in this collection: the column '%1' is "
                                          "missing from the food table.")
-                              .arg(QLatin1String(kBoundColumns[static_cast<std::size_t>(f)])));
+                              .arg(QLatin1StringView(name.data(), qsizetype(name.size()))));
     }
 
     Recordset rs;
@@ -247,25 +244,21 @@ Recordset DataControl::runQuery() {
     rs.cells_.reserve(rs_.cells_.size());
     rs.offsets_.reserve(rs_.offsets_.size());
     rs.kinds_.reserve(rs_.kinds_.size());
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    while (stmt.step()) {
         for (int f = 0; f < kBoundFieldCount; ++f) {
             const int c = column[static_cast<std::size_t>(f)];
-            switch (sqlite3_column_type(stmt.get(), c)) {
+            switch (stmt.columnType(c)) {
                 case SQLITE_NULL:
                     rs.appendText({});
                     break;
                 case SQLITE_INTEGER:
-                    rs.appendInteger(sqlite3_column_int64(stmt.get(), c));
+                    rs.appendInteger(stmt.columnInt64(c));
                     break;
                 case SQLITE_FLOAT:
-                    rs.appendReal(sqlite3_column_double(stmt.get(), c));
+                    rs.appendReal(stmt.columnDouble(c));
                     break;
-                default: {
-                    const auto* t =
-                        reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), c));
-                    const int len = sqlite3_column_bytes(stmt.get(), c);
-                    rs.appendText(std::string_view(t ? t : "", static_cast<std::size_t>(len)));
-                }
+                default:
+                    rs.appendText(stmt.columnText(c));
             }
         }
         rs.descriptionAscii_.push_back(rs.isTextCell(static_cast<int>(rs.rows_), 0) &&
@@ -274,7 +267,6 @@ Recordset DataControl::runQuery() {
         if (rs.cells_.size() > 0xF0000000u)
             throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
     }
-    if (rc != SQLITE_DONE) throwEngineError(db_.get(), rc, DatabaseName, RecordSource);
     // A search keeps a few rows of a reservation made for the whole table: give the rest back.
     if (rs.cells_.capacity() > rs.cells_.size() + rs.cells_.size() / 4) {
         rs.cells_.shrink_to_fit();
@@ -286,7 +278,7 @@ Recordset DataControl::runQuery() {
 
 void DataControl::Refresh() {
     if (!db_ || openedName_ != DatabaseName) {
-        db_.reset();
+        db_ = {};
         openedName_.clear();
         open();
     }
@@ -310,10 +302,12 @@ void DataControl::moveTo(int row) {
 void DataControl::FindFirst(const QString& criterionText) {
     const Criterion c = parseCriterion(criterionText);
     int field = -1;
-    for (int f = 0; f < kBoundFieldCount; ++f)
-        if (c.column.compare(QLatin1String(kBoundColumns[static_cast<std::size_t>(f)]),
+    for (int f = 0; f < kBoundFieldCount; ++f) {
+        const std::string_view name = kFoodColumns[static_cast<std::size_t>(f)].name;
+        if (c.column.compare(QLatin1StringView(name.data(), qsizetype(name.size())),
                              Qt::CaseInsensitive) == 0)
             field = f;
+    }
     if (field < 0)
         throw VbError(kColumnMissing,
                       QStringLiteral("Item not found in this collection: '%1'.").arg(c.column));

@@ -2,7 +2,8 @@
 // 39 bound field texts of that record. The database is opened read-only and never written.
 #pragma once
 
-#include "sqlite.h"
+#include "fooddb/foodcolumns.h"
+#include "fooddb/sqlite.h"
 
 #include <QObject>
 #include <QString>
@@ -14,11 +15,6 @@
 #include <vector>
 
 namespace velmora {
-
-inline constexpr int kBoundFieldCount = 39;
-
-// Column of each bound field, by index.
-extern const std::array<const char*, kBoundFieldCount> kBoundColumns;
 
 // One query result, held in memory. Text cells are kept as UTF-8; numbers stay numbers until a
 // record is read, since turning every cell into text up front would double the load time.
@@ -70,8 +66,6 @@ class DataControl : public QObject {
 
     QString DatabaseName;
     QString RecordSource = QStringLiteral("CSR14");
-    QString Connect = QStringLiteral("Access");
-    QString Caption = QStringLiteral("Data1");
 
     // Opens the database (the first time, or after DatabaseName changed) and runs RecordSource.
     // On success the result replaces the record set, its first row (if any) becomes current and
@@ -105,8 +99,9 @@ class DataControl : public QObject {
     void open();
     void moveTo(int row);
     Recordset runQuery();
+    Recordset readRecordset();
 
-    sqlite::Db db_;
+    sqlite::Database db_;
     QString openedName_;
     Recordset rs_;
     std::array<QString, kBoundFieldCount> fields_;

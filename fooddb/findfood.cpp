@@ -1,11 +1,8 @@
-#include "findfood.h"
+#include "fooddb/findfood.h"
 
-#include "datacontrol.h"
-#include "msgbox.h"
+#include "fooddb/datacontrol.h"
 
 namespace velmora {
-
-QString svFindName;
 
 QString SrchReplace(const QString& sStringToFix) {
     QString out = sStringToFix;
@@ -13,16 +10,23 @@ QString SrchReplace(const QString& sStringToFix) {
     return out;
 }
 
-FindOutcome FindFoodByDescription(DataControl& data, const QString& description) {
+FindOutcome FindFoodByDescription(DataControl& data, const QString& description,
+                                  QString& svFindName) {
     svFindName = description.contains(u'\'') ? SrchReplace(description) : description;
     if (svFindName.isEmpty()) return FindOutcome::NothingToFind;
     data.FindFirst(QStringLiteral("description = '") + svFindName + QStringLiteral("' "));
-    if (data.recordset().NoMatch()) {
-        MsgBox(QStringLiteral("Item ") + svFindName + QStringLiteral(" was not found."),
-               QStringLiteral("Code"), MsgIcon::Critical);
-        return FindOutcome::NotFound;
-    }
-    return FindOutcome::Found;
+    return data.recordset().NoMatch() ? FindOutcome::NotFound : FindOutcome::Found;
+}
+
+QString NotFoundText(const QString& svFindName) {
+    return QStringLiteral("Item ") + svFindName + QStringLiteral(" was not found.");
+}
+
+QString SearchQuery(const QString& term) {
+    const QString cleaned = term.contains(u'\'') ? SrchReplace(term) : term;
+    // No blank around the pattern: the text has always been written this way.
+    return QStringLiteral("Select ALL * From CSR14 WHERE description LIKE") + QStringLiteral("'*") +
+           cleaned + QStringLiteral("*'") + QStringLiteral("Order by description");
 }
 
 }  // namespace velmora

@@ -1,4 +1,4 @@
-// Moving to a food by its description.
+// Moving to a food by its description, and the query texts of the food list.
 #pragma once
 
 #include <QString>
@@ -7,17 +7,28 @@ namespace velmora {
 
 class DataControl;
 
-// The description of the food to find, quotes doubled; read by the not-found message.
-extern QString svFindName;
-
 // The text with every single quote written twice, so it can stand between single quotes.
 QString SrchReplace(const QString& sStringToFix);
 
 enum class FindOutcome { Found, NotFound, NothingToFind };
 
 // Makes the first food of the current record set with exactly this description (case ignored)
-// the current record. When none matches, shows "Item <name> was not found." (title "Code", stop
-// icon) and leaves the current record where it was.
-FindOutcome FindFoodByDescription(DataControl& data, const QString& description);
+// the current record. `svFindName` receives the description with its quotes doubled; when no
+// food matches, the current record stays where it was and the caller tells the user
+// NotFoundText(svFindName).
+FindOutcome FindFoodByDescription(DataControl& data, const QString& description,
+                                  QString& svFindName);
+
+// "Item <name> was not found.", shown with the title "Code" and the stop icon.
+QString NotFoundText(const QString& svFindName);
+inline const QString kNotFoundTitle = QStringLiteral("Code");
+
+// The record sources of the food list: all foods at start-up, every food with a description
+// after Reset, and the foods whose description contains `term` (its quotes doubled, its pattern
+// characters kept) for Search.
+inline const QString kLoadQuery = QStringLiteral("Select ALL * From CSR14 Order by description");
+inline const QString kResetQuery =
+    QStringLiteral("Select ALL * From CSR14 WHERE description LIKE  '*' Order by description");
+QString SearchQuery(const QString& term);
 
 }  // namespace velmora

@@ -1,7 +1,7 @@
-#include "foodlistmodel.h"
+#include "fooddb/foodlistmodel.h"
 
-#include "datacontrol.h"
-#include "utf8text.h"
+#include "common/utf8text.h"
+#include "fooddb/datacontrol.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "jetlike.h"
+#include "fooddb/jetlike.h"
 
 #include <QChar>
 

@@ -1,10 +1,10 @@
 // The find criterion reader on any text: a column and a value, or run-time error 3077, nothing
 // else. What it reads writes back to a criterion that reads the same; and any description, quoted
 // as the find step quotes it, comes back unchanged.
-#include "criterion.h"
-#include "findfood.h"
+#include "common/vberror.h"
+#include "fooddb/criterion.h"
+#include "fooddb/findfood.h"
 #include "fuzzcheck.h"
-#include "vberror.h"
 
 #include <QString>
 

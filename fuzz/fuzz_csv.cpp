@@ -2,9 +2,9 @@
 // crash. Records it accepts write back as RFC 4180 and read again the same. An input that starts
 // with "#" is food table rows instead: with the table's header in front, every number the table
 // accepts is finite and survives its own text.
-#include "csvreader.h"
-#include "foodtable.h"
 #include "fuzzcheck.h"
+#include "tools/csvreader.h"
+#include "tools/foodtable.h"
 
 #include <QByteArray>
 

@@ -1,8 +1,8 @@
 // The LIKE matcher on any pattern and any text: it answers (or calls the pattern malformed) in
 // bounded time, agrees with a plain dynamic-programming matcher over the same rules, and gives the
 // same answer through SQLite as the operator the queries use.
+#include "fooddb/jetlike.h"
 #include "fuzzcheck.h"
-#include "jetlike.h"
 
 #include <sqlite3.h>
 

@@ -2,8 +2,8 @@
 // text without exponent, and the value a reference rounding of the 15-digit decimal form gives.
 // FormatNumber is checked in locales with other separators and minus signs: with the locale's
 // characters mapped back, its text is the reference with exactly n decimals.
+#include "common/vbtext.h"
 #include "fuzzcheck.h"
-#include "vbtext.h"
 
 #include <QLocale>
 #include <QString>

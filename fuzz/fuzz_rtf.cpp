@@ -1,7 +1,7 @@
 // The RTF reader on any bytes: it never fails, never hangs, never makes Qt complain, and shows no
 // more characters than the input has (every shown character is read from at least one byte).
 #include "fuzzcheck.h"
-#include "rtfreader.h"
+#include "help/rtfreader.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 // The SR release import on any bytes, split into FOOD_DES, NUT_DATA and WEIGHT at the byte 0x1E:
 // a table with one row per FOOD_DES line, or a fault placed inside one of the three files.
 #include "fuzzcheck.h"
-#include "srimport.h"
+#include "tools/srimport.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
 // Val on any text: never fails, and gives exactly what strtod gives for the longest leading part
 // of the text that has the form Val reads (blanks, sign, digits with ".", optional exponent).
+#include "common/vbtext.h"
 #include "fuzzcheck.h"
-#include "vbtext.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "aboutwindow.h"
+#include "help/aboutwindow.h"
 
-#include "rtfreader.h"
-#include "twips.h"
+#include "common/designwidgets.h"
+#include "help/rtfreader.h"
 
 #include <QMenuBar>
 #include <QPalette>
@@ -72,18 +72,18 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     layout->addWidget(client_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    richTextBox1_ = new QTextEdit(client_);
-    richTextBox1_->setObjectName(QStringLiteral("RichTextBox1"));
-    richTextBox1_->setGeometry(twipsRect(90, 30, 6000, 3075));
-    richTextBox1_->setReadOnly(true);
+    RichTextBox1 = new QTextEdit(client_);
+    RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
+    RichTextBox1->setGeometry(twipsRect(90, 30, 6000, 3075));
+    RichTextBox1->setReadOnly(true);
     // Mouse selection for copying; keys scroll instead of moving a caret.
-    richTextBox1_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QPalette palette = richTextBox1_->palette();
+    RichTextBox1->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPalette palette = RichTextBox1->palette();
     palette.setColor(QPalette::Base, QColor(215, 228, 233));
     palette.setColor(QPalette::Text, Qt::black);
-    richTextBox1_->setPalette(palette);
-    readRtf(QByteArrayView(kAboutRtf), *richTextBox1_->document());
-    richTextBox1_->moveCursor(QTextCursor::Start);
+    RichTextBox1->setPalette(palette);
+    readRtf(QByteArrayView(kAboutRtf), *RichTextBox1->document());
+    RichTextBox1->moveCursor(QTextCursor::Start);
 
     adjustSize();
 }

@@ -12,10 +12,6 @@ class frmAbout : public QDialog {
   public:
     explicit frmAbout(QWidget* parent = nullptr);
 
-    QTextEdit* RichTextBox1() const { return richTextBox1_; }
-    // The inner area below the menu bar.
-    QWidget* clientArea() const { return client_; }
-
     // The About text, an RTF document.
     static QByteArray aboutRtf();
 
@@ -24,7 +20,7 @@ class frmAbout : public QDialog {
 
   private:
     QWidget* client_ = nullptr;
-    QTextEdit* richTextBox1_ = nullptr;
+    QTextEdit* RichTextBox1 = nullptr;
 };
 
 }  // namespace velmora

@@ -1,12 +1,11 @@
-#include "helpcommands.h"
+#include "help/helpcommands.h"
 
-#include "aboutwindow.h"
-#include "helpwindow.h"
-#include "placement.h"
+#include "help/aboutwindow.h"
+#include "help/helpwindow.h"
+#include "help/placement.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QPointer>
 
 // The documents live in a static library: their resources register only when called for.
 static void registerHelpResources() {
@@ -15,27 +14,16 @@ static void registerHelpResources() {
 
 namespace velmora {
 
-QByteArray vDocBytes;
-QString svDocText;
-
 namespace {
 
-QPointer<frmHLP> helpWindow;
-QPointer<frmAbout> aboutWindow;
+void showStoredDocument(HelpState& state, QWidget* mainWindow, int id, const QString& caption) {
+    state.vDocBytes = loadResourceBytes(QStringLiteral("RTF"), id);
+    state.svDocText = QString::fromLatin1(state.vDocBytes);  // one character per byte, NULs kept
 
-// A closed help window may still await its deletion; it no longer counts as open.
-frmHLP* openHelpWindow() {
-    return helpWindow && !helpWindow->isUnloaded() ? helpWindow.data() : nullptr;
-}
-
-void showStoredDocument(QWidget* mainWindow, int id, const QString& caption) {
-    vDocBytes = loadResourceBytes(QStringLiteral("RTF"), id);
-    svDocText = QString::fromLatin1(vDocBytes);  // one character per byte, NULs kept
-
-    frmHLP* window = openHelpWindow();
+    frmHLP* window = openHelpWindow(state);
     if (!window) {
-        window = new frmHLP(mainWindow);  // fills itself from svDocText
-        helpWindow = window;
+        window = new frmHLP(state.svDocText, mainWindow);  // fills itself from svDocText
+        state.helpWindow = window;
     }
     if (window->isVisible()) {
         window->Fill();
@@ -59,35 +47,36 @@ QByteArray loadResourceBytes(const QString& type, int id) {
     return file.readAll();
 }
 
-void mnuHelp_Click(QWidget* mainWindow) {
-    showStoredDocument(mainWindow, helpdoc::Instructions,
+void mnuHelp_Click(HelpState& state, QWidget* mainWindow) {
+    showStoredDocument(state, mainWindow, helpdoc::Instructions,
                        QStringLiteral("Instructions for Velmora"));
 }
 
-void mnuDailyValues_Click(QWidget* mainWindow) {
-    showStoredDocument(mainWindow, helpdoc::DailyValues,
+void mnuDailyValues_Click(HelpState& state, QWidget* mainWindow) {
+    showStoredDocument(state, mainWindow, helpdoc::DailyValues,
                        QStringLiteral("Information on Daily Values"));
 }
 
-void mnuAbout_Click(QWidget* mainWindow) {
+void mnuAbout_Click(HelpState& state, QWidget* mainWindow) {
     QWidget* owner = mainWindow ? mainWindow : QApplication::activeWindow();
     // On the heap: if the owner goes while the window is open, it takes the window with it.
     QPointer<frmAbout> about = new frmAbout(owner);
-    aboutWindow = about;
+    state.aboutWindow = about;
     centreOver(about, owner);
     about->exec();
     delete about.data();
 }
 
-QWidget* helpWindowIfAny() {
-    return openHelpWindow();
+frmHLP* openHelpWindow(const HelpState& state) {
+    // A closed help window may still await its deletion; it no longer counts as open.
+    return state.helpWindow && !state.helpWindow->isUnloaded() ? state.helpWindow.data() : nullptr;
 }
 
-void unloadHelpWindows() {
-    if (aboutWindow) aboutWindow->reject();
-    if (helpWindow) {
-        helpWindow->close();
-        delete helpWindow.data();
+void unloadHelpWindows(HelpState& state) {
+    if (state.aboutWindow) state.aboutWindow->reject();
+    if (state.helpWindow) {
+        state.helpWindow->close();
+        delete state.helpWindow.data();
     }
 }
 

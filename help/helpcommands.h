@@ -2,16 +2,25 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPointer>
 #include <QString>
 
 class QWidget;
 
 namespace velmora {
 
-// The stored document last opened: its bytes (trailing NULs included) and the same as text, one
-// character per byte. Written by the help commands, read by the help viewer's Fill.
-extern QByteArray vDocBytes;
-extern QString svDocText;
+class frmAbout;
+class frmHLP;
+
+// What the help commands keep between uses: the stored document last opened, as bytes (trailing
+// NULs included) and as text one character per byte, which the viewer's Fill reads; and the help
+// and About windows while they exist.
+struct HelpState {
+    QByteArray vDocBytes;
+    QString svDocText;
+    QPointer<frmHLP> helpWindow;
+    QPointer<frmAbout> aboutWindow;
+};
 
 // Ids of the stored RTF documents.
 namespace helpdoc {
@@ -23,15 +32,15 @@ inline constexpr int Instructions = 102;
 QByteArray loadResourceBytes(const QString& type, int id);
 
 // Menu "Instructions ": the instructions in the help window.
-void mnuHelp_Click(QWidget* mainWindow);
+void mnuHelp_Click(HelpState& state, QWidget* mainWindow);
 // Menu "Information on Daily Values ": the Daily Values document in the help window.
-void mnuDailyValues_Click(QWidget* mainWindow);
+void mnuDailyValues_Click(HelpState& state, QWidget* mainWindow);
 // Menu "Program Info ": the About window, modal; returns when it has been closed.
-void mnuAbout_Click(QWidget* mainWindow);
+void mnuAbout_Click(HelpState& state, QWidget* mainWindow);
 
 // The help window while one is open, else null.
-QWidget* helpWindowIfAny();
+frmHLP* openHelpWindow(const HelpState& state);
 // Closes the help window and the About window, if open; for the end of the program.
-void unloadHelpWindows();
+void unloadHelpWindows(HelpState& state);
 
 }  // namespace velmora

@@ -1,10 +1,9 @@
-#include "helpwindow.h"
+#include "help/helpwindow.h"
 
-#include "helpcommands.h"
-#include "msgbox.h"
-#include "rtfreader.h"
-#include "twips.h"
-#include "vberror.h"
+#include "common/designwidgets.h"
+#include "common/msgbox.h"
+#include "common/vberror.h"
+#include "help/rtfreader.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -39,7 +38,8 @@ QString helpErrorMessage(int number) {
            QStringLiteral("Which is described as: ") + standardErrorText(number);
 }
 
-frmHLP::frmHLP(QWidget* owner) : QMainWindow(owner) {
+frmHLP::frmHLP(const QString& svDocText, QWidget* owner)
+    : QMainWindow(owner), svDocText_(svDocText) {
     setObjectName(QStringLiteral("frmHLP"));
     // A window of its own that stays in front of its owner, both usable.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -56,31 +56,27 @@ frmHLP::frmHLP(QWidget* owner) : QMainWindow(owner) {
     setCentralWidget(client);
     client->installEventFilter(this);
 
-    richTextBox1_ = new QTextEdit(client);
-    richTextBox1_->setObjectName(QStringLiteral("RichTextBox1"));
-    richTextBox1_->setReadOnly(true);
+    RichTextBox1 = new QTextEdit(client);
+    RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
+    RichTextBox1->setReadOnly(true);
     // Mouse selection for copying; keys scroll instead of moving a caret.
-    richTextBox1_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    richTextBox1_->setFont(defaultHelpFont());
+    RichTextBox1->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    RichTextBox1->setFont(defaultHelpFont());
     // Laid out once at its final size: a scroll bar appearing later would lay the text out again.
-    richTextBox1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    richTextBox1_->setGeometry(twipsRect(kMarginSide, kMarginSide, kClientWidth - 2 * kMarginSide,
-                                         kClientHeight - kMarginSide - kMarginBottom));
+    RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichTextBox1->setGeometry(twipsRect(kMarginSide, kMarginSide, kClientWidth - 2 * kMarginSide,
+                                        kClientHeight - kMarginSide - kMarginBottom));
 
     // The inner area has its design size when first shown; the menu bar comes on top of it.
     resize(tw(kClientWidth), tw(kClientHeight) + menuBar()->sizeHint().height());
 
-    Form_Load();
-}
-
-void frmHLP::Form_Load() {
-    Fill();
+    Fill();  // the window's load step
 }
 
 void frmHLP::Fill() {
     try {
-        readRtf(QStringView(svDocText), *richTextBox1_->document());
-        richTextBox1_->moveCursor(QTextCursor::Start);
+        readRtf(QStringView(svDocText_), *RichTextBox1->document());
+        RichTextBox1->moveCursor(QTextCursor::Start);
     } catch (const VbError& e) {
         FormErrorHandler(e.number());
     } catch (const std::bad_alloc&) {
@@ -110,13 +106,13 @@ void frmHLP::Form_Resize() {
     // A minimised window, or an inner area too small for the margins, would give the box a
     // negative size: it then keeps its place until the window grows again.
     if (isMinimized()) return;
-    const int w = clientArea()->width() * 15;
-    const int h = clientArea()->height() * 15;
+    const int w = centralWidget()->width() * 15;
+    const int h = centralWidget()->height() * 15;
     if (w < 2 * kMarginSide || h < kMarginSide + kMarginBottom) return;
     // Both edges are converted, so the pixel margins come out even on the left and right.
     const QPoint topLeft(tw(kMarginSide), tw(kMarginSide));
     const QPoint bottomRight(tw(w - kMarginSide), tw(h - kMarginBottom));
-    richTextBox1_->setGeometry(QRect(topLeft, bottomRight - QPoint(1, 1)));
+    RichTextBox1->setGeometry(QRect(topLeft, bottomRight - QPoint(1, 1)));
 }
 
 }  // namespace velmora

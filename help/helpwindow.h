@@ -11,17 +11,15 @@ namespace velmora {
 class frmHLP : public QMainWindow {
     Q_OBJECT
   public:
-    // Creates the window, owned by `owner`, and fills it from svDocText (not shown yet).
-    explicit frmHLP(QWidget* owner);
+    // Creates the window, owned by `owner`, and fills it from `svDocText` (not shown yet). Every
+    // Fill reads that text again; it must outlive the window.
+    frmHLP(const QString& svDocText, QWidget* owner);
 
     // Shows svDocText in the text box, replacing what it showed before.
     void Fill();
     // Tells the user about error `number`; the window stays as it is.
     void FormErrorHandler(int number);
 
-    QTextEdit* RichTextBox1() const { return richTextBox1_; }
-    // The inner area below the menu bar, where the text box is laid out.
-    QWidget* clientArea() const { return centralWidget(); }
     // True once the window has been closed: it is only waiting to be deleted.
     bool isUnloaded() const { return unloaded_; }
 
@@ -35,10 +33,10 @@ class frmHLP : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void Form_Load();
     void Form_Resize();
 
-    QTextEdit* richTextBox1_ = nullptr;
+    const QString& svDocText_;
+    QTextEdit* RichTextBox1 = nullptr;
     bool unloaded_ = false;
 };
 

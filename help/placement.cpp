@@ -1,4 +1,4 @@
-#include "placement.h"
+#include "help/placement.h"
 
 #include <QGuiApplication>
 #include <QRect>

@@ -1,4 +1,4 @@
-#include "rtfreader.h"
+#include "help/rtfreader.h"
 
 #include <QColor>
 #include <QFontDatabase>

@@ -1,11 +1,8 @@
-#include "frmportion.h"
+#include "portion/frmportion.h"
 
-#include "datacontrol.h"
-#include "findfood.h"
-#include "msgbox.h"
-#include "portion.h"
-#include "twips.h"
-#include "vbtext.h"
+#include "common/designwidgets.h"
+#include "common/msgbox.h"
+#include "common/vbtext.h"
 
 #include <QFont>
 #include <QFrame>
@@ -27,12 +24,6 @@
 namespace velmora {
 
 namespace {
-
-// Bound fields of the two household measures.
-constexpr int kMeasure1Grams = 32;
-constexpr int kMeasure1Text = 33;
-constexpr int kMeasure2Grams = 34;
-constexpr int kMeasure2Text = 35;
 
 // A radio button whose caption wraps inside its fixed box: measure texts such as
 // "1 cup, chopped or diced" make captions far wider than one line of the row.
@@ -89,17 +80,6 @@ QLineEdit* makeBox(QWidget* parent, const char* name, QRect rect) {
     return box;
 }
 
-// A one-pixel horizontal rule from (x1, y) to (x2, y), in twips.
-QFrame* makeLine(QWidget* parent, const char* name, int x1, int x2, int y) {
-    auto* line = new QFrame(parent);
-    line->setObjectName(QString::fromLatin1(name));
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setLineWidth(1);
-    line->setGeometry(tw(x1), tw(y), tw(x2) - tw(x1) + 1, 1);
-    return line;
-}
-
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect rect) {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -127,8 +107,9 @@ QString measureHint() {
 
 }  // namespace
 
-frmPortion::frmPortion(DataControl& data, const ValueArray& Z, bool& bvCancel, QWidget* parent)
-    : QDialog(parent), data_(data), bvCancel_(bvCancel) {
+frmPortion::frmPortion(const QString& description, const std::optional<HouseholdMeasures>& measures,
+                       PortionState& portion, bool& bvCancel, QWidget* parent)
+    : QDialog(parent), portion_(portion), bvCancel_(bvCancel) {
     setObjectName(QStringLiteral("frmPortion"));
     setWindowTitle(QStringLiteral("Adjust Portion Size"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -138,43 +119,39 @@ frmPortion::frmPortion(DataControl& data, const ValueArray& Z, bool& bvCancel, Q
     setFixedSize(tw(6420), tw(4620));
     // The rows were laid out for a small 8-point sans serif; a wider face clips "Item:" and the
     // option captions.
-    QFont font(QStringLiteral("MS Sans Serif"), 8);
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    setFont(font);
+    setFont(designFont(u"MS Sans Serif", 8));
 
     // Created in tab order; the explicit chain below keeps it so if the creation order changes.
-    TextOp1_ = makeBox(this, "TextOp1", twipsRect(3870, 1215, 1635, 450));
-    TextOp2_ = makeBox(this, "TextOp2", twipsRect(3870, 1845, 1620, 450));
-    TextOp3_ = makeBox(this, "TextOp3", twipsRect(3870, 2610, 1635, 390));
-    cmdSubmit_ =
+    TextOp1 = makeBox(this, "TextOp1", twipsRect(3870, 1215, 1635, 450));
+    TextOp2 = makeBox(this, "TextOp2", twipsRect(3870, 1845, 1620, 450));
+    TextOp3 = makeBox(this, "TextOp3", twipsRect(3870, 2610, 1635, 390));
+    cmdSubmit =
         makeButton(this, "cmdSubmit", QStringLiteral("Submit"), twipsRect(1320, 3360, 1170, 495));
-    cmdCancel_ =
+    cmdCancel =
         makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twipsRect(3270, 3360, 1170, 495));
-    Option2_ = makeOption(this, "Option2", twipsRect(390, 1665, 3225, 555));
-    Option1_ = makeOption(this, "Option1", twipsRect(375, 1305, 3285, 270));
-    lblItem_ = makeLabel(this, "lblItem", QStringLiteral("Item:"), twipsRect(180, 405, 390, 585));
-    lblDescrip_ = makeLabel(this, "lblDescrip", QString(), twipsRect(570, 405, 4845, 750));
-    Option3_ = makeOption(this, "Option3", twipsRect(375, 2295, 3270, 720));
-    Label1_ = makeLabel(
+    Option2 = makeOption(this, "Option2", twipsRect(390, 1665, 3225, 555));
+    Option1 = makeOption(this, "Option1", twipsRect(375, 1305, 3285, 270));
+    lblItem = makeLabel(this, "lblItem", QStringLiteral("Item:"), twipsRect(180, 405, 390, 585));
+    lblDescrip = makeLabel(this, "lblDescrip", QString(), twipsRect(570, 405, 4845, 750));
+    Option3 = makeOption(this, "Option3", twipsRect(375, 2295, 3270, 720));
+    Label1 = makeLabel(
         this, "Label1",
         QStringLiteral(
             "Note: Enter fractional values as decimals, for example 0.25 instead of 1/4."),
         twipsRect(540, 4185, 5310, 390));
-    Line1_ = makeLine(this, "Line1", 465, 3825, 1635);
-    Line2_ = makeLine(this, "Line2", 450, 3810, 2280);
-    Line3_ = makeLine(this, "Line3", 450, 3810, 3030);
+    Line1 = makeLine(this, "Line1", 465, 3825, 1635, {});
+    Line2 = makeLine(this, "Line2", 450, 3810, 2280, {});
+    Line3 = makeLine(this, "Line3", 450, 3810, 3030, {});
 
-    QWidget* const order[] = {TextOp1_,   TextOp2_, TextOp3_, cmdSubmit_,
-                              cmdCancel_, Option2_, Option1_, Option3_};
+    QWidget* const order[] = {TextOp1,   TextOp2, TextOp3, cmdSubmit,
+                              cmdCancel, Option2, Option1, Option3};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
-    connect(Option1_, &QRadioButton::clicked, this, &frmPortion::Option1_Click);
-    connect(Option2_, &QRadioButton::clicked, this, &frmPortion::Option2_Click);
-    connect(Option3_, &QRadioButton::clicked, this, &frmPortion::Option3_Click);
-    connect(cmdSubmit_, &QPushButton::clicked, this, &frmPortion::cmdSubmit_Click);
-    connect(cmdCancel_, &QPushButton::clicked, this, &frmPortion::cmdCancel_Click);
+    connect(Option1, &QRadioButton::clicked, this, &frmPortion::Option1_Click);
+    connect(Option2, &QRadioButton::clicked, this, &frmPortion::Option2_Click);
+    connect(Option3, &QRadioButton::clicked, this, &frmPortion::Option3_Click);
+    connect(cmdSubmit, &QPushButton::clicked, this, &frmPortion::cmdSubmit_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmPortion::cmdCancel_Click);
 
     QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen) {
@@ -183,26 +160,27 @@ frmPortion::frmPortion(DataControl& data, const ValueArray& Z, bool& bvCancel, Q
         move(frame.topLeft());
     }
 
-    Form_Load(Z);
+    Form_Load(description, measures);
 }
 
-void frmPortion::Form_Load(const ValueArray& Z) {
-    lblDescrip_->setText(Z[slot::Description]);
-    // Not found: the find step has told the user; the dialog still opens, with design captions.
-    if (FindFoodByDescription(data_, Z[slot::Description]) != FindOutcome::Found) return;
+void frmPortion::Form_Load(const QString& description,
+                           const std::optional<HouseholdMeasures>& measures) {
+    lblDescrip->setText(description);
+    // Not found: the caller has told the user; the dialog still opens, with design captions.
+    if (!measures) return;
+    measures_ = *measures;
 
-    Option1_->setText(QStringLiteral("Enter weight in grams"));
+    Option1->setText(QStringLiteral("Enter weight in grams"));
     struct Row {
         QRadioButton* option;
         QLineEdit* box;
         QFrame* line;
-        int unitField;
+        const HouseholdMeasure& measure;
     };
-    for (const Row& row : {Row{Option2_, TextOp2_, Line2_, kMeasure1Text},
-                           Row{Option3_, TextOp3_, Line3_, kMeasure2Text}}) {
-        const QString& unit = data_.txtFields(row.unitField);
-        if (!unit.isEmpty()) {
-            row.option->setText(QStringLiteral("Enter number of ") + unit +
+    for (const Row& row :
+         {Row{Option2, TextOp2, Line2, measures_[0]}, Row{Option3, TextOp3, Line3, measures_[1]}}) {
+        if (!row.measure.text.isEmpty()) {
+            row.option->setText(QStringLiteral("Enter number of ") + row.measure.text +
                                 QStringLiteral(" portions."));
         } else {
             row.option->hide();
@@ -213,11 +191,11 @@ void frmPortion::Form_Load(const ValueArray& Z) {
 }
 
 void frmPortion::Form_Activate() {
-    Option1_->setChecked(true);
+    Option1->setChecked(true);
     Option1_Click();
-    TextOp1_->clear();
-    TextOp2_->clear();
-    TextOp3_->clear();
+    TextOp1->clear();
+    TextOp2->clear();
+    TextOp3->clear();
 }
 
 void frmPortion::showEvent(QShowEvent* event) {
@@ -239,70 +217,65 @@ void frmPortion::keyPressEvent(QKeyEvent* event) {
 }
 
 void frmPortion::Option1_Click() {
-    TextOp1_->setEnabled(true);
-    TextOp2_->setEnabled(false);
-    TextOp2_->clear();
-    TextOp3_->setEnabled(false);
-    TextOp3_->clear();
-    TextOp1_->setFocus();
+    TextOp1->setEnabled(true);
+    TextOp2->setEnabled(false);
+    TextOp2->clear();
+    TextOp3->setEnabled(false);
+    TextOp3->clear();
+    TextOp1->setFocus();
 }
 
 void frmPortion::Option2_Click() {
-    TextOp1_->setEnabled(false);
-    TextOp1_->clear();
-    TextOp2_->setEnabled(true);
-    TextOp3_->setEnabled(false);
-    TextOp3_->clear();
-    TextOp2_->setFocus();
+    TextOp1->setEnabled(false);
+    TextOp1->clear();
+    TextOp2->setEnabled(true);
+    TextOp3->setEnabled(false);
+    TextOp3->clear();
+    TextOp2->setFocus();
 }
 
 void frmPortion::Option3_Click() {
-    TextOp1_->setEnabled(false);
-    TextOp1_->clear();
-    TextOp3_->setEnabled(true);
-    TextOp2_->setEnabled(false);
-    TextOp2_->clear();
-    TextOp3_->setFocus();
+    TextOp1->setEnabled(false);
+    TextOp1->clear();
+    TextOp3->setEnabled(true);
+    TextOp2->setEnabled(false);
+    TextOp2->clear();
+    TextOp3->setFocus();
 }
 
-bool frmPortion::readMeasure(const QLineEdit* box, int gramsField, int unitField, float& grams,
-                             QString& unit, float& quantity) const {
+bool frmPortion::readMeasure(const QLineEdit* box, int measure, PortionEntry& entry) const {
     if (box->text().isEmpty()) return true;
-    const double count = Val(box->text());
-    const double weight = Val(data_.txtFields(gramsField)) * count;
-    if (!fitsSingle(weight) || !fitsSingle(count)) {
+    const PortionEntry read =
+        MeasurePortion(measures_[static_cast<std::size_t>(measure)], Val(box->text()));
+    if (!fitsSingle(read.grams) || !fitsSingle(read.quantity)) {
         MsgBox(measureHint());
         return false;
     }
-    grams = static_cast<float>(weight);
-    unit = data_.txtFields(unitField);
-    quantity = static_cast<float>(count);
+    entry = read;
     return true;
 }
 
 void frmPortion::cmdSubmit_Click() {
-    // Read everything before touching the globals, so a refused entry leaves them as they were.
-    float grams = 0;
-    QString unit;
-    float quantity = 0;
-    if (!TextOp1_->text().isEmpty()) {
+    // Read everything before touching the portion, so a refused entry leaves it as it was.
+    PortionEntry entry;
+    if (!TextOp1->text().isEmpty()) {
         bool ok = false;
-        const double weight = QLocale().toDouble(TextOp1_->text(), &ok);
+        const double weight = QLocale().toDouble(TextOp1->text(), &ok);
         if (!ok || !fitsSingle(weight)) {
             MsgBox(gramsHint());
             return;
         }
-        grams = static_cast<float>(weight);
+        entry.grams = weight;
     }
-    if (!readMeasure(TextOp2_, kMeasure1Grams, kMeasure1Text, grams, unit, quantity)) return;
-    if (!readMeasure(TextOp3_, kMeasure2Grams, kMeasure2Text, grams, unit, quantity)) return;
+    if (!readMeasure(TextOp2, 0, entry)) return;
+    if (!readMeasure(TextOp3, 1, entry)) return;
 
-    vPortionGrams = grams;
-    svPortionUnit = unit;
-    vPortionQuantity = quantity;
-    if (vPortionGrams < 0) {
+    portion_.vPortionGrams = static_cast<float>(entry.grams);
+    portion_.svPortionUnit = entry.unit;
+    portion_.vPortionQuantity = static_cast<float>(entry.quantity);
+    if (portion_.vPortionGrams < 0) {
         MsgBox(QStringLiteral("Numbers entered must be greater than 0"));
-    } else if (vPortionGrams == 0) {
+    } else if (portion_.vPortionGrams == 0) {
         MsgBox(QStringLiteral("No number was entered in the text box."));
     } else {
         accept();

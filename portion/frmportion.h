@@ -1,10 +1,12 @@
 // The portion dialog: the user gives the amount eaten, either in grams or as a number of one of
-// the food's household measures, and Submit leaves it in the portion globals.
+// the food's household measures, and Submit leaves it in the portion state.
 #pragma once
 
-#include "valuearrays.h"
+#include "portion/portion.h"
 
 #include <QDialog>
+
+#include <optional>
 
 class QFrame;
 class QLabel;
@@ -14,22 +16,22 @@ class QRadioButton;
 
 namespace velmora {
 
-class DataControl;
-
 class frmPortion : public QDialog {
     Q_OBJECT
   public:
-    // Loads the dialog for the food named by Z(0), moving Data to it so the measure fields can be
-    // read. The dialog only reads Z; `bvCancel` is set to true when the dialog is cancelled, by
-    // its Cancel button, its close box or Escape.
-    frmPortion(DataControl& data, const ValueArray& Z, bool& bvCancel, QWidget* parent = nullptr);
+    // Loads the dialog for the food `description`. `measures` are the food's household measures,
+    // or nothing when the food could not be found (the options then keep their design captions).
+    // Submit writes `portion`; `bvCancel` is set to true when the dialog is cancelled, by its
+    // Cancel button, its close box or Escape.
+    frmPortion(const QString& description, const std::optional<HouseholdMeasures>& measures,
+               PortionState& portion, bool& bvCancel, QWidget* parent = nullptr);
 
   public slots:
     void Option1_Click();
     void Option2_Click();
     void Option3_Click();
-    // Stores the entry in vPortionGrams, svPortionUnit and vPortionQuantity and closes the
-    // dialog when it is a positive weight; otherwise tells the user and stays open.
+    // Stores the entry in the portion state and closes the dialog when it is a positive weight;
+    // otherwise tells the user and stays open.
     void cmdSubmit_Click();
     void cmdCancel_Click();
     void reject() override;
@@ -39,28 +41,28 @@ class frmPortion : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    void Form_Load(const ValueArray& Z);
+    void Form_Load(const QString& description, const std::optional<HouseholdMeasures>& measures);
     void Form_Activate();
-    bool readMeasure(const QLineEdit* box, int gramsField, int unitField, float& grams,
-                     QString& unit, float& quantity) const;
+    bool readMeasure(const QLineEdit* box, int measure, PortionEntry& entry) const;
 
-    DataControl& data_;
+    PortionState& portion_;
     bool& bvCancel_;
+    HouseholdMeasures measures_;
 
-    QLabel* lblItem_ = nullptr;
-    QLabel* lblDescrip_ = nullptr;
-    QRadioButton* Option1_ = nullptr;
-    QRadioButton* Option2_ = nullptr;
-    QRadioButton* Option3_ = nullptr;
-    QLineEdit* TextOp1_ = nullptr;
-    QLineEdit* TextOp2_ = nullptr;
-    QLineEdit* TextOp3_ = nullptr;
-    QFrame* Line1_ = nullptr;
-    QFrame* Line2_ = nullptr;
-    QFrame* Line3_ = nullptr;
-    QPushButton* cmdSubmit_ = nullptr;
-    QPushButton* cmdCancel_ = nullptr;
-    QLabel* Label1_ = nullptr;
+    QLabel* lblItem = nullptr;
+    QLabel* lblDescrip = nullptr;
+    QRadioButton* Option1 = nullptr;
+    QRadioButton* Option2 = nullptr;
+    QRadioButton* Option3 = nullptr;
+    QLineEdit* TextOp1 = nullptr;
+    QLineEdit* TextOp2 = nullptr;
+    QLineEdit* TextOp3 = nullptr;
+    QFrame* Line1 = nullptr;
+    QFrame* Line2 = nullptr;
+    QFrame* Line3 = nullptr;
+    QPushButton* cmdSubmit = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QLabel* Label1 = nullptr;
 };
 
 }  // namespace velmora

@@ -1,14 +1,18 @@
-#include "portion.h"
+#include "portion/portion.h"
 
-#include "datacontrol.h"
-#include "findfood.h"
-#include "vbtext.h"
+#include "common/vbtext.h"
+#include "fooddb/foodcolumns.h"
 
 namespace velmora {
 
-float vPortionGrams = 0;
-QString svPortionUnit;
-float vPortionQuantity = 0;
+HouseholdMeasures MeasuresOf(const FieldReader& field) {
+    return {HouseholdMeasure{field(field::Measure1Grams), field(field::Measure1Text)},
+            HouseholdMeasure{field(field::Measure2Grams), field(field::Measure2Text)}};
+}
+
+PortionEntry MeasurePortion(const HouseholdMeasure& m, double count) {
+    return {Val(m.grams) * count, m.text, count};
+}
 
 QString PortionText(double x, int decimals) {
     return QStringLiteral(" ") + RoundedText(x, decimals);
@@ -17,27 +21,25 @@ QString PortionText(double x, int decimals) {
 namespace {
 
 // An empty field is a nutrient that was not measured: it must stay empty, never become " 0".
-QString scaledField(const DataControl& Data1, int field, double factor, int decimals) {
-    const QString& text = Data1.txtFields(field);
+QString scaledField(const FieldReader& field, int i, double factor, int decimals) {
+    const QString text = field(i);
     return text.isEmpty() ? QString() : PortionText(Val(text) * factor, decimals);
 }
 
 }  // namespace
 
-void RecomputePortion(DataControl& Data1, ValueArray& S, ValueArray& Z, double& vPortionFactor,
-                      const QLocale& locale) {
-    if (FindFoodByDescription(Data1, Z[slot::Description]) != FindOutcome::Found) return;
-
-    vPortionFactor = static_cast<double>(vPortionGrams) / 100;
-    for (int i = 3; i <= 31; ++i) S[i] = scaledField(Data1, i, vPortionFactor, 3);
-    S[2] = scaledField(Data1, 2, vPortionFactor, 1);
+void RecomputePortion(const FieldReader& field, const PortionState& portion, ValueArray& S,
+                      ValueArray& Z, double& vPortionFactor, const QLocale& locale) {
+    vPortionFactor = static_cast<double>(portion.vPortionGrams) / 100;
+    for (int i = 3; i <= 31; ++i) S[i] = scaledField(field, i, vPortionFactor, 3);
+    S[2] = scaledField(field, 2, vPortionFactor, 1);
     for (int i = 2; i <= 31; ++i) Z[i] = S[i];
 
     Z[slot::TotalWeight] = FormatNumber(vPortionFactor * 100, 2, locale);
     const QString point = locale.decimalPoint();
     Z[slot::Quantity] =
-        NumberText(vPortionQuantity, 7, point.isEmpty() ? QChar(u'.') : point.front());
-    Z[slot::Unit] = svPortionUnit;
+        NumberText(portion.vPortionQuantity, 7, point.isEmpty() ? QChar(u'.') : point.front());
+    Z[slot::Unit] = portion.svPortionUnit;
 }
 
 }  // namespace velmora

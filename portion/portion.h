@@ -1,32 +1,53 @@
 // The portion the user asked for, and the report values restated for it.
 #pragma once
 
-#include "valuearrays.h"
+#include "report/valuearrays.h"
 
 #include <QLocale>
 #include <QString>
 
-namespace velmora {
+#include <array>
 
-class DataControl;
+namespace velmora {
 
 // The last submitted portion: its weight in grams, the household measure's text (empty for a
 // weight in grams) and the number of measures (0 for grams). Single precision, as the dialog
 // stores them; they keep their values between openings of the dialog.
-extern float vPortionGrams;
-extern QString svPortionUnit;
-extern float vPortionQuantity;
+struct PortionState {
+    float vPortionGrams = 0;
+    QString svPortionUnit;
+    float vPortionQuantity = 0;
+};
+
+// One of a food's household measures as the table gives it: its weight in grams and its text
+// ("1 cup"). A measure with an empty text does not exist for the food.
+struct HouseholdMeasure {
+    QString grams;
+    QString text;
+};
+using HouseholdMeasures = std::array<HouseholdMeasure, 2>;
+
+// The two measures of the current record (bound fields 32 to 35).
+HouseholdMeasures MeasuresOf(const FieldReader& field);
+
+// `count` of measure `m`: weight Val(grams) * count, the measure's text, `count` itself.
+// Double precision; the caller checks the range before storing it in a PortionState.
+struct PortionEntry {
+    double grams = 0;
+    QString unit;
+    double quantity = 0;
+};
+PortionEntry MeasurePortion(const HouseholdMeasure& m, double count);
 
 // A scaled nutrient value as the portion report shows it: one blank, then x rounded to
 // `decimals` places, plain, without trailing zeros (" 12.346", " 4", " 0.25").
 QString PortionText(double x, int decimals);
 
-// Finds the food named by Z(0) again and restates its per-100-gram values for the portion in
-// vPortionGrams: S and Z slots 2..31 (calories with 1 decimal, the rest with 3), Z(41) the
-// weight with 2 decimals in `locale`'s form, Z(34) the quantity, Z(33) the unit. Values are
-// re-read from the bound fields every time, so portions never compound. With Z(0) empty, or
-// when the food is not found (the find step shows its message), S and Z stay as they were.
-void RecomputePortion(DataControl& Data1, ValueArray& S, ValueArray& Z, double& vPortionFactor,
-                      const QLocale& locale = QLocale());
+// Restates the current record's per-100-gram values (read through `field`, so portions never
+// compound) for `portion`: S and Z slots 2..31 (calories with 1 decimal, the rest with 3), Z(41)
+// the weight with 2 decimals in `locale`'s form, Z(34) the quantity, Z(33) the unit. The caller
+// has made the food of Z(0) the current record.
+void RecomputePortion(const FieldReader& field, const PortionState& portion, ValueArray& S,
+                      ValueArray& Z, double& vPortionFactor, const QLocale& locale = QLocale());
 
 }  // namespace velmora

@@ -25,14 +25,15 @@ inline constexpr int TotalWeight = 41;
 // Line end of every report line: carriage return, line feed.
 inline const QString CR = QStringLiteral("\r\n");
 
-// The report array: always the values of the report on show.
-extern ValueArray Z;
-
 // Reads the text of bound field i (0..38) of the current record.
 using FieldReader = std::function<QString(int)>;
 
 // Copies bound fields 0..31 into S and sets the total weight "100". Slots 32..40 are untouched.
 void FillArray_S(ValueArray& S, const FieldReader& field);
+
+// The 100-gram report's values after FillArray_S: quantity and unit "0" in S, and S's slots
+// 0..31, 33, 34 and 41 copied into Z (the other slots of Z stay as they are).
+void SetHundredGramValues(ValueArray& S, ValueArray& Z);
 
 // The portion header: " Quantity: " + Z(34) + CR + " Unit: " + Z(33) + CR, or the empty text
 // when the quantity reads as zero (in the plain "." form or in `locale`'s form).

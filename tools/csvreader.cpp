@@ -1,6 +1,6 @@
-#include "csvreader.h"
+#include "tools/csvreader.h"
 
-#include "utf8text.h"
+#include "common/utf8text.h"
 
 namespace velmora::mkdb {
 

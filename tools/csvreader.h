@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "diagnostic.h"
+#include "tools/diagnostic.h"
 
 namespace velmora::mkdb {
 

@@ -1,6 +1,6 @@
-#include "dbwriter.h"
+#include "tools/dbwriter.h"
 
-#include <sqlite3.h>
+#include "fooddb/sqlite.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -33,69 +33,35 @@ QString insertSql() {
     return sql + u')';
 }
 
-struct DbCloser {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Db = std::unique_ptr<sqlite3, DbCloser>;
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
-// Writes the whole table into the (empty) database file at `path`; returns SQLite's error text.
-std::optional<QString> writeTo(const QString& path, const FoodTable& table) {
-    sqlite3* raw = nullptr;
-    const int opened = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    Db db(raw);
-    if (opened != SQLITE_OK)
-        return raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("out of memory");
-
-    const auto error = [&] { return QString::fromUtf8(sqlite3_errmsg(db.get())); };
-    const auto exec = [&](const QString& sql) {
-        return sqlite3_exec(db.get(), sql.toUtf8().constData(), nullptr, nullptr, nullptr) ==
-               SQLITE_OK;
-    };
-
+// Writes the whole table into the (empty) database file at `path`.
+void writeTo(const QString& path, const FoodTable& table) {
+    sqlite::Database db(QFile::encodeName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     // DELETE is SQLite's default, but say so: the file is shipped and opened read-only, which a
     // WAL database would not allow everywhere.
-    if (!exec(QStringLiteral("PRAGMA journal_mode = DELETE")) || !exec(QStringLiteral("BEGIN")) ||
-        !exec(createTableSql()))
-        return error();
-
-    sqlite3_stmt* rawStatement = nullptr;
-    if (sqlite3_prepare_v2(db.get(), insertSql().toUtf8().constData(), -1, &rawStatement,
-                           nullptr) != SQLITE_OK)
-        return error();
-    Statement insert(rawStatement);
-    for (const FoodRow& row : table) {
-        for (int c = 0; c < kColumnCount; ++c) {
-            const Cell& cell = row[c];
-            int bound = SQLITE_OK;
-            if (const double* number = std::get_if<double>(&cell)) {
-                bound = sqlite3_bind_double(insert.get(), c + 1, *number);
-            } else if (const QString* text = std::get_if<QString>(&cell)) {
-                const QByteArray utf8 = text->toUtf8();
-                bound = sqlite3_bind_text(insert.get(), c + 1, utf8.constData(),
-                                          static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
-            } else {
-                bound = sqlite3_bind_null(insert.get(), c + 1);
+    db.exec("PRAGMA journal_mode = DELETE");
+    sqlite::Transaction transaction(db);
+    db.exec(createTableSql());
+    {
+        sqlite::Statement insert = db.prepare(insertSql());
+        for (const FoodRow& row : table) {
+            for (int c = 0; c < kColumnCount; ++c) {
+                const Cell& cell = row[c];
+                if (const double* number = std::get_if<double>(&cell))
+                    insert.bind(c + 1, *number);
+                else if (const QString* text = std::get_if<QString>(&cell))
+                    insert.bind(c + 1, *text);
+                else
+                    insert.bindNull(c + 1);
             }
-            if (bound != SQLITE_OK) return error();
+            insert.step();
+            insert.reset();
         }
-        if (sqlite3_step(insert.get()) != SQLITE_DONE) return error();
-        sqlite3_reset(insert.get());
     }
-    insert.reset();
-
     // Built after the rows (faster than keeping it up to date); it lets the ordered query walk
     // the index instead of sorting the table on every open.
-    if (!exec(QStringLiteral(
-            "CREATE INDEX CSR14_Description ON CSR14 (Description COLLATE NOCASE)")) ||
-        !exec(QStringLiteral("COMMIT")))
-        return error();
-    if (sqlite3_close(db.release()) != SQLITE_OK) return QStringLiteral("cannot close database");
-    return std::nullopt;
+    db.exec("CREATE INDEX CSR14_Description ON CSR14 (Description COLLATE NOCASE)");
+    transaction.commit();
+    db.close();
 }
 
 }  // namespace
@@ -114,9 +80,11 @@ std::optional<QString> writeFoodDatabase(const FoodTable& table, const QString& 
     temp.close();  // SQLite opens it by name; the object still removes it on every early return
     const QString journalPath = tempPath + QStringLiteral("-journal");
 
-    if (const auto error = writeTo(tempPath, table)) {
+    try {
+        writeTo(tempPath, table);
+    } catch (const sqlite::Error& e) {
         QFile::remove(journalPath);  // normally gone already after the rollback
-        return QStringLiteral("%1: %2").arg(outPath, *error);
+        return QStringLiteral("%1: %2").arg(outPath, e.message());
     }
 
     // QTemporaryFile makes the file private to its owner; the table is meant to be read by anyone.

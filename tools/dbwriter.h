@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-#include "foodtable.h"
+#include "tools/foodtable.h"
 
 namespace velmora::mkdb {
 

@@ -1,9 +1,9 @@
-#include "foodtable.h"
+#include "tools/foodtable.h"
 
 #include <QFile>
 #include <charconv>
 
-#include "csvreader.h"
+#include "tools/csvreader.h"
 
 namespace velmora::mkdb {
 

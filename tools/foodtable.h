@@ -11,48 +11,16 @@
 #include <variant>
 #include <vector>
 
-#include "diagnostic.h"
+#include "fooddb/foodcolumns.h"
+#include "tools/diagnostic.h"
 
 namespace velmora::mkdb {
 
-enum class ColumnType { Text, Real };
-
-struct Column {
-    std::string_view name;
-    ColumnType type;
-};
-
-inline constexpr int kColumnCount = 39;
-
-inline constexpr std::array<Column, kColumnCount> kColumns{{
-    {"Description", ColumnType::Text}, {"WATER", ColumnType::Real},
-    {"ENERG_KCAL", ColumnType::Real},  {"PROTEIN", ColumnType::Real},
-    {"TOT_LIPID", ColumnType::Real},   {"CARBOHYDRT", ColumnType::Real},
-    {"FIBER_TD", ColumnType::Real},    {"ASH", ColumnType::Real},
-    {"CALCIUM", ColumnType::Real},     {"PHOSPHORUS", ColumnType::Real},
-    {"IRON", ColumnType::Real},        {"SODIUM", ColumnType::Real},
-    {"POTASSIUM", ColumnType::Real},   {"MAGNESIUM", ColumnType::Real},
-    {"ZINC", ColumnType::Real},        {"COPPER", ColumnType::Real},
-    {"MANGANESE", ColumnType::Real},   {"SELENIUM", ColumnType::Real},
-    {"VIT_A", ColumnType::Real},       {"VIT_E", ColumnType::Real},
-    {"THIAMIN", ColumnType::Real},     {"RIBOFLAVIN", ColumnType::Real},
-    {"NIACIN", ColumnType::Real},      {"PANTO_ACID", ColumnType::Real},
-    {"VIT_B6", ColumnType::Real},      {"FOLATE", ColumnType::Real},
-    {"VIT_B12", ColumnType::Real},     {"VIT_C", ColumnType::Real},
-    {"FA_SAT", ColumnType::Real},      {"FA_MONO", ColumnType::Real},
-    {"FA_POLY", ColumnType::Real},     {"CHOLESTRL", ColumnType::Real},
-    {"GMWT_1", ColumnType::Real},      {"GMWT_DESC1", ColumnType::Text},
-    {"GMWT_2", ColumnType::Real},      {"GMWT_DESC2", ColumnType::Text},
-    {"REFUSE_PCT", ColumnType::Real},  {"NDB_NO", ColumnType::Text},
-    {"CODE", ColumnType::Text},
-}};
-
-// Index of a column by name; an unknown name does not compile.
-consteval int columnIndex(std::string_view name) {
-    for (int i = 0; i < kColumnCount; ++i)
-        if (kColumns[i].name == name) return i;
-    throw "unknown column";
-}
+// The table's columns are the program's own list.
+using velmora::columnIndex;
+using velmora::ColumnType;
+inline constexpr int kColumnCount = kBoundFieldCount;
+inline constexpr const auto& kColumns = kFoodColumns;
 
 using Cell = std::variant<std::monostate, double, QString>;  // monostate = Null
 using FoodRow = std::array<Cell, kColumnCount>;

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string_view>
 
-#include "dbwriter.h"
-#include "foodtable.h"
-#include "srimport.h"
+#include "tools/dbwriter.h"
+#include "tools/foodtable.h"
+#include "tools/srimport.h"
 
 namespace {
 

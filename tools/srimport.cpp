@@ -1,4 +1,4 @@
-#include "srimport.h"
+#include "tools/srimport.h"
 
 #include <QDir>
 #include <QFile>

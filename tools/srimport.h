@@ -6,8 +6,8 @@
 #include <QString>
 #include <optional>
 
-#include "diagnostic.h"
-#include "foodtable.h"
+#include "tools/diagnostic.h"
+#include "tools/foodtable.h"
 
 namespace velmora::mkdb {
 

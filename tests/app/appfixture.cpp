@@ -1,6 +1,6 @@
 #include "appfixture.h"
 
-#include "foodlistview.h"
+#include "app/foodlistview.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // A main window over a small food table made by the test.
 #pragma once
 
+#include "app/formb.h"
 #include "fixturedb.h"
-#include "formb.h"
 
 #include <QTemporaryDir>
 

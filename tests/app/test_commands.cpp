@@ -1,8 +1,9 @@
 // The main window's menu commands end to end: a portion through the dialog, Percent Daily Values,
 // the help and About windows, and Exit.
+#include "app/foodlistview.h"
 #include "appfixture.h"
-#include "foodlistview.h"
-#include "helpcommands.h"
+#include "help/helpcommands.h"
+#include "help/helpwindow.h"
 #include "msgrecorder.h"
 #include "withmodal.h"
 
@@ -161,12 +162,12 @@ class TestCommands : public QObject {
         AppFixture app(portionFoods());
         FormB& f = app.form();
         f.mnuHelp_Click();
-        QWidget* help = helpWindowIfAny();
+        QWidget* help = openHelpWindow(f.state());
         QVERIFY(help && help->isVisible());
         QCOMPARE(help->windowTitle(), QStringLiteral("Instructions for Velmora"));
         f.menuCommand("mnuExit")->trigger();
         QVERIFY(!f.isVisible());
-        QVERIFY(!helpWindowIfAny() || !helpWindowIfAny()->isVisible());
+        QVERIFY(!openHelpWindow(f.state()) || !openHelpWindow(f.state())->isVisible());
     }
 };
 

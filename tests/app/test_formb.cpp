@@ -1,10 +1,10 @@
 // The main window over a fixture table: start-up, the record label, the 100-gram report, the
 // list's keyboard (type-ahead, paging) and a start without a food table.
+#include "app/foodlistview.h"
+#include "app/frmsplash.h"
+#include "app/startup.h"
 #include "appfixture.h"
-#include "foodlistview.h"
-#include "frmsplash.h"
 #include "msgrecorder.h"
-#include "startup.h"
 
 #include <QAction>
 #include <QLabel>
@@ -115,9 +115,9 @@ class TestFormB : public QObject {
         app.selectRow(app.listRows().indexOf("Apple, raw"));
         QCOMPARE(f.Text1Text(), QString::fromLatin1(kAppleReport));
         QCOMPARE(f.recordLabel()->text(), QStringLiteral("Food Database Item Number 5 of 68"));
-        QCOMPARE(Z[33], QStringLiteral("0"));
-        QCOMPARE(Z[34], QStringLiteral("0"));
-        QCOMPARE(Z[41], QStringLiteral("100"));
+        QCOMPARE(f.state().Z[33], QStringLiteral("0"));
+        QCOMPARE(f.state().Z[34], QStringLiteral("0"));
+        QCOMPARE(f.state().Z[41], QStringLiteral("100"));
         // Another food replaces the whole report.
         app.selectRow(app.listRows().indexOf("Chef's salad"));
         QCOMPARE(itemLine(f.Text1Text()), QStringLiteral(" Item:  Chef's salad"));

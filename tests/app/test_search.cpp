@@ -1,15 +1,13 @@
 // Search and Reset on the main window: the record source texts, the labels, the error paths, and
 // a table of hostile terms that must neither crash nor corrupt anything.
+#include "app/foodlistview.h"
 #include "appfixture.h"
-#include "foodlistview.h"
 #include "msgrecorder.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
-
-#include <sqlite3.h>
 
 using namespace velmora;
 using namespace velmora::test;
@@ -242,17 +240,11 @@ class TestSearch : public QObject {
         QVERIFY(QFile::copy(shipped, dir.filePath("Velmora.mdb")));
         // What SQLite's own engine counts, independently of the program's pattern matcher.
         auto count = [&](const char* where) {
-            sqlite3* db = nullptr;
-            sqlite3_open_v2(dir.filePath("Velmora.mdb").toUtf8(), &db, SQLITE_OPEN_READONLY,
-                            nullptr);
-            sqlite3_stmt* st = nullptr;
-            sqlite3_prepare_v2(db, QByteArray("SELECT count(*) FROM CSR14 WHERE ") + where, -1, &st,
-                               nullptr);
-            sqlite3_step(st);
-            const int n = sqlite3_column_int(st, 0);
-            sqlite3_finalize(st);
-            sqlite3_close(db);
-            return n;
+            return query(dir.filePath("Velmora.mdb"),
+                         QStringLiteral("SELECT count(*) FROM CSR14 WHERE ") + QLatin1String(where))
+                .rows.value(0)
+                .value(0)
+                .toInt();
         };
         const int percent = count("instr(Description, '%') > 0");
         const int apostropheS = count("instr(lower(Description), '''s') > 0");

@@ -1,5 +1,5 @@
 // Number <-> text conversions: the exact texts the reports are compared on.
-#include "vbtext.h"
+#include "common/vbtext.h"
 
 #include <QtTest>
 

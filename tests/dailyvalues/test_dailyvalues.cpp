@@ -1,4 +1,4 @@
-#include "dailyvalues.h"
+#include "dailyvalues/dailyvalues.h"
 
 #include <QLocale>
 #include <QTest>

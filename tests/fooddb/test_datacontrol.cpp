@@ -1,12 +1,10 @@
 // The data control over a food table made by the test: query texts, bound field texts, the find
 // step, failures that must leave everything as it was, and the read-only guarantee.
-#include "datacontrol.h"
-#include "findfood.h"
+#include "common/vberror.h"
 #include "fixturedb.h"
+#include "fooddb/datacontrol.h"
+#include "fooddb/findfood.h"
 #include "msgrecorder.h"
-#include "vberror.h"
-
-#include <sqlite3.h>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -169,22 +167,17 @@ class TestDataControl : public QObject {
     }
 
     void findFoodByDescription() {
-        MessageRecorder rec;
         DataControl d;
         open(d);
-        QCOMPARE(FindFoodByDescription(d, "Chef's salad"), FindOutcome::Found);
+        QString svFindName;
+        QCOMPARE(FindFoodByDescription(d, "Chef's salad", svFindName), FindOutcome::Found);
         QCOMPARE(svFindName, QStringLiteral("Chef''s salad"));
-        QVERIFY(rec.messages().isEmpty());
 
-        QCOMPARE(FindFoodByDescription(d, "Chef's pie"), FindOutcome::NotFound);
-        QCOMPARE(rec.messages().size(), 1);
-        QCOMPARE(rec.messages()[0].text, QStringLiteral("Item Chef''s pie was not found."));
-        QCOMPARE(rec.messages()[0].title, QStringLiteral("Code"));
-        QCOMPARE(rec.messages()[0].icon, MsgIcon::Critical);
+        QCOMPARE(FindFoodByDescription(d, "Chef's pie", svFindName), FindOutcome::NotFound);
+        QCOMPARE(NotFoundText(svFindName), QStringLiteral("Item Chef''s pie was not found."));
         QCOMPARE(d.txtFields(0), QStringLiteral("Chef's salad"));
 
-        QCOMPARE(FindFoodByDescription(d, ""), FindOutcome::NothingToFind);
-        QCOMPARE(rec.messages().size(), 1);
+        QCOMPARE(FindFoodByDescription(d, "", svFindName), FindOutcome::NothingToFind);
     }
 
     void srchReplace_data() {
@@ -265,9 +258,10 @@ class TestDataControl : public QObject {
         d.DatabaseName = path;
         d.RecordSource = kLoad;
         d.Refresh();
+        QString found;
         QCOMPARE(descriptions(d), (QStringList{"Bread", marked}));
-        QCOMPARE(FindFoodByDescription(d, "Bread"), FindOutcome::Found);
-        QCOMPARE(FindFoodByDescription(d, d.recordset().description(1)), FindOutcome::Found);
+        QCOMPARE(FindFoodByDescription(d, "Bread", found), FindOutcome::Found);
+        QCOMPARE(FindFoodByDescription(d, d.recordset().description(1), found), FindOutcome::Found);
         QCOMPARE(d.txtFields(0), marked);
         QVERIFY(rec.messages().isEmpty());
         QFile::remove(path);
@@ -280,10 +274,7 @@ class TestDataControl : public QObject {
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + QStringLiteral("/Velmora.mdb");
         QVERIFY(writeFixtureDb(path, {{"Bread"}, {"Apple"}}).isEmpty());
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
+        QCOMPARE(execSql(path, "PRAGMA journal_mode=WAL"), QString());
         const QByteArray before = fileDigest(path);
         {
             DataControl d;
@@ -306,11 +297,12 @@ class TestDataControl : public QObject {
         d.RecordSource = kLoad;
         d.Refresh();
         QCOMPARE(d.recordset().RecordCount(), 7907);
-        QCOMPARE(FindFoodByDescription(d, "Spinach, cooked, boiled, drained, without salt"),
+        QString found;
+        QCOMPARE(FindFoodByDescription(d, "Spinach, cooked, boiled, drained, without salt", found),
                  FindOutcome::Found);
         QCOMPARE(d.txtFields(32), QStringLiteral("180"));
         QCOMPARE(d.txtFields(33), QStringLiteral("1 cup"));
-        QCOMPARE(FindFoodByDescription(d, "Spinach, raw"), FindOutcome::Found);
+        QCOMPARE(FindFoodByDescription(d, "Spinach, raw", found), FindOutcome::Found);
         QCOMPARE(d.txtFields(2), QStringLiteral("23"));
         QCOMPARE(d.txtFields(3), QStringLiteral("2.86"));
         QCOMPARE(d.txtFields(20), QStringLiteral("0.078"));

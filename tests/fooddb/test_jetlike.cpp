@@ -1,9 +1,9 @@
 // LIKE with the Jet engine's pattern rules, alone and as the function SQLite calls.
-#include "jetlike.h"
+#include "fooddb/jetlike.h"
 
 #include <QtTest>
 
-#include <sqlite3.h>
+#include "fooddb/sqlite.h"
 
 using namespace velmora;
 
@@ -107,28 +107,22 @@ class TestJetLike : public QObject {
     }
 
     void sqlFunction() {
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(":memory:", &db), SQLITE_OK);
-        QCOMPARE(registerJetLike(db), SQLITE_OK);
-        auto one = [&](const char* sql, int* value) {
-            sqlite3_stmt* st = nullptr;
-            int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
-            if (rc == SQLITE_OK) rc = sqlite3_step(st);
-            if (rc == SQLITE_ROW)
-                *value = sqlite3_column_type(st, 0) == SQLITE_NULL ? -1 : sqlite3_column_int(st, 0);
-            sqlite3_finalize(st);
-            return rc;
+        sqlite::Database db(":memory:", SQLITE_OPEN_READWRITE);
+        QCOMPARE(registerJetLike(db.get()), SQLITE_OK);
+        auto one = [&](const char* sql) {
+            sqlite::Statement st = db.prepare(QString::fromLatin1(sql));
+            st.step();
+            return st.columnType(0) == SQLITE_NULL ? -1 : int(st.columnInt64(0));
         };
-        int v = 0;
-        QCOMPARE(one("SELECT 'Chicken soup' LIKE '*SOUP'", &v), SQLITE_ROW);
-        QCOMPARE(v, 1);
-        QCOMPARE(one("SELECT NULL LIKE '*'", &v), SQLITE_ROW);
-        QCOMPARE(v, -1);  // a Null description matches no pattern
-        QCOMPARE(one("SELECT '' LIKE '*'", &v), SQLITE_ROW);
-        QCOMPARE(v, 1);
-        QCOMPARE(one("SELECT 'x' LIKE '[x'", &v), SQLITE_ERROR);
-        QCOMPARE(QString::fromUtf8(sqlite3_errmsg(db)), QString::fromLatin1(kInvalidPatternText));
-        sqlite3_close(db);
+        QCOMPARE(one("SELECT 'Chicken soup' LIKE '*SOUP'"), 1);
+        QCOMPARE(one("SELECT NULL LIKE '*'"), -1);  // a Null description matches no pattern
+        QCOMPARE(one("SELECT '' LIKE '*'"), 1);
+        try {
+            one("SELECT 'x' LIKE '[x'");
+            QFAIL("a malformed pattern was accepted");
+        } catch (const sqlite::Error& e) {
+            QCOMPARE(e.message(), QString::fromLatin1(kInvalidPatternText));
+        }
     }
 };
 

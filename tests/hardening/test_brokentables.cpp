@@ -54,11 +54,7 @@ QList<FixtureFood> goodFoods() {
 }
 
 bool exec(const QString& path, const char* sql) {
-    sqlite3* db = nullptr;
-    bool ok = sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK &&
-              sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
+    return execSql(path, QString::fromUtf8(sql)).isEmpty();
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes) {

@@ -2,12 +2,13 @@
 // reset, a portion, Percent Daily Values, both help documents, About and Exit. In a build with
 // AddressSanitizer, LeakSanitizer then finds nothing unreachable of ours (the suppressions list
 // only what system libraries keep); in other builds the session still has to run cleanly.
+#include "app/foodlistview.h"
+#include "app/formb.h"
+#include "app/startup.h"
 #include "fixturedb.h"
-#include "foodlistview.h"
-#include "formb.h"
-#include "helpcommands.h"
+#include "help/helpcommands.h"
+#include "help/helpwindow.h"
 #include "msgrecorder.h"
-#include "startup.h"
 #include "withmodal.h"
 
 #include <QAction>
@@ -87,13 +88,13 @@ class LeakFree : public QObject {
 
             f.menuCommand("mnuHelp")->trigger();
             f.menuCommand("mnuDailyValues")->trigger();
-            QVERIFY(helpWindowIfAny());
+            QVERIFY(openHelpWindow(f.state()));
             withModal([&] { f.menuCommand("mnuAbout")->trigger(); },
                       [](QWidget* about) { about->close(); });
 
             f.menuCommand("mnuExit")->trigger();
             QVERIFY(!f.isVisible());
-            QVERIFY(!helpWindowIfAny() || !helpWindowIfAny()->isVisible());
+            QVERIFY(!openHelpWindow(f.state()) || !openHelpWindow(f.state())->isVisible());
         }
         flushDeletes();
         QCOMPARE(messages.texts(), QStringList());

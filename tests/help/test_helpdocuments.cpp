@@ -1,6 +1,6 @@
 #include "docdump.h"
-#include "helpcommands.h"
-#include "rtfreader.h"
+#include "help/helpcommands.h"
+#include "help/rtfreader.h"
 
 #include <QRegularExpression>
 #include <QTest>

@@ -1,5 +1,5 @@
 #include "docdump.h"
-#include "rtfreader.h"
+#include "help/rtfreader.h"
 
 #include <QElapsedTimer>
 #include <QFontDatabase>

@@ -1,4 +1,4 @@
-#include "valuearrays.h"
+#include "report/valuearrays.h"
 
 #include <QLocale>
 #include <QStringList>

@@ -3,6 +3,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <initializer_list>
@@ -21,6 +22,18 @@ QString writeFixtureDb(const QString& path, const QList<FixtureFood>& foods,
 
 // The shipped table beside the programs under test, or an empty text when it was not built.
 QString shippedDatabase();
+
+// What a statement on a table gives: NULL as an invalid QVariant, INTEGER as qint64, REAL as
+// double, TEXT as QString.
+struct Query {
+    QStringList columns;
+    QList<QVariantList> rows;
+    QString error;
+};
+// Runs one statement on a table opened read-only.
+Query query(const QString& path, const QString& sql);
+// Runs statements on a table opened for writing (made when missing); the error text, or empty.
+QString execSql(const QString& path, const QString& sql);
 
 // SHA-256 of a file's bytes, to show that nothing wrote to it.
 QByteArray fileDigest(const QString& path);

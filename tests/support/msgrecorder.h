@@ -1,7 +1,7 @@
 // Records message boxes instead of showing them, for the lifetime of the recorder.
 #pragma once
 
-#include "msgbox.h"
+#include "common/msgbox.h"
 
 #include <QList>
 

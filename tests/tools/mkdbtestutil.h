@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "fixturedb.h"
+
 namespace mkdbtest {
 
 struct Run {
@@ -23,13 +25,7 @@ void writeFile(const QString& path, const QByteArray& bytes);
 // Names of all entries of a folder, hidden ones included: a left-over temporary file shows up.
 QStringList folderEntries(const QString& path);
 
-struct Query {
-    QStringList columns;
-    QList<QVariantList> rows;  // NULL as an invalid QVariant, REAL as double, TEXT as QString
-    QString error;
-};
-
-// Runs one statement on a database opened read-only, through the SQLite C API.
-Query query(const QString& databasePath, const QString& sql);
+using velmora::test::query;
+using velmora::test::Query;
 
 }  // namespace mkdbtest
