@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ make qt6-base-dev libsqlite3-dev fonts-liberation2 xvfb xauth xdotool
-          dpkg-dev file desktop-file-utils appstream clang libclang-rt-14-dev)
+          dpkg-dev file desktop-file-utils appstream lintian man-db clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
