@@ -57,10 +57,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 
 }  // namespace
 
-FormB::FormB(QString databaseFolder, QWidget* parent)
-    : QMainWindow(parent),
-      databaseFolder_(databaseFolder.isEmpty() ? QCoreApplication::applicationDirPath()
-                                               : std::move(databaseFolder)) {
+FormB::FormB(QString databasePath, QWidget* parent)
+    : QMainWindow(parent), databasePath_(std::move(databasePath)) {
     setObjectName(QStringLiteral("FormB"));
     setWindowTitle(AppTitle);
     setWindowIcon(appIcon());
@@ -202,7 +200,10 @@ void FormB::Form_Load() {
     setText1(QString());
     lblRecordCount->setText(QString::number(ivItemCount) + QStringLiteral(" Total Items."));
     lblRecordCount->setVisible(true);
-    const QString path = QDir(databaseFolder_).filePath(QStringLiteral("Velmora.mdb"));
+    const QString path =
+        !databasePath_.isEmpty()
+            ? databasePath_
+            : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Velmora.mdb"));
     Data1.DatabaseName = path;
     Data1.RecordSource = kLoadQuery;
     Data1.Refresh();

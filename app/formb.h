@@ -26,8 +26,8 @@ class FoodListView;
 class FormB : public QMainWindow {
     Q_OBJECT
   public:
-    // `databaseFolder` is the program's own folder unless a test names another.
-    explicit FormB(QString databaseFolder = {}, QWidget* parent = nullptr);
+    // The food table is `databasePath`, or Velmora.mdb in the program's own folder.
+    explicit FormB(QString databasePath = {}, QWidget* parent = nullptr);
     ~FormB() override;
 
     // The load step: opens the food table, fills the list, shows the window and types a, l, c, o
@@ -86,7 +86,7 @@ class FormB : public QMainWindow {
     // The bound fields of the current record.
     FieldReader fields() const;
 
-    QString databaseFolder_;
+    QString databasePath_;
     DataControl Data1;
     FoodListModel* model_ = nullptr;
 

@@ -1,11 +1,38 @@
 #include "app/formb.h"
 #include "app/startup.h"
+#include "common/commandline.h"
 #include "common/msgbox_widgets.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+
 int main(int argc, char** argv) {
+    QString database;
+    {
+        // Read before any window system is touched: --help and --version work without a display,
+        // and a wrong argument never opens a window.
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
+        QCoreApplication::setApplicationVersion(velmora::kVersion);
+        QCommandLineParser parser;
+        parser.setApplicationDescription(
+            QStringLiteral("Look up the nutrient content of foods in the USDA food table."));
+        const QCommandLineOption databaseOption(
+            QStringLiteral("database"),
+            QStringLiteral("Read the food table PATH instead of Velmora.mdb in the program's "
+                           "folder."),
+            QStringLiteral("PATH"));
+        parser.addOption(databaseOption);
+        if (const auto status = velmora::readCommandLine(parser)) return *status;
+        if (!parser.positionalArguments().isEmpty())
+            return velmora::usageError(QStringLiteral("unexpected argument '%1'")
+                                           .arg(parser.positionalArguments().first()));
+        if (parser.isSet(databaseOption))
+            database = QFileInfo(parser.value(databaseOption)).absoluteFilePath();
+    }
     velmora::VelmoraApplication app(argc, argv);
     velmora::installWidgetMessageBoxes();
-    velmora::StartResult start = velmora::Main();
+    velmora::StartResult start = velmora::Main(database);
     if (!start.mainWindow) return start.exitStatus;
     return app.exec();
 }

@@ -31,13 +31,13 @@ bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {
     return true;
 }
 
-StartResult Main(const QString& databaseFolder) {
+StartResult Main(const QString& databasePath) {
     StartResult result;
     QPointer<frmSplash> splash = new frmSplash;
     splash->setAttribute(Qt::WA_DeleteOnClose);
     splash->show();
     QCoreApplication::processEvents();
-    auto formB = std::make_unique<FormB>(databaseFolder);
+    auto formB = std::make_unique<FormB>(databasePath);
     try {
         formB->Form_Load();
     } catch (const VbError& e) {

@@ -22,8 +22,9 @@ struct StartResult {
 };
 
 // Splash window, then the main window with its load step, then the splash window closes. A food
-// table that cannot be opened is reported and ends the start with a non-zero status.
-StartResult Main(const QString& databaseFolder = {});
+// table that cannot be opened is reported and ends the start with a non-zero status. The table is
+// `databasePath`, or Velmora.mdb in the program's own folder.
+StartResult Main(const QString& databasePath = {});
 
 // "Run-time error 'n':" and the text, as the program reports an error it does not handle.
 QString runTimeErrorText(int number, const QString& description);

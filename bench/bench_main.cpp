@@ -212,7 +212,7 @@ StartupTimes programStartup(const QString& folder) {
     settle();
     PaintWatch paints;
     const auto t0 = Clock::now();
-    auto form = std::make_unique<FormB>(folder);
+    auto form = std::make_unique<FormB>(QDir(folder).filePath(QStringLiteral("Velmora.mdb")));
     paints.setWindow(form.get());
     form->Form_Load();
     const double report = msSince(t0);
@@ -318,7 +318,7 @@ void measureSize(Report& report, const QString& folder, const Counts& counts, bo
     }
 
     // One main window and one floor list live on for the other figures.
-    auto form = std::make_unique<FormB>(folder);
+    auto form = std::make_unique<FormB>(QDir(folder).filePath(QStringLiteral("Velmora.mdb")));
     form->Form_Load();
     settle();
     Db likeDb = openTable(dbPath, true);

@@ -36,7 +36,7 @@ QList<FixtureFood> browseFoods() {
 AppFixture::AppFixture(const QList<FixtureFood>& foods) {
     const QString err = writeFixtureDb(databasePath(), foods);
     if (!err.isEmpty()) qFatal("fixture table: %s", qPrintable(err));
-    form_ = std::make_unique<FormB>(dir_.path());
+    form_ = std::make_unique<FormB>(databasePath());
     form_->Form_Load();
 }
 

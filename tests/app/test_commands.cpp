@@ -92,7 +92,7 @@ class TestCommands : public QObject {
         if (shipped.isEmpty()) QSKIP("the shipped food table was not built");
         QTemporaryDir dir;
         QVERIFY(QFile::copy(shipped, dir.filePath("Velmora.mdb")));
-        FormB f(dir.path());
+        FormB f(dir.filePath("Velmora.mdb"));
         f.Form_Load();
         QCOMPARE(f.list()->text(), QStringLiteral("Alcoholic beverage, beer, light"));
         QCOMPARE(f.recordLabel()->text(), QStringLiteral("Food Database Item Number 15 of 7907"));

@@ -198,7 +198,7 @@ class TestFormB : public QObject {
     void missingDatabase() {
         MessageRecorder rec;
         QTemporaryDir empty;
-        StartResult r = Main(empty.path());
+        StartResult r = Main(empty.filePath("Velmora.mdb"));
         QVERIFY(!r.mainWindow);
         QVERIFY(r.exitStatus != 0);
         QCOMPARE(rec.messages().size(), 1);
@@ -232,7 +232,7 @@ class TestFormB : public QObject {
 
     void startProcedureClosesSplash() {
         AppFixture app;  // only to make the table
-        StartResult r = Main(app.folder());
+        StartResult r = Main(app.databasePath());
         QVERIFY(r.mainWindow);
         QCOMPARE(r.exitStatus, 0);
         for (QWidget* w : QApplication::topLevelWidgets())

@@ -250,7 +250,7 @@ class TestSearch : public QObject {
         const int apostropheS = count("instr(lower(Description), '''s') > 0");
         QVERIFY(percent > 0);
         QVERIFY(apostropheS > 0);
-        FormB f(dir.path());
+        FormB f(dir.filePath("Velmora.mdb"));
         f.Form_Load();
         search(f, "%");
         QCOMPARE(f.data().recordset().RecordCount(), percent);

@@ -57,7 +57,7 @@ class LeakFree : public QObject {
         QVERIFY(writeFixtureDb(dir.filePath("Velmora.mdb"), foods()).isEmpty());
         MessageRecorder messages;
         {
-            StartResult start = Main(dir.path());
+            StartResult start = Main(dir.filePath("Velmora.mdb"));
             QVERIFY(start.mainWindow);
             FormB& f = *start.mainWindow;
             QVERIFY2(f.Text1Text().contains(QLatin1String("Alcoholic beverage, beer, light")),

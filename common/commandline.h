@@ -1,0 +1,23 @@
+// The command lines of the programs: --help and --version for all, a clear message and exit
+// status 2 for anything they do not take, before any window opens.
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+
+#include <optional>
+
+namespace velmora {
+
+inline const QString kVersion = QStringLiteral("1.0");
+
+// Reads the process's arguments with `parser`, to which the program has added its own options;
+// --help and --version are added here. Returns the exit status when the program should end now:
+// 0 after printing the help or "NAME 1.0" on standard output, 2 after printing what was wrong on
+// standard error. Needs the QCoreApplication, whose name the texts use.
+std::optional<int> readCommandLine(QCommandLineParser& parser);
+
+// Prints "NAME: message" and a pointer to --help on standard error; returns 2.
+int usageError(const QString& message);
+
+}  // namespace velmora
