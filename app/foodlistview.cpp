@@ -3,6 +3,7 @@
 #include "fooddb/foodlistmodel.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 namespace velmora {
 
@@ -18,6 +19,13 @@ FoodListView::FoodListView(QWidget* parent) : QListView(parent) {
 void FoodListView::setFoodModel(FoodListModel* model) {
     foodModel_ = model;
     setModel(model);
+    // Left alone, a refilled list that takes the focus makes its first row current without
+    // selecting it, and a Page Up from there moves nothing. Marking "no current row" as set keeps
+    // the next key's move a real selection change.
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        setCurrentIndex(QModelIndex());
+        scrollToTop();
+    });
 }
 
 QString FoodListView::text() const {
@@ -49,6 +57,51 @@ void FoodListView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QListView::keyPressEvent(event);
+}
+
+QItemSelectionModel::SelectionFlags FoodListView::selectionCommand(const QModelIndex& index,
+                                                                   const QEvent* event) const {
+    const auto command = QListView::selectionCommand(index, event);
+    if (!index.isValid()) return command;
+    const bool keyOrPress =
+        !event || event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress;
+    // Ctrl with a key or a click would move the current row without selecting it, or deselect
+    // the row on show; in a single-selection list both only lose the food on show.
+    return keyOrPress ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows : command;
+}
+
+void FoodListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QListView::currentChanged(current, previous);
+    if (current.isValid() && !selectionModel()->isSelected(current))
+        selectionModel()->select(current,
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void FoodListView::notePress(QMouseEvent* event) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    pressedSelected_ =
+        event->button() == Qt::LeftButton && index.isValid() && selectionModel()->isSelected(index)
+            ? QPersistentModelIndex(index)
+            : QPersistentModelIndex();
+}
+
+void FoodListView::mousePressEvent(QMouseEvent* event) {
+    notePress(event);
+    QListView::mousePressEvent(event);
+}
+
+void FoodListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    notePress(event);  // the second click of a double click is a click too
+    QListView::mouseDoubleClickEvent(event);
+}
+
+void FoodListView::mouseReleaseEvent(QMouseEvent* event) {
+    QListView::mouseReleaseEvent(event);
+    const QModelIndex released = indexAt(event->position().toPoint());
+    const bool again = pressedSelected_.isValid() && released == pressedSelected_ &&
+                       event->button() == Qt::LeftButton;
+    pressedSelected_ = QPersistentModelIndex();
+    if (again) emit reselected();
 }
 
 }  // namespace velmora

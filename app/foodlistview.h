@@ -4,11 +4,15 @@
 
 #include <QElapsedTimer>
 #include <QListView>
+#include <QPersistentModelIndex>
 
 namespace velmora {
 
 class FoodListModel;
 
+// The row the keyboard is on is always the selected one: the list never shows, and the keys never
+// start from, a current row that is not selected. After a refill no row is current, so the next
+// Page Up or arrow key selects the first row.
 class FoodListView : public QListView {
     Q_OBJECT
   public:
@@ -28,14 +32,28 @@ class FoodListView : public QListView {
     // the top, so it is replaced.
     void keyboardSearch(const QString& search) override;
 
+  signals:
+    // A mouse click on the row that was already selected: the selection does not change, but the
+    // user asked for that food again.
+    void reselected();
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(
+        const QModelIndex& index, const QEvent* event = nullptr) const override;
 
   private:
+    void notePress(QMouseEvent* event);
+
     FoodListModel* foodModel_ = nullptr;
     QString prefix_;
     QElapsedTimer sinceLastLetter_;
     int typeAheadMs_ = 2000;
+    QPersistentModelIndex pressedSelected_;  // the selected row a left press landed on
 };
 
 }  // namespace velmora

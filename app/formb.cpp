@@ -51,7 +51,6 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     b->setGeometry(geometry);
     b->setAutoDefault(false);
     b->setDefault(false);
-    b->setAccessibleName(caption);
     return b;
 }
 
@@ -89,7 +88,8 @@ void FormB::buildControls() {
     lblRecordCount->setFont(designFont(u"Arial", 9));
     lblRecordCount->setAutoFillBackground(true);
     lblRecordCount->setBackgroundRole(QPalette::Base);
-    lblRecordCount->setAccessibleName(QStringLiteral("Record position"));
+    // Its text is what a screen reader must read; the description only says what it is.
+    lblRecordCount->setAccessibleDescription(QStringLiteral("Record position"));
 
     model_ = new FoodListModel(Data1, this);
     DBList1 = new FoodListView(client);
@@ -100,6 +100,9 @@ void FormB::buildControls() {
     DBList1->setVisible(false);  // shown by the load step
     connect(DBList1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &FormB::DBList1_Click);
+    // A click on the food on show brings its 100-gram report back after a portion or the Percent
+    // Daily Values.
+    connect(DBList1, &FoodListView::reselected, this, &FormB::DBList1_Click);
 
     txtSearch = new QLineEdit(client);
     txtSearch->setObjectName(QStringLiteral("txtSearch"));

@@ -1,6 +1,7 @@
 #include "common/msgbox_widgets.h"
 
 #include "common/msgbox.h"
+#include "common/windowguard.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -22,6 +23,7 @@ void installWidgetMessageBoxes() {
         QMessageBox box(r.icon == MsgIcon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
                         r.title, r.text, QMessageBox::Ok, QApplication::activeWindow());
         box.setTextFormat(Qt::PlainText);
+        keepRestored(&box);
         box.exec();
     });
 }

@@ -17,7 +17,8 @@ int FoodListModel::rowCount(const QModelIndex& parent) const {
 
 QVariant FoodListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= data_.recordset().RecordCount()) return {};
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+    // The tooltip shows descriptions too wide for the list in full.
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
         return data_.recordset().description(index.row());
     return {};
 }

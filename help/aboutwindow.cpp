@@ -1,6 +1,7 @@
 #include "help/aboutwindow.h"
 
 #include "common/designwidgets.h"
+#include "common/windowguard.h"
 #include "help/rtfreader.h"
 
 #include <QMenuBar>
@@ -55,6 +56,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     // A fixed dialog: a title and a close box, no minimise, no maximise, no help button.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    keepRestored(this);
 
     auto* menu = new QMenuBar(this);
     QAction* close = menu->addAction(QStringLiteral("&Close this window"));

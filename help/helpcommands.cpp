@@ -29,6 +29,9 @@ void showStoredDocument(HelpState& state, QWidget* mainWindow, int id, const QSt
         window->Fill();
         window->setWindowTitle(caption);
         if (window->isMinimized()) window->showNormal();
+        // The user asked for it: it comes to the front even from behind another window.
+        window->raise();
+        window->activateWindow();
     }
     if (!window->isVisible()) {
         centreOver(window, mainWindow);

@@ -41,8 +41,9 @@ QString helpErrorMessage(int number) {
 frmHLP::frmHLP(const QString& svDocText, QWidget* owner)
     : QMainWindow(owner), svDocText_(svDocText) {
     setObjectName(QStringLiteral("frmHLP"));
-    // A window of its own that stays in front of its owner, both usable.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    // A window of its own, both usable, that stays in front of its owner: the window system only
+    // keeps a window above another for the dialog kind of window (transient for its owner).
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(designCaption());

@@ -3,6 +3,7 @@
 #include "common/designwidgets.h"
 #include "common/msgbox.h"
 #include "common/vbtext.h"
+#include "common/windowguard.h"
 
 #include <QFont>
 #include <QFrame>
@@ -116,6 +117,7 @@ frmPortion::frmPortion(const QString& description, const std::optional<Household
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
+    keepRestored(this);
     setFixedSize(tw(6420), tw(4620));
     // The rows were laid out for a small 8-point sans serif; a wider face clips "Item:" and the
     // option captions.
@@ -243,12 +245,24 @@ void frmPortion::Option3_Click() {
     TextOp3->setFocus();
 }
 
-bool frmPortion::readMeasure(const QLineEdit* box, int measure, PortionEntry& entry) const {
+void frmPortion::tell(const QString& message) {
+    MsgBox(message);
+    // Back to the entry so the user can correct it at once.
+    for (QLineEdit* box : {TextOp1, TextOp2, TextOp3}) {
+        if (box->isEnabled() && box->isVisible()) {
+            box->setFocus();
+            box->selectAll();
+            break;
+        }
+    }
+}
+
+bool frmPortion::readMeasure(const QLineEdit* box, int measure, PortionEntry& entry) {
     if (box->text().isEmpty()) return true;
     const PortionEntry read =
         MeasurePortion(measures_[static_cast<std::size_t>(measure)], Val(box->text()));
     if (!fitsSingle(read.grams) || !fitsSingle(read.quantity)) {
-        MsgBox(measureHint());
+        tell(measureHint());
         return false;
     }
     entry = read;
@@ -262,7 +276,7 @@ void frmPortion::cmdSubmit_Click() {
         bool ok = false;
         const double weight = QLocale().toDouble(TextOp1->text(), &ok);
         if (!ok || !fitsSingle(weight)) {
-            MsgBox(gramsHint());
+            tell(gramsHint());
             return;
         }
         entry.grams = weight;
@@ -274,9 +288,9 @@ void frmPortion::cmdSubmit_Click() {
     portion_.svPortionUnit = entry.unit;
     portion_.vPortionQuantity = static_cast<float>(entry.quantity);
     if (portion_.vPortionGrams < 0) {
-        MsgBox(QStringLiteral("Numbers entered must be greater than 0"));
+        tell(QStringLiteral("Numbers entered must be greater than 0"));
     } else if (portion_.vPortionGrams == 0) {
-        MsgBox(QStringLiteral("No number was entered in the text box."));
+        tell(QStringLiteral("No number was entered in the text box."));
     } else {
         accept();
     }

@@ -43,7 +43,9 @@ class frmPortion : public QDialog {
   private:
     void Form_Load(const QString& description, const std::optional<HouseholdMeasures>& measures);
     void Form_Activate();
-    bool readMeasure(const QLineEdit* box, int measure, PortionEntry& entry) const;
+    bool readMeasure(const QLineEdit* box, int measure, PortionEntry& entry);
+    // Shows a message about the entry, then puts the focus back into the box in use.
+    void tell(const QString& message);
 
     PortionState& portion_;
     bool& bvCancel_;

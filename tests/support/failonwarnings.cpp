@@ -37,8 +37,9 @@ bool isPlatformNoise(const QString& message) {
     static const QRegularExpression noise(QStringLiteral(
         // No per-user runtime folder in containers and CI: Qt makes one under /tmp.
         "^QStandardPaths: XDG_RUNTIME_DIR not set"
-        // The offscreen platform the tests use has no window manager to pass size limits to.
-        "|^This plugin does not support propagateSizeHints\\(\\)$"));
+        // The offscreen platform the tests use has no window manager to pass size limits to, nor
+        // windows to stack.
+        "|^This plugin does not support (propagateSizeHints|raise)\\(\\)$"));
     return noise.match(message).hasMatch();
 }
 
