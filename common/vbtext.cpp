@@ -1,5 +1,6 @@
 #include "common/vbtext.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -18,6 +19,7 @@ struct Decimal {
     int exp = 0;
 };
 
+// `sig` is 1..kMaxSignificantDigits, which the buffer holds with room to spare.
 Decimal toDecimal(double ax, int sig) {
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, ax, std::chars_format::scientific, sig - 1);
@@ -146,7 +148,7 @@ double Val(QStringView text) {
 QString NumberText(double x, int significantDigits, QChar decimalPoint) {
     if (!std::isfinite(x)) return nonFiniteText(x);
     if (x == 0) return QStringLiteral("0");
-    Decimal d = toDecimal(std::fabs(x), significantDigits);
+    Decimal d = toDecimal(std::fabs(x), std::clamp(significantDigits, 1, kMaxSignificantDigits));
     while (d.digits.size() > 1 && d.digits.back() == '0') d.digits.pop_back();
     std::string intPart, frac;
     if (d.exp >= 0) {
@@ -173,6 +175,7 @@ QString NumberText(double x, int significantDigits, QChar decimalPoint) {
 
 QString RoundedText(double x, int n) {
     if (!std::isfinite(x)) return nonFiniteText(x);
+    n = std::clamp(n, 0, kMaxDecimals);
     std::string intPart, frac;
     splitScaled(scaledRounded(std::fabs(x), n), n, intPart, frac);
     while (!frac.empty() && frac.back() == '0') frac.pop_back();
@@ -192,6 +195,7 @@ double RoundHalfAway(double x, int n) {
 
 QString FormatNumber(double x, int n, const QLocale& locale) {
     if (!std::isfinite(x)) return nonFiniteText(x);
+    n = std::clamp(n, 0, kMaxDecimals);
     std::string intPart, frac;
     splitScaled(scaledRounded(std::fabs(x), n), n, intPart, frac);
     const bool grouping = !(locale.numberOptions() & QLocale::OmitGroupSeparator);

@@ -12,13 +12,21 @@ namespace velmora {
 // a text without a number gives 0. Never fails: a value beyond double range gives +-infinity.
 double Val(QStringView text);
 
+// A double has no more significant digits than this that tell it from its neighbours.
+constexpr int kMaxSignificantDigits = 17;
+// The last decimal place of the 15-significant-digit form of the smallest double,
+// 4.94065645841247e-324: more decimals add nothing but zeros.
+constexpr int kMaxDecimals = 338;
+
 // Shortest plain decimal form with up to `significantDigits` significant digits (15 by default):
 // no exponent, no grouping, no trailing zeros, no decimal point for whole numbers (5, 18.8, 2000).
-// `decimalPoint` replaces "." when given.
+// `decimalPoint` replaces "." when given. `significantDigits` is clamped to
+// 1..kMaxSignificantDigits.
 QString NumberText(double x, int significantDigits = 15, QChar decimalPoint = u'.');
 
 // x rounded to n decimals, halves away from zero on its 15-significant-digit decimal form,
-// written plainly ("." and no grouping) with trailing zeros of the fraction removed.
+// written plainly ("." and no grouping) with trailing zeros of the fraction removed. n is clamped
+// to 0..kMaxDecimals, here and in RoundHalfAway and FormatNumber.
 QString RoundedText(double x, int n);
 
 // x rounded as RoundedText, read back as a double.

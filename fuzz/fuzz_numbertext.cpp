@@ -1,13 +1,15 @@
 // NumberText, RoundedText, RoundHalfAway and FormatNumber for any finite double: plain decimal
 // text without exponent, and the value a reference rounding of the 15-digit decimal form gives.
 // FormatNumber is checked in locales with other separators and minus signs: with the locale's
-// characters mapped back, its text is the reference with exactly n decimals.
+// characters mapped back, its text is the reference with exactly n decimals. The digit and decimal
+// counts take any int; out of range they act as the nearest count in range.
 #include "common/vbtext.h"
 #include "fuzzcheck.h"
 
 #include <QLocale>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -136,12 +138,16 @@ QString unlocalized(const QString& s, const QLocale& locale, int n) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < sizeof(double) + 3) return 0;
+    // x, the decimals and the significant digits as they lie in memory, then a locale byte.
     double x;
+    std::int32_t n, significant;
+    if (size < sizeof x + sizeof n + sizeof significant + 1) return 0;
     std::memcpy(&x, data, sizeof x);
-    const int n = data[8] % 21;
-    const int significant = 1 + data[9] % 17;
-    const QLocale& locale = locales()[data[10] % locales().size()];
+    std::memcpy(&n, data + 8, sizeof n);
+    std::memcpy(&significant, data + 12, sizeof significant);
+    const QLocale& locale = locales()[data[16] % locales().size()];
+    const int decimals = std::clamp(n, 0, velmora::kMaxDecimals);
+    const int digits = std::clamp(significant, 1, velmora::kMaxSignificantDigits);
 
     if (!std::isfinite(x)) {
         // Not a number the program can meet, but the text functions still answer.
@@ -152,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const QString number = velmora::NumberText(x, significant);
     char sci[64];
-    std::snprintf(sci, sizeof sci, "%.*e", significant - 1, x);
+    std::snprintf(sci, sizeof sci, "%.*e", digits - 1, x);
     FUZZ_REQUIRE(isPlainDecimal(number), "NumberText(%.17g, %d) = \"%s\" is not plain decimal", x,
                  significant, qUtf8Printable(number));
     FUZZ_REQUIRE(velmora::Val(number) == std::strtod(sci, nullptr),
@@ -163,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_REQUIRE(velmora::NumberText(x, significant, u',') == withComma,
                  "NumberText(%.17g) with a decimal comma differs", x);
 
-    const Plain expected = referenceRounding(x, n);
+    const Plain expected = referenceRounding(x, decimals);
     const std::string rounded = text(expected, true);
     const QString roundedText = velmora::RoundedText(x, n);
     FUZZ_REQUIRE(roundedText == QLatin1String(rounded.c_str()),
@@ -175,7 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const QString formatted = velmora::FormatNumber(x, n, locale);
     const std::string fixed = text(expected, false);
-    FUZZ_REQUIRE(unlocalized(formatted, locale, n) == QLatin1String(fixed.c_str()),
+    FUZZ_REQUIRE(unlocalized(formatted, locale, decimals) == QLatin1String(fixed.c_str()),
                  "FormatNumber(%.17g, %d, %s) = \"%s\", expected \"%s\"", x, n,
                  qUtf8Printable(locale.name()), qUtf8Printable(formatted), fixed.c_str());
     FUZZ_REQUIRE(!formatted.contains(u'e') && !formatted.contains(u'E'),

@@ -483,7 +483,12 @@ void readRtf(QStringView rtf, QTextDocument& doc) {
     const bool undo = doc.isUndoRedoEnabled();
     doc.setUndoRedoEnabled(false);
     doc.clear();
+    // One edit for the whole text: outside an edit block every insertion lays its paragraph out
+    // again to place the cursor, which makes a paragraph of many runs cost quadratic time.
+    QTextCursor edit(&doc);
+    edit.beginEditBlock();
     Reader(rtf, doc).run();
+    edit.endEditBlock();
     doc.setUndoRedoEnabled(undo);
 }
 

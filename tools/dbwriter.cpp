@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "tools/interruptcleanup.h"
+
 namespace velmora::mkdb {
 
 namespace {
@@ -64,27 +66,81 @@ void writeTo(const QString& path, const FoodTable& table) {
     db.close();
 }
 
+namespace fs = std::filesystem;
+
+fs::path fsPath(const QString& path) {
+    return fs::path(QFile::encodeName(path).toStdString());
+}
+
+QString systemError(const std::error_code& error) {
+    return QString::fromStdString(error.message());
+}
+
+// Why `outPath` must not be written, or nothing; `target` gets the file to replace.
+std::optional<QString> refusal(const QString& outPath, const QStringList& inputs, QString& target) {
+    const fs::path out = fsPath(outPath);
+    std::error_code error;
+    const fs::file_status entry = fs::symlink_status(out, error);
+    target = outPath;
+    if (entry.type() == fs::file_type::not_found) return std::nullopt;
+    if (error) return systemError(error);
+
+    const fs::file_status resolved = fs::status(out, error);
+    if (resolved.type() == fs::file_type::not_found)
+        return QStringLiteral("is a symbolic link to nothing");
+    if (error) return systemError(error);
+    if (fs::is_directory(resolved)) return QStringLiteral("is a folder");
+    // Renaming over a device, a FIFO or a socket would replace it, not write into it.
+    if (!fs::is_regular_file(resolved)) return QStringLiteral("is not a regular file");
+    for (const QString& input : inputs)
+        if (fs::equivalent(fsPath(input), out, error))
+            return QStringLiteral("is the same file as the input %1").arg(input);
+    if (fs::is_symlink(entry)) {
+        const fs::path file = fs::canonical(out, error);
+        if (error) return systemError(error);
+        target = QFile::decodeName(QByteArray::fromStdString(file.native()));
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-std::optional<QString> writeFoodDatabase(const FoodTable& table, const QString& outPath) {
-    const QFileInfo out(outPath);
-    if (out.isDir()) return QStringLiteral("%1: is a folder").arg(outPath);
+DatabaseOutput::~DatabaseOutput() {
+    if (tempPath_.isEmpty()) return;
+    if (!renamed_) {
+        QFile::remove(QFile::decodeName(journalPath_));  // normally gone already after a rollback
+        QFile::remove(QFile::decodeName(tempPath_));
+    }
+    // Only now: a signal between the removal and this finds nothing left to remove.
+    InterruptCleanup::disarm();
+}
 
-    // In the output's own folder, so the final rename stays on one file system and is atomic.
-    QTemporaryFile temp(out.absolutePath() + QStringLiteral("/.") + out.fileName() +
-                        QStringLiteral(".XXXXXX"));
+std::optional<QString> DatabaseOutput::open(const QString& outPath, const QStringList& inputs) {
+    outPath_ = outPath;
+    if (const auto refused = refusal(outPath, inputs, target_))
+        return QStringLiteral("%1: %2").arg(outPath, *refused);
+
+    // In the replaced file's own folder, so the final rename stays on one file system and is
+    // atomic. A fixed short name: one made from the output's name could pass the file name limit.
+    QTemporaryFile temp(QFileInfo(target_).absolutePath() +
+                        QStringLiteral("/.velmora-mkdb.XXXXXX"));
+    temp.setAutoRemove(false);  // SQLite opens it by name; this object removes it
+    const InterruptCleanup::Hold hold;
     if (!temp.open())
         return QStringLiteral("%1: cannot create a temporary file: %2")
             .arg(outPath, temp.errorString());
-    const QString tempPath = temp.fileName();
-    temp.close();  // SQLite opens it by name; the object still removes it on every early return
-    const QString journalPath = tempPath + QStringLiteral("-journal");
+    tempPath_ = QFile::encodeName(temp.fileName());
+    journalPath_ = tempPath_ + "-journal";
+    InterruptCleanup::arm(tempPath_.constData(), journalPath_.constData());
+    return std::nullopt;
+}
 
+std::optional<QString> DatabaseOutput::write(const FoodTable& table) {
+    const QString tempPath = QFile::decodeName(tempPath_);
     try {
         writeTo(tempPath, table);
     } catch (const sqlite::Error& e) {
-        QFile::remove(journalPath);  // normally gone already after the rollback
-        return QStringLiteral("%1: %2").arg(outPath, e.message());
+        return QStringLiteral("%1: %2").arg(outPath_, e.message());
     }
 
     // QTemporaryFile makes the file private to its owner; the table is meant to be read by anyone.
@@ -93,12 +149,12 @@ std::optional<QString> writeFoodDatabase(const FoodTable& table, const QString& 
 
     // std::filesystem::rename replaces an existing file in one step; QFile::rename would refuse.
     std::error_code renamed;
-    std::filesystem::rename(QFile::encodeName(tempPath).toStdString(),
-                            QFile::encodeName(outPath).toStdString(), renamed);
+    std::filesystem::rename(tempPath_.toStdString(), QFile::encodeName(target_).toStdString(),
+                            renamed);
     if (renamed)
         return QStringLiteral("%1: cannot replace: %2")
-            .arg(outPath, QString::fromStdString(renamed.message()));
-    temp.setAutoRemove(false);
+            .arg(outPath_, QString::fromStdString(renamed.message()));
+    renamed_ = true;
     return std::nullopt;
 }
 

@@ -1,17 +1,42 @@
 // Writes the food table as an SQLite database with the table CSR14.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "tools/foodtable.h"
 
 namespace velmora::mkdb {
 
-// Builds the whole database in a temporary file beside `outPath` in one transaction and renames
-// it over `outPath` only when everything succeeded: a failed build leaves no partial file and no
-// temporary file, and an `outPath` that existed before stays as it was. Returns the error text
-// (naming the file) on failure.
-std::optional<QString> writeFoodDatabase(const FoodTable& table, const QString& outPath);
+// The database file a build makes. open() comes before any input is read, so a refused output or
+// one whose temporary file cannot be made costs no work. write() builds the whole database in the
+// temporary file in one transaction and renames it over the output only when everything
+// succeeded: a failed or interrupted (SIGINT, SIGTERM, SIGHUP) build leaves no partial file and no
+// temporary file, and an output that existed before stays as it was. Both return the error text,
+// naming the output.
+class DatabaseOutput {
+  public:
+    DatabaseOutput() = default;
+    ~DatabaseOutput();
+    DatabaseOutput(const DatabaseOutput&) = delete;
+    DatabaseOutput& operator=(const DatabaseOutput&) = delete;
+
+    // Refuses an `outPath` that exists and is not a regular file, and one that is the same file as
+    // one of `inputs` however it is named. A symbolic link to a regular file is written through:
+    // the file it leads to is replaced and the link stays.
+    std::optional<QString> open(const QString& outPath, const QStringList& inputs);
+
+    std::optional<QString> write(const FoodTable& table);
+
+  private:
+    QString outPath_;  // as given, for messages
+    QString target_;   // the file replaced: outPath_ with symbolic links resolved
+    // Encoded once, as the interrupt handler removes them by these very bytes.
+    QByteArray tempPath_;
+    QByteArray journalPath_;
+    bool renamed_ = false;
+};
 
 }  // namespace velmora::mkdb

@@ -29,13 +29,20 @@ int main(int argc, char* argv[]) {
     const QString input = QFile::decodeName(argv[argc - 2]);
     const QString output = QFile::decodeName(argv[argc - 1]);
 
+    // The output first: a refused output, or one that cannot be written, must cost no reading.
+    DatabaseOutput database;
+    if (const auto error =
+            database.open(output, fromRelease ? srReleaseFiles(input) : QStringList{input})) {
+        printError(*error);
+        return 1;
+    }
     FoodTable table;
     const auto fault = fromRelease ? readSrRelease(input, table) : readFoodTableCsv(input, table);
     if (fault) {
         printError(fault->toString());
         return 1;
     }
-    if (const auto error = writeFoodDatabase(table, output)) {
+    if (const auto error = database.write(table)) {
         printError(*error);
         return 1;
     }

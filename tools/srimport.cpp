@@ -318,11 +318,8 @@ std::optional<Diagnostic> readWeights(const SrFile& file, std::vector<Food>& foo
     return std::nullopt;
 }
 
-std::optional<Diagnostic> readFile(const QString& folder, const QString& name, SrFile& file) {
-    const QDir dir(folder);
-    file.name = dir.filePath(name);
-    for (const QString& entry : dir.entryList(QDir::Files))
-        if (entry.compare(name, Qt::CaseInsensitive) == 0) file.name = dir.filePath(entry);
+std::optional<Diagnostic> readFile(const QString& path, SrFile& file) {
+    file.name = path;
     QFile in(file.name);
     if (!in.open(QIODevice::ReadOnly))
         return Diagnostic{file.name, 1, 1, QStringLiteral("cannot read: %1").arg(in.errorString())};
@@ -347,12 +344,26 @@ std::optional<Diagnostic> srTableFromFiles(const SrFile& foodDes, const SrFile& 
     return std::nullopt;
 }
 
+QStringList srReleaseFiles(const QString& folder) {
+    const QDir dir(folder);
+    const QStringList entries = dir.entryList(QDir::Files);
+    QStringList paths;
+    for (const QString& name : {QStringLiteral("FOOD_DES.txt"), QStringLiteral("NUT_DATA.txt"),
+                                QStringLiteral("WEIGHT.txt")}) {
+        paths << dir.filePath(name);
+        for (const QString& entry : entries)
+            if (entry.compare(name, Qt::CaseInsensitive) == 0) paths.back() = dir.filePath(entry);
+    }
+    return paths;
+}
+
 std::optional<Diagnostic> readSrRelease(const QString& folder, FoodTable& table) {
     table.clear();
+    const QStringList paths = srReleaseFiles(folder);
     SrFile foodDes, nutData, weight;
-    if (auto error = readFile(folder, QStringLiteral("FOOD_DES.txt"), foodDes)) return error;
-    if (auto error = readFile(folder, QStringLiteral("NUT_DATA.txt"), nutData)) return error;
-    if (auto error = readFile(folder, QStringLiteral("WEIGHT.txt"), weight)) return error;
+    if (auto error = readFile(paths[0], foodDes)) return error;
+    if (auto error = readFile(paths[1], nutData)) return error;
+    if (auto error = readFile(paths[2], weight)) return error;
     return srTableFromFiles(foodDes, nutData, weight, table);
 }
 

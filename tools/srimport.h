@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "tools/diagnostic.h"
@@ -22,8 +23,11 @@ struct SrFile {
 std::optional<Diagnostic> srTableFromFiles(const SrFile& foodDes, const SrFile& nutData,
                                            const SrFile& weight, FoodTable& table);
 
-// The same, reading the three files from `folder` (their names matched ignoring case, as
-// releases differ in the case of ".txt").
+// The paths of FOOD_DES.txt, NUT_DATA.txt and WEIGHT.txt in `folder`, their names matched
+// ignoring case, as releases differ in the case of ".txt".
+QStringList srReleaseFiles(const QString& folder);
+
+// The same as srTableFromFiles, reading the three files srReleaseFiles names.
 std::optional<Diagnostic> readSrRelease(const QString& folder, FoodTable& table);
 
 }  // namespace velmora::mkdb

@@ -3,6 +3,7 @@
 
 #include <QtTest>
 
+#include <climits>
 #include <cmath>
 #include <limits>
 
@@ -48,27 +49,29 @@ class TestVbText : public QObject {
 
     void numberText_data() {
         QTest::addColumn<double>("x");
+        QTest::addColumn<int>("digits");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("whole") << 5.0 << "5";
-        QTest::newRow("one decimal") << 18.8 << "18.8";
-        QTest::newRow("no grouping") << 2000.0 << "2000";
-        QTest::newRow("zero") << 0.0 << "0";
-        QTest::newRow("negative zero") << -0.0 << "0";
-        QTest::newRow("negative") << -2.5 << "-2.5";
-        QTest::newRow("15 digits") << 0.1 + 0.2 << "0.3";
-        QTest::newRow("small, no exponent") << 1.5e-7 << "0.00000015";
-        QTest::newRow("large, no exponent") << 1e20 << "100000000000000000000";
-        QTest::newRow("rounds at 15 digits") << 1234567.891234567 << "1234567.89123457";
+        QTest::newRow("whole") << 5.0 << 15 << "5";
+        QTest::newRow("one decimal") << 18.8 << 15 << "18.8";
+        QTest::newRow("no grouping") << 2000.0 << 15 << "2000";
+        QTest::newRow("zero") << 0.0 << 15 << "0";
+        QTest::newRow("negative zero") << -0.0 << 15 << "0";
+        QTest::newRow("negative") << -2.5 << 15 << "-2.5";
+        QTest::newRow("15 digits") << 0.1 + 0.2 << 15 << "0.3";
+        QTest::newRow("small, no exponent") << 1.5e-7 << 15 << "0.00000015";
+        QTest::newRow("large, no exponent") << 1e20 << 15 << "100000000000000000000";
+        QTest::newRow("rounds at 15 digits") << 1234567.891234567 << 15 << "1234567.89123457";
+        QTest::newRow("single") << double(0.1f) << 7 << "0.1";
+        QTest::newRow("single, whole") << double(1234567.0f) << 7 << "1234567";
+        QTest::newRow("digits beyond a double's") << 0.1 << INT_MAX << "0.10000000000000001";
+        QTest::newRow("digits below one") << 1234.0 << INT_MIN << "1000";
     }
     void numberText() {
         QFETCH(double, x);
+        QFETCH(int, digits);
         QFETCH(QString, expected);
-        QCOMPARE(NumberText(x), expected);
-    }
-    void numberTextSingle() {
-        QCOMPARE(NumberText(double(0.1f), 7), QStringLiteral("0.1"));
-        QCOMPARE(NumberText(double(0.25f), 7, u','), QStringLiteral("0,25"));
-        QCOMPARE(NumberText(double(1234567.0f), 7), QStringLiteral("1234567"));
+        QCOMPARE(NumberText(x, digits), expected);
+        QCOMPARE(NumberText(x, digits, u','), expected.replace(u'.', u','));
     }
 
     void roundedText_data() {
@@ -86,6 +89,8 @@ class TestVbText : public QObject {
         QTest::newRow("carry") << 9.9996 << 3 << "10";
         QTest::newRow("below one keeps zero") << 0.25 << 3 << "0.25";
         QTest::newRow("negative half") << -0.25 << 1 << "-0.3";
+        QTest::newRow("decimals below zero") << 2.5 << INT_MIN << "3";
+        QTest::newRow("decimals beyond a double's") << 1e300 << INT_MAX << "1" + QString(300, u'0');
     }
     void roundedText() {
         QFETCH(double, x);
@@ -125,6 +130,8 @@ class TestVbText : public QObject {
                                                    << "0.0";
         QTest::newRow("15-digit half") << std::nextafter(0.35, 0.0) << 1 << "en_US"
                                        << "0.4";
+        QTest::newRow("decimals below zero") << 1500.4 << -1 << "en_US"
+                                             << "1,500";
     }
     void formatNumber() {
         QFETCH(double, x);

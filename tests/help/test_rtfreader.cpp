@@ -108,9 +108,14 @@ void RtfReaderTest::stringInputKeepsWideCharacters() {
 void RtfReaderTest::replacesPreviousContent() {
     QTextDocument doc;
     readRtf(QByteArrayView("{\\rtf1 first\\par more}"), doc);
+    const int revision = doc.revision();
     readRtf(QByteArrayView("{\\rtf1 second}"), doc);
     QCOMPARE(doc.toPlainText(), QStringLiteral("second"));
     QVERIFY(!doc.isUndoAvailable());
+    // One edit per text however many runs it has: each edit lays its paragraph out again.
+    const int perRead = doc.revision() - revision;
+    readRtf(QByteArrayView("{\\rtf1 \\b x\\b0 y\\b x\\b0 y\\par z}"), doc);
+    QCOMPARE(doc.revision() - revision, 2 * perRead);
 }
 
 void RtfReaderTest::malformed_data() {

@@ -1,8 +1,15 @@
 // velmora-mkdb on CSV input: every malformed file is refused with its position and leaves no
-// file behind; a well-formed file arrives cell for cell.
+// file behind; a well-formed file arrives cell for cell; an output it must not replace is refused
+// before any work.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDirIterator>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 
 #include "mkdbtestutil.h"
 
@@ -31,6 +38,45 @@ QByteArray headerWith(const QByteArray& from, const QByteArray& to) {
     return header.replace(from, to) + '\n';
 }
 
+// Makes the entries a case starts from. Steps, separated by ";": "write NAME" (the text
+// "previous table"), "mkdir NAME", "mkfifo NAME", "ln NAME LINK", "ln -s TARGET LINK".
+void prepare(const QDir& dir, const QString& steps) {
+    for (const QString& step : steps.split(u';', Qt::SkipEmptyParts)) {
+        const QStringList w = step.split(u' ', Qt::SkipEmptyParts);
+        const QByteArray last = QFile::encodeName(dir.filePath(w.last()));
+        bool done = true;
+        if (w[0] == "write"_L1)
+            writeFile(dir.filePath(w[1]), "previous table");
+        else if (w[0] == "mkdir"_L1)
+            done = dir.mkdir(w[1]);
+        else if (w[0] == "mkfifo"_L1)
+            done = mkfifo(last, 0644) == 0;
+        else if (w[1] == "-s"_L1)
+            done = symlink(QFile::encodeName(w[2]), last) == 0;
+        else
+            done = link(QFile::encodeName(dir.filePath(w[1])), last) == 0;
+        if (!done) qFatal("cannot %s", qPrintable(step));
+    }
+}
+
+// Every entry under `path` with what it is, hidden ones included: a left-over temporary file, or a
+// link or FIFO replaced by a file, shows up.
+QStringList snapshot(const QString& path) {
+    QStringList entries;
+    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry = it.nextFileInfo();
+        const QString name = QDir(path).relativeFilePath(entry.filePath());
+        entries << (entry.isSymLink() ? name + u" -> "_s + entry.symLinkTarget()
+                    : entry.isDir()   ? name + u'/'
+                    : entry.isFile()  ? name
+                                      : name + u" (other)"_s);
+    }
+    entries.sort();
+    return entries;
+}
+
 }  // namespace
 
 class TestMkdbCsv : public QObject {
@@ -40,7 +86,11 @@ class TestMkdbCsv : public QObject {
     void malformedInput_data();
     void malformedInput();
     void missingInput();
+    void refusedOutput_data();
+    void refusedOutput();
+    void failureKeepsPreviousOutput_data();
     void failureKeepsPreviousOutput();
+    void successReplacesPreviousOutput_data();
     void successReplacesPreviousOutput();
 
     void initTestCase();
@@ -129,33 +179,114 @@ void TestMkdbCsv::missingInput() {
     QVERIFY(folderEntries(dir.path()).isEmpty());
 }
 
+void TestMkdbCsv::refusedOutput_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QStringList>("arguments");  // in the case's folder; the output last
+    QTest::addColumn<QString>("what");
+
+    const QStringList toOut{"in.csv", "out.mdb"};
+    const QString input = u"is the same file as the input"_s;
+    QTest::newRow("FIFO") << "mkfifo out.mdb" << toOut << "is not a regular file";
+    QTest::newRow("link to a FIFO")
+        << "mkfifo fifo; ln -s fifo out.mdb" << toOut << "is not a regular file";
+    QTest::newRow("dangling link")
+        << "ln -s none out.mdb" << toOut << "is a symbolic link to nothing";
+    QTest::newRow("the input") << "" << QStringList{"in.csv", "in.csv"} << input;
+    QTest::newRow("hard link to the input") << "ln in.csv out.mdb" << toOut << input;
+    QTest::newRow("link to the input") << "ln -s in.csv out.mdb" << toOut << input;
+    QTest::newRow("a file of the release")
+        << "mkdir sr; write sr/Weight.TXT" << QStringList{"--sr", "sr", "sr/Weight.TXT"} << input;
+    QTest::newRow("no such folder")
+        << "" << QStringList{"in.csv", "none/out.mdb"} << "cannot create a temporary file";
+}
+
+// The input is malformed: a run that read it before looking at the output would say so.
+void TestMkdbCsv::refusedOutput() {
+    QFETCH(QString, setup);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, what);
+
+    QTemporaryDir temp;
+    const QDir dir(temp.path());
+    writeFile(dir.filePath(u"in.csv"_s), kHeader + '\n' + row({{1, "bad"}}));
+    prepare(dir, setup);
+    const QStringList before = snapshot(dir.path());
+    for (QString& argument : arguments)
+        if (!argument.startsWith(u"--")) argument = dir.filePath(argument);
+
+    const Run run = runMkdb(arguments);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.standardError.startsWith(arguments.last() + u": "_s + what),
+             qPrintable(run.standardError));
+    QCOMPARE(snapshot(dir.path()), before);
+}
+
+void TestMkdbCsv::failureKeepsPreviousOutput_data() {
+    QTest::addColumn<int>("signal");  // 0: the run fails on a malformed row instead
+    QTest::newRow("malformed row") << 0;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
 void TestMkdbCsv::failureKeepsPreviousOutput() {
+    QFETCH(int, signal);
     QTemporaryDir dir;
     const QString in = dir.filePath(QStringLiteral("in.csv"));
     const QString out = dir.filePath(QStringLiteral("out.mdb"));
-    writeFile(in, kHeader + '\n' + row({{1, "bad"}}));
+    // An interrupted run gets a table big enough to take a while.
+    writeFile(in, kHeader + '\n' + (signal ? row().repeated(30000) : row({{1, "bad"}})));
     writeFile(out, "previous table");
 
-    QCOMPARE(runMkdb({in, out}).exitCode, 1);
+    if (signal == 0) {
+        QCOMPARE(runMkdb({in, out}).exitCode, 1);
+    } else {
+        QProcess mkdb;
+        mkdb.start(qEnvironmentVariable("VELMORA_TEST_BIN") + u"/velmora-mkdb"_s, {in, out});
+        // Its temporary file is there from the start, before the input is read.
+        QTRY_VERIFY_WITH_TIMEOUT(folderEntries(dir.path()).size() > 2, 60000);
+        QCOMPARE(kill(pid_t(mkdb.processId()), signal), 0);
+        QVERIFY(mkdb.waitForFinished(60000));
+        // Ended by the signal itself, which a shell reports as 128 + its number.
+        QCOMPARE(mkdb.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(mkdb.exitCode(), signal);
+    }
     QFile previous(out);
     QVERIFY(previous.open(QIODevice::ReadOnly));
     QCOMPARE(previous.readAll(), QByteArray("previous table"));
     QCOMPARE(folderEntries(dir.path()), (QStringList{"in.csv", "out.mdb"}));
 }
 
+void TestMkdbCsv::successReplacesPreviousOutput_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("file") << "write out.mdb"
+                          << "out.mdb";
+    QTest::newRow("link written through")
+        << "mkdir sub; write sub/real.mdb; ln -s sub/real.mdb out.mdb"
+        << "out.mdb";
+    QTest::newRow("longest file name") << "" << QString(251, u'n') + u".mdb"_s;
+}
+
 void TestMkdbCsv::successReplacesPreviousOutput() {
-    QTemporaryDir dir;
+    QFETCH(QString, setup);
+    QFETCH(QString, output);
+    QTemporaryDir temp;
+    const QDir dir(temp.path());
     const QString in = dir.filePath(QStringLiteral("in.csv"));
-    const QString out = dir.filePath(QStringLiteral("out.mdb"));
+    const QString out = dir.filePath(output);
     writeFile(in, kHeader + '\n' + row() + row());
-    writeFile(out, "previous table");
+    prepare(dir, setup);
+    QStringList expected = snapshot(dir.path());
+    if (!QFileInfo::exists(out)) expected << output;
+    expected.sort();
 
     const Run run = runMkdb({in, out});
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.standardError.isEmpty(), qPrintable(run.standardError));
     QCOMPARE(query(out, QStringLiteral("SELECT count(*) FROM CSR14")).rows.value(0).value(0),
              QVariant(qint64(2)));
-    QCOMPARE(folderEntries(dir.path()), (QStringList{"in.csv", "out.mdb"}));
+    QCOMPARE(snapshot(dir.path()), expected);
 }
 
 // A small table whose rows each carry a distinct NDB_NO, so cells can be addressed by it.
