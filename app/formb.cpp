@@ -257,7 +257,7 @@ FieldReader FormB::fields() const {
 FindOutcome FormB::findFood(const QString& description) {
     const FindOutcome outcome = FindFoodByDescription(Data1, description, state_.svFindName);
     if (outcome == FindOutcome::NotFound)
-        MsgBox(NotFoundText(state_.svFindName), kNotFoundTitle, MsgIcon::Critical);
+        MsgBox(notFoundText(state_.svFindName), kNotFoundTitle, MsgIcon::Critical);
     return outcome;
 }
 
@@ -269,12 +269,12 @@ void FormB::DBList1_Click() {
     // Whatever the find gives, the record current now is the one reported.
     findFood(DBList1->text());
     FillArray_S_from_Data1();
-    SetHundredGramValues(S, state_.Z);
+    setHundredGramValues(S, state_.Z);
     FillText1_from_Array_Z();
 }
 
 void FormB::FillText1_from_Array_Z() {
-    setText1(ReportText(state_.Z, svPortionDescrip));
+    setText1(reportText(state_.Z, svPortionDescrip));
 }
 
 void FormB::cmdSearch_Click() {
@@ -285,7 +285,7 @@ void FormB::cmdSearch_Click() {
             txtSearch->setFocus();
             return;
         }
-        Data1.RecordSource = SearchQuery(txtSearch->text());
+        Data1.RecordSource = searchQuery(txtSearch->text());
         Data1.Refresh();
         const int count = Data1.recordset().RecordCount();
         if (count == 0) setText1(QString());
@@ -330,7 +330,7 @@ void FormB::cmdReset_Click() {
 }
 
 void FormB::mnuCalculate_Click() {
-    setText1(AnnotatedReport(state_.Z, dv_, svPortionDescrip));
+    setText1(annotatedReport(state_.Z, dv_, svPortionDescrip));
 }
 
 void FormB::mnuExit_Click() {

@@ -29,7 +29,7 @@ void FormB::mnuPortionAdjust_Click() {
     Z[slot::Description] = S[slot::Description];
     // The dialog offers the measures of the food it names, so that food must be current.
     std::optional<HouseholdMeasures> measures;
-    if (findFood(Z[slot::Description]) == FindOutcome::Found) measures = MeasuresOf(fields());
+    if (findFood(Z[slot::Description]) == FindOutcome::Found) measures = measuresOf(fields());
     {
         frmPortion dialog(Z[slot::Description], measures, state_, bvCancel, this);
         dialog.exec();

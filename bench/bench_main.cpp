@@ -383,8 +383,9 @@ void measureSize(Report& report, const QString& folder, const Counts& counts, bo
                 const double search = msSince(t0);
                 check(form->searchMode(), QStringLiteral("search did not run"));
                 settle();
-                const double searchFloor = refillFloor(likeDb.get(), searchQuery(term.text),
-                                                       floorModel, floorRows, &term.hits);
+                const double searchFloor =
+                    refillFloor(likeDb.get(), velmora::bench::searchQuery(term.text), floorModel,
+                                floorRows, &term.hits);
                 check(form->itemCount() == static_cast<int>(term.hits),
                       QStringLiteral("search counts differ for ") + term.text);
                 settle();
@@ -440,8 +441,8 @@ void measureSize(Report& report, const QString& folder, const Counts& counts, bo
             auto t0 = Clock::now();
             QString header;
             FillArray_S(S, fields);
-            SetHundredGramValues(S, Z);
-            QString text = ReportText(Z, header);
+            setHundredGramValues(S, Z);
+            QString text = reportText(Z, header);
             const double floor = msSince(t0);
             check(text.startsWith(QStringLiteral(" Total weight: 100 grams")),
                   QStringLiteral("no 100-gram report"));
@@ -451,7 +452,7 @@ void measureSize(Report& report, const QString& folder, const Counts& counts, bo
             if (FindFoodByDescription(form->data(), Z[slot::Description], svFindName) ==
                 FindOutcome::Found)
                 RecomputePortion(fields, portionState, S, Z, vPortionFactor);
-            text = ReportText(Z, header);
+            text = reportText(Z, header);
             const double portion = msSince(t0);
             check(text.startsWith(QStringLiteral(" Total weight: 50")),
                   QStringLiteral("no portion report"));

@@ -145,7 +145,7 @@ double Val(QStringView text) {
     return negative ? -value : value;
 }
 
-QString NumberText(double x, int significantDigits, QChar decimalPoint) {
+QString numberText(double x, int significantDigits, QChar decimalPoint) {
     if (!std::isfinite(x)) return nonFiniteText(x);
     if (x == 0) return QStringLiteral("0");
     Decimal d = toDecimal(std::fabs(x), std::clamp(significantDigits, 1, kMaxSignificantDigits));
@@ -173,7 +173,7 @@ QString NumberText(double x, int significantDigits, QChar decimalPoint) {
     return out;
 }
 
-QString RoundedText(double x, int n) {
+QString roundedText(double x, int n) {
     if (!std::isfinite(x)) return nonFiniteText(x);
     n = std::clamp(n, 0, kMaxDecimals);
     std::string intPart, frac;
@@ -187,10 +187,10 @@ QString RoundedText(double x, int n) {
     return out;
 }
 
-double RoundHalfAway(double x, int n) {
+double roundHalfAway(double x, int n) {
     if (!std::isfinite(x)) return x;
     // Val, not from_chars: a value that rounds past the double range reads as infinity, not 0.
-    return Val(RoundedText(x, n));
+    return Val(roundedText(x, n));
 }
 
 QString FormatNumber(double x, int n, const QLocale& locale) {
@@ -215,7 +215,15 @@ QString FormatNumber(double x, int n, const QLocale& locale) {
     return out;
 }
 
-bool QuantityIsZero(QStringView text, const QLocale& locale) {
+std::string roundTripDecimal(double x) {
+    if (x == 0) return "0";  // no "-0"
+    char buffer[400];        // the fixed form of the largest double has 309 digits
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed);
+    if (result.ec != std::errc()) result = std::to_chars(buffer, buffer + sizeof buffer, x);
+    return std::string(buffer, result.ptr);
+}
+
+bool quantityIsZero(QStringView text, const QLocale& locale) {
     if (Val(text) != 0) return false;
     const QString point = locale.decimalPoint();
     if (point == QStringLiteral(".")) return true;

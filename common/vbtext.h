@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <string>
+
 namespace velmora {
 
 // The numeric value at the start of a text: leading blanks skipped, optional sign, digits with
@@ -22,22 +24,26 @@ constexpr int kMaxDecimals = 338;
 // no exponent, no grouping, no trailing zeros, no decimal point for whole numbers (5, 18.8, 2000).
 // `decimalPoint` replaces "." when given. `significantDigits` is clamped to
 // 1..kMaxSignificantDigits.
-QString NumberText(double x, int significantDigits = 15, QChar decimalPoint = u'.');
+QString numberText(double x, int significantDigits = 15, QChar decimalPoint = u'.');
 
 // x rounded to n decimals, halves away from zero on its 15-significant-digit decimal form,
 // written plainly ("." and no grouping) with trailing zeros of the fraction removed. n is clamped
-// to 0..kMaxDecimals, here and in RoundHalfAway and FormatNumber.
-QString RoundedText(double x, int n);
+// to 0..kMaxDecimals, here and in roundHalfAway and FormatNumber.
+QString roundedText(double x, int n);
 
-// x rounded as RoundedText, read back as a double.
-double RoundHalfAway(double x, int n);
+// x rounded as roundedText, read back as a double.
+double roundHalfAway(double x, int n);
 
 // x with exactly n decimals, a leading zero, and the locale's grouping, decimal point and minus
 // sign; halves away from zero on x's 15-significant-digit decimal form.
 QString FormatNumber(double x, int n, const QLocale& locale = QLocale());
 
-// Whether a quantity text written by NumberText in `locale` (or in plain "." form) is zero.
+// The shortest plain decimal text that reads back as the same double: 23, 0.078, 1234.5, never
+// 23.0 or 7.8e-2; 0 for either zero. How a stored number shows as text.
+std::string roundTripDecimal(double x);
+
+// Whether a quantity text written by numberText in `locale` (or in plain "." form) is zero.
 // Val alone would read "0,25" as 0 in a decimal-comma locale.
-bool QuantityIsZero(QStringView text, const QLocale& locale = QLocale());
+bool quantityIsZero(QStringView text, const QLocale& locale = QLocale());
 
 }  // namespace velmora

@@ -8,7 +8,7 @@
 namespace velmora {
 
 // FDA Daily Values for a 2000-calorie diet, each in the unit of its report line (no conversion).
-const std::array<DailyValueRow, 27> DailyValueTable = {{
+const std::array<DailyValueRow, 27> kDailyValues = {{
     {2, 2000}, {3, 50},    {4, 65},    {5, 300},  {6, 25},   {8, 1000}, {9, 1000},
     {10, 18},  {11, 2400}, {12, 3500}, {13, 400}, {14, 15},  {15, 2},   {16, 2},
     {17, 70},  {18, 5000}, {19, 30},   {20, 1.5}, {21, 1.7}, {22, 20},  {23, 10},
@@ -50,28 +50,28 @@ constexpr QStringView kClosingSecond =
 
 void CalcDV(DailyValueState& state) {
     for (int i = 2; i <= 31; ++i) state.svDVLine[i].clear();
-    for (const DailyValueRow& row : DailyValueTable) {
+    for (const DailyValueRow& row : kDailyValues) {
         const double amount = state.vAmount[row.index];
         // Multiplying first keeps the raw percent identical to what users have always been shown.
         const double raw = amount * 100 / row.dv;
-        const double rounded = RoundHalfAway(raw, 1);
+        const double rounded = roundHalfAway(raw, 1);
         state.vPercentDV[row.index] = rounded;
         // The amount decides, not the percent: a trace amount still shows its 0% line.
         if (row.index == kCalories || amount != 0) {
             QString& line = state.svDVLine[row.index];
             line += kPercentLabel;
-            line += NumberText(rounded);
+            line += numberText(rounded);
             line += u'%';
             line += CR;
         }
     }
 }
 
-QString AnnotatedReport(const ValueArray& Z, DailyValueState& state, QString& svPortionDescrip,
+QString annotatedReport(const ValueArray& Z, DailyValueState& state, QString& svPortionDescrip,
                         const QLocale& locale) {
     for (int i = 1; i <= 31; ++i) state.vAmount[i] = Val(Z[i]);
     CalcDV(state);
-    svPortionDescrip = PortionHeader(Z, locale);
+    svPortionDescrip = portionHeader(Z, locale);
 
     QString text;
     text.reserve(svPortionDescrip.size() + 2048);
@@ -93,7 +93,7 @@ QString AnnotatedReport(const ValueArray& Z, DailyValueState& state, QString& sv
         text += annotatedLabel(line);
         // Calories show the number read from the text, so an empty value still reads 0.
         if (line.slot == kCalories)
-            text += NumberText(state.vAmount[kCalories]);
+            text += numberText(state.vAmount[kCalories]);
         else
             text += Z[line.slot];
         text += CR;

@@ -16,7 +16,7 @@ struct DailyValueRow {
 };
 
 // The 27 rows, in the order the percent lines are computed.
-extern const std::array<DailyValueRow, 27> DailyValueTable;
+extern const std::array<DailyValueRow, 27> kDailyValues;
 
 // The three arrays the percent calculation works on; indexes are nutrient slots.
 struct DailyValueState {
@@ -32,7 +32,7 @@ void CalcDV(DailyValueState& state);
 
 // The annotated report of Z: fills vAmount from Val of Z(1..31), runs CalcDV and returns the
 // whole text. Reads Z only. `svPortionDescrip` receives the header that was used.
-QString AnnotatedReport(const ValueArray& Z, DailyValueState& state, QString& svPortionDescrip,
+QString annotatedReport(const ValueArray& Z, DailyValueState& state, QString& svPortionDescrip,
                         const QLocale& locale = QLocale());
 
 }  // namespace velmora

@@ -2,6 +2,7 @@
 
 #include "common/utf8text.h"
 #include "common/vberror.h"
+#include "common/vbtext.h"
 #include "fooddb/criterion.h"
 #include "fooddb/jetlike.h"
 
@@ -94,14 +95,6 @@ int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*,
     throw VbError(kEngineError, QStringLiteral("Database engine error: %1.").arg(msg));
 }
 
-// Shortest plain decimal text that reads back to the stored double: 2.86, 23, 0.078.
-void appendNumber(std::string& out, double v) {
-    char buf[400];
-    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
-    if (res.ec != std::errc()) res = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, res.ptr);
-}
-
 // Equal without regard to ASCII case; both texts are ASCII.
 bool asciiEqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -132,9 +125,7 @@ std::string Recordset::cellUtf8(int row, int field) const {
         case Kind::Real: {
             double v = 0;
             std::memcpy(&v, cells_.data() + offsets_[k], sizeof v);
-            std::string out;
-            appendNumber(out, v);
-            return out;
+            return roundTripDecimal(v);
         }
         case Kind::Integer: {
             long long v = 0;

@@ -18,11 +18,11 @@ FindOutcome FindFoodByDescription(DataControl& data, const QString& description,
     return data.recordset().NoMatch() ? FindOutcome::NotFound : FindOutcome::Found;
 }
 
-QString NotFoundText(const QString& svFindName) {
+QString notFoundText(const QString& svFindName) {
     return QStringLiteral("Item ") + svFindName + QStringLiteral(" was not found.");
 }
 
-QString SearchQuery(const QString& term) {
+QString searchQuery(const QString& term) {
     const QString cleaned = term.contains(u'\'') ? SrchReplace(term) : term;
     // No blank around the pattern: the text has always been written this way.
     return QStringLiteral("Select ALL * From CSR14 WHERE description LIKE") + QStringLiteral("'*") +

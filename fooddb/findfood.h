@@ -15,12 +15,12 @@ enum class FindOutcome { Found, NotFound, NothingToFind };
 // Makes the first food of the current record set with exactly this description (case ignored)
 // the current record. `svFindName` receives the description with its quotes doubled; when no
 // food matches, the current record stays where it was and the caller tells the user
-// NotFoundText(svFindName).
+// notFoundText(svFindName).
 FindOutcome FindFoodByDescription(DataControl& data, const QString& description,
                                   QString& svFindName);
 
 // "Item <name> was not found.", shown with the title "Code" and the stop icon.
-QString NotFoundText(const QString& svFindName);
+QString notFoundText(const QString& svFindName);
 inline const QString kNotFoundTitle = QStringLiteral("Code");
 
 // The record sources of the food list: all foods at start-up, every food with a description
@@ -29,6 +29,6 @@ inline const QString kNotFoundTitle = QStringLiteral("Code");
 inline const QString kLoadQuery = QStringLiteral("Select ALL * From CSR14 Order by description");
 inline const QString kResetQuery =
     QStringLiteral("Select ALL * From CSR14 WHERE description LIKE  '*' Order by description");
-QString SearchQuery(const QString& term);
+QString searchQuery(const QString& term);
 
 }  // namespace velmora

@@ -2,6 +2,7 @@
 // crash. Records it accepts write back as RFC 4180 and read again the same. An input that starts
 // with "#" is food table rows instead: with the table's header in front, every number the table
 // accepts is finite and survives its own text.
+#include "common/vbtext.h"
 #include "fuzzcheck.h"
 #include "tools/csvreader.h"
 #include "tools/foodtable.h"
@@ -51,9 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 for (const Cell& cell : row)
                     if (const double* v = std::get_if<double>(&cell)) {
                         FUZZ_REQUIRE(std::isfinite(*v), "non-finite number accepted");
-                        FUZZ_REQUIRE(parseNumber(numberText(*v)) == *v,
+                        FUZZ_REQUIRE(parseNumber(QString::fromStdString(
+                                         velmora::roundTripDecimal(*v))) == *v,
                                      "%.17g does not survive its text \"%s\"", *v,
-                                     qUtf8Printable(numberText(*v)));
+                                     velmora::roundTripDecimal(*v).c_str());
                     }
         }
         return 0;

@@ -1,4 +1,4 @@
-// NumberText, RoundedText, RoundHalfAway and FormatNumber for any finite double: plain decimal
+// numberText, roundedText, roundHalfAway and FormatNumber for any finite double: plain decimal
 // text without exponent, and the value a reference rounding of the 15-digit decimal form gives.
 // FormatNumber is checked in locales with other separators and minus signs: with the locale's
 // characters mapped back, its text is the reference with exactly n decimals. The digit and decimal
@@ -151,33 +151,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (!std::isfinite(x)) {
         // Not a number the program can meet, but the text functions still answer.
-        FUZZ_REQUIRE(!velmora::NumberText(x).isEmpty() && !velmora::FormatNumber(x, n).isEmpty(),
+        FUZZ_REQUIRE(!velmora::numberText(x).isEmpty() && !velmora::FormatNumber(x, n).isEmpty(),
                      "empty text for a non-finite value");
         return 0;
     }
 
-    const QString number = velmora::NumberText(x, significant);
+    const QString number = velmora::numberText(x, significant);
     char sci[64];
     std::snprintf(sci, sizeof sci, "%.*e", digits - 1, x);
-    FUZZ_REQUIRE(isPlainDecimal(number), "NumberText(%.17g, %d) = \"%s\" is not plain decimal", x,
+    FUZZ_REQUIRE(isPlainDecimal(number), "numberText(%.17g, %d) = \"%s\" is not plain decimal", x,
                  significant, qUtf8Printable(number));
     FUZZ_REQUIRE(velmora::Val(number) == std::strtod(sci, nullptr),
-                 "NumberText(%.17g, %d) = \"%s\" does not read back as %s", x, significant,
+                 "numberText(%.17g, %d) = \"%s\" does not read back as %s", x, significant,
                  qUtf8Printable(number), sci);
     QString withComma = number;
     withComma.replace(u'.', u',');
-    FUZZ_REQUIRE(velmora::NumberText(x, significant, u',') == withComma,
-                 "NumberText(%.17g) with a decimal comma differs", x);
+    FUZZ_REQUIRE(velmora::numberText(x, significant, u',') == withComma,
+                 "numberText(%.17g) with a decimal comma differs", x);
 
     const Plain expected = referenceRounding(x, decimals);
     const std::string rounded = text(expected, true);
-    const QString roundedText = velmora::RoundedText(x, n);
+    const QString roundedText = velmora::roundedText(x, n);
     FUZZ_REQUIRE(roundedText == QLatin1String(rounded.c_str()),
-                 "RoundedText(%.17g, %d) = \"%s\", expected \"%s\"", x, n,
+                 "roundedText(%.17g, %d) = \"%s\", expected \"%s\"", x, n,
                  qUtf8Printable(roundedText), rounded.c_str());
-    FUZZ_REQUIRE(velmora::RoundHalfAway(x, n) == std::strtod(rounded.c_str(), nullptr),
-                 "RoundHalfAway(%.17g, %d) = %.17g, expected %s", x, n,
-                 velmora::RoundHalfAway(x, n), rounded.c_str());
+    FUZZ_REQUIRE(velmora::roundHalfAway(x, n) == std::strtod(rounded.c_str(), nullptr),
+                 "roundHalfAway(%.17g, %d) = %.17g, expected %s", x, n,
+                 velmora::roundHalfAway(x, n), rounded.c_str());
 
     const QString formatted = velmora::FormatNumber(x, n, locale);
     const std::string fixed = text(expected, false);

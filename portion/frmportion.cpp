@@ -260,7 +260,7 @@ void frmPortion::tell(const QString& message) {
 bool frmPortion::readMeasure(const QLineEdit* box, int measure, PortionEntry& entry) {
     if (box->text().isEmpty()) return true;
     const PortionEntry read =
-        MeasurePortion(measures_[static_cast<std::size_t>(measure)], Val(box->text()));
+        measurePortion(measures_[static_cast<std::size_t>(measure)], Val(box->text()));
     if (!fitsSingle(read.grams) || !fitsSingle(read.quantity)) {
         tell(measureHint());
         return false;

@@ -5,17 +5,17 @@
 
 namespace velmora {
 
-HouseholdMeasures MeasuresOf(const FieldReader& field) {
+HouseholdMeasures measuresOf(const FieldReader& field) {
     return {HouseholdMeasure{field(field::Measure1Grams), field(field::Measure1Text)},
             HouseholdMeasure{field(field::Measure2Grams), field(field::Measure2Text)}};
 }
 
-PortionEntry MeasurePortion(const HouseholdMeasure& m, double count) {
+PortionEntry measurePortion(const HouseholdMeasure& m, double count) {
     return {Val(m.grams) * count, m.text, count};
 }
 
-QString PortionText(double x, int decimals) {
-    return QStringLiteral(" ") + RoundedText(x, decimals);
+QString portionText(double x, int decimals) {
+    return QStringLiteral(" ") + roundedText(x, decimals);
 }
 
 namespace {
@@ -23,7 +23,7 @@ namespace {
 // An empty field is a nutrient that was not measured: it must stay empty, never become " 0".
 QString scaledField(const FieldReader& field, int i, double factor, int decimals) {
     const QString text = field(i);
-    return text.isEmpty() ? QString() : PortionText(Val(text) * factor, decimals);
+    return text.isEmpty() ? QString() : portionText(Val(text) * factor, decimals);
 }
 
 }  // namespace
@@ -38,7 +38,7 @@ void RecomputePortion(const FieldReader& field, const PortionState& portion, Val
     Z[slot::TotalWeight] = FormatNumber(vPortionFactor * 100, 2, locale);
     const QString point = locale.decimalPoint();
     Z[slot::Quantity] =
-        NumberText(portion.vPortionQuantity, 7, point.isEmpty() ? QChar(u'.') : point.front());
+        numberText(portion.vPortionQuantity, 7, point.isEmpty() ? QChar(u'.') : point.front());
     Z[slot::Unit] = portion.svPortionUnit;
 }
 

@@ -28,7 +28,7 @@ struct HouseholdMeasure {
 using HouseholdMeasures = std::array<HouseholdMeasure, 2>;
 
 // The two measures of the current record (bound fields 32 to 35).
-HouseholdMeasures MeasuresOf(const FieldReader& field);
+HouseholdMeasures measuresOf(const FieldReader& field);
 
 // `count` of measure `m`: weight Val(grams) * count, the measure's text, `count` itself.
 // Double precision; the caller checks the range before storing it in a PortionState.
@@ -37,11 +37,11 @@ struct PortionEntry {
     QString unit;
     double quantity = 0;
 };
-PortionEntry MeasurePortion(const HouseholdMeasure& m, double count);
+PortionEntry measurePortion(const HouseholdMeasure& m, double count);
 
 // A scaled nutrient value as the portion report shows it: one blank, then x rounded to
 // `decimals` places, plain, without trailing zeros (" 12.346", " 4", " 0.25").
-QString PortionText(double x, int decimals);
+QString portionText(double x, int decimals);
 
 // Restates the current record's per-100-gram values (read through `field`, so portions never
 // compound) for `portion`: S and Z slots 2..31 (calories with 1 decimal, the rest with 3), Z(41)

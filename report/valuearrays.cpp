@@ -10,7 +10,7 @@ void FillArray_S(ValueArray& S, const FieldReader& field) {
     S[slot::TotalWeight] = QStringLiteral("100");
 }
 
-void SetHundredGramValues(ValueArray& S, ValueArray& Z) {
+void setHundredGramValues(ValueArray& S, ValueArray& Z) {
     S[slot::Quantity] = QStringLiteral("0");
     S[slot::Unit] = QStringLiteral("0");
     for (int i = 0; i <= 31; ++i) Z[i] = S[i];
@@ -19,15 +19,15 @@ void SetHundredGramValues(ValueArray& S, ValueArray& Z) {
     Z[slot::TotalWeight] = S[slot::TotalWeight];
 }
 
-QString PortionHeader(const ValueArray& Z, const QLocale& locale) {
+QString portionHeader(const ValueArray& Z, const QLocale& locale) {
     // The quantity was written in the user's locale, so "0,25" must not count as zero there.
-    if (QuantityIsZero(Z[slot::Quantity], locale)) return {};
+    if (quantityIsZero(Z[slot::Quantity], locale)) return {};
     return QStringLiteral(" Quantity: ") + Z[slot::Quantity] + CR + QStringLiteral(" Unit: ") +
            Z[slot::Unit] + CR;
 }
 
-QString ReportText(const ValueArray& Z, QString& svPortionDescrip, const QLocale& locale) {
-    svPortionDescrip = PortionHeader(Z, locale);
+QString reportText(const ValueArray& Z, QString& svPortionDescrip, const QLocale& locale) {
+    svPortionDescrip = portionHeader(Z, locale);
 
     // Runs on every list click: size the text once instead of growing it line by line.
     qsizetype size = svPortionDescrip.size();

@@ -33,15 +33,15 @@ void FillArray_S(ValueArray& S, const FieldReader& field);
 
 // The 100-gram report's values after FillArray_S: quantity and unit "0" in S, and S's slots
 // 0..31, 33, 34 and 41 copied into Z (the other slots of Z stay as they are).
-void SetHundredGramValues(ValueArray& S, ValueArray& Z);
+void setHundredGramValues(ValueArray& S, ValueArray& Z);
 
 // The portion header: " Quantity: " + Z(34) + CR + " Unit: " + Z(33) + CR, or the empty text
 // when the quantity reads as zero (in the plain "." form or in `locale`'s form).
-QString PortionHeader(const ValueArray& Z, const QLocale& locale = QLocale());
+QString portionHeader(const ValueArray& Z, const QLocale& locale = QLocale());
 
 // The nutrient report of Z (the header, then the 33 lines), every line ending with CR.
 // `svPortionDescrip` receives the header that was used.
-QString ReportText(const ValueArray& Z, QString& svPortionDescrip,
+QString reportText(const ValueArray& Z, QString& svPortionDescrip,
                    const QLocale& locale = QLocale());
 
 }  // namespace velmora

@@ -51,15 +51,6 @@ std::optional<double> parseNumber(QStringView text) {
     return value;
 }
 
-QString numberText(double value) {
-    if (value == 0) return QStringLiteral("0");  // no "-0"
-    char buffer[400];                            // fixed form of the largest double has 309 digits
-    const auto [end, error] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    if (error != std::errc()) return QString::number(value, 'g', 17);  // inf or nan only
-    return QString::fromLatin1(buffer, end - buffer);
-}
-
 std::optional<Diagnostic> foodTableFromCsv(QByteArrayView bytes, const QString& fileName,
                                            FoodTable& table) {
     table.clear();

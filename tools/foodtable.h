@@ -30,10 +30,6 @@ using FoodTable = std::vector<FoodRow>;
 // optional exponent. No blanks, no "+", no thousands separators, no inf or nan.
 std::optional<double> parseNumber(QStringView text);
 
-// Shortest text that reads back as the same double, in plain decimal form (23, 0.078, never
-// 23.0 or 7.8e-2).
-QString numberText(double value);
-
 // The CSV food table: a header row with exactly the 39 column names in order, then one row of
 // 39 cells per food. An empty cell is Null.
 std::optional<Diagnostic> foodTableFromCsv(QByteArrayView bytes, const QString& fileName,

@@ -1,5 +1,7 @@
 #include "tools/srimport.h"
 
+#include "common/vbtext.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -311,7 +313,8 @@ std::optional<Diagnostic> readWeights(const SrFile& file, std::vector<Food>& foo
             if (measure == food.measures.cend()) break;
             food.row[gramsColumn] = measure->second.grams;
             food.row[textColumn] =
-                numberText(measure->second.amount) + u' ' + measure->second.description;
+                QString::fromStdString(roundTripDecimal(measure->second.amount)) + u' ' +
+                measure->second.description;
             ++measure;
         }
     }

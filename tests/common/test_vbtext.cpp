@@ -70,8 +70,8 @@ class TestVbText : public QObject {
         QFETCH(double, x);
         QFETCH(int, digits);
         QFETCH(QString, expected);
-        QCOMPARE(NumberText(x, digits), expected);
-        QCOMPARE(NumberText(x, digits, u','), expected.replace(u'.', u','));
+        QCOMPARE(velmora::numberText(x, digits), expected);
+        QCOMPARE(velmora::numberText(x, digits, u','), expected.replace(u'.', u','));
     }
 
     void roundedText_data() {
@@ -96,15 +96,15 @@ class TestVbText : public QObject {
         QFETCH(double, x);
         QFETCH(int, n);
         QFETCH(QString, expected);
-        QCOMPARE(RoundedText(x, n), expected);
+        QCOMPARE(velmora::roundedText(x, n), expected);
     }
     void roundsOnFifteenDigits() {
         // A double a hair below 0.35 whose 15-digit form is 0.350000000000000 rounds up.
         const double below = std::nextafter(0.35, 0.0);
         QVERIFY(below < 0.35);
-        QCOMPARE(RoundHalfAway(below, 1), 0.4);
-        QCOMPARE(RoundHalfAway(12.25, 1), 12.3);
-        QCOMPARE(RoundHalfAway(0.04, 1), 0.0);
+        QCOMPARE(roundHalfAway(below, 1), 0.4);
+        QCOMPARE(roundHalfAway(12.25, 1), 12.3);
+        QCOMPARE(roundHalfAway(0.04, 1), 0.0);
     }
 
     void formatNumber_data() {
@@ -162,7 +162,7 @@ class TestVbText : public QObject {
         QFETCH(QString, text);
         QFETCH(QString, locale);
         QFETCH(bool, zero);
-        QCOMPARE(QuantityIsZero(text, QLocale(locale)), zero);
+        QCOMPARE(quantityIsZero(text, QLocale(locale)), zero);
     }
 };
 

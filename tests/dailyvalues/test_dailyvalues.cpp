@@ -194,7 +194,7 @@ class TestDailyValues : public QObject {
         QFETCH(QString, expected);
         DailyValueState st;
         QString header;
-        QCOMPARE(velmora::AnnotatedReport(z, st, header, locale), expected);
+        QCOMPARE(velmora::annotatedReport(z, st, header, locale), expected);
         QVERIFY(expected.startsWith(header + " Total weight: "));
     }
 
@@ -202,7 +202,7 @@ class TestDailyValues : public QObject {
     void emptyArray() {
         DailyValueState st;
         QString header;
-        const QString text = velmora::AnnotatedReport(ValueArray{}, st, header);
+        const QString text = velmora::annotatedReport(ValueArray{}, st, header);
         QVERIFY(header.isEmpty());
         QVERIFY(text.startsWith(" Total weight:  grams\r\n Item:  \r\n    \r\n" +
                                 block(" Calories:  0", "0") + block(" Total Fat in grams:  ") +
@@ -240,7 +240,7 @@ class TestDailyValues : public QObject {
         z[29] = mono;
         DailyValueState st;
         QString header;
-        const QString text = velmora::AnnotatedReport(z, st, header);
+        const QString text = velmora::annotatedReport(z, st, header);
         QVERIFY(text.contains(
             block("    Polyunsaturated Fat in grams:  " + poly, polyNote ? kPolyNote : QString()) +
             block("    Monounsaturated Fat in grams:  " + mono, monoNote ? kMonoNote : QString()) +
@@ -252,8 +252,8 @@ class TestDailyValues : public QObject {
         ValueArray z = before;
         DailyValueState st;
         QString header;
-        const QString first = velmora::AnnotatedReport(z, st, header);
-        QCOMPARE(velmora::AnnotatedReport(z, st, header), first);
+        const QString first = velmora::annotatedReport(z, st, header);
+        QCOMPARE(velmora::annotatedReport(z, st, header), first);
         QVERIFY(z == before);
     }
 };

@@ -174,7 +174,7 @@ class TestDataControl : public QObject {
         QCOMPARE(svFindName, QStringLiteral("Chef''s salad"));
 
         QCOMPARE(FindFoodByDescription(d, "Chef's pie", svFindName), FindOutcome::NotFound);
-        QCOMPARE(NotFoundText(svFindName), QStringLiteral("Item Chef''s pie was not found."));
+        QCOMPARE(notFoundText(svFindName), QStringLiteral("Item Chef''s pie was not found."));
         QCOMPARE(d.txtFields(0), QStringLiteral("Chef's salad"));
 
         QCOMPARE(FindFoodByDescription(d, "", svFindName), FindOutcome::NothingToFind);

@@ -73,7 +73,7 @@ class TestPortion : public QObject {
 
     void open(const QString& food) {
         std::optional<HouseholdMeasures> measures;
-        if (find(food)) measures = MeasuresOf(fields());
+        if (find(food)) measures = measuresOf(fields());
         bvCancel_ = false;
         dlg_ = std::make_unique<frmPortion>(food, measures, state_, bvCancel_);
         dlg_->show();
@@ -130,7 +130,7 @@ class TestPortion : public QObject {
     void portionText() {
         QFETCH(double, x);
         QFETCH(int, decimals);
-        QTEST(PortionText(x, decimals), "text");
+        QTEST(velmora::portionText(x, decimals), "text");
     }
 
     void recompute_data() {

@@ -125,7 +125,7 @@ class TestReport : public QObject {
         QFETCH(ValueArray, z);
         QFETCH(QString, expected);
         QString header;
-        const QString text = velmora::ReportText(z, header, QLocale::c());
+        const QString text = velmora::reportText(z, header, QLocale::c());
         QCOMPARE(text, expected);
         QVERIFY(text.startsWith(header));
     }
@@ -158,9 +158,9 @@ class TestReport : public QObject {
         z[34] = quantity;
         const QString expected =
             shown ? " Quantity: " + quantity + "\r\n Unit: 1 cup\r\n" : QString();
-        QCOMPARE(velmora::PortionHeader(z, locale), expected);
+        QCOMPARE(velmora::portionHeader(z, locale), expected);
         QString used;
-        const QString text = velmora::ReportText(z, used, locale);
+        const QString text = velmora::reportText(z, used, locale);
         QCOMPARE(used, expected);
         QVERIFY(text.startsWith(expected + " Total weight: "));
     }
@@ -173,7 +173,7 @@ class TestReport : public QObject {
         z[33] = QStringLiteral("1 Tasse");
         z[34] = QStringLiteral("0,25");
         QString header;
-        const QString text = velmora::ReportText(z, header);
+        const QString text = velmora::reportText(z, header);
         QLocale::setDefault(saved);
         QVERIFY(text.startsWith(" Quantity: 0,25\r\n Unit: 1 Tasse\r\n Total weight: "));
     }
