@@ -15,7 +15,7 @@ QString programName() {
 
 }  // namespace
 
-std::optional<int> readCommandLine(QCommandLineParser& parser) {
+std::optional<int> readCommandLine(QCommandLineParser& parser, const QString& usage) {
     // Not Qt's own help option: it would offer --help-all for options the programs do not take.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
@@ -23,7 +23,7 @@ std::optional<int> readCommandLine(QCommandLineParser& parser) {
                                      QStringLiteral("Show the version and exit."));
     parser.addOption(help);
     parser.addOption(version);
-    if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
+    if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText(), usage);
     if (parser.isSet(help)) {
         std::fputs(qUtf8Printable(parser.helpText()), stdout);
         return 0;
@@ -36,10 +36,13 @@ std::optional<int> readCommandLine(QCommandLineParser& parser) {
     return std::nullopt;
 }
 
-int usageError(const QString& message) {
+int usageError(const QString& message, const QString& usage) {
     const QString name = programName();
-    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", qUtf8Printable(name),
-                 qUtf8Printable(message), qUtf8Printable(name));
+    std::fprintf(stderr, "%s: %s\n", qUtf8Printable(name), qUtf8Printable(message));
+    if (usage.isEmpty())
+        std::fprintf(stderr, "Try '%s --help' for more information.\n", qUtf8Printable(name));
+    else
+        std::fputs(qUtf8Printable(usage), stderr);
     return 2;
 }
 

@@ -15,9 +15,9 @@ inline const QString kVersion = QStringLiteral("1.0");
 // --help and --version are added here. Returns the exit status when the program should end now:
 // 0 after printing the help or "NAME 1.0" on standard output, 2 after printing what was wrong on
 // standard error. Needs the QCoreApplication, whose name the texts use.
-std::optional<int> readCommandLine(QCommandLineParser& parser);
+std::optional<int> readCommandLine(QCommandLineParser& parser, const QString& usage = {});
 
-// Prints "NAME: message" and a pointer to --help on standard error; returns 2.
-int usageError(const QString& message);
+// Prints "NAME: message" on standard error, then `usage` or else a pointer to --help; returns 2.
+int usageError(const QString& message, const QString& usage = {});
 
 }  // namespace velmora

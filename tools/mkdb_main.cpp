@@ -1,14 +1,20 @@
 // velmora-mkdb: builds the program's food table file from the CSV source (or an SR release).
-#include <QFile>
-#include <QString>
-#include <cstdio>
-#include <string_view>
-
+#include "common/commandline.h"
 #include "tools/dbwriter.h"
 #include "tools/foodtable.h"
 #include "tools/srimport.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QString>
+
+#include <cstdio>
+
 namespace {
+
+const QString kUsage = QStringLiteral(
+    "usage: velmora-mkdb DATA.csv OUT.mdb\n"
+    "       velmora-mkdb --sr SR_FOLDER OUT.mdb\n");
 
 void printError(const QString& message) {
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
@@ -18,16 +24,31 @@ void printError(const QString& message) {
 
 int main(int argc, char* argv[]) {
     using namespace velmora::mkdb;
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmora-mkdb"));
+    QCoreApplication::setApplicationVersion(velmora::kVersion);
 
-    const bool fromRelease = argc == 4 && std::string_view(argv[1]) == "--sr";
-    if (argc != 3 && !fromRelease) {
-        std::fprintf(stderr,
-                     "usage: velmora-mkdb DATA.csv OUT.mdb\n"
-                     "       velmora-mkdb --sr SR_FOLDER OUT.mdb\n");
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Build a Velmora food table OUT.mdb from the CSV source DATA.csv, or from "
+                       "a USDA SR release in its ASCII form (FOOD_DES.txt, NUT_DATA.txt, "
+                       "WEIGHT.txt) in SR_FOLDER."));
+    const QCommandLineOption release(QStringLiteral("sr"),
+                                     QStringLiteral("Read the SR release in SR_FOLDER."),
+                                     QStringLiteral("SR_FOLDER"));
+    parser.addOption(release);
+    parser.addPositionalArgument(QStringLiteral("DATA.csv"), QStringLiteral("The CSV source."),
+                                 QStringLiteral("[DATA.csv]"));
+    parser.addPositionalArgument(QStringLiteral("OUT.mdb"), QStringLiteral("The table to write."));
+    if (const auto status = velmora::readCommandLine(parser, kUsage)) return *status;
+    const bool fromRelease = parser.isSet(release);
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != (fromRelease ? 1 : 2)) {
+        std::fputs(qUtf8Printable(kUsage), stderr);
         return 2;
     }
-    const QString input = QFile::decodeName(argv[argc - 2]);
-    const QString output = QFile::decodeName(argv[argc - 1]);
+    const QString input = fromRelease ? parser.value(release) : files.first();
+    const QString output = files.last();
 
     // The output first: a refused output, or one that cannot be written, must cost no reading.
     DatabaseOutput database;
