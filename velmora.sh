@@ -9,7 +9,10 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# The desktop tests need a window manager (openbox), X tools (x11-utils: xprop), a session bus
+# (dbus) and a screen reader's view of the program (at-spi2-core, python3-pyatspi).
 packages=(cmake g++ make qt6-base-dev libsqlite3-dev fonts-liberation2 xvfb xauth xdotool
+          openbox x11-utils dbus at-spi2-core python3-pyatspi
           dpkg-dev file desktop-file-utils appstream lintian man-db clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
