@@ -96,7 +96,8 @@ say "built ${debs[0]}"
 tree=$work/tree
 dpkg-deb -x "$deb" "$tree"
 man_pages=(velmora.1.gz velmora-mkdb.1.gz velmora-report.1.gz)
-for f in usr/lib/velmora/velmora usr/lib/velmora/Velmora.mdb usr/bin/velmora-mkdb \
+for f in usr/lib/velmora/velmora usr/lib/velmora/velmora-report usr/lib/velmora/Velmora.mdb \
+    usr/bin/velmora-mkdb \
     usr/share/applications/velmora.desktop usr/share/metainfo/velmora.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/velmora.svg usr/share/doc/velmora/copyright \
     usr/share/doc/velmora/changelog.gz "${man_pages[@]/#/usr/share/man/man1/}"; do
@@ -106,8 +107,10 @@ for size in 16 32 48 64 128 256; do
     [ -f "$tree/usr/share/icons/hicolor/${size}x${size}/apps/velmora.png" ] ||
         fail "the package lacks the ${size} px icon"
 done
-[ "$(readlink "$tree/usr/bin/velmora")" = ../lib/velmora/velmora ] ||
-    fail "/usr/bin/velmora is not the link ../lib/velmora/velmora"
+for program in velmora velmora-report; do
+    [ "$(readlink "$tree/usr/bin/$program")" = "../lib/velmora/$program" ] ||
+        fail "/usr/bin/$program is not the link ../lib/velmora/$program"
+done
 depends=$(dpkg-deb -f "$deb" Depends)
 for p in fonts-liberation2 libqt6widgets6 libsqlite3-0; do
     [[ ", $depends," == *", $p "* || ", $depends," == *", $p,"* ]] || fail "Depends lacks $p: $depends"
@@ -294,4 +297,12 @@ run_cli QT_QPA_PLATFORM=offscreen velmora --database /nonexistent/x.mdb
         "expected 1 and Run-time error '3024' on standard error"
 }
 say "velmora --version, an unknown option and a missing --database table end as they should"
+
+# The report program finds the installed table through its link, from any folder.
+run_cli velmora-report 01001
+[ "$cli_status" -eq 0 ] && head -n 2 "$work/cli.out" | grep -qx ' Item:  Butter, salted' || {
+    cli_err
+    fail "velmora-report 01001 ended with status $cli_status without the report of Butter, salted"
+}
+say "velmora-report reads the installed table from $elsewhere"
 say "passed: $(basename "$deb")"
