@@ -1,16 +1,23 @@
-// Starts a program and reports how long it took until its window with a given title was mapped,
-// and the program's peak memory. Splash windows do not count, even with that title. It listens for
-// the X server's map events instead of polling, so the time is exact to the event's delivery, and
-// it costs the measured program no CPU while it waits. For an X server without a window manager
-// (Xvfb), where top-level windows are children of the root window.
+// Starts a program and reports how long it took until its splash window and its main window were
+// mapped, and the program's peak memory. It listens for the X server's map events instead of
+// polling, so the times are exact to the event's delivery, and it costs the measured program no
+// CPU while it waits. For an X server without a window manager (Xvfb), where top-level windows are
+// children of the root window and keep the size their program gave them.
 //
-//   velmora_mapwatch [--timeout MS] [--linger MS] TITLE COMMAND [ARG...]
+//   velmora_mapwatch [--timeout MS] [--linger MS] COMMAND [ARG...]
 //
-// Prints one line, "MAP_MS MAXRSS_KIB": milliseconds from starting the process to the map event,
-// and its maximum resident set size. The program is ended with SIGTERM `--linger` ms (default
-// 500) after its window mapped, so the peak includes its first paint. Exit status 1 when the
-// window never came up. With VELMORA_MAPWATCH_VERBOSE set, every mapped window is listed on
-// stderr with its time and title.
+// Which window is which does not depend on titles (a splash may carry the program's name too):
+//   splash       the first top-level window whose _NET_WM_WINDOW_TYPE includes
+//                _NET_WM_WINDOW_TYPE_SPLASH (what Qt sets for Qt::SplashScreen);
+//   main window  the first top-level window mapped that is not a splash, not override-redirect (a
+//                menu or a tooltip), and wider than kMainMinWidth pixels. A window mapped
+//                narrower that later grows past it counts from that resize.
+//
+// Prints one line, "SPLASH_MS MAIN_MS MAXRSS_KIB": milliseconds from starting the process to
+// each map event ("-" for a splash never seen before the main window), and the program's maximum
+// resident set size. The program is ended with SIGTERM `--linger` ms (default 500) after its main
+// window mapped, so the peak includes its first paint. Exit status 1 when no main window came up.
+// With VELMORA_MAPWATCH_VERBOSE set, every mapped window is listed on stderr.
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -30,6 +37,9 @@
 #include <string>
 
 namespace {
+
+// Both programs' splashes are 485 pixels wide and their main windows about 794.
+constexpr int kMainMinWidth = 600;
 
 double nowMs() {
     return std::chrono::duration<double, std::milli>(
@@ -61,7 +71,6 @@ std::string windowName(Display* dpy, Window w) {
     return name;
 }
 
-// True for a window that calls itself a splash screen: never the main window, whatever its title.
 bool isSplash(Display* dpy, Window w) {
     const Atom typeAtom = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False);
     const Atom splash = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE_SPLASH", False);
@@ -80,10 +89,16 @@ bool isSplash(Display* dpy, Window w) {
     return found;
 }
 
-// A window vanishing between its map event and the name query is no error here.
+// A window vanishing between its map event and the queries about it is no error here.
 int ignoreErrors(Display*, XErrorEvent*) {
     return 0;
 }
+
+struct Mapped {
+    double at;  // when it was mapped
+    int width;
+    bool overrideRedirect;
+};
 
 }  // namespace
 
@@ -99,14 +114,12 @@ int main(int argc, char** argv) {
         else
             break;
     }
-    if (argc - i < 2) {
-        std::fprintf(
-            stderr,
-            "usage: velmora_mapwatch [--timeout MS] [--linger MS] TITLE COMMAND [ARG...]\n");
+    if (argc - i < 1) {
+        std::fprintf(stderr,
+                     "usage: velmora_mapwatch [--timeout MS] [--linger MS] COMMAND [ARG...]\n");
         return 2;
     }
-    const std::string title = argv[i];
-    char** command = argv + i + 1;
+    char** command = argv + i;
 
     Display* dpy = XOpenDisplay(nullptr);
     if (!dpy) {
@@ -115,6 +128,7 @@ int main(int argc, char** argv) {
     }
     XSetErrorHandler(ignoreErrors);
     const Window root = DefaultRootWindow(dpy);
+    const Atom windowType = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False);
     XSelectInput(dpy, root, SubstructureNotifyMask);
     XSync(dpy, False);  // listening before the program starts
 
@@ -127,23 +141,29 @@ int main(int argc, char** argv) {
         _exit(127);
     }
 
-    std::map<Window, double> mappedAt;  // windows mapped without the title (yet)
-    double mapMs = -1;
+    std::map<Window, Mapped> mapped;  // top-level windows mapped now
+    double splashMs = -1;
+    double mainMs = -1;
     const bool verbose = std::getenv("VELMORA_MAPWATCH_VERBOSE") != nullptr;
-    const auto consider = [&](Window w, double at) {
-        const std::string name = windowName(dpy, w);
+    // Judges a mapped window as it is now; `at` is when it became what it is judged as.
+    const auto consider = [&](Window w, const Mapped& m, double at, const char* why) {
         const bool splash = isSplash(dpy, w);
         if (verbose)
-            std::fprintf(stderr, "%9.2f ms: window 0x%lx \"%s\"%s\n", at - t0, w, name.c_str(),
-                         splash ? " (splash)" : "");
-        if (name == title && !splash) mapMs = at - t0;
+            std::fprintf(stderr, "%9.2f ms: %s window 0x%lx %dpx wide \"%s\"%s%s\n", at - t0, why,
+                         w, m.width, windowName(dpy, w).c_str(), splash ? " (splash)" : "",
+                         m.overrideRedirect ? " (override-redirect)" : "");
+        if (splash) {
+            if (splashMs < 0) splashMs = m.at - t0;
+        } else if (!m.overrideRedirect && m.width > kMainMinWidth && mainMs < 0) {
+            mainMs = at - t0;
+        }
     };
     pollfd pfd{ConnectionNumber(dpy), POLLIN, 0};
-    while (mapMs < 0 && nowMs() - t0 < timeoutMs) {
+    while (mainMs < 0 && nowMs() - t0 < timeoutMs) {
         if (!XPending(dpy)) {
             int status = 0;
             if (waitpid(child, &status, WNOHANG) == child) {
-                std::fprintf(stderr, "velmora_mapwatch: %s ended before its window mapped\n",
+                std::fprintf(stderr, "velmora_mapwatch: %s ended before its main window mapped\n",
                              command[0]);
                 return 1;
             }
@@ -155,27 +175,37 @@ int main(int argc, char** argv) {
         const double at = nowMs();
         if (ev.type == MapNotify && ev.xmap.event == root) {
             const Window w = ev.xmap.window;
-            // The title may come after the map: watch the window's properties too.
+            XWindowAttributes attributes{};
+            if (!XGetWindowAttributes(dpy, w, &attributes)) continue;  // already gone
+            // The window type may come after the map: watch the window's properties too.
             XSelectInput(dpy, w, PropertyChangeMask);
-            mappedAt[w] = at;
-            consider(w, at);
-        } else if (ev.type == PropertyNotify && mappedAt.count(ev.xproperty.window)) {
-            consider(ev.xproperty.window, mappedAt[ev.xproperty.window]);
+            const Mapped m{at, attributes.width, ev.xmap.override_redirect != 0};
+            mapped[w] = m;
+            consider(w, m, at, "mapped");
+        } else if (ev.type == ConfigureNotify && ev.xconfigure.event == root) {
+            const auto found = mapped.find(ev.xconfigure.window);
+            if (found != mapped.end() && found->second.width != ev.xconfigure.width) {
+                found->second.width = ev.xconfigure.width;
+                consider(found->first, found->second, at, "resized");
+            }
+        } else if (ev.type == PropertyNotify && ev.xproperty.atom == windowType) {
+            const auto found = mapped.find(ev.xproperty.window);
+            if (found != mapped.end()) consider(found->first, found->second, at, "retyped");
         } else if (ev.type == UnmapNotify && ev.xunmap.event == root) {
-            mappedAt.erase(ev.xunmap.window);
+            mapped.erase(ev.xunmap.window);
         }
     }
 
     // While lingering, events are still read (or the socket would wake us at once), and listed in
     // verbose mode, to see what else the program maps.
-    const double lingerEnd = nowMs() + (mapMs >= 0 ? lingerMs : 0);
+    const double lingerEnd = nowMs() + (mainMs >= 0 ? lingerMs : 0);
     while (nowMs() < lingerEnd) {
         while (XPending(dpy)) {
             XEvent ev;
             XNextEvent(dpy, &ev);
             if (verbose && ev.type == MapNotify && ev.xmap.event == root) {
                 const std::string name = windowName(dpy, ev.xmap.window);
-                std::fprintf(stderr, "%9.2f ms: window 0x%lx \"%s\" (after the match)\n",
+                std::fprintf(stderr, "%9.2f ms: window 0x%lx \"%s\" (after the main window)\n",
                              nowMs() - t0, ev.xmap.window, name.c_str());
             }
         }
@@ -186,11 +216,16 @@ int main(int argc, char** argv) {
     rusage usage{};
     wait4(child, &status, 0, &usage);
     XCloseDisplay(dpy);
-    if (mapMs < 0) {
-        std::fprintf(stderr, "velmora_mapwatch: no window titled \"%s\" within %d ms\n",
-                     title.c_str(), timeoutMs);
+    if (mainMs < 0) {
+        std::fprintf(stderr,
+                     "velmora_mapwatch: no main window (not a splash, wider than %d px) within "
+                     "%d ms\n",
+                     kMainMinWidth, timeoutMs);
         return 1;
     }
-    std::printf("%.2f %ld\n", mapMs, usage.ru_maxrss);
+    if (splashMs < 0)
+        std::printf("- %.2f %ld\n", mainMs, usage.ru_maxrss);
+    else
+        std::printf("%.2f %.2f %ld\n", splashMs, mainMs, usage.ru_maxrss);
     return 0;
 }

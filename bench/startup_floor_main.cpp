@@ -1,18 +1,73 @@
-// The start-up floor: the smallest Qt program that shows what Velmora's main window first shows,
-// the whole food list. It reads every row in description order through the SQLite C API and shows
-// the descriptions in a plain list view in a window titled "Velmora floor". Ctrl+Q quits.
+// The start-up floor: the least code that shows what a Velmora user sees at start. A frameless
+// splash comes up first; then a main window with the food list beside the first food's fields as
+// text; then the splash goes. It reads only what that screen needs: the descriptions in list order
+// (from the index alone) and the 39 fields of the food on show, by rowid. Ctrl+Q quits.
 //
 //   velmora_startup_floor [PATH to Velmora.mdb]   (default: beside the program)
 
+#include "common/designwidgets.h"
 #include "floor.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QListView>
+#include <QMainWindow>
+#include <QPlainTextEdit>
 #include <QShortcut>
 #include <QStringListModel>
 
+#include <sqlite3.h>
+
 #include <cstdio>
+#include <vector>
+
+namespace {
+
+using velmora::tw;
+using velmora::twipsRect;
+
+// Every description in list order with its rowid. The index on Description covers the query, so
+// the table's rows are never read.
+bool readDescriptions(sqlite3* db, QStringList& descriptions, std::vector<sqlite3_int64>& rowids) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT rowid, Description FROM CSR14 ORDER BY Description", -1,
+                           &stmt, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "query failed: %s\n", sqlite3_errmsg(db));
+        return false;
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        rowids.push_back(sqlite3_column_int64(stmt, 0));
+        descriptions.append(
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)),
+                              sqlite3_column_bytes(stmt, 1)));
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) std::fprintf(stderr, "query failed: %s\n", sqlite3_errmsg(db));
+    return rc == SQLITE_DONE;
+}
+
+// One food's fields, a "name: value" line each.
+QString recordText(sqlite3* db, sqlite3_int64 rowid) {
+    sqlite3_stmt* stmt = nullptr;
+    QString text;
+    if (sqlite3_prepare_v2(db, "SELECT * FROM CSR14 WHERE rowid = ?", -1, &stmt, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_bind_int64(stmt, 1, rowid);
+        if (sqlite3_step(stmt) == SQLITE_ROW)
+            for (int c = 0; c < sqlite3_column_count(stmt); ++c)
+                text +=
+                    QString::fromUtf8(sqlite3_column_name(stmt, c)) + QStringLiteral(": ") +
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
+                                      sqlite3_column_bytes(stmt, c)) +
+                    u'\n';
+    }
+    sqlite3_finalize(stmt);
+    return text;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -22,15 +77,44 @@ int main(int argc, char** argv) {
             ? args.at(1)
             : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Velmora.mdb"));
 
-    velmora::bench::Db db = velmora::bench::openTable(path, false);
-    velmora::bench::RowStore rows;
-    if (!db || !velmora::bench::readRows(db.get(), velmora::bench::kLoadQuery, rows)) return 1;
+    // The program's splash size, its serif text and its one round of events before loading.
+    QLabel splash(QStringLiteral("Velmora\n\nLoading Database.  Please wait...."), nullptr,
+                  Qt::SplashScreen | Qt::FramelessWindowHint);
+    splash.setAlignment(Qt::AlignCenter);
+    splash.setFont(velmora::designFont(u"Times New Roman", 15.75, true));
+    splash.setFixedSize(tw(7275), tw(4005));
+    splash.show();
+    QCoreApplication::processEvents();
 
-    QStringListModel model(rows.descriptions);
-    auto view = velmora::bench::makeFloorList(&model);
-    view->setWindowTitle(QStringLiteral("Velmora floor"));
-    QShortcut quit(QKeySequence::Quit, view.get());
+    const velmora::bench::Db db = velmora::bench::openTable(path, false);
+    QStringList descriptions;
+    std::vector<sqlite3_int64> rowids;
+    if (!db || !readDescriptions(db.get(), descriptions, rowids)) return 1;
+    QStringListModel model(descriptions);  // declared before the window, so it outlives the view
+
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("Velmora"));
+    auto* client = new QWidget;
+    window.setCentralWidget(client);
+    auto* list = new QListView(client);
+    list->setUniformItemSizes(true);  // as the program's list: else every row is measured on show
+    list->setModel(&model);
+    list->setGeometry(twipsRect(105, 705, 5880, 5325));
+    auto* text = new QPlainTextEdit(client);
+    text->setReadOnly(true);
+    text->setFont(velmora::designFont(u"Arial", 9));
+    text->setGeometry(twipsRect(6165, 225, 5235, 7635));
+    QObject::connect(list->selectionModel(), &QItemSelectionModel::currentChanged,
+                     [&](const QModelIndex& current) {
+                         if (current.isValid())
+                             text->setPlainText(recordText(db.get(), rowids.at(current.row())));
+                     });
+    list->setCurrentIndex(model.index(0));
+    window.setFixedSize(tw(11910), tw(9000));
+
+    QShortcut quit(QKeySequence::Quit, &window);
     QObject::connect(&quit, &QShortcut::activated, &app, &QCoreApplication::quit);
-    view->show();
+    window.show();
+    splash.close();
     return app.exec();
 }
