@@ -31,6 +31,20 @@ bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {
     return true;
 }
 
+namespace {
+
+// The start cannot go on: no window stays, the user is told, the program ends with status 1.
+StartResult failedStart(std::unique_ptr<FormB> formB, QPointer<frmSplash> splash, int number,
+                        const QString& description) {
+    formB->hide();
+    formB.reset();
+    if (splash) splash->close();
+    MsgBox(runTimeErrorText(number, description));
+    return {nullptr, 1};
+}
+
+}  // namespace
+
 StartResult Main(const QString& databasePath) {
     StartResult result;
     QPointer<frmSplash> splash = new frmSplash;
@@ -41,12 +55,10 @@ StartResult Main(const QString& databasePath) {
     try {
         formB->Form_Load();
     } catch (const VbError& e) {
-        formB->hide();
-        formB.reset();
-        if (splash) splash->close();
-        MsgBox(runTimeErrorText(e.number(), e.description()));
-        result.exitStatus = 1;
-        return result;
+        return failedStart(std::move(formB), splash, e.number(), e.description());
+    } catch (const std::bad_alloc&) {
+        return failedStart(std::move(formB), splash, err::OutOfMemory,
+                           standardErrorText(err::OutOfMemory));
     }
     if (splash) splash->close();  // the user may have closed it already
     result.mainWindow = std::move(formB);

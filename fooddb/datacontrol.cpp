@@ -8,10 +8,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
-#include <charconv>
-#include <cmath>
-#include <cstring>
+#include <cctype>
+#include <new>
+#include <unordered_set>
 
 namespace velmora {
 
@@ -21,7 +22,10 @@ namespace {
 constexpr int kFileNotFound = 3024;
 constexpr int kCannotOpen = 3051;
 constexpr int kFileInUse = 3045;
+constexpr int kUnfinishedWrite = 3046;
 constexpr int kCorrupt = 3049;
+constexpr int kTooLarge = 3035;
+constexpr int kNotAllowed = 3112;
 constexpr int kNotADatabase = 3343;
 constexpr int kNoSuchTable = 3078;
 constexpr int kQueryError = 3075;
@@ -30,10 +34,20 @@ constexpr int kColumnMissing = 3265;
 constexpr int kInvalidPattern = 93;
 constexpr int kEngineError = 3000;
 
+// A query may take this many engine steps (checked every kStepsPerCheck) before it is given up:
+// far more than any food table needs, few enough that a table built to keep the engine busy ends
+// in a message after a second or two instead of a hang.
+constexpr int kStepsPerCheck = 1000;
+constexpr std::int64_t kStepChecks = 500'000;
+// What a record set may hold before it counts as out of memory (its vectors may take up to twice
+// as much while they grow); it also keeps the description offsets within 32 bits.
+constexpr std::size_t kRecordsetLimit = std::size_t{512} << 20;
+
 // A table that another tool switched to write-ahead logging (header bytes 18 and 19 are 2) makes
 // even a read-only connection create -wal and -shm files beside it, or fail where it cannot.
 // Unless a -wal file shows that someone is writing it now, such a table is opened as immutable:
-// read as it stands, with no side files and no locks.
+// read as it stands, with no side files and no locks. `path` is the file itself, not a link to
+// it: the engine looks for the log beside the file.
 bool isQuietWriteAheadTable(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
@@ -54,16 +68,32 @@ int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*,
     }
 }
 
+int countSteps(void* stepsLeft) {
+    return --*static_cast<std::int64_t*>(stepsLeft) < 0;  // non-zero interrupts the query
+}
+
 [[noreturn]] void throwEngineError(const sqlite::Error& e, const QString& path,
                                    const QString& sql) {
     const QString& msg = e.message();
-    const int primary = e.primary();
     if (msg == QLatin1String(kInvalidPatternText))
         throw VbError(kInvalidPattern, QStringLiteral("Invalid pattern string"));
-    switch (primary) {
+    if (e.code() == SQLITE_READONLY_ROLLBACK)
+        throw VbError(kUnfinishedWrite,
+                      QStringLiteral("Another program did not finish writing the food table "
+                                     "'%1': its unfinished changes lie in a journal file beside "
+                                     "it. Let that program finish with the table first.")
+                          .arg(path));
+    switch (e.primary()) {
+        case SQLITE_AUTH:
+            throw VbError(kNotAllowed, QStringLiteral("The food table '%1' holds something the "
+                                                      "program will not run: %2.")
+                                           .arg(path, msg));
+        case SQLITE_INTERRUPT:
+            throw VbError(kTooLarge, QStringLiteral("System resource exceeded: the food table "
+                                                    "'%1' is too large, or CSR14 is not a table.")
+                                         .arg(path));
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
-        case SQLITE_AUTH:
             throw VbError(kCannotOpen,
                           QStringLiteral("The database engine cannot open the file '%1'. "
                                          "You may need permission to read it.")
@@ -89,10 +119,91 @@ int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*,
             kNoSuchTable,
             QStringLiteral("The database engine cannot find the input table or query '%1'.")
                 .arg(msg.mid(15)));
-    if (primary == SQLITE_ERROR)
+    if (e.primary() == SQLITE_ERROR)
         throw VbError(kQueryError,
                       QStringLiteral("Error in query expression '%1': %2.").arg(sql, msg));
     throw VbError(kEngineError, QStringLiteral("Database engine error: %1.").arg(msg));
+}
+
+// The query text as the engine reads it: UTF-8, except that a NUL is written C0 80 (a NUL byte
+// would end the text) and a lone surrogate keeps its own three bytes. Neither is valid UTF-8, so
+// inside a pattern each stands for itself and never for a wildcard, as the user typed it.
+QByteArray sqlText(const QString& text) {
+    QByteArray out;
+    out.reserve(text.size() + 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (u == 0) {
+            out.append("\xC0\x80", 2);
+        } else if (QChar::isHighSurrogate(u) && i + 1 < text.size() &&
+                   QChar::isLowSurrogate(text[i + 1].unicode())) {
+            out.append(QStringView(text).mid(i, 2).toUtf8());
+            ++i;
+        } else if (QChar::isSurrogate(u)) {
+            out.append(char(0xE0 | (u >> 12)));
+            out.append(char(0x80 | ((u >> 6) & 0x3F)));
+            out.append(char(0x80 | (u & 0x3F)));
+        } else {
+            out.append(QStringView(text).mid(i, 1).toUtf8());
+        }
+    }
+    return out;
+}
+
+// "Select [ALL] * From TABLE ..." reads whole rows of one table. The same query with the row's
+// key and description in place of "*" gives the same rows in the same order; `table` gets the
+// table's name. Empty for any other record source.
+QString keyedQuery(const QString& sql, QString& table) {
+    static const QRegularExpression star(
+        QStringLiteral(
+            "^\\s*select\\s+(?:all\\s+)?\\*\\s+from\\s+([A-Za-z_][A-Za-z0-9_]*)(\\s.*)?$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = star.match(sql);
+    if (!m.hasMatch()) return {};
+    table = m.captured(1);
+    return QStringLiteral("SELECT rowid, Description FROM ") + table + m.captured(2);
+}
+
+bool equalsIgnoringCaseLatin(const char* a, std::string_view b) {
+    return QLatin1StringView(a).compare(QLatin1StringView(b.data(), qsizetype(b.size())),
+                                        Qt::CaseInsensitive) == 0;
+}
+
+// A column's value as the bound field shows it: numbers as the shortest decimal text that reads
+// back to the stored value, Null as the empty text.
+std::string fieldText(const sqlite::Statement& st, int c) {
+    switch (st.columnType(c)) {
+        case SQLITE_NULL:
+            return {};
+        case SQLITE_INTEGER:
+            return std::to_string(st.columnInt64(c));
+        case SQLITE_FLOAT:
+            return roundTripDecimal(st.columnDouble(c));
+        default:
+            return std::string(st.columnText(c));
+    }
+}
+
+QString textOf(std::string_view utf8) {
+    return textFromUtf8(QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())));
+}
+
+// Where each of the 39 columns stands among the statement's result columns.
+std::array<int, kBoundFieldCount> boundColumns(const sqlite::Statement& st) {
+    std::array<int, kBoundFieldCount> column{};
+    const int n = st.columnCount();
+    for (int f = 0; f < kBoundFieldCount; ++f) {
+        const std::string_view name = kFoodColumns[static_cast<std::size_t>(f)].name;
+        int& c = column[static_cast<std::size_t>(f)];
+        c = 0;
+        while (c < n && !equalsIgnoringCaseLatin(sqlite3_column_name(st.get(), c), name)) ++c;
+        if (c == n)
+            throw VbError(kColumnMissing,
+                          QStringLiteral("Item not found in this collection: the column '%1' is "
+                                         "missing from the food table.")
+                              .arg(QLatin1StringView(name.data(), qsizetype(name.size()))));
+    }
+    return column;
 }
 
 // Equal without regard to ASCII case; both texts are ASCII.
@@ -114,54 +225,31 @@ bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, boo
 
 }  // namespace
 
-std::string_view Recordset::textCell(int row, int field) const {
-    const std::size_t k = index(row, field);
-    return std::string_view(cells_).substr(offsets_[k], offsets_[k + 1] - offsets_[k]);
+QString Recordset::description(int row) const {
+    return textOf(descriptionUtf8(row));
 }
 
-std::string Recordset::cellUtf8(int row, int field) const {
-    const std::size_t k = index(row, field);
-    switch (kinds_[k]) {
-        case Kind::Real: {
-            double v = 0;
-            std::memcpy(&v, cells_.data() + offsets_[k], sizeof v);
-            return roundTripDecimal(v);
-        }
-        case Kind::Integer: {
-            long long v = 0;
-            std::memcpy(&v, cells_.data() + offsets_[k], sizeof v);
-            return std::to_string(v);
-        }
-        case Kind::Text:
-            break;
+std::string_view Recordset::descriptionUtf8(int row) const {
+    const auto r = static_cast<std::size_t>(row);
+    const std::uint32_t begin = r == 0 ? 0 : ends_[r - 1];
+    return std::string_view(text_).substr(begin, ends_[r] - begin);
+}
+
+void Recordset::append(std::string_view description, std::int64_t key, const Fields* fields) {
+    text_.append(description);
+    ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+    ascii_.push_back(isAscii(description) ? 1 : 0);
+    bytes_ += description.size() + sizeof(std::uint32_t) + 1;
+    if (fields) {
+        for (const std::string& f : *fields) bytes_ += sizeof f + f.size();
+        fields_.insert(fields_.end(), fields->begin(), fields->end());
+    } else {
+        keys_.push_back(key);
+        bytes_ += sizeof key;
     }
-    return std::string(textCell(row, field));
-}
-
-QString Recordset::cellText(int row, int field) const {
-    if (kinds_[index(row, field)] == Kind::Text) {
-        const std::string_view v = textCell(row, field);
-        return textFromUtf8(QByteArrayView(v.data(), static_cast<qsizetype>(v.size())));
-    }
-    return QString::fromStdString(cellUtf8(row, field));
-}
-
-void Recordset::appendText(std::string_view text) {
-    cells_.append(text);
-    offsets_.push_back(static_cast<std::uint32_t>(cells_.size()));
-    kinds_.push_back(Kind::Text);
-}
-
-void Recordset::appendReal(double v) {
-    cells_.append(reinterpret_cast<const char*>(&v), sizeof v);
-    offsets_.push_back(static_cast<std::uint32_t>(cells_.size()));
-    kinds_.push_back(Kind::Real);
-}
-
-void Recordset::appendInteger(long long v) {
-    cells_.append(reinterpret_cast<const char*>(&v), sizeof v);
-    offsets_.push_back(static_cast<std::uint32_t>(cells_.size()));
-    kinds_.push_back(Kind::Integer);
+    // Every per-row structure counts, so no table can make the record set outgrow memory.
+    if (bytes_ > kRecordsetLimit)
+        throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
 }
 
 DataControl::DataControl(QObject* parent) : QObject(parent) {}
@@ -173,9 +261,15 @@ void DataControl::open() {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists() || info.isDir())
         throw VbError(kFileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
+    // A FIFO or a device would block the first read for ever, or be no table at all.
+    if (!info.isFile())
+        throw VbError(kCannotOpen, QStringLiteral("The database engine cannot open '%1': it is "
+                                                  "not a file but a device, pipe or socket.")
+                                       .arg(path));
+    const QString file = info.canonicalFilePath();  // the table itself, not a link to it
     int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
-    QByteArray name = QFile::encodeName(path);
-    if (isQuietWriteAheadTable(path)) {
+    QByteArray name = QFile::encodeName(file);
+    if (isQuietWriteAheadTable(file)) {
         name = "file:" + name.toPercentEncoding("/") + "?immutable=1";
         flags |= SQLITE_OPEN_URI;
     }
@@ -185,6 +279,7 @@ void DataControl::open() {
         db.exec("PRAGMA query_only=1");
         db.check(registerJetLike(db.get()));
         db.check(sqlite3_set_authorizer(db.get(), readOnlyAuthorizer, nullptr));
+        sqlite3_progress_handler(db.get(), kStepsPerCheck, countSteps, &steps_);
         db_ = std::move(db);
     } catch (const sqlite::Error& e) {
         throwEngineError(e, path, {});
@@ -192,79 +287,78 @@ void DataControl::open() {
     openedName_ = path;
 }
 
-Recordset DataControl::runQuery() {
+template <typename Step>
+auto DataControl::engine(Step step) -> decltype(step()) {
+    steps_ = kStepChecks;
     try {
-        return readRecordset();
+        return step();
     } catch (const sqlite::Error& e) {
         throwEngineError(e, DatabaseName, RecordSource);
+    } catch (const std::bad_alloc&) {
+        throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
     }
 }
 
 Recordset DataControl::readRecordset() {
-    const QByteArray sql = RecordSource.toUtf8();
+    const QByteArray sql = sqlText(RecordSource);
     const char* tail = nullptr;
-    sqlite::Statement stmt = db_.prepare(sql, &tail);
-    if (!stmt)
+    sqlite::Statement whole = db_.prepare(sql, &tail);
+    if (!whole)
         throw VbError(kQueryError,
                       QStringLiteral("Error in query expression '%1'.").arg(RecordSource));
     for (const char* p = tail; p && p < sql.constData() + sql.size(); ++p)
         if (!std::isspace(static_cast<unsigned char>(*p)))
             throw VbError(kTrailingText,
                           QStringLiteral("Characters found after end of SQL statement."));
-
-    // Bind columns by name, without regard to case.
-    std::array<int, kBoundFieldCount> column{};
-    const int n = stmt.columnCount();
-    for (int f = 0; f < kBoundFieldCount; ++f) {
-        const std::string_view name = kFoodColumns[static_cast<std::size_t>(f)].name;
-        int& c = column[static_cast<std::size_t>(f)];
-        c = 0;
-        while (c < n && QLatin1StringView(sqlite3_column_name(stmt.get(), c))
-                                .compare(QLatin1StringView(name.data(), qsizetype(name.size())),
-                                         Qt::CaseInsensitive) != 0)
-            ++c;
-        if (c == n)
-            throw VbError(kColumnMissing,
-                          QStringLiteral("Item not found in this collection: the column '%1' is "
-                                         "missing from the food table.")
-                              .arg(QLatin1StringView(name.data(), qsizetype(name.size()))));
-    }
+    const std::array<int, kBoundFieldCount> column = boundColumns(whole);
 
     Recordset rs;
-    // A result about the size of the last one is the common case (start-up, reset).
-    rs.cells_.reserve(rs_.cells_.size());
-    rs.offsets_.reserve(rs_.offsets_.size());
-    rs.kinds_.reserve(rs_.kinds_.size());
-    while (stmt.step()) {
-        for (int f = 0; f < kBoundFieldCount; ++f) {
-            const int c = column[static_cast<std::size_t>(f)];
-            switch (stmt.columnType(c)) {
-                case SQLITE_NULL:
-                    rs.appendText({});
-                    break;
-                case SQLITE_INTEGER:
-                    rs.appendInteger(stmt.columnInt64(c));
-                    break;
-                case SQLITE_FLOAT:
-                    rs.appendReal(stmt.columnDouble(c));
-                    break;
-                default:
-                    rs.appendText(stmt.columnText(c));
-            }
+    // A column of that name would stand for the key, so such a table is read whole.
+    bool keyable = true;
+    for (int c = 0; c < whole.columnCount(); ++c)
+        for (const char* reserved : {"rowid", "oid", "_rowid_"})
+            keyable =
+                keyable && !equalsIgnoringCaseLatin(reserved, sqlite3_column_name(whole.get(), c));
+    QString table;
+    const QString keyed = keyable ? keyedQuery(RecordSource, table) : QString();
+    sqlite::Statement keys;
+    if (!keyed.isEmpty()) {
+        try {
+            keys = db_.prepare(QByteArrayView(sqlText(keyed)));
+        } catch (const sqlite::Error&) {
+            // A view, or a table without row keys: read whole rows instead.
         }
-        rs.descriptionAscii_.push_back(rs.isTextCell(static_cast<int>(rs.rows_), 0) &&
-                                       isAscii(rs.textCell(static_cast<int>(rs.rows_), 0)));
-        ++rs.rows_;
-        if (rs.cells_.size() > 0xF0000000u)
-            throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
     }
-    // A search keeps a few rows of a reservation made for the whole table: give the rest back.
-    if (rs.cells_.capacity() > rs.cells_.size() + rs.cells_.size() / 4) {
-        rs.cells_.shrink_to_fit();
-        rs.offsets_.shrink_to_fit();
-        rs.kinds_.shrink_to_fit();
+    if (keys) {
+        rs.table_ = table;
+        while (keys.step()) rs.append(fieldText(keys, 1), keys.columnInt64(0), nullptr);
+    } else {
+        Recordset::Fields fields;
+        while (whole.step()) {
+            for (int f = 0; f < kBoundFieldCount; ++f)
+                fields[static_cast<std::size_t>(f)] =
+                    fieldText(whole, column[static_cast<std::size_t>(f)]);
+            rs.append(fields[0], 0, &fields);
+        }
     }
     return rs;
+}
+
+DataControl::FieldTexts DataControl::readFields(const Recordset& rs, int row) {
+    FieldTexts texts;
+    const auto r = static_cast<std::size_t>(row);
+    if (rs.table_.isEmpty()) {
+        for (std::size_t f = 0; f < texts.size(); ++f)
+            texts[f] = textOf(rs.fields_[r * kBoundFieldCount + f]);
+        return texts;
+    }
+    sqlite::Statement st =
+        db_.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(rs.table_));
+    const std::array<int, kBoundFieldCount> column = boundColumns(st);
+    st.bind(1, static_cast<long long>(rs.keys_[r]));
+    if (st.step())
+        for (std::size_t f = 0; f < texts.size(); ++f) texts[f] = textOf(fieldText(st, column[f]));
+    return texts;
 }
 
 void DataControl::Refresh() {
@@ -273,56 +367,80 @@ void DataControl::Refresh() {
         openedName_.clear();
         open();
     }
-    Recordset next = runQuery();  // throws before anything visible changes
+    // Everything is read before anything visible changes, so a failure changes nothing.
+    Recordset next = engine([this] { return readRecordset(); });
+    FieldTexts first;
+    if (next.RecordCount() > 0) first = engine([&] { return readFields(next, 0); });
     int action = 0, save = 0;
     emit validate(action, save);
     emit recordsetAboutToChange();
     rs_ = std::move(next);
     rs_.current_ = -1;
     emit recordsetChanged();
-    moveTo(rs_.RecordCount() > 0 ? 0 : -1);
+    moveTo(rs_.RecordCount() > 0 ? 0 : -1, std::move(first));
 }
 
-void DataControl::moveTo(int row) {
+void DataControl::moveTo(int row, FieldTexts fields) {
     rs_.current_ = row;
-    for (int f = 0; f < kBoundFieldCount; ++f)
-        fields_[static_cast<std::size_t>(f)] = row >= 0 ? rs_.cellText(row, f) : QString();
+    fields_ = std::move(fields);
     emit reposition();
+}
+
+int DataControl::findInColumn(int field, const QString& wanted) {
+    const QByteArray w = wanted.toUtf8();
+    const std::string_view value(w.constData(), static_cast<std::size_t>(w.size()));
+    const bool valueAscii = isAscii(value);
+    const auto equal = [&](std::string_view text) {
+        return equalsIgnoringCase(text, isAscii(text), value, valueAscii);
+    };
+    if (field == 0) {
+        for (int row = 0; row < rs_.RecordCount(); ++row)
+            if (equalsIgnoringCase(rs_.descriptionUtf8(row), rs_.descriptionIsAscii(row), value,
+                                   valueAscii))
+                return row;
+        return -1;
+    }
+    if (rs_.table_.isEmpty()) {
+        for (int row = 0; row < rs_.RecordCount(); ++row)
+            if (equal(rs_.fields_[static_cast<std::size_t>(row) * kBoundFieldCount +
+                                  static_cast<std::size_t>(field)]))
+                return row;
+        return -1;
+    }
+    // Other columns are not held: the table names the keys whose value matches, and the first
+    // of them in the record set's order is the one.
+    const std::string_view column = kFoodColumns[static_cast<std::size_t>(field)].name;
+    sqlite::Statement st = db_.prepare(
+        QStringLiteral("SELECT rowid, %1 FROM %2")
+            .arg(QLatin1StringView(column.data(), qsizetype(column.size())), rs_.table_));
+    std::unordered_set<std::int64_t> matching;
+    while (st.step())
+        if (equal(fieldText(st, 1))) matching.insert(st.columnInt64(0));
+    for (int row = 0; row < rs_.RecordCount(); ++row)
+        if (matching.count(rs_.keys_[static_cast<std::size_t>(row)])) return row;
+    return -1;
 }
 
 void DataControl::FindFirst(const QString& criterionText) {
     const Criterion c = parseCriterion(criterionText);
     int field = -1;
-    for (int f = 0; f < kBoundFieldCount; ++f) {
-        const std::string_view name = kFoodColumns[static_cast<std::size_t>(f)].name;
-        if (c.column.compare(QLatin1StringView(name.data(), qsizetype(name.size())),
-                             Qt::CaseInsensitive) == 0)
+    for (int f = 0; f < kBoundFieldCount; ++f)
+        if (equalsIgnoringCaseLatin(kFoodColumns[static_cast<std::size_t>(f)].name.data(),
+                                    c.column.toStdString()))
             field = f;
-    }
     if (field < 0)
         throw VbError(kColumnMissing,
                       QStringLiteral("Item not found in this collection: '%1'.").arg(c.column));
-    const QByteArray wanted = c.value.toUtf8();
-    const std::string_view w(wanted.constData(), static_cast<std::size_t>(wanted.size()));
-    const bool wAscii = isAscii(w);
-    for (int row = 0; row < rs_.RecordCount(); ++row) {
-        bool equal;
-        if (field == 0 && rs_.isTextCell(row, 0))
-            equal =
-                equalsIgnoringCase(rs_.textCell(row, 0), rs_.descriptionIsAscii(row), w, wAscii);
-        else {
-            const std::string text = rs_.cellUtf8(row, field);
-            equal = equalsIgnoringCase(text, isAscii(text), w, wAscii);
-        }
-        if (equal) {
-            rs_.noMatch_ = false;
-            int action = 0, save = 0;
-            emit validate(action, save);
-            moveTo(row);
-            return;
-        }
+    const int row = engine([&] { return findInColumn(field, c.value); });
+    if (row < 0) {
+        rs_.noMatch_ = true;
+        return;
     }
-    rs_.noMatch_ = true;
+    FieldTexts fields = engine([&] { return readFields(rs_, row); });
+    rs_.noMatch_ = false;
+    int action = 0, save = 0;
+    emit validate(action, save);
+    moveTo(row, std::move(fields));
 }
 
 void DataControl::raiseDataError(int number) {

@@ -16,44 +16,34 @@
 
 namespace velmora {
 
-// One query result, held in memory. Text cells are kept as UTF-8; numbers stay numbers until a
-// record is read, since turning every cell into text up front would double the load time.
+// One query result. It holds what the list and the find need, every row's description (UTF-8)
+// and the row's key in its table; a record's other fields are read when it becomes current. A
+// record source that is not a plain query of one table has no such key: then every field of
+// every row is held.
 class Recordset {
   public:
-    int RecordCount() const { return static_cast<int>(rows_); }
+    int RecordCount() const { return static_cast<int>(ends_.size()); }
     // 0-based position of the current record, -1 when there is none.
     int AbsolutePosition() const { return current_; }
     bool NoMatch() const { return noMatch_; }
 
-    // Text of bound field `field` of row `row`, as the bound field shows it: numbers as the
-    // shortest plain decimal text that reads back to the stored value, Null as the empty text.
-    QString cellText(int row, int field) const;
-    std::string cellUtf8(int row, int field) const;
-    QString description(int row) const { return cellText(row, 0); }
-
-    // The UTF-8 text of a text cell (empty for Null); numbers give no view.
-    bool isTextCell(int row, int field) const { return kinds_[index(row, field)] == Kind::Text; }
-    std::string_view textCell(int row, int field) const;
-    // Whether the description of `row` is a text of ASCII characters only.
-    bool descriptionIsAscii(int row) const {
-        return descriptionAscii_[static_cast<std::size_t>(row)];
-    }
+    // The description of `row` as the list shows it (Null as the empty text).
+    QString description(int row) const;
+    std::string_view descriptionUtf8(int row) const;
+    bool descriptionIsAscii(int row) const { return ascii_[static_cast<std::size_t>(row)] != 0; }
 
   private:
     friend class DataControl;
-    enum class Kind : std::uint8_t { Text, Real, Integer };
-    static std::size_t index(int row, int field) {
-        return static_cast<std::size_t>(row) * kBoundFieldCount + static_cast<std::size_t>(field);
-    }
-    void appendText(std::string_view text);
-    void appendReal(double v);
-    void appendInteger(long long v);
+    using Fields = std::array<std::string, kBoundFieldCount>;
+    void append(std::string_view description, std::int64_t key, const Fields* fields);
 
-    std::string cells_;
-    std::vector<std::uint32_t> offsets_{0};
-    std::vector<Kind> kinds_;
-    std::vector<bool> descriptionAscii_;
-    std::size_t rows_ = 0;
+    std::string text_;                 // the descriptions, one after another
+    std::vector<std::uint32_t> ends_;  // where each row's description ends in text_
+    std::vector<std::uint8_t> ascii_;  // whether it is ASCII only (the fast comparisons)
+    std::vector<std::int64_t> keys_;   // each row's rowid in `table_`
+    std::vector<std::string> fields_;  // without keys: every field of every row, row by row
+    QString table_;                    // the table the keys belong to; empty without keys
+    std::size_t bytes_ = 0;            // what the rows take, counted as they come
     int current_ = -1;
     bool noMatch_ = false;
 };
@@ -96,15 +86,20 @@ class DataControl : public QObject {
     void error(int dataErr, int& response);
 
   private:
+    using FieldTexts = std::array<QString, kBoundFieldCount>;
     void open();
-    void moveTo(int row);
-    Recordset runQuery();
+    template <typename Step>
+    auto engine(Step step) -> decltype(step());
     Recordset readRecordset();
+    FieldTexts readFields(const Recordset& rs, int row);
+    int findInColumn(int field, const QString& wanted);
+    void moveTo(int row, FieldTexts fields);
 
     sqlite::Database db_;
     QString openedName_;
+    std::int64_t steps_ = 0;  // engine steps left for the query that runs now
     Recordset rs_;
-    std::array<QString, kBoundFieldCount> fields_;
+    FieldTexts fields_;
 };
 
 // Error text of an error number this layer raises, for messages built elsewhere.

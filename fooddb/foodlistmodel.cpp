@@ -29,7 +29,7 @@ int FoodListModel::firstRowWithPrefix(const QString& prefix) const {
     const bool asciiPrefix = isAscii(std::string_view(p.constData(), std::size_t(p.size())));
     for (int row = 0; row < rs.RecordCount(); ++row) {
         if (asciiPrefix && rs.descriptionIsAscii(row)) {
-            const std::string_view d = rs.textCell(row, 0);
+            const std::string_view d = rs.descriptionUtf8(row);
             if (d.size() < static_cast<std::size_t>(p.size())) continue;
             bool ok = true;
             for (qsizetype i = 0; i < p.size() && ok; ++i) {

@@ -13,14 +13,14 @@ char32_t fold(char32_t c) {
 
 }  // namespace
 
-std::u32string foldedCodePoints(std::string_view s) {
+std::u32string foldedCodePoints(std::string_view s, bool pattern) {
     std::u32string out;
     out.reserve(s.size());
     std::size_t i = 0;
     const std::size_t n = s.size();
     while (i < n) {
         const auto b0 = static_cast<unsigned char>(s[i]);
-        char32_t cp = 0xFFFD;
+        char32_t cp = pattern ? kNoCharacter : 0xFFFD;
         std::size_t len = 1;
         if (b0 < 0x80) {
             cp = b0;
@@ -45,19 +45,25 @@ std::u32string foldedCodePoints(std::string_view s) {
                 else
                     cp = (cp << 6) | (b & 0x3F);
             }
-            if (ok && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF))
+            if (ok && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF)) {
                 len = static_cast<std::size_t>(extra) + 1;
-            else
-                cp = 0xFFFD;
+            } else if (pattern && ok && extra == 1 && cp == 0) {
+                len = 2;  // C0 80: the query text's way of writing a NUL the user typed
+            } else {
+                // In a pattern, a character that is no character matches nothing; its bytes
+                // stand for one character so that the rest keeps its meaning.
+                cp = pattern ? kNoCharacter : 0xFFFD;
+                if (pattern && ok) len = static_cast<std::size_t>(extra) + 1;
+            }
         }
-        out.push_back(fold(cp));
+        out.push_back(cp == kNoCharacter ? cp : fold(cp));
         i += len;
     }
     return out;
 }
 
 JetPattern::JetPattern(std::string_view utf8Pattern) {
-    const std::u32string p = foldedCodePoints(utf8Pattern);
+    const std::u32string p = foldedCodePoints(utf8Pattern, true);
     std::size_t i = 0;
     while (i < p.size()) {
         const char32_t c = p[i];
@@ -89,14 +95,12 @@ JetPattern::JetPattern(std::string_view utf8Pattern) {
                 ++j;
             }
             while (j < close) {
-                char32_t lo = p[j];
-                if (j + 2 < close && p[j + 1] == U'-') {
-                    t.ranges.emplace_back(lo, p[j + 2]);
-                    j += 3;
-                } else {
-                    t.ranges.emplace_back(lo, lo);
-                    ++j;
-                }
+                const char32_t lo = p[j];
+                const bool range = j + 2 < close && p[j + 1] == U'-';
+                const char32_t hi = range ? p[j + 2] : lo;
+                // A range with an end that is no character takes in nothing.
+                if (lo != kNoCharacter && hi != kNoCharacter) t.ranges.emplace_back(lo, hi);
+                j += range ? 3 : 1;
             }
             tokens_.push_back(std::move(t));
             i = close + 1;

@@ -38,7 +38,11 @@ inline constexpr const char* kInvalidPatternText = "Invalid pattern string";
 // A Null operand gives Null, so a Null description matches no pattern.
 int registerJetLike(sqlite3* db);
 
-// Decodes UTF-8 (invalid bytes become U+FFFD) and folds case, one code point per element.
-std::u32string foldedCodePoints(std::string_view utf8);
+// Stands in a decoded pattern for bytes that are no character: it equals no character of a text.
+inline constexpr char32_t kNoCharacter = 0x110000;
+
+// Decodes UTF-8 and folds case, one code point per element. Invalid bytes become U+FFFD in a
+// text; in a pattern they become kNoCharacter, except C0 80, which is a NUL.
+std::u32string foldedCodePoints(std::string_view utf8, bool pattern = false);
 
 }  // namespace velmora

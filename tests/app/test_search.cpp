@@ -201,6 +201,10 @@ class TestSearch : public QObject {
         QTest::newRow("tab") << "\t" << QStringList{"Tab\there"};
         QTest::newRow("100000 characters") << QString(100000, u'a') << QStringList{};
         QTest::newRow("40 quotes") << QString(40, u'\'') << QStringList{};
+        // Typed characters that are no text reach the engine as they are: never a wildcard.
+        QTest::newRow("lone surrogate")
+            << QStringLiteral("a") + QChar(0xD800) + "b" << QStringList{};
+        QTest::newRow("NUL") << QStringLiteral("a") + QChar(0) + "b" << QStringList{};
     }
     void hostileTerms() {
         QFETCH(QString, term);

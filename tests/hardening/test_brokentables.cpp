@@ -8,6 +8,7 @@
 // File modes do not stop root, and CI runs as root: there the program runs as the user nobody,
 // as a desktop user would run it, so the read-only cases are real.
 #include "fixturedb.h"
+#include "fooddb/sqlite.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,9 +19,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
+
+using namespace velmora;
 using namespace velmora::test;
 
 namespace {
@@ -36,7 +40,13 @@ enum Table {
     NullAndEmpty,
     Good,
     WalMode,
-    Big
+    Big,
+    CrossJoin,  // a view that yields more rows than memory holds
+    Endless,    // a view whose WHERE never matches, over an endless cross join
+    Recursive,  // a view the program will not run
+    Fifo,
+    HotJournal,  // another program's unfinished changes beside the table
+    LinkToWal,   // a link to a table whose committed rows are still in a writer's log
 };
 enum Access { Plain, ReadOnlyFile, ReadOnlyFolder, WriteLocked };
 
@@ -63,7 +73,8 @@ bool writeBytes(const QString& path, const QByteArray& bytes) {
 }
 
 // Makes the table of one case; false when the test itself could not.
-bool makeTable(Table table, const QString& column, const QString& path) {
+bool makeTable(Table table, const QString& column, const QString& path,
+               std::unique_ptr<sqlite::Database>& writer_) {
     switch (table) {
         case Missing:
             return true;
@@ -101,6 +112,62 @@ bool makeTable(Table table, const QString& column, const QString& path) {
             // A table someone opened with another tool that switched it to write-ahead logging.
             return writeFixtureDb(path, goodFoods()).isEmpty() &&
                    exec(path, "PRAGMA journal_mode=WAL");
+        case CrossJoin:
+        case Endless: {
+            // 200 foods joined with themselves: with long descriptions, more rows than memory
+            // holds; four times over, rows the engine would take hours to try.
+            QList<FixtureFood> foods;
+            for (int i = 0; i < 200; ++i)
+                foods.append({QString(table == CrossJoin ? 20000 : 1, u'x') + QString::number(i),
+                              {{"WATER", 1.0}}});
+            const char* view = table == CrossJoin
+                                   ? "CREATE VIEW CSR14 AS SELECT a.* FROM T a, T b"
+                                   : "CREATE VIEW CSR14 AS SELECT a.* FROM T a, T b, T c, T d "
+                                     "WHERE a.WATER + b.WATER + c.WATER + d.WATER = -1";
+            return writeFixtureDb(path, foods).isEmpty() &&
+                   exec(path, "ALTER TABLE CSR14 RENAME TO T") && exec(path, view);
+        }
+        case Recursive:
+            return writeFixtureDb(path, goodFoods()).isEmpty() &&
+                   exec(path, "ALTER TABLE CSR14 RENAME TO T") &&
+                   exec(path,
+                        "CREATE VIEW CSR14 AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+                        "SELECT i + 1 FROM n) SELECT T.* FROM T, n");
+        case Fifo:
+            return mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
+        case HotJournal: {
+            // A copy of the table and of its journal taken while a writer's changes are half
+            // written is what a crash of that writer leaves behind.
+            const QString original = path + ".writer";
+            if (!writeFixtureDb(original, goodFoods()).isEmpty()) return false;
+            sqlite::Database writer(QFile::encodeName(original), SQLITE_OPEN_READWRITE);
+            writer.exec("PRAGMA cache_size = 1");
+            writer.exec("BEGIN");
+            writer.exec("UPDATE CSR14 SET Description = Description || zeroblob(2000)");
+            const bool copied = QFile::copy(original, path) &&
+                                QFile::copy(original + "-journal", path + "-journal");
+            writer.exec("ROLLBACK");
+            writer.close();
+            return copied && QFile::remove(original);
+        }
+        case LinkToWal: {
+            // The table lies in a folder of its own, beside its writer's log; the program's
+            // folder has a link to it.
+            const QString target = QFileInfo(path).dir().filePath("../data/Velmora.mdb");
+            QDir().mkpath(QFileInfo(target).path());
+            QFile::setPermissions(QFileInfo(target).path(), QFileDevice::Permissions(0x7777));
+            if (!writeFixtureDb(target, goodFoods()).isEmpty() ||
+                !exec(target, "PRAGMA journal_mode=WAL"))
+                return false;
+            writer_ = std::make_unique<sqlite::Database>(QFile::encodeName(target),
+                                                         SQLITE_OPEN_READWRITE);
+            writer_->exec("PRAGMA wal_autocheckpoint = 0");
+            writer_->exec("INSERT INTO CSR14 (Description) VALUES ('Zucchini, committed')");
+            for (const QString& f : QDir(QFileInfo(target).path()).entryList(QDir::Files))
+                QFile::setPermissions(QFileInfo(target).path() + '/' + f,
+                                      QFileDevice::Permissions(0x6666));
+            return QFile::link(target, path);
+        }
         case Big: {
             QList<FixtureFood> foods;
             foods.reserve(kBigRows);
@@ -231,6 +298,17 @@ class BrokenTables : public QObject {
         QTest::newRow("write-ahead log, read-only folder")
             << int(WalMode) << "" << int(ReadOnlyFolder) << kStarts << " of 3";
         QTest::newRow("79,070 rows") << int(Big) << "" << int(Plain) << kStarts << " of 79070";
+        QTest::newRow("view of more rows than memory holds")
+            << int(CrossJoin) << "" << int(Plain) << 7 << "Out of memory";
+        QTest::newRow("view that never ends")
+            << int(Endless) << "" << int(Plain) << 3035 << "too large, or CSR14 is not a table";
+        QTest::newRow("recursive view")
+            << int(Recursive) << "" << int(Plain) << 3112 << "will not run";
+        QTest::newRow("FIFO") << int(Fifo) << "" << int(Plain) << 3051 << "not a file";
+        QTest::newRow("hot journal")
+            << int(HotJournal) << "" << int(Plain) << 3046 << "did not finish writing";
+        QTest::newRow("link to a table with a writer's log")
+            << int(LinkToWal) << "" << int(Plain) << kStarts << " of 4";
     }
 
     void table() {
@@ -248,7 +326,8 @@ class BrokenTables : public QObject {
         QVERIFY(QDir(root).mkpath("app") && QDir(root).mkpath("probe"));
         QVERIFY(QFile::copy(program_, folder + "/velmora"));
         QVERIFY(QFile::copy(probe_, root + "/probe/" + QFileInfo(probe_).fileName()));
-        QVERIFY(makeTable(Table(table), column, path));
+        std::unique_ptr<sqlite::Database> writer;  // a writer that stays while the program runs
+        QVERIFY(makeTable(Table(table), column, path, writer));
         const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
 
         using P = QFileDevice;
@@ -266,16 +345,14 @@ class BrokenTables : public QObject {
         const QByteArray digest = fileDigest(path);
 
         // The lock is held by this process, as another program would hold it while writing.
-        sqlite3* locker = nullptr;
+        std::unique_ptr<sqlite::Database> locker;
         if (access == WriteLocked) {
-            QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &locker), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(locker, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+            locker =
+                std::make_unique<sqlite::Database>(QFile::encodeName(path), SQLITE_OPEN_READWRITE);
+            locker->exec("BEGIN EXCLUSIVE");
         }
         const Outcome o = start(root, folder);
-        if (locker) {
-            sqlite3_exec(locker, "ROLLBACK", nullptr, nullptr, nullptr);
-            sqlite3_close(locker);
-        }
+        locker.reset();  // its transaction is rolled back
         QFile::setPermissions(folder, dirMode);
 
         QVERIFY2(o.finished, "the program did not end: it hangs or waits for an answer");

@@ -102,6 +102,7 @@ QString shippedDatabase() {
 }
 
 QByteArray fileDigest(const QString& path) {
+    if (!QFileInfo(path).isFile()) return {};  // a FIFO would block the read
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
     QCryptographicHash h(QCryptographicHash::Sha256);
