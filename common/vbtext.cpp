@@ -54,7 +54,7 @@ std::string scaledRounded(double ax, int n) {
             else
                 ++r[static_cast<std::size_t>(i)];
         }
-        if (r.empty()) r = "0";
+        if (r.empty()) r.push_back('0');
     }
     const auto nz = r.find_first_not_of('0');
     return nz == std::string::npos ? "0" : r.substr(nz);
