@@ -26,12 +26,10 @@ inline constexpr const char* kResetQuery =
     "Select ALL * From CSR14 WHERE description LIKE  '*' Order by description";
 QByteArray searchQuery(const QString& term);
 
-// Every column of every row, kept compactly: numbers as doubles, texts in one buffer.
+// What the first screen needs of a query result: the descriptions in list order, and each row's
+// key for reading the current record when it is shown.
 struct RowStore {
-    std::vector<unsigned char> types;  // one per cell, SQLite's fundamental type
-    std::vector<double> numbers;
-    std::string text;
-    std::vector<std::uint32_t> textEnds;
+    std::vector<std::int64_t> keys;
     QStringList descriptions;
     std::size_t rows = 0;
 };
@@ -45,7 +43,8 @@ using Db = std::unique_ptr<sqlite3, DbClose>;
 // a message on stderr) when it cannot be opened.
 Db openTable(const QString& path, bool jetLike);
 
-// Runs `sql` and reads every row into `out`. False (and a message on stderr) on an error.
+// Runs `sql` ("Select ALL * From CSR14 ...") for its keys and descriptions only, and reads them
+// into `out`. False (and a message on stderr) on an error.
 bool readRows(sqlite3* db, const char* sql, RowStore& out);
 
 // A plain list of the descriptions, as wide and tall as the program's list.
