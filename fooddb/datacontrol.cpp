@@ -322,7 +322,8 @@ Recordset DataControl::readRecordset() {
     QString table;
     const QString keyed = keyable ? keyedQuery(RecordSource, table) : QString();
     sqlite::Statement keys;
-    if (!keyed.isEmpty()) {
+    // Only a table's rows have keys to read them by; a view would give keys of its own.
+    if (!keyed.isEmpty() && isTable(table)) {
         try {
             keys = db_.prepare(QByteArrayView(sqlText(keyed)));
         } catch (const sqlite::Error&) {
@@ -342,6 +343,13 @@ Recordset DataControl::readRecordset() {
         }
     }
     return rs;
+}
+
+bool DataControl::isTable(const QString& name) {
+    sqlite::Statement st = db_.prepare(
+        QStringLiteral("SELECT type FROM sqlite_schema WHERE name = ? COLLATE NOCASE"));
+    st.bind(1, name);
+    return st.step() && st.columnText(0) == "table";
 }
 
 DataControl::FieldTexts DataControl::readFields(const Recordset& rs, int row) {

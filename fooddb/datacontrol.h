@@ -91,6 +91,7 @@ class DataControl : public QObject {
     template <typename Step>
     auto engine(Step step) -> decltype(step());
     Recordset readRecordset();
+    bool isTable(const QString& name);
     FieldTexts readFields(const Recordset& rs, int row);
     int findInColumn(int field, const QString& wanted);
     void moveTo(int row, FieldTexts fields);

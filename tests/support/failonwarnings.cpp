@@ -1,12 +1,8 @@
-// Linked into every test program: a Qt warning or critical message printed while the tests run
-// makes the run fail, so layout, tab-order, signal-connection or accessibility slips cannot pass
-// unnoticed. A message the test expects (QTest::ignoreMessage) still passes, and a short list of
-// platform noise below is allowed.
-//
-// QTest installs its own message handler when a run starts, and that handler calls no handler
-// installed before it. So this file stands in for qInstallMessageHandler itself: the guard below
-// stays installed for the program's life, and whoever installs a handler (QTest, or a test) gets
-// it called through the guard.
+// Linked into every test program: a Qt warning or critical message makes the run fail, so layout,
+// signal-connection or accessibility slips cannot pass unnoticed; an expected message
+// (QTest::ignoreMessage) and the platform noise below pass. QTest installs a handler of its own
+// that calls none installed before it, so this file stands in for qInstallMessageHandler: the
+// guard stays installed, and a handler installed later is called through it.
 #include <QRegularExpression>
 #include <QThread>
 #include <QtTest>

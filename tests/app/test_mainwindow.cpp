@@ -1,0 +1,276 @@
+// The main window over a small food table: start-up, the list's keys, search and reset with the
+// record label, the portion and Percent Daily Value commands end to end, and the ways a start
+// fails or ends.
+#include "app/foodlistview.h"
+#include "app/frmsplash.h"
+#include "app/startup.h"
+#include "appfixture.h"
+#include "help/helpwindow.h"
+#include "msgrecorder.h"
+#include "withmodal.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+using namespace velmora;
+using namespace velmora::test;
+
+namespace {
+
+const QString kSearchError = QStringLiteral(
+    "Your search generated an error.  Please use only the letters of the english alphabet and "
+    "common punctuation characters in your search terms.  Error number ");
+const QStringList kOdd = {"Chef's salad",        "CAP'N CRUNCH'S cereal", "Milk, 2% fat",
+                          "Chicken, roasted",    "Crème fraîche",         "日本 rice cracker",
+                          "Bread [sliced]",      "Snack, a_b mix",        "Say \"cheese\"",
+                          "Soup, chicken noodle"};
+
+QString itemLine(const FormB& f) {
+    return f.Text1Text().section(QStringLiteral("\r\n"), 1, 1);
+}
+QString label(const FormB& f) {
+    return f.recordLabel()->text();
+}
+void click(FormB& f, const char* button) {
+    QTest::mouseClick(f.findChild<QPushButton*>(button), Qt::LeftButton);
+}
+void search(FormB& f, const QString& term) {
+    f.searchBox()->setText(term);
+    click(f, "cmdSearch");
+}
+void portion(FormB& f, const char* option, const char* box, const QString& value) {
+    withModal([&] { f.mnuPortionAdjust_Click(); },
+              [&](QWidget* dialog) {
+                  dialog->findChild<QRadioButton*>(option)->click();
+                  dialog->findChild<QLineEdit*>(box)->setText(value);
+                  dialog->findChild<QPushButton*>("cmdSubmit")->click();
+              });
+}
+QList<FixtureFood> oddFoods() {
+    QList<FixtureFood> foods{{QVariant(), {}}, {"", {}}};
+    for (const QString& d : kOdd) foods.append({d, {{"ENERG_KCAL", 1.0}}});
+    return foods;
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void startUpAndKeys() {
+        AppFixture app;
+        FormB& f = app.form();
+        QCOMPARE(itemLine(f), QStringLiteral(" Item:  Alcoholic beverage, beer, light"));
+        QCOMPARE(label(f), QStringLiteral("Food Database Item Number 2 of 68"));
+        QCOMPARE(f.list()->typeAheadPrefix(), QStringLiteral("alco"));
+        FoodListView* list = f.list();
+        list->setTypeAheadInterval(150);
+        QTest::qWait(200);
+        QTest::keyClicks(list, "bRx");  // case blind; no row begins with "brx": it stays
+        QCOMPARE(list->text(), QStringLiteral("Bread, white"));
+        QTest::qWait(250);  // a pause starts a new prefix
+        QTest::keyClicks(list, "S");
+        QCOMPARE(itemLine(f), QStringLiteral(" Item:  Spinach, raw"));
+        for (int i = 0; i < 20; ++i) click(f, "cmdPageDown");  // stops on the last row
+        QCOMPARE(label(f), QStringLiteral("Food Database Item Number 68 of 68"));
+        QCOMPARE(itemLine(f), QStringLiteral(" Item:  Zucchini, variety 69"));
+        click(f, "cmdPageUp");
+        QVERIFY(app.selectedRow() < 67);
+        QCOMPARE(itemLine(f), " Item:  " + app.listRows()[app.selectedRow()]);
+    }
+
+    void equalDescriptionsShowTheFirst() {
+        AppFixture app({{"Bread", {{"ENERG_KCAL", 1.0}}}, {"Bread", {{"ENERG_KCAL", 2.0}}}});
+        app.selectRow(1);
+        QCOMPARE(app.form().Text1Text().section("\r\n", 3, 3), QStringLiteral(" Calories:  1"));
+    }
+
+    void searchAndReset() {
+        MessageRecorder rec;
+        AppFixture app(oddFoods());
+        FormB& f = app.form();
+        const QString report = f.Text1Text(), firstLabel = label(f);
+        search(f, QString());
+        search(f, QString());
+        QCOMPARE(rec.texts(), QStringList(2,
+                                          "Please enter a search term in the box to the left "
+                                          "of the Search button."));
+        QCOMPARE(f.Text1Text(), report);
+        QCOMPARE(label(f), firstLabel);
+        QVERIFY(!f.searchMode());
+        // Enter in the box does not search; the focused button does.
+        f.searchBox()->setText("Chef's");
+        QTest::keyClick(f.searchBox(), Qt::Key_Return);
+        QCOMPARE(app.listRows().size(), 12);
+        f.findChild<QPushButton*>("cmdSearch")->setFocus();
+        QTest::keyClick(f.findChild<QPushButton*>("cmdSearch"), Qt::Key_Space);
+        QCOMPARE(f.data().RecordSource,
+                 "Select ALL * From CSR14 WHERE description LIKE'*Chef''s*'Order by description");
+        QCOMPARE(label(f), QStringLiteral("Item 1 of 1 found in search"));
+        QCOMPARE(f.searchBox()->text(), QStringLiteral("Chef's"));
+        // Nothing found: the refresh's reposition labels in the mode it had then.
+        search(f, "zzz");
+        QVERIFY(f.Text1Text().isEmpty());
+        QCOMPARE(label(f), QStringLiteral("Item 0 of 1 found in search"));
+        search(f, "CHICKEN");
+        QCOMPARE(app.listRows(), (QStringList{"Chicken, roasted", "Soup, chicken noodle"}));
+        QCOMPARE(label(f), QStringLiteral("Item 1 of 2 found in search"));
+        QTest::keyClick(f.list(), Qt::Key_Down);
+        QCOMPARE(label(f), QStringLiteral("Item 2 of 2 found in search"));
+        // A malformed pattern changes nothing but the box.
+        const QString shown = f.Text1Text();
+        search(f, "[a");
+        QCOMPARE(rec.texts().last(), kSearchError + "93");
+        QVERIFY(f.searchBox()->text().isEmpty());
+        QCOMPARE(label(f), QStringLiteral("Item 2 of 2 found in search"));
+        QCOMPARE(f.Text1Text(), shown);
+        // Reset with the list hidden sends no Page Up, so no new report.
+        f.list()->hide();
+        click(f, "cmdReset");
+        QCOMPARE(f.data().RecordSource.size(), 72);
+        QCOMPARE(f.Text1Text(), shown);
+        QCOMPARE(f.itemCount(), 11);  // the Null description is left out after Reset
+        QCOMPARE(label(f), QStringLiteral("Food Database Item Number 1 of 11"));
+    }
+
+    void hostileTerms_data() {
+        QTest::addColumn<QString>("term");
+        QTest::addColumn<QStringList>("found");  // {"error"}: the search error
+        QTest::newRow("blank") << " " << kOdd;
+        QTest::newRow("quote") << "'" << QStringList{"Chef's salad", "CAP'N CRUNCH'S cereal"};
+        QTest::newRow("two quotes") << "''" << QStringList{};
+        QTest::newRow("open bracket") << "[" << QStringList{"error"};
+        QTest::newRow("range") << "[a-c]hicken" << kOdd.mid(9, 1) + kOdd.mid(3, 1);
+        QTest::newRow("question") << "?" << kOdd;
+        QTest::newRow("hash") << "#" << QStringList{"Milk, 2% fat"};
+        QTest::newRow("underscore") << "_" << QStringList{"Snack, a_b mix"};
+        QTest::newRow("double quote") << "\"" << QStringList{"Say \"cheese\""};
+        QTest::newRow("or true") << "' OR '1'='1" << QStringList{};
+        QTest::newRow("accented, case blind") << "CRÈME" << QStringList{"Crème fraîche"};
+        QTest::newRow("100000 characters") << QString(100000, u'a') << QStringList{};
+        QTest::newRow("lone surrogate") << "a" + QString(QChar(0xD800)) + "b" << QStringList{};
+        QTest::newRow("NUL") << "a" + QString(QChar(0)) + "b" << QStringList{};
+    }
+    void hostileTerms() {
+        QFETCH(QString, term);
+        QFETCH(QStringList, found);
+        MessageRecorder rec;
+        AppFixture app(oddFoods());
+        FormB& f = app.form();
+        search(f, term);
+        if (found == QStringList{"error"}) {
+            QVERIFY(rec.texts().value(0).startsWith(kSearchError));
+            QVERIFY(!f.searchMode());
+        } else {
+            QCOMPARE(rec.texts(), QStringList());
+            QStringList rows = app.listRows();
+            rows.sort(Qt::CaseInsensitive);
+            found.sort(Qt::CaseInsensitive);
+            QCOMPARE(rows, found);
+        }
+        click(f, "cmdReset");
+        QCOMPARE(label(f), QStringLiteral("Food Database Item Number 1 of 11"));
+    }
+
+    void shippedTable() {
+        const QString shipped = shippedDatabase();
+        if (shipped.isEmpty()) QSKIP("the shipped food table was not built");
+        // What SQLite's own engine counts, apart from the program's pattern matcher.
+        const auto count = [&](const char* where) {
+            return query(shipped, "SELECT count(*) FROM CSR14 WHERE " + QLatin1String(where))
+                .rows.value(0)
+                .value(0)
+                .toInt();
+        };
+        StartResult start = Main(shipped);
+        FormB& f = *start.mainWindow;
+        search(f, "%");
+        QCOMPARE(f.itemCount(), count("instr(Description, '%') > 0"));
+        search(f, "'S");
+        QCOMPARE(f.itemCount(), count("instr(lower(Description), '''s') > 0"));
+    }
+
+    void portionAndDailyValues_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("weight");
+        QTest::newRow("English") << QLocale(QLocale::English) << "1,250.00";
+        QTest::newRow("German") << QLocale(QLocale::German) << "1.250,00";
+    }
+    void portionAndDailyValues() {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, weight);
+        QLocale::setDefault(locale);
+        AppFixture app;
+        FormB& f = app.form();
+        app.selectRow(app.listRows().indexOf("Apple, raw"));
+        portion(f, "Option2", "TextOp2", "10");
+        const QString header = " Quantity: 10\r\n Unit: 1 cup\r\n Total weight: " + weight;
+        QVERIFY(f.Text1Text().startsWith(header));
+        QVERIFY(
+            f.Text1Text().contains(" Calories:   650\r\n    \r\n Total Fat in grams:  2.125\r\n"));
+        f.mnuCalculate_Click();
+        QVERIFY(f.Text1Text().startsWith(header));
+        QVERIFY(f.Text1Text().contains(" Calories:  650\r\n          Percent Daily Value: 32.5%"));
+        // Cancel, by its button or the close box, keeps the report; grams have no header.
+        const QString annotated = f.Text1Text();
+        withModal([&] { f.mnuPortionAdjust_Click(); },
+                  [](QWidget* d) { d->findChild<QPushButton*>("cmdCancel")->click(); });
+        withModal([&] { f.mnuPortionAdjust_Click(); }, [](QWidget* d) { d->close(); });
+        QCOMPARE(f.Text1Text(), annotated);
+        portion(f, "Option1", "TextOp1", "50");
+        QVERIFY(f.Text1Text().startsWith(" Total weight: 50"));
+        app.selectRow(0);
+        QVERIFY(f.Text1Text().startsWith(" Total weight: 100 grams\r\n Item:  Abiyuch, raw\r\n"));
+    }
+
+    void portionOfAFoodNoLongerListed() {
+        MessageRecorder rec;
+        AppFixture app;
+        search(app.form(), "zzz");
+        withModal([&] { app.form().mnuPortionAdjust_Click(); },
+                  [](QWidget* d) {
+                      QCOMPARE(d->findChild<QRadioButton*>("Option1")->text(), "Option1");
+                      d->findChild<QPushButton*>("cmdCancel")->click();
+                  });
+        QCOMPARE(rec.texts(), QStringList{"Item Alcoholic beverage, beer, light was not found."});
+        QCOMPARE(rec.messages()[0].title, QStringLiteral("Code"));
+    }
+
+    void startAndEnd() {
+        MessageRecorder rec;
+        {
+            frmSplash splash;
+            splash.show();
+            QTest::keyClick(&splash, Qt::Key_X);
+            QVERIFY(!splash.isVisible());
+            splash.show();
+            QTest::mouseClick(splash.findChild<QWidget*>("Label1"), Qt::LeftButton);
+            QVERIFY(!splash.isVisible());
+        }
+        QTemporaryDir empty;
+        StartResult failed = Main(empty.filePath("Velmora.mdb"));
+        QVERIFY(!failed.mainWindow && failed.exitStatus == 1);
+        QVERIFY(rec.texts().value(0).startsWith("Run-time error '3024':"));
+        QVERIFY(!QFile::exists(empty.filePath("Velmora.mdb")));
+        AppFixture app;
+        StartResult start = Main(app.databasePath());
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY(!(w->objectName() == "frmSplash" && w->isVisible()));
+        FormB& f = *start.mainWindow;
+        f.data().raiseDataError(3024);
+        QVERIFY(rec.texts().last().startsWith("Data1_Error() event hit error:Could not find"));
+        f.mnuHelp_Click();
+        QVERIFY(openHelpWindow(f.state())->isVisible());
+        f.menuCommand("mnuExit")->trigger();
+        QVERIFY(!f.isVisible() && !openHelpWindow(f.state()));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"

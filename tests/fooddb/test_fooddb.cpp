@@ -1,0 +1,220 @@
+// The food table layer: LIKE with the Jet engine's rules, the data control's queries, fields and
+// find over a small table (read through a table's keys and, from a view, whole rows), and what
+// a failed or hostile step leaves behind: nothing changed, nothing written.
+#include "common/vberror.h"
+#include "fixturedb.h"
+#include "fooddb/datacontrol.h"
+#include "fooddb/findfood.h"
+#include "fooddb/jetlike.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace velmora;
+using namespace velmora::test;
+
+namespace {
+
+const QString kView = QStringLiteral("Select ALL * From Foods Order by description");
+
+int errorNumber(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const VbError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+QStringList descriptions(const DataControl& d) {
+    QStringList out;
+    for (int r = 0; r < d.recordset().RecordCount(); ++r) out << d.recordset().description(r);
+    return out;
+}
+
+}  // namespace
+
+class TestFoodDb : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString path_;
+    QByteArray digest_;
+
+    void open(DataControl& d, const QString& source = kLoadQuery, QString path = {}) {
+        d.DatabaseName = path.isEmpty() ? path_ : path;
+        d.RecordSource = source;
+        d.Refresh();
+    }
+
+  private slots:
+    void initTestCase() {
+        path_ = dir_.filePath("Velmora.mdb");
+        QCOMPARE(writeFixtureDb(path_, {{"Spinach, raw",
+                                         {{"ENERG_KCAL", 23.0},
+                                          {"PROTEIN", 2.86},
+                                          {"VIT_B12", 0.0},
+                                          {"GMWT_DESC1", "1 cup"},
+                                          {"NDB_NO", "11457"}}},
+                                        {"apple pie", {{"NDB_NO", "1"}}},
+                                        {"Apple juice", {{"NDB_NO", "2"}}},
+                                        {"Chef's salad", {{"NDB_NO", "3"}}},
+                                        {QVariant(), {{"NDB_NO", "4"}}},
+                                        {"", {{"NDB_NO", "5"}}},
+                                        {"Bread", {{"NDB_NO", "6"}}},
+                                        {"BREAD", {{"NDB_NO", "7"}}}}),
+                 QString());
+        // A view has no row keys: it is read whole, and must behave the same.
+        QCOMPARE(execSql(path_, "CREATE VIEW Foods AS SELECT * FROM CSR14"), QString());
+        digest_ = fileDigest(path_);
+    }
+    void cleanupTestCase() {
+        QCOMPARE(fileDigest(path_), digest_);
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList{"Velmora.mdb"});
+    }
+
+    void like_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("match");  // 1, 0, or -1 for a malformed pattern
+        const QList<std::tuple<const char*, const char*, const char*, int>> rows = {
+            {"star anywhere", "*chick*", "Soup, CHICKEN noodle", 1},
+            {"star matches empty", "*", "", 1},
+            {"case blind, not ASCII", "*CRÈME*", "Crème fraîche", 1},
+            {"question: one character", "b?t", "bt", 0},
+            {"question: one code point", "?", "日", 1},
+            {"hash: a digit", "*#%*", "Milk, 2% fat", 1},
+            {"list", "[abc]at", "rat", 0},
+            {"range", "[a-c]hicken", "chicken", 1},
+            {"negated list", "[!a]*", "apple", 0},
+            {"bracketed star is literal", "*[*]*", "ab", 0},
+            {"empty brackets", "a[]b", "ab", 1},
+            {"percent is literal", "%", "abc", 0},
+            {"underscore is literal", "a_c", "abc", 0},
+            {"whole text", "bread", "bread, white", 0},
+            {"backtracking", "*a*b*c", "aXbYaZbc", 1},
+            {"open bracket", "*[a*", "a", -1},
+        };
+        for (const auto& [name, pattern, text, match] : rows)
+            QTest::newRow(name) << QString::fromUtf8(pattern) << QString::fromUtf8(text) << match;
+    }
+    void like() {
+        QFETCH(QString, pattern);
+        QFETCH(QString, text);
+        QFETCH(int, match);
+        const JetPattern p(pattern.toStdString());
+        QCOMPARE(p.valid(), match >= 0);
+        QCOMPARE(p.matches(text.toStdString()), match == 1);
+    }
+
+    void queries_data() {
+        QTest::addColumn<QString>("table");
+        QTest::newRow("table") << "CSR14";
+        QTest::newRow("view") << "Foods";
+    }
+    void queries() {
+        QFETCH(QString, table);
+        DataControl d;
+        const auto source = [&](QString q) { return q.replace("CSR14", table); };
+        open(d, source(kLoadQuery));
+        // A Null description is listed after the start-up query, first; order ignores case.
+        const QStringList all = descriptions(d);
+        QCOMPARE(all.mid(0, 4), (QStringList{"", "", "Apple juice", "apple pie"}));
+        QCOMPARE(all.mid(6), (QStringList{"Chef's salad", "Spinach, raw"}));
+        // Of equal descriptions the find lands on the first listed.
+        d.FindFirst("description = 'bread' ");
+        QCOMPARE(d.recordset().AbsolutePosition(), 4);
+        QCOMPARE(d.txtFields(0), all[4]);
+        d.FindFirst("NDB_NO = '11457' ");
+        QCOMPARE(d.txtFields(0), QStringLiteral("Spinach, raw"));
+        QCOMPARE(d.txtFields(2), QStringLiteral("23"));
+        QCOMPARE(d.txtFields(3), QStringLiteral("2.86"));
+        QCOMPARE(d.txtFields(14), QString());            // not measured
+        QCOMPARE(d.txtFields(26), QStringLiteral("0"));  // measured, none found
+        QCOMPARE(d.txtFields(33), QStringLiteral("1 cup"));
+
+        open(d, source(kResetQuery));
+        QCOMPARE(descriptions(d).size(), 7);  // the Null description is gone, "" stays
+        open(d, source(searchQuery("chef's")));
+        QCOMPARE(descriptions(d), QStringList{"Chef's salad"});
+        QSignalSpy moves(&d, &DataControl::reposition);
+        open(d, source(searchQuery("zzz")));
+        QCOMPARE(moves.count(), 1);  // an empty result still repositions, to no record
+        QCOMPARE(d.recordset().AbsolutePosition(), -1);
+        QCOMPARE(d.txtFields(0), QString());
+    }
+
+    void find() {
+        DataControl d;
+        open(d);
+        QString svFindName;
+        QCOMPARE(FindFoodByDescription(d, "CHEF'S SALAD", svFindName), FindOutcome::Found);
+        QCOMPARE(d.txtFields(0), QStringLiteral("Chef's salad"));
+        QSignalSpy moves(&d, &DataControl::reposition);
+        QCOMPARE(FindFoodByDescription(d, "Cook's pie", svFindName), FindOutcome::NotFound);
+        QCOMPARE(notFoundText(svFindName), QStringLiteral("Item Cook''s pie was not found."));
+        QCOMPARE(moves.count(), 0);
+        QCOMPARE(d.txtFields(0), QStringLiteral("Chef's salad"));
+        QCOMPARE(FindFoodByDescription(d, "", svFindName), FindOutcome::NothingToFind);
+        QCOMPARE(SrchReplace("CAP'N CRUNCH'S"), QStringLiteral("CAP''N CRUNCH''S"));
+        for (const char* unreadable :
+             {"description = Bread", "description = 'Bread", "description = 'Bread' OR 1=1", ""})
+            QCOMPARE(errorNumber([&] { d.FindFirst(QString::fromLatin1(unreadable)); }), 3077);
+    }
+
+    void failedRefreshKeepsEverything_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("number");
+        QTest::newRow("malformed pattern") << searchQuery("[") << 93;
+        QTest::newRow("no such table") << "Select ALL * From Fish" << 3078;
+        QTest::newRow("syntax") << "Select ALL * Frm CSR14" << 3075;
+        QTest::newRow("second statement") << kLoadQuery + "; DROP TABLE CSR14" << 3142;
+        QTest::newRow("write") << "DELETE FROM CSR14" << 3112;
+        QTest::newRow("missing column") << "Select Description From CSR14" << 3265;
+    }
+    void failedRefreshKeepsEverything() {
+        QFETCH(QString, source);
+        DataControl d;
+        open(d);
+        d.FindFirst("description = 'Spinach, raw' ");
+        QSignalSpy changes(&d, &DataControl::recordsetChanged);
+        d.RecordSource = source;
+        QTEST(errorNumber([&] { d.Refresh(); }), "number");
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(d.recordset().RecordCount(), 8);
+        QCOMPARE(d.recordset().AbsolutePosition(), 7);
+        QCOMPARE(d.txtFields(0), QStringLiteral("Spinach, raw"));
+    }
+
+    void missingTableIsNotCreated() {
+        DataControl d;
+        QCOMPARE(errorNumber([&] { open(d, kLoadQuery, dir_.filePath("absent.mdb")); }), 3024);
+        QVERIFY(!QFile::exists(dir_.filePath("absent.mdb")));
+    }
+
+    // Text that only looks odd is data: a leading byte order mark, a folder name with URI
+    // characters for a table opened as it stands (write-ahead log, nobody writing).
+    void unusualButValid() {
+        const QString folder = dir_.filePath("a %41 b?c#d é");
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + "/Velmora.mdb";
+        const QString marked = QStringLiteral("\uFEFF\uFEFFMarked");
+        QCOMPARE(writeFixtureDb(path, {{"Bread"}, {marked}}), QString());
+        QCOMPARE(execSql(path, "PRAGMA journal_mode=WAL"), QString());
+        const QByteArray before = fileDigest(path);
+        {
+            DataControl d;
+            open(d, kLoadQuery, path);
+            QCOMPARE(descriptions(d), (QStringList{"Bread", marked}));
+            QString name;
+            QCOMPARE(FindFoodByDescription(d, marked, name), FindOutcome::Found);
+            QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"Velmora.mdb"});
+        }
+        QCOMPARE(fileDigest(path), before);
+        QVERIFY(QDir(folder).removeRecursively());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFoodDb)
+#include "test_fooddb.moc"
