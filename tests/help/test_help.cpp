@@ -51,7 +51,6 @@ class TestHelp : public QObject {
     void initTestCase() {
         main_.setGeometry(60, 40, 700, 520);
         main_.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main_));
     }
     void cleanup() {
         unloadHelpWindows(state_);
@@ -96,6 +95,7 @@ class TestHelp : public QObject {
         row("closing brace first", "}abc", "");
         row("lone backslash at the end", "{\\rtf1 x\\", "[]x");
         row("half an escape", "{\\rtf1 x\\'4", "[]x4");
+        row("escape without digits", "{\\rtf1 x\\'", "[]x");
         row("unicode without number", "{\\rtf1 x\\u", "[]x");
         row("huge numbers", "{\\rtf1\\fs99999999999 a\\u99999999999 b\\uc99999999999 \\u65 cde}",
             "[1638]a\ufffdA");
