@@ -1,208 +1,97 @@
-// velmora-report as a user runs it: the window's texts for the same food and portion, the JSON
+// velmora-report as a user runs it: the window's text for the same food and portion, the JSON
 // form, and the exit statuses.
 #include "appfixture.h"
 #include "withmodal.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QLineEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QtTest>
 
-using namespace velmora;
 using namespace velmora::test;
 
 namespace {
 
 // Zinc is Null and selenium 0 for the apple; the salad has one household measure.
 QList<FixtureFood> cliFoods() {
-    return {{"Apple, raw",
-             {{"WATER", 85.56},
-              {"ENERG_KCAL", 52.0},
-              {"SELENIUM", 0.0},
-              {"VIT_C", 4.6},
-              {"FA_MONO", 0.007},
-              {"GMWT_1", 125.0},
-              {"GMWT_DESC1", "1 cup, sliced"},
-              {"GMWT_2", 182.0},
-              {"GMWT_DESC2", "1 medium"},
-              {"NDB_NO", "09003"}}},
+    return {{"Apple, raw", {{"WATER", 85.56}, {"SELENIUM", 0.0}, {"NDB_NO", "09003"}}},
             {"Chef's salad", {{"ENERG_KCAL", 120.0}, {"GMWT_1", 326.0}, {"GMWT_DESC1", "1.5 cup"}}},
             {"Spinach, raw", {{"ENERG_KCAL", 23.0}}}};
 }
 
-// "a|b|c" as the arguments a, b and c.
-QStringList words(const QString& args) {
-    return args.isEmpty() ? QStringList{} : args.split('|');
-}
-
-struct Run {
-    int status = -1;
-    QString out, err;
-};
-
-Run runReport(const QStringList& args, const QString& locale = "en_US") {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LC_ALL", locale + ".UTF-8");
-    env.insert("LANG", locale + ".UTF-8");
-    p.setProcessEnvironment(env);
-    p.start(QDir(qEnvironmentVariable("VELMORA_TEST_BIN")).filePath("velmora-report"), args);
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit) return {};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-QJsonObject jsonOf(const QStringList& args) {
-    return QJsonDocument::fromJson(runReport(args).out.toUtf8()).object();
+// The window's text for the food clicked in its list (w[0]), after the portion dialog's option,
+// box and entry (w[1], w[2], w[3]) if given, and the daily values if asked for.
+QString window(AppFixture& app, const QStringList& w, bool dailyValues) {
+    app.selectRow(int(app.listRows().indexOf(w[0])));
+    if (w.size() > 1)
+        withModal([&] { app.form().mnuPortionAdjust_Click(); },
+                  [&](QWidget* dialog) {
+                      QMetaObject::invokeMethod(dialog->findChild<QObject*>(w[1]), "click");
+                      dialog->findChild<QObject*>(w[2])->setProperty("text", w[3]);
+                      QMetaObject::invokeMethod(dialog->findChild<QObject*>("cmdSubmit"), "click");
+                  });
+    if (dailyValues) app.form().mnuCalculate_Click();
+    const QString shown = QString(app.form().Text1Text()).replace("\r\n", "\n");
+    return shown.endsWith('\n') ? shown : shown + '\n';
 }
 
 }  // namespace
 
 class TestReportCli : public QObject {
     Q_OBJECT
-    QTemporaryDir dir_;
-    QString db_;
 
   private slots:
-    void initTestCase() {
-        db_ = dir_.filePath("foods.mdb");
-        QCOMPARE(writeFixtureDb(db_, cliFoods()), QString());
-    }
-
-    void sameTextAsTheWindow_data() {
-        QTest::addColumn<QString>("args");
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("row");      // clicked in the window's list
-        QTest::addColumn<QString>("portion");  // option, box and entry of the portion dialog
-        QTest::newRow("100 g") << "APPLE, RAW"
-                               << "en_US"
-                               << "Apple, raw"
-                               << "";
-        QTest::newRow("measure") << "--measure|1|--count|0.25|chef's salad"
-                                 << "en_US"
-                                 << "Chef's salad"
-                                 << "Option2|TextOp2|0.25";
-        QTest::newRow("grams, dv") << "--grams|1250.5|--dv|09003"
-                                   << "de_DE"
-                                   << "Apple, raw"
-                                   << "Option1|TextOp1|1250,5";
-        QTest::newRow("measure 2, dv") << "--measure|2|--count|2.5|--dv|Apple, raw"
-                                       << "de_DE"
-                                       << "Apple, raw"
-                                       << "Option3|TextOp3|2.5";
-    }
-    void sameTextAsTheWindow() {
-        QFETCH(QString, args);
-        QFETCH(QString, locale);
-        QFETCH(QString, row);
-        QFETCH(QString, portion);
-        QLocale::setDefault(QLocale(locale));
-        AppFixture app(cliFoods());
-        FormB& f = app.form();
-        app.selectRow(int(app.listRows().indexOf(row)));
-        const QStringList entry = words(portion);
-        if (!entry.isEmpty())
-            withModal([&] { f.mnuPortionAdjust_Click(); },
-                      [&](QWidget* dialog) {
-                          dialog->findChild<QRadioButton*>(entry[0])->click();
-                          dialog->findChild<QLineEdit*>(entry[1])->setText(entry[2]);
-                          dialog->findChild<QPushButton*>("cmdSubmit")->click();
-                      });
-        if (args.contains("--dv")) f.mnuCalculate_Click();
-        QString shown = f.Text1Text();
-        shown.replace("\r\n", "\n");
-        if (!shown.endsWith('\n')) shown += '\n';
-
-        const Run run =
-            runReport(QStringList{"--database", app.databasePath()} + words(args), locale);
-        QCOMPARE(run.err, QString());
-        QCOMPARE(run.out, shown);
-        QCOMPARE(run.status, 0);
-    }
-
-    void json() {
-        const QJsonObject food =
-            jsonOf({"--database", db_, "--json", "--measure", "1", "--count", "2", "Apple, raw"});
-        QCOMPARE(food["description"], QJsonValue("Apple, raw"));
-        QCOMPARE(food["ndb_number"], QJsonValue("09003"));
-        QCOMPARE(food["grams"], QJsonValue(250));
-        QCOMPARE(food["quantity"], QJsonValue(2));
-        QCOMPARE(food["unit"], QJsonValue("1 cup, sliced"));
-        const QJsonArray nutrients = food["nutrients"].toArray();
-        QCOMPARE(nutrients.size(), 31);
-        const QJsonValue none(QJsonValue::Null), absent(QJsonValue::Undefined);
-        const struct {
-            int field;
-            const char* label;
-            QJsonValue value, percent;
-        } expected[] = {
-            {1, "Water", 213.9, absent},   {2, "Calories", 130, 6.5},
-            {14, "Zinc", none, none},      {17, "Selenium", 0, 0},
-            {27, "Vitamin C", 11.5, 19.2}, {29, "Monounsaturated Fat", 0.018, absent},
-        };
-        for (const auto& e : expected) {
-            const QJsonObject n = nutrients[e.field - 1].toObject();
-            QCOMPARE(n["label"], QJsonValue(e.label));
-            QCOMPARE(n["value"], e.value);
-            QCOMPARE(n["percent_daily_value"], e.percent);
-        }
-
-        // A weight in grams has no quantity and no unit.
-        const QJsonObject grams = jsonOf({"--database", db_, "--json", "--grams", "50", "09003"});
-        QCOMPARE(grams["grams"], QJsonValue(50));
-        QVERIFY(!grams.contains("quantity") && !grams.contains("unit"));
-    }
-
-    void exitStatus_data() {
-        QTest::addColumn<QString>("args");
+    // Each run's exit status and a part of its errors, or else all of its output: the window's
+    // for "=FOOD|OPTION|BOX|ENTRY" (with --dv its daily values), a part of the compact JSON.
+    void run_data() {
+        QTest::addColumn<QString>("args");  // "a|b|c" for the arguments a, b and c
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("err");  // a part of standard error
-        QTest::addColumn<QString>("out");
-        const char* usage = "Try 'velmora-report --help'";
-        const struct {
-            const char* args;
-            int status;
-            const char* err;
-            const char* out = "";
-        } rows[] = {
-            {"Pear", 4, "'Pear'"},
-            {"--measure|2|--count|1|Chef's salad", 4, "no household measure 2"},
-            {"--grams|1,5|Apple, raw", 2, usage},
-            {"--grams|-1|Apple, raw", 2, usage},
-            {"--measure|1|--count|inf|Apple, raw", 2, usage},
-            {"--grams|5|--measure|1|--count|1|Apple, raw", 2, usage},
-            {"--measure|1|Apple, raw", 2, usage},
-            {"--count|1|Apple, raw", 2, usage},
-            {"--measure|3|--count|1|Apple, raw", 2, usage},
-            {"", 2, usage},
-            {"Apple, raw|Pear", 2, usage},
-            {"--search|a|Pear", 2, usage},
-            {"--search|", 2, usage},
-            {"--database|/nonexistent/x.mdb|--grams|x|Apple, raw", 2, usage},
-            {"--database|/nonexistent/x.mdb|Apple, raw", 1,
-             "velmora-report: Run-time error '3024':"},
-            {"--search|[a", 1, "velmora-report: Run-time error '93':"},
-            {"--search|pear", 0, ""},
-            {"--search|RAW", 0, "", "Apple, raw\nSpinach, raw\n"},
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("locale");
+        const auto row = [](const char* args, int status, const char* text,
+                            const char* locale = "en_US") {
+            QTest::newRow(args) << QString(args) << status << QString(text) << QString(locale);
         };
-        for (const auto& r : rows)
-            QTest::newRow(r.args) << QString(r.args) << r.status << QString(r.err)
-                                  << QString(r.out);
+        row("APPLE, RAW", 0, "=Apple, raw");
+        row("--measure|1|--count|0.25|chef's salad", 0, "=Chef's salad|Option2|TextOp2|0.25");
+        row("--grams|1250.5|--dv|09003", 0, "=Apple, raw|Option1|TextOp1|1250,5", "de_DE");
+        row("--measure|1|--count|2.5|--dv|Chef's salad", 0, "=Chef's salad|Option2|TextOp2|2.5",
+            "de_DE");
+        // Not measured is null, measured 0 is 0; water is for the portion too.
+        row("--json|apple, raw", 0,
+            R"("Zinc","percent_daily_value":null,"unit":"mg","value":null)");
+        row("--json|09003", 0, R"("percent_daily_value":0,"unit":"micrograms","value":0)");
+        row("--json|--grams|250|09003", 0,
+            R"("grams":250,"ndb_number":"09003","nutrients":[{"label":"Water","unit":"g","value":213.9})");
+        row("--json|--measure|1|--count|2|chef's salad", 0, R"(}],"quantity":2,"unit":"1.5 cup"})");
+        const char* usage = "Try 'velmora-report --help'";
+        row("Pear", 4, "'Pear'");
+        row("--measure|2|--count|1|Chef's salad", 4, "no household measure 2");
+        row("--grams|1,5|Apple, raw", 2, usage);
+        row("--count|1|Apple, raw", 2, usage);
+        row("--grams|5|--measure|1|--count|1|Apple, raw", 2, usage);
+        row("--search|a|Pear", 2, usage);
+        row("--database|/nonexistent/x.mdb|Apple, raw", 1, "Run-time error '3024':");
+        row("--search|[a", 1, "Run-time error '93':");
+        row("--search|pear", 0, "");
+        row("--search|RAW", 0, "Apple, raw\nSpinach, raw\n");
     }
-    void exitStatus() {
+    void run() {
         QFETCH(QString, args);
         QFETCH(int, status);
-        QFETCH(QString, err);
-        QFETCH(QString, out);
-        // A --database of the row comes later and wins.
-        const Run run = runReport(QStringList{"--database", db_} + words(args));
-        QCOMPARE(run.status, status);
-        QVERIFY2(err.isEmpty() ? run.err.isEmpty() : run.err.contains(err), qPrintable(run.err));
-        QCOMPARE(run.out, out);
+        QFETCH(QString, text);
+        QFETCH(QString, locale);
+        QLocale::setDefault(QLocale(locale));
+        AppFixture app(cliFoods());
+        if (text.startsWith('=')) text = window(app, text.mid(1).split('|'), args.contains("--dv"));
+        qputenv("LC_ALL", locale.toUtf8() + ".UTF-8");
+        QProcess report;  // a later --database wins
+        report.start(qEnvironmentVariable("VELMORA_TEST_BIN") + "/velmora-report",
+                     ("--database|" + app.databasePath() + '|' + args).split('|'));
+        QVERIFY(report.waitForFinished(30000) && report.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(report.exitCode(), status);
+        const QString out = report.readAllStandardOutput(), err = report.readAllStandardError();
+        QCOMPARE(status ? out : err, QString());
+        const QString json = QJsonDocument::fromJson(out.toUtf8()).toJson(QJsonDocument::Compact);
+        const bool part = status || args.contains("--json");  // of the errors, or of the JSON
+        QVERIFY2(part ? (status ? err : json).contains(text) : out == text, qPrintable(err + out));
     }
 };
 

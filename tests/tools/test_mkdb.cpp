@@ -1,0 +1,260 @@
+// velmora-mkdb as a user runs it: what it refuses (a command line, an input, an output) leaves
+// the folder as it was, a fault placed as FILE:LINE:COLUMN; tables from CSV and from an SR release
+// arrive cell for cell; and the table the build ships (bin/Velmora.mdb from data/foods.csv).
+#include <QtTest>
+#include <csignal>
+
+#include "fixturedb.h"
+
+using namespace velmora::test;
+using namespace Qt::StringLiterals;
+
+const QString kMkdb = qEnvironmentVariable("VELMORA_TEST_BIN") + u"/velmora-mkdb"_s;
+const QByteArray kHeader =
+    "Description,WATER,ENERG_KCAL,PROTEIN,TOT_LIPID,CARBOHYDRT,FIBER_TD,ASH,CALCIUM,PHOSPHORUS,"
+    "IRON,SODIUM,POTASSIUM,MAGNESIUM,ZINC,COPPER,MANGANESE,SELENIUM,VIT_A,VIT_E,THIAMIN,RIBOFLAVIN,"
+    "NIACIN,PANTO_ACID,VIT_B6,FOLATE,VIT_B12,VIT_C,FA_SAT,FA_MONO,FA_POLY,CHOLESTRL,GMWT_1,"
+    "GMWT_DESC1,GMWT_2,GMWT_DESC2,REFUSE_PCT,NDB_NO,CODE\n";
+
+// A valid row: "Food", then one-character cells, so cell k >= 1 starts at column 2k + 4 as long
+// as no earlier cell is changed.
+static QByteArray row(const QMap<int, QByteArray>& changes = {}) {
+    QByteArrayList cells{"Food"};
+    for (int k = 1; k < 39; ++k) cells << (k == 33 || k == 35 || k >= 37 ? "x" : "1");
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) cells[it.key()] = it.value();
+    return cells.join(',') + '\n';
+}
+
+// An SR release (code page 1252, CRLF; file names in any case): foods with three, one and no
+// measures; a nutrient missing, a measured 0, vitamin E as 323 and 394 (323 wins) and 394 only.
+const QMap<QString, QByteArray> kRelease{
+    {u"FOOD_DES.txt"_s,
+     "~01001~^~0100~^~Butter, salted~^~BUTTER,WITH SALT~^~~^~~^~Y~^~~^0^~~^6.38^4.27^8.79^3.87\r\n"
+     "~11457~^~1100~^~Spinach, raw~^~SPINACH,RAW~^~~^~~^~Y~^~Large stems~^28^~Spinacia~^^2.44\r\n"
+     "~14999~^~1400~^~Caf\xE9 au lait, \x93instant\x94~^~CAFE~^~~^~~^~~^~~^\r\n"},
+    {u"NUT_DATA.TXT"_s,
+     "~01001~^~255~^15.87^7^0.12^~1~\r\n~01001~^~208~^717^0^^~4~\r\n~01001~^~291~^0.0^0^^~4~\r\n"
+     "~01001~^~323~^2.32^1\r\n~01001~^~394~^9\r\n~01001~^~417~^3\r\n~01001~^~999~^42\r\n"
+     "~11457~^~208~^23\r\n~11457~^~318~^9377\r\n~11457~^~404~^0.078\r\n~11457~^~394~^2.03\r\n"
+     "~14999~^~208~^1\r\n"},
+    {u"Weight.txt"_s,  // Seq sorts as a number: 10 comes after 2
+     "~01001~^10^1^~stick~^113^^\r\n~01001~^2^1.000^~tbsp~^14.2^^\r\n"
+     "~01001~^1^0.50^~cup~^113.5^^\r\n~11457~^1^1^~cup~^30^^\r\n"}};
+
+static void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// Runs `command` with sh in `dir`; its standard output.
+static QString shell(const QString& dir, const QString& command) {
+    QProcess sh;
+    sh.start(u"sh"_s, {u"-ec"_s, u"cd \"$0\"; "_s + command, dir});
+    if (!sh.waitForFinished() || sh.exitCode() != 0) qFatal("sh: %s", qPrintable(command));
+    return QString::fromUtf8(sh.readAllStandardOutput());
+}
+
+// A case's folder: the SR release in sr/ and a malformed in.csv, then `command` run there.
+static void prepare(const QString& dir, const QString& command = {}) {
+    QDir(dir).mkdir(u"sr"_s);
+    for (const auto& [name, bytes] : kRelease.asKeyValueRange())
+        writeFile(dir + u"/sr/"_s + name, bytes);
+    writeFile(dir + u"/in.csv"_s, kHeader + row({{1, "bad"}}));
+    shell(dir, command);
+}
+
+// Every entry in `dir` with its type and link target, and every file's digest: a left-over
+// temporary file, a changed file, or a link or FIFO replaced by a file shows up.
+static QStringList snapshot(const QString& dir, bool contents = true) {
+    QStringList lines = shell(dir, u"find . -mindepth 1 -printf '%p %y%l\\n'"_s +
+                                       (contents ? u"; find . -type f -exec md5sum {} +"_s : u""_s))
+                            .split(u'\n', Qt::SkipEmptyParts);
+    lines.sort();
+    return lines;
+}
+
+// A run in a folder made by prepare(shell), then `file` written with `content`: "|"-separated
+// arguments; the exit status, 128 + N for signal N (sent once the temporary file is there); the
+// start of standard error.
+struct Case {
+    QString shell, file, args, err;
+    QByteArray content;
+    int status, signal = 0;
+};
+
+class TestMkdb : public QObject {
+    Q_OBJECT
+    QTemporaryDir built_;
+
+  private slots:
+    void run_data() {
+        QTest::addColumn<Case>("c");
+        const auto run = [](const char* name, const char* shell, const char* args, int status,
+                            const QString& err) {
+            QTest::newRow(name) << Case{shell, {}, args, err, {}, status};
+        };
+        for (const char* option : {"--help", "--version"}) run(option, "", option, 0, "");
+        run("one file", "", "in.csv", 2, "usage: velmora-mkdb DATA.csv OUT.mdb");
+        run("no input", "", "none.csv|o", 1, "none.csv:1:1: cannot read");
+        // A refused output costs no reading: the malformed in.csv goes unmentioned.
+        const QString input = u"is the same file as the input"_s;
+        run("FIFO", "mkfifo o", "in.csv|o", 1, "o: is not a regular file");
+        run("dangling link", "ln -s none o", "in.csv|o", 1, "o: is a symbolic link to nothing");
+        run("the input", "", "in.csv|in.csv", 1, "in.csv: " + input);
+        run("hard link to the input", "ln in.csv o", "in.csv|o", 1, "o: " + input);
+        run("link to the input", "ln -s in.csv o", "in.csv|o", 1, "o: " + input);
+        run("a file of the release", "", "--sr|sr|sr/Weight.txt", 1, "sr/Weight.txt: " + input);
+        run("no such folder", "", "in.csv|no/o", 1, "no/o: cannot create a temporary file");
+        run("missing FOOD_DES", "rm sr/FOOD_DES.txt", "--sr|sr|o", 1, "sr/FOOD_DES.txt:1:1:");
+        // Written, or ended by a signal (one handler for the three) in a table that takes a while.
+        const auto writes = [](const char* name, const char* shell, const QString& out,
+                               const QByteArray& in = kHeader + row() + row(), int signal = 0) {
+            QTest::newRow(name) << Case{
+                shell, u"in.csv"_s, u"in.csv|"_s + out, {}, in, signal ? 128 + signal : 0, signal};
+        };
+        writes("over a file", "echo previous > o", u"o"_s);
+        writes("through a link", "mkdir d; echo previous > d/t; ln -s d/t o", u"o"_s);
+        writes("longest name", "", QString(251, u'n') + u".mdb"_s);
+        const QByteArray big = kHeader + row().repeated(30000);
+        writes("SIGINT", "echo previous > o", u"o"_s, big, SIGINT);
+        writes("SIGTERM", "echo previous > o", u"o"_s, big, SIGTERM);
+        writes("SIGHUP", "echo previous > o", u"o"_s, big, SIGHUP);
+        // Malformed input, over an existing output.
+        const auto bad = [](const char* name, const QByteArray& content, const char* err,
+                            const QString& file = u"in.csv"_s) {
+            const QString args = file.startsWith(u"sr/") ? u"--sr|sr|o"_s : u"in.csv|o"_s;
+            QTest::newRow(name) << Case{u"echo previous > o"_s, file,    args,
+                                        file + u':' + err,      content, 1};
+        };
+        const QByteArray h = kHeader;
+        bad("too few cells", h + "Food,1,2\n", "2:9: row has too few cells (3, expected 39)");
+        bad("too many cells", h + row().chopped(1) + ",9\n", "2:82: row has too many cells");
+        bad("decimal comma", h + row({{1, "\"0,5\""}}), "2:6: WATER: \"0,5\"");
+        bad("unterminated quote", h + row() + "\"Open,1\n", "3:1: unterminated quoted field");
+        bad("quote in unquoted", h + row({{0, "a\"b"}}), "2:2: quote inside an unquoted field");
+        bad("text after quote", h + row({{0, "\"a\"b"}}), "2:4: unexpected character after");
+        bad("bare CR", h + row({{0, "a\rb"}}), "2:2: carriage return without line feed");
+        bad("NUL", h + row({{0, QByteArray("a\0b", 3)}}), "2:2: NUL character");
+        bad("Latin-1", h + row({{0, "Caf\xE9"}}), "2:4: invalid UTF-8");
+        bad("overlong UTF-8", h + row({{0, "A\xC0\xAF"}}), "2:2: invalid UTF-8");
+        bad("after a quoted break", h + row({{0, "\"a\nb\""}}) + row({{1, "x"}}), "4:6: WATER");
+        bad("column in characters", h + row({{0, "Crème"}, {1, "x"}}), "2:7: WATER: \"x\"");
+        bad("header misspelt", QByteArray(h).replace("PROTEIN,", "PROTEINS,"), "1:30: header cell");
+        bad("header short", QByteArray(h).replace(",CODE", ""), "1:317: header has too few");
+        const QByteArray food = kRelease.first().split('\n').first() + '\n';
+        const QByteArray nutrient = "~01001~^~208~^717\r\n";
+        const QString f = u"sr/FOOD_DES.txt"_s, n = u"sr/NUT_DATA.TXT"_s;
+        bad("short food row", food + "~01002~^~0100~^~B~", "2:19: row has 3 fields", f);
+        bad("value empty", "~01001~^~203~^^4", "1:15: Nutr_Val (field 3): empty", n);
+        bad("refuse not a number", "~01001~^~0100~^~B~^~~^~~^~~^~~^~~^1O", "1:35: Refuse", f);
+        bad("unknown food", nutrient + "~99999~^~208~^1", "2:1: NDB_No (field 1): food 99999", n);
+        bad("food twice", food + food, "2:1: NDB_No (field 1): food 01001 listed twice", f);
+        bad("nutrient twice", nutrient + nutrient, "2:9: Nutr_No (field 2): nutrient 208", n);
+        bad("undefined 1252 byte", "~01002~^~0100~^~B\x81~^~~^~~^~~^~~^~~^", "1:18: byte 0x81", f);
+        bad("unterminated tilde", "~01001~^~208^717", "1:9: unterminated ~text~ field", n);
+        bad("text after tilde", "~01001~x^~208~^717", "1:8: unexpected character after", n);
+    }
+    void run() {
+        QFETCH(Case, c);
+        QTemporaryDir temp;
+        const QDir dir(temp.path());
+        prepare(dir.path(), c.shell);
+        if (!c.file.isEmpty()) writeFile(dir.filePath(c.file), c.content);
+        QStringList args = c.args.split(u'|');
+        const bool writes = c.status == 0 && args.size() == 2;  // a new file, or a changed one
+        QStringList expected = snapshot(dir.path(), !writes);
+        if (writes && !dir.exists(args.last())) expected << "./" + args.last() + " f";
+        expected.sort();
+        QProcess mkdb;  // in the folder: names in messages are as given
+        mkdb.setWorkingDirectory(dir.path());
+        mkdb.start(kMkdb, args);
+        if (c.signal) {
+            QTRY_VERIFY_WITH_TIMEOUT(snapshot(dir.path()).size() > expected.size(), 60000);
+            QCOMPARE(kill(pid_t(mkdb.processId()), c.signal), 0);
+        }
+        QVERIFY(mkdb.waitForFinished(120000));
+        QCOMPARE(mkdb.exitCode() + (mkdb.exitStatus() == QProcess::CrashExit ? 128 : 0), c.status);
+        const QString err = QString::fromUtf8(mkdb.readAllStandardError());
+        QVERIFY2(c.err.isEmpty() ? err.isEmpty() : err.startsWith(c.err), qPrintable(err));
+        QCOMPARE(snapshot(dir.path(), !writes), expected);
+    }
+
+    void initTestCase() {
+        // Quotes, 0 and Null, exponents, a CRLF, blanks, a line break, BOMs (the file's goes).
+        prepare(built_.path());
+        const QByteArray empty(38, ',');  // the other cells of a food with only a description
+        writeFile(
+            built_.filePath(u"in.csv"_s),
+            "\xEF\xBB\xBF" + kHeader +
+                "\"Chef's \"\"best\"\" soup, canned\",0,,0.078,1e3,-0.5,,,,,,,,,,,,,,,,,,,,,,,,,,,"
+                "28.35,\"1 slice (4\"\" dia, thin)\",,,,01001,01\r\n" +
+                QByteArrayList{"  Leading blanks", "\" Quoted leading blank\"", "\"Two\nlines\"",
+                               "Crème brûlée", "apple pie", "BANANA", "\xEF\xBB\xBFMarked",
+                               "cherry"}
+                    .join(empty + '\n') +
+                empty);
+        shell(built_.path(), u"'%1' in.csv csv.mdb; '%1' --sr sr sr.mdb"_s.arg(kMkdb));
+    }
+
+    // Cells as SQLite quotes them: NULL, a REAL with its point, a TEXT in quotes.
+    void cells_data() {
+        QTest::addColumn<QString>("table");  // built here, or else the shipped one
+        QTest::addColumn<QString>("food");   // its NDB_NO, or its Description exactly
+        QTest::addColumn<QString>("cells");
+        const auto food = [](const char* table, const QString& food, const char* cells) {
+            QTest::addRow("%s %s", table, qPrintable(food))
+                << QString(table) << food << QString(cells);
+        };
+        food("csv.mdb", u"01001"_s,
+             "WATER=0.0 ENERG_KCAL=NULL PROTEIN=0.078 "
+             "TOT_LIPID=1000.0 CARBOHYDRT=-0.5 GMWT_1=28.35 GMWT_DESC1='1 slice (4\" dia, thin)' "
+             "GMWT_DESC2=NULL REFUSE_PCT=NULL NDB_NO='01001' CODE='01'");
+        food("sr.mdb", u"01001"_s,
+             "Description='Butter, salted' CODE='0100' "
+             "REFUSE_PCT=0.0 WATER=15.87 ENERG_KCAL=717.0 FIBER_TD=0.0 PROTEIN=NULL VIT_E=2.32 "
+             "FOLATE=3.0 GMWT_1=113.5 GMWT_DESC1='0.5 cup' GMWT_2=14.2 GMWT_DESC2='1 tbsp'");
+        food(
+            "sr.mdb", u"11457"_s,
+            "REFUSE_PCT=28.0 VIT_A=9377.0 THIAMIN=0.078 VIT_E=2.03 GMWT_DESC1='1 cup' GMWT_2=NULL");
+        food("sr.mdb", u"14999"_s,
+             "Description='Café au lait, “instant”' GMWT_1=NULL VIT_E=NULL REFUSE_PCT=NULL");
+        food("", u"Spinach, cooked, boiled, drained, without salt"_s,
+             "GMWT_1=180.0 GMWT_DESC1='1 cup' GMWT_DESC2=NULL");
+    }
+    void cells() {
+        QFETCH(QString, table);
+        QFETCH(QString, food);
+        QFETCH(QString, cells);
+        QStringList columns;
+        for (const auto& m : QRegularExpression(u"(\\w+)="_s).globalMatch(cells))
+            columns << u"'%1=' || quote(%1)"_s.arg(m.captured(1));
+        const QString sql =
+            u"SELECT %1 FROM CSR14 WHERE NDB_NO = %2 OR Description = %2 COLLATE BINARY"_s.arg(
+                columns.join(u" || ' ' || "_s), u'\'' + food.replace(u'\'', u"''"_s) + u'\'');
+        QCOMPARE(query(table.isEmpty() ? shippedDatabase() : built_.filePath(table), sql).rows,
+                 QList<QVariantList>{{cells}});
+    }
+
+    // Each shipped food once; the program's list query ignores ASCII case, walks an index rather
+    // than sorting; a rollback journal, not WAL.
+    void tables() {
+        const QString csv = built_.filePath(u"csv.mdb"_s);
+        const QString list = u"Select ALL * From CSR14 Order by description"_s;
+        QCOMPARE(query(shippedDatabase(), u"SELECT count(*), count(DISTINCT NDB_NO) FROM CSR14"_s)
+                     .rows.value(0),
+                 (QVariantList{qint64(7907), qint64(7907)}));
+        const Query order =
+            query(csv, u"SELECT group_concat(Description, '|') FROM (%1)"_s.arg(list));
+        QCOMPARE(order.rows.value(0).value(0).toString(),
+                 u"  Leading blanks| Quoted leading blank|apple pie|BANANA|Chef's \"best\" soup, "
+                 "canned|cherry|Crème brûlée|Two\nlines|\uFEFFMarked"_s);
+        const Query plan = query(csv, u"EXPLAIN QUERY PLAN "_s + list);
+        QVERIFY(plan.rows.size() == 1 && plan.rows[0].last().toString().contains(u"USING INDEX"));
+        QFile file(csv);  // bytes 18 and 19 of the file are 1 for a rollback journal, 2 for WAL
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(20).sliced(18), QByteArray("\1\1"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMkdb)
+#include "test_mkdb.moc"
