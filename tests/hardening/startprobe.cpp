@@ -1,7 +1,6 @@
-// Preloaded into the real program by the broken-table test (LD_PRELOAD), so the program under test
-// is the shipped binary, unchanged. Once the main window is up and the splash window gone, it
-// writes the record label, presses Reset, writes how many rows the list then has, and closes the
-// main window, which ends the program as Exit would. Lines are "probe:KEY<tab>VALUE".
+// Preloaded into the real program by the broken-table test, so the program under test is the
+// shipped binary. Once the main window is up and the splash gone, it writes the record label,
+// presses Reset, writes the list's rows, and closes the window ("probe:KEY<tab>VALUE").
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QLabel>

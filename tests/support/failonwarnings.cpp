@@ -23,19 +23,12 @@ QtMessageHandler qtDefault = nullptr;  // Qt's own handler, which prints to the 
 QtMessageHandler inner = nullptr;      // the handler installed last, called for every message
 bool unexpectedOutsideTests = false;
 
-Install qtInstall() {
-    static const auto install = reinterpret_cast<Install>(dlsym(RTLD_NEXT, kInstallSymbol));
-    return install;
-}
-
 // Messages of the machine the tests run on, not of the program.
 bool isPlatformNoise(const QString& message) {
-    static const QRegularExpression noise(QStringLiteral(
-        // No per-user runtime folder in containers and CI: Qt makes one under /tmp.
-        "^QStandardPaths: XDG_RUNTIME_DIR not set"
-        // The offscreen platform the tests use has no window manager to pass size limits to, nor
-        // windows to stack.
-        "|^This plugin does not support (propagateSizeHints|raise)\\(\\)$"));
+    // No per-user runtime folder in containers and CI; offscreen windows have no window manager.
+    static const QRegularExpression noise(
+        QStringLiteral("^QStandardPaths: XDG_RUNTIME_DIR not set"
+                       "|^This plugin does not support (propagateSizeHints|raise)\\(\\)$"));
     return noise.match(message).hasMatch();
 }
 
@@ -66,12 +59,13 @@ void failOnMessagesOutsideTests() {
 }
 
 [[maybe_unused]] const bool installed = [] {
-    if (!qtInstall() ||
+    const auto qtInstall = reinterpret_cast<Install>(dlsym(RTLD_NEXT, kInstallSymbol));
+    if (!qtInstall ||
         dlsym(RTLD_DEFAULT, kInstallSymbol) != reinterpret_cast<void*>(&qInstallMessageHandler)) {
         std::fputs("failonwarnings: cannot take over qInstallMessageHandler\n", stderr);
         std::abort();
     }
-    qtDefault = inner = qtInstall()(guard);
+    qtDefault = inner = qtInstall(guard);
     std::atexit(failOnMessagesOutsideTests);
     return true;
 }();
