@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Velmora on a Debian/Ubuntu machine, installing what it needs first.
 #   ./velmora.sh run     build in Release and start the program on the shipped food table
 #   ./velmora.sh test    build and run every test, again under the sanitizers, a short fuzz run and

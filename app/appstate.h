@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Everything the program keeps for its whole run beyond the main window's own controls, in one
 // object that the main window owns and hands to the windows and steps that need a part of it.
 #pragma once

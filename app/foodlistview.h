@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The food list: a plain list view with the type-ahead the users rely on: letters typed in quick
 // succession form a prefix, and the first row from the top that begins with it is selected.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the food list, the record label, search and paging buttons, the quick help and
 // the item view, with the menu bar of commands.
 #pragma once

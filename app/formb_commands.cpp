@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's commands that open the other windows, and the end of the program.
 #include "app/formb.h"
 

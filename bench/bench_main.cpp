@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Velmora's benchmark: medians of what the user waits for, on the shipped food table and on one
 // ten times its size, each beside a floor measured in the same run: the least work that gives
 // the same visible result through the SQLite C API and a plain Qt list. Runs offscreen. It is no

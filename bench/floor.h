@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The least work any program has to do for the same visible result: the rows read through the
 // SQLite C API into memory, and the descriptions shown by a plain list model in a plain list view.
 // The benchmark measures Velmora against it; the start-up floor program, which reads less, shares

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts a program and reports how long it took until its splash window and its main window were
 // mapped, and the program's peak memory. It listens for the X server's map events instead of
 // polling, so the times are exact to the event's delivery, and it costs the measured program no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A larger food table for the benchmark, made from the shipped one.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a food table FACTOR times the size of the shipped one (see scaledtable.h), for timing the
 // programs on more rows than ship. Prints the new table's row count.
 //

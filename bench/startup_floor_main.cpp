@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up floor: the least code that shows what a Velmora user sees at start. A frameless
 // splash comes up first; then a main window with the food list beside the first food's fields as
 // text; then the splash goes. It reads only what that screen needs: the descriptions in list order

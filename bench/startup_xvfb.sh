@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up of the real program in a real X server, as a user waits for it: the time from starting
 # the process to its splash window being mapped and to its main window being mapped, and its peak
 # memory, for Velmora and for the floor (velmora_startup_floor: the least code that shows the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-report: the nutrient report of a food on standard output.
 #include "cli/reportcommand.h"
 #include "common/commandline.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-report: the window's nutrient reports on standard output. The command line is read and
 // carried out here, apart from the process, with the same functions the window uses for its
 // texts.

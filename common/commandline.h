@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command lines of the programs: --help and --version for all, a clear message and exit
 // status 2 for anything they do not take, before any window opens.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building blocks for windows laid out in twips with the fonts of their design.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one place every message box goes through. The program installs a presenter that shows a
 // real, blocking box; tests install one that records the request and returns at once.
 #pragma once

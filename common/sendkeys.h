@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keystrokes delivered to a widget as if typed, returning only after they have been handled.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UTF-8 text as the food table and its source files hold it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time errors carry a number and a text, as the user sees them in messages.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number <-> text conversions with the exact rules the reports depend on.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Percent Daily Values (FDA, 2000-calorie diet) for the amounts of the report on show.
 #pragma once
 

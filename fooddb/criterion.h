@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The find criterion the program builds: column = 'text', with a single quote inside the text
 // written twice. Anything else is an error, never a silent no-match.
 #pragma once

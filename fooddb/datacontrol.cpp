@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fooddb/datacontrol.h"
 
 #include "common/utf8text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data control: one query result at a time over the food table, its current record, and the
 // 39 bound field texts of that record. The database is opened read-only and never written.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Moving to a food by its description, and the query texts of the food list.
 #pragma once
 

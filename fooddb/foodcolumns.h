@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The food table CSR14: its 39 columns in the order of the bound fields (field i reads column i),
 // for the program, the table builder and the tests alike.
 #pragma once

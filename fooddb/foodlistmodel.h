@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The food list's rows: the descriptions of the data control's current record set, in its order.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pattern matching with the Jet engine's LIKE rules: "*" any run, "?" one character, "#" one digit,
 // "[abc]", "[a-z]", "[!abc]" character lists; letters compare without regard to case.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fooddb/sqlite.h"
 
 namespace velmora::sqlite {

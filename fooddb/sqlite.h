@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RAII ownership of SQLite handles with every result code checked: a failing call throws
 // sqlite::Error with the engine's result code and message, and the caller decides what to show.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The find criterion reader on any text: a column and a value that write back to the same, or
 // error 3077; and any description, quoted as the find step quotes it, comes back unchanged.
 #include "common/vberror.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LIKE matcher on any pattern (its length is the first byte) and any text: the answer of a
 // plain dynamic-programming matcher over the same rules, through SQLite's LIKE too.
 #include "fooddb/jetlike.h"

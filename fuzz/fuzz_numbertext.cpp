@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // numberText, roundedText, roundHalfAway and FormatNumber for any finite double, any int counts
 // (out of range: the nearest in range) and a few locales: plain decimals without exponent, and the
 // reference rounding. The input: x, n and the significant digits as in memory, a locale byte.

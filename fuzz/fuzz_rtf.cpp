@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF reader on any bytes: no more characters shown than bytes read, no format Qt refuses.
 // The corpus's 20,000 formatting runs time out if reading turns quadratic, and raise the limit.
 #include "fuzzcheck.h"

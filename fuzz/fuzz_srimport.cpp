@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SR release import on any bytes, split into FOOD_DES, NUT_DATA and WEIGHT at the byte 0x1E:
 // a table with one row per FOOD_DES line, or a fault placed inside one of the three files.
 #include "fuzzcheck.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The driver the fuzz targets share: libFuzzer hands each input to the target's fuzzOne, with a
 // Qt GUI application up on the offscreen platform. A broken property (FUZZ_REQUIRE) or a Qt
 // warning stops the run with a message, so libFuzzer keeps the input that broke it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) in build/fuzz and
 # runs each for SECONDS seconds, starting from its committed corpus. Exits non-zero when any target
 # finds a crash, a leak, a hang or a broken property; the input is kept in build/fuzz/artifacts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program information window: name, version and where the project can be reached.
 #pragma once
 

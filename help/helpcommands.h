@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's help and information commands, and the document they hand to the viewer.
 #pragma once
 

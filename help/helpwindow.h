@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help viewer: a sizable window over the main window that shows one RTF document at a time.
 // It does not know which document it shows; the help commands hand it over in svDocText.
 #pragma once

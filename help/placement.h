@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the help and About windows first appear: centred over the main window.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small RTF reader: Qt reads HTML and Markdown but not RTF, and the help documents and the About
 // text are RTF. It understands the character and paragraph formatting those texts use and skips
 // the rest; it never fails, so malformed input shows whatever text could be recovered.

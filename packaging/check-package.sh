@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package and proves it works on this machine: checks its files, validates the
 # menu entry and the AppStream data, runs lintian when it is installed, installs the package with
 # apt-get, checks the manual pages, starts the installed program the way the menu entry does from

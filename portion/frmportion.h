@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The portion dialog: the user gives the amount eaten, either in grams or as a number of one of
 // the food's household measures, and Submit leaves it in the portion state.
 #pragma once

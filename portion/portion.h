@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The portion the user asked for, and the report values restated for it.
 #pragma once
 

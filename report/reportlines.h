@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines of the nutrient report: label, value slot and suffix, in the order they are shown.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The nutrient value arrays and the report writer. Values travel as display text: an empty text is
 // a nutrient that was not measured, "0" one that was measured and not found.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Strict RFC 4180 reader: comma separated, fields with commas, quotes or line breaks in double
 // quotes, quotes doubled inside them, LF or CRLF line ends, UTF-8. Anything else is an error
 // rather than a guess, because a silently shifted cell would put a wrong number in the table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the food table as an SQLite database with the table CSR14.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A fault in an input file, reported the way compilers do so editors can jump to it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The food table as the builder holds it before writing: the 39 columns of CSR14 in order,
 // one row per food, each cell Null, a number or a text.
 #pragma once

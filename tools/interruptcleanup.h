@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Removal of the builder's temporary files when the run is interrupted: SIGINT, SIGTERM and SIGHUP
 // delete them and then end the process by that same signal, so the shell still sees 128 + its
 // number. A signal ignored when the program started (nohup, a background job) stays ignored.

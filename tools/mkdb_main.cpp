@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-mkdb: builds the program's food table file from the CSV source (or an SR release).
 #include "common/commandline.h"
 #include "tools/dbwriter.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Convert the USDA SR24 food archive (a jar of one XML file per food) into data/foods.csv.
 
 Run once by hand when the food table is refreshed; the build only reads the CSV:

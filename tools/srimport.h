@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import from an official USDA SR release in its ASCII form: FOOD_DES.txt, NUT_DATA.txt and
 // WEIGHT.txt, fields separated by "^", text fields enclosed in "~", code page 1252, CRLF lines.
 #pragma once

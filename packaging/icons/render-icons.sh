@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the hicolor PNGs from the hand-made SVG. Run it after changing the SVG and commit the
 # PNGs; the build only copies them. Needs rsvg-convert (package librsvg2-bin).
 set -eu

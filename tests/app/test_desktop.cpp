@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on a real X server with a window manager, the window active and input sent as a
 // user sends it: what depends on focus, activation, stacking or a screen reader. Runs under
 // support/xsession.sh.

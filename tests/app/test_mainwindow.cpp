@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window over a small food table: start-up, the list's keys, search and reset with the
 // record label, the portion and Percent Daily Value commands end to end, and the ways a start
 // fails or ends.

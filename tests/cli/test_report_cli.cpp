@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-report as a user runs it: the window's text for the same food and portion, the JSON
 // form, and the exit statuses.
 #include "appfixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number <-> text conversions: the exact texts the reports are compared on.
 #include "common/vbtext.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The food table layer: LIKE with the Jet engine's rules, the data control's queries, fields and
 // find over a small table (read through a table's keys and, from a view, whole rows), and what
 // a failed or hostile step leaves behind: nothing changed, nothing written.

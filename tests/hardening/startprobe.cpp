@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into the real program by the broken-table test, so the program under test is the
 // shipped binary. Once the main window is up and the splash gone, it writes the record label,
 // presses Reset, writes the list's rows, and closes the window ("probe:KEY<tab>VALUE").

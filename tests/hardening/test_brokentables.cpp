@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program on every kind of broken or hostile food table. Each case copies the program into
 // a folder of its own with a prepared Velmora.mdb and starts it on the offscreen platform. Either
 // it starts (the preloaded probe reports the record label, presses Reset and closes the window:

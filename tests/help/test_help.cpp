@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF reader, and the help and About windows the help commands open over a main window.
 #include "help/aboutwindow.h"
 #include "help/helpcommands.h"

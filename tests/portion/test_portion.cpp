@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The portion: the report values restated for it, and the dialog of a German user offscreen.
 #include "fooddb/foodcolumns.h"
 #include "msgrecorder.h"

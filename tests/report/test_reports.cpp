@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The nutrient report and the report annotated with Percent Daily Values. The golden files hold
 // both reports of granola() byte for byte.
 #include "dailyvalues/dailyvalues.h"

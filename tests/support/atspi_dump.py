@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Prints what a screen reader learns of one program through the accessibility bus: one line per
 # accessible object, "role<TAB>name<TAB>text" (text only for objects with a text interface).
 #   atspi_dump.py PID

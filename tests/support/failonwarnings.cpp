@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linked into every test program: a Qt warning or critical message makes the run fail, so layout,
 // signal-connection or accessibility slips cannot pass unnoticed; an expected message
 // (QTest::ignoreMessage) and the platform noise below pass. QTest installs a handler of its own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small food tables made by the tests themselves.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records message boxes instead of showing them, for the lifetime of the recorder.
 #pragma once
 

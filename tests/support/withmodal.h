@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Drives a modal window from inside the event loop that the window's own command runs.
 #include <QApplication>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one program in an X session of its own, as a desktop user has it: Xvfb, the openbox window
 # manager, and a D-Bus session bus (which starts the accessibility bus when asked). Focus,
 # activation, stacking and screen readers then behave as on a desktop, which Qt's offscreen

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-mkdb as a user runs it: what it refuses (a command line, an input, an output) leaves
 // the folder as it was, a fault placed as FILE:LINE:COLUMN; tables from CSV and from an SR release
 // arrive cell for cell; and the table the build ships (bin/Velmora.mdb from data/foods.csv).
