@@ -347,8 +347,8 @@ Recordset DataControl::readRecordset() {
 }
 
 bool DataControl::isTable(const QString& name) {
-    sqlite::Statement st = db_.prepare(
-        QStringLiteral("SELECT type FROM sqlite_schema WHERE name = ? COLLATE NOCASE"));
+    sqlite::Statement st =
+        db_.prepare(QStringLiteral("SELECT type FROM sqlite_schema WHERE name = ? COLLATE NOCASE"));
     st.bind(1, name);
     return st.step() && st.columnText(0) == "table";
 }
