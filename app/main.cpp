@@ -3,9 +3,9 @@
 #include "app/startup.h"
 #include "common/commandline.h"
 #include "common/msgbox_widgets.h"
+#include "common/outsidetext.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 int main(int argc, char** argv) {
     QString database;
@@ -24,12 +24,14 @@ int main(int argc, char** argv) {
                            "folder."),
             QStringLiteral("PATH"));
         parser.addOption(databaseOption);
-        if (const auto status = velmora::readCommandLine(parser)) return *status;
+        if (const auto status =
+                velmora::readCommandLine(parser, velmora::commandLineArguments(argc, argv)))
+            return *status;
         if (!parser.positionalArguments().isEmpty())
             return velmora::usageError(QStringLiteral("unexpected argument '%1'")
                                            .arg(parser.positionalArguments().first()));
         if (parser.isSet(databaseOption))
-            database = QFileInfo(parser.value(databaseOption)).absoluteFilePath();
+            database = velmora::absoluteFileName(parser.value(databaseOption));
     }
     velmora::VelmoraApplication app(argc, argv);
     velmora::installWidgetMessageBoxes();

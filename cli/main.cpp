@@ -2,6 +2,7 @@
 // velmora-report: the nutrient report of a food on standard output.
 #include "cli/reportcommand.h"
 #include "common/commandline.h"
+#include "common/outsidetext.h"
 
 #include <QCoreApplication>
 
@@ -13,7 +14,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-report"));
     QCoreApplication::setApplicationVersion(velmora::kVersion);
-    const auto request = velmora::readReportCommandLine();
+    const auto request = velmora::readReportCommandLine(velmora::commandLineArguments(argc, argv));
     if (const int* status = std::get_if<int>(&request)) return *status;
 
     const velmora::ReportOutput result =

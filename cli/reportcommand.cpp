@@ -2,6 +2,7 @@
 #include "cli/reportcommand.h"
 
 #include "common/commandline.h"
+#include "common/outsidetext.h"
 #include "common/vberror.h"
 #include "common/vbtext.h"
 #include "dailyvalues/dailyvalues.h"
@@ -148,7 +149,7 @@ ReportOutput reportOfCurrentFood(const DataControl& data, const ReportRequest& r
 
 }  // namespace
 
-std::variant<ReportRequest, int> readReportCommandLine() {
+std::variant<ReportRequest, int> readReportCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Print the nutrient report of a food from the USDA food table, as the "
@@ -179,7 +180,7 @@ std::variant<ReportRequest, int> readReportCommandLine() {
     parser.addOptions({database, grams, measure, count, dv, json, search});
     parser.addPositionalArgument(QStringLiteral("FOOD"),
                                  QStringLiteral("The food's description or NDB number."));
-    if (const auto status = readCommandLine(parser)) return *status;
+    if (const auto status = readCommandLine(parser, arguments)) return *status;
 
     ReportRequest r;
     r.dv = parser.isSet(dv);
@@ -225,7 +226,7 @@ std::variant<ReportRequest, int> readReportCommandLine() {
     }
     r.database =
         parser.isSet(database)
-            ? QFileInfo(parser.value(database)).absoluteFilePath()
+            ? absoluteFileName(parser.value(database))
             : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Velmora.mdb"));
     return r;
 }

@@ -27,10 +27,10 @@ struct ReportRequest {
     bool json = false;
 };
 
-// Reads QCoreApplication's arguments. Returns the request, or the exit status when the program
-// ends now: 0 after --help or --version, 2 after a usage message on standard error. Nothing is
-// opened before the whole command line is known to be good.
-std::variant<ReportRequest, int> readReportCommandLine();
+// Reads the process's `arguments` (commandLineArguments). Returns the request, or the exit status
+// when the program ends now: 0 after --help or --version, 2 after a usage message on standard
+// error. Nothing is opened before the whole command line is known to be good.
+std::variant<ReportRequest, int> readReportCommandLine(const QStringList& arguments);
 
 struct ReportOutput {
     int status = 0;

@@ -16,7 +16,8 @@ QString programName() {
 
 }  // namespace
 
-std::optional<int> readCommandLine(QCommandLineParser& parser, const QString& usage) {
+std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList& arguments,
+                                   const QString& usage) {
     // Not Qt's own help option: it would offer --help-all for options the programs do not take.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
@@ -24,7 +25,7 @@ std::optional<int> readCommandLine(QCommandLineParser& parser, const QString& us
                                      QStringLiteral("Show the version and exit."));
     parser.addOption(help);
     parser.addOption(version);
-    if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText(), usage);
+    if (!parser.parse(arguments)) return usageError(parser.errorText(), usage);
     if (parser.isSet(help)) {
         std::fputs(qUtf8Printable(parser.helpText()), stdout);
         return 0;

@@ -12,11 +12,13 @@ namespace velmora {
 
 inline const QString kVersion = QStringLiteral("1.0");
 
-// Reads the process's arguments with `parser`, to which the program has added its own options;
-// --help and --version are added here. Returns the exit status when the program should end now:
-// 0 after printing the help or "NAME 1.0" on standard output, 2 after printing what was wrong on
-// standard error. Needs the QCoreApplication, whose name the texts use.
-std::optional<int> readCommandLine(QCommandLineParser& parser, const QString& usage = {});
+// Reads `arguments` (commandLineArguments: file names kept byte for byte) with `parser`, to which
+// the program has added its own options; --help and --version are added here. Returns the exit
+// status when the program should end now: 0 after printing the help or "NAME 1.0" on standard
+// output, 2 after printing what was wrong on standard error. Needs the QCoreApplication, whose name
+// the texts use.
+std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList& arguments,
+                                   const QString& usage = {});
 
 // Prints "NAME: message" on standard error, then `usage` or else a pointer to --help; returns 2.
 int usageError(const QString& message, const QString& usage = {});

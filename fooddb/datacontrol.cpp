@@ -1,17 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fooddb/datacontrol.h"
 
+#include "common/outsidetext.h"
 #include "common/utf8text.h"
 #include "common/vberror.h"
 #include "common/vbtext.h"
 #include "fooddb/criterion.h"
 #include "fooddb/jetlike.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cctype>
+#include <filesystem>
+#include <fstream>
 #include <new>
 #include <unordered_set>
 
@@ -49,12 +50,14 @@ constexpr std::size_t kRecordsetLimit = std::size_t{512} << 20;
 // Unless a -wal file shows that someone is writing it now, such a table is opened as immutable:
 // read as it stands, with no side files and no locks. `path` is the file itself, not a link to
 // it: the engine looks for the log beside the file.
-bool isQuietWriteAheadTable(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray header = file.read(20);
-    return header.size() == 20 && header.startsWith(QByteArrayView("SQLite format 3\0", 16)) &&
-           header[18] == 2 && header[19] == 2 && !QFileInfo::exists(path + QStringLiteral("-wal"));
+bool isQuietWriteAheadTable(const QByteArray& path) {
+    std::ifstream file(path.toStdString(), std::ios::binary);
+    char header[20] = {};
+    if (!file.read(header, sizeof header)) return false;
+    std::error_code error;
+    return std::string_view(header, 16) == std::string_view("SQLite format 3\0", 16) &&
+           header[18] == 2 && header[19] == 2 &&
+           !std::filesystem::exists((path + "-wal").toStdString(), error);
 }
 
 // The program only ever reads: refuse anything but reading at the engine too.
@@ -73,9 +76,12 @@ int countSteps(void* stepsLeft) {
     return --*static_cast<std::int64_t*>(stepsLeft) < 0;  // non-zero interrupts the query
 }
 
-[[noreturn]] void throwEngineError(const sqlite::Error& e, const QString& path,
-                                   const QString& sql) {
-    const QString& msg = e.message();
+[[noreturn]] void throwEngineError(const sqlite::Error& e, const QString& file,
+                                   const QString& query) {
+    // Both come from outside: the file's name and the user's search term.
+    const QString path = printableLine(file);
+    const QString sql = printable(query, 2 * kQuoteLimit);
+    const QString msg = printable(e.message());
     if (msg == QLatin1String(kInvalidPatternText))
         throw VbError(kInvalidPattern, QStringLiteral("Invalid pattern string"));
     if (e.code() == SQLITE_READONLY_ROLLBACK)
@@ -258,19 +264,23 @@ DataControl::~DataControl() = default;
 
 void DataControl::open() {
     const QString path = DatabaseName;
+    const QString shown = printableLine(path);
     // SQLite would create a missing file even for reading; the program must never create it.
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists() || info.isDir())
-        throw VbError(kFileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
+    const std::filesystem::path file(encodeFileName(path).toStdString());
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
+    if (path.isEmpty() || !std::filesystem::exists(status) || std::filesystem::is_directory(status))
+        throw VbError(kFileNotFound, QStringLiteral("Could not find file '%1'.").arg(shown));
     // A FIFO or a device would block the first read for ever, or be no table at all.
-    if (!info.isFile())
+    if (!std::filesystem::is_regular_file(status))
         throw VbError(kCannotOpen, QStringLiteral("The database engine cannot open '%1': it is "
                                                   "not a file but a device, pipe or socket.")
-                                       .arg(path));
-    const QString file = info.canonicalFilePath();  // the table itself, not a link to it
+                                       .arg(shown));
+    // The table itself, not a link to it: the engine looks for its side files beside it.
+    const std::filesystem::path real = std::filesystem::canonical(file, error);
+    QByteArray name = QByteArray::fromStdString(error ? file.native() : real.native());
     int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
-    QByteArray name = QFile::encodeName(file);
-    if (isQuietWriteAheadTable(file)) {
+    if (isQuietWriteAheadTable(name)) {
         name = "file:" + name.toPercentEncoding("/") + "?immutable=1";
         flags |= SQLITE_OPEN_URI;
     }

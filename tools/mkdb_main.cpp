@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-mkdb: builds the program's food table file from the CSV source (or an SR release).
 #include "common/commandline.h"
+#include "common/outsidetext.h"
 #include "tools/dbwriter.h"
 #include "tools/foodtable.h"
 #include "tools/srimport.h"
@@ -41,7 +42,9 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(QStringLiteral("DATA.csv"), QStringLiteral("The CSV source."),
                                  QStringLiteral("[DATA.csv]"));
     parser.addPositionalArgument(QStringLiteral("OUT.mdb"), QStringLiteral("The table to write."));
-    if (const auto status = velmora::readCommandLine(parser, kUsage)) return *status;
+    if (const auto status =
+            velmora::readCommandLine(parser, velmora::commandLineArguments(argc, argv), kUsage))
+        return *status;
     const bool fromRelease = parser.isSet(release);
     const QStringList files = parser.positionalArguments();
     if (files.size() != (fromRelease ? 1 : 2)) {

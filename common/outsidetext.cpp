@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "common/outsidetext.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace velmora {
+
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC80;  // U+DC80..U+DCFF stand for the bytes 0x80..0xFF
+
+bool isEscapedByte(char16_t u) {
+    return u >= kEscapeBase && u <= kEscapeBase + 0x7F;
+}
+
+// Length of the valid UTF-8 sequence at `i`, or 0 when the bytes there are none.
+qsizetype utf8SequenceAt(QByteArrayView b, qsizetype i) {
+    const auto at = [&](qsizetype k) { return static_cast<unsigned char>(b[k]); };
+    const unsigned char c = at(i);
+    if (c < 0x80) return 1;
+    qsizetype n = 0;
+    char32_t cp = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + n > b.size()) return 0;
+    for (qsizetype k = 1; k < n; ++k) {
+        if ((at(i + k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (at(i + k) & 0x3F);
+    }
+    // Overlong forms, surrogates and code points beyond U+10FFFF are not UTF-8.
+    const char32_t least = n == 2 ? 0x80 : n == 3 ? 0x800 : 0x10000;
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+
+void appendEscape(QString& out, char16_t u) {
+    switch (u) {
+        case u'\n':
+            out += QLatin1StringView("\\n");
+            return;
+        case u'\r':
+            out += QLatin1StringView("\\r");
+            return;
+        case u'\t':
+            out += QLatin1StringView("\\t");
+            return;
+        case u'\\':
+            out += QLatin1StringView("\\\\");
+            return;
+        default:
+            break;
+    }
+    const unsigned value = isEscapedByte(u) ? u - kEscapeBase + 0x80 : u;
+    out +=
+        value <= 0xFF ? QString::asprintf("\\x%02X", value) : QString::asprintf("\\u%04X", value);
+}
+
+bool needsEscape(QStringView text, qsizetype i) {
+    const char16_t u = text[i].unicode();
+    if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0) || u == u'\\') return true;
+    // Line and paragraph separators break lines too.
+    if (u == 0x2028 || u == 0x2029) return true;
+    if (QChar::isHighSurrogate(u))
+        return i + 1 >= text.size() || !QChar::isLowSurrogate(text[i + 1].unicode());
+    if (QChar::isLowSurrogate(u)) return i == 0 || !QChar::isHighSurrogate(text[i - 1].unicode());
+    return false;
+}
+
+QString escaped(QStringView text, qsizetype limit) {
+    QString out;
+    out.reserve(std::min(text.size(), limit) + 8);
+    qsizetype shown = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (shown == limit) {
+            out += u'…';
+            break;
+        }
+        if (needsEscape(text, i))
+            appendEscape(out, text[i].unicode());
+        else
+            out += text[i];
+        // A surrogate pair is one character.
+        if (!(QChar::isHighSurrogate(text[i].unicode()) && i + 1 < text.size() &&
+              QChar::isLowSurrogate(text[i + 1].unicode())))
+            ++shown;
+    }
+    return out;
+}
+
+}  // namespace
+
+QString decodeFileName(QByteArrayView bytes) {
+    QString out;
+    out.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size();) {
+        const qsizetype n = utf8SequenceAt(bytes, i);
+        if (n == 0) {
+            out += QChar(char16_t(kEscapeBase + static_cast<unsigned char>(bytes[i]) - 0x80));
+            ++i;
+        } else {
+            out += QString::fromUtf8(bytes.sliced(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
+QByteArray encodeFileName(QStringView name) {
+    QByteArray out;
+    out.reserve(name.size());
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && !isEscapedByte(name[i].unicode())) continue;
+        out += name.sliced(start, i - start).toUtf8();
+        if (i < name.size()) out += char(name[i].unicode() - kEscapeBase + 0x80);
+        start = i + 1;
+    }
+    return out;
+}
+
+QString absoluteFileName(const QString& name) {
+    if (name.startsWith(u'/')) return name;
+    std::string folder(256, '\0');
+    while (!::getcwd(folder.data(), folder.size())) {
+        if (errno != ERANGE) return name;
+        folder.resize(folder.size() * 2);
+    }
+    folder.resize(std::strlen(folder.c_str()));
+    QString absolute = decodeFileName(QByteArrayView(folder.data(), qsizetype(folder.size())));
+    if (!absolute.endsWith(u'/')) absolute += u'/';
+    return absolute + name;
+}
+
+QStringList commandLineArguments(int argc, const char* const* argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << decodeFileName(QByteArrayView(argv[i]));
+    return arguments;
+}
+
+QString printable(QStringView text, qsizetype limit) {
+    return escaped(text, limit);
+}
+
+QString printableLine(QStringView text) {
+    return escaped(text, text.size() + 1);
+}
+
+}  // namespace velmora

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Text that comes from outside the program: file names given on a command line, and anything from
+// a file that a message quotes back to the user.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace velmora {
+
+// File names are bytes. Qt's own conversion turns bytes that are not UTF-8 into U+FFFD, so a
+// file named caf\xE9.mdb could not be found again. These keep such a byte as the lone surrogate
+// U+DC80 + byte ("surrogate escape"), which no real text holds, and give the byte back.
+QString decodeFileName(QByteArrayView bytes);
+QByteArray encodeFileName(QStringView name);
+
+// `name` made absolute against the current folder, both kept byte for byte.
+QString absoluteFileName(const QString& name);
+
+// The process's arguments, decoded as file names are (Qt's own list is lossy).
+QStringList commandLineArguments(int argc, const char* const* argv);
+
+// For a message: `text` with every control character, line break and escaped byte written as an
+// escape (\n, \t, \x1B, \xE9), so nothing quoted from a file can move the cursor or change the
+// terminal; longer than `limit` characters, its first `limit` and "…".
+inline constexpr qsizetype kQuoteLimit = 80;
+QString printable(QStringView text, qsizetype limit = kQuoteLimit);
+
+// The same without a limit: one line of output for a text of any length (a description that
+// velmora-report lists).
+QString printableLine(QStringView text);
+
+}  // namespace velmora
