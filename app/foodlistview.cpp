@@ -35,6 +35,12 @@ QString FoodListView::text() const {
     return selected.isEmpty() ? QString() : selected.first().data().toString();
 }
 
+int FoodListView::selectedRow() const {
+    const QModelIndexList selected =
+        selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
 void FoodListView::keyboardSearch(const QString& search) {
     if (!foodModel_ || search.isEmpty()) return;
     if (!sinceLastLetter_.isValid() || sinceLastLetter_.elapsed() > typeAheadMs_) prefix_.clear();

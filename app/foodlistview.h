@@ -28,6 +28,8 @@ class FoodListView : public QListView {
 
     // Description of the selected row; the empty text when none is selected.
     QString text() const;
+    // The selected row, or -1.
+    int selectedRow() const;
 
     // Qt's own search starts at the current row and wraps; the rule here is the first row from
     // the top, so it is replaced.

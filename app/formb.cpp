@@ -5,6 +5,7 @@
 #include "app/foodlistview.h"
 #include "common/designwidgets.h"
 #include "common/msgbox.h"
+#include "common/outsidetext.h"
 #include "common/sendkeys.h"
 #include "common/vberror.h"
 
@@ -191,10 +192,10 @@ QAction* FormB::menuCommand(const QString& objectName) const {
 
 void FormB::setText1(const QString& text) {
     text1_ = text;
-    // The report keeps its CR LF line ends; the view shows lines.
+    // The report keeps its CR LF line ends; the view shows lines, each of a length it can lay out.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Text1->setPlainText(shown);
+    Text1->setPlainText(shownText(shown));
 }
 
 void FormB::Form_Load() {
@@ -256,6 +257,13 @@ FieldReader FormB::fields() const {
 }
 
 FindOutcome FormB::findFood(const QString& description) {
+    // The food on show is the current record unless a search or reset moved it: found again by
+    // its description, the first of two foods that share it would take its place.
+    if (Data1.recordset().AbsolutePosition() >= 0 &&
+        Data1.txtFields(field::Description) == description) {
+        state_.svFindName = description.contains(u'\'') ? SrchReplace(description) : description;
+        return FindOutcome::Found;
+    }
     const FindOutcome outcome = FindFoodByDescription(Data1, description, state_.svFindName);
     if (outcome == FindOutcome::NotFound)
         MsgBox(notFoundText(state_.svFindName), kNotFoundTitle, MsgIcon::Critical);
@@ -267,8 +275,9 @@ void FormB::FillArray_S_from_Data1() {
 }
 
 void FormB::DBList1_Click() {
-    // Whatever the find gives, the record current now is the one reported.
-    findFood(DBList1->text());
+    // The selected row's own record, not the first food with its description: two foods may share
+    // one, and a row may have none. With no row selected the current record is reported again.
+    Data1.moveToRow(DBList1->selectedRow());
     FillArray_S_from_Data1();
     setHundredGramValues(S, state_.Z);
     FillText1_from_Array_Z();

@@ -2,6 +2,7 @@
 #include "common/msgbox_widgets.h"
 
 #include "common/msgbox.h"
+#include "common/outsidetext.h"
 #include "common/windowguard.h"
 
 #include <QApplication>
@@ -22,7 +23,7 @@ void installWidgetMessageBoxes() {
             return;
         }
         QMessageBox box(r.icon == MsgIcon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                        r.title, r.text, QMessageBox::Ok, QApplication::activeWindow());
+                        r.title, shownText(r.text), QMessageBox::Ok, QApplication::activeWindow());
         box.setTextFormat(Qt::PlainText);
         keepRestored(&box);
         box.exec();

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -149,6 +150,22 @@ QStringList commandLineArguments(int argc, const char* const* argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << decodeFileName(QByteArrayView(argv[i]));
     return arguments;
+}
+
+QString shownText(const QString& text) {
+    if (text.size() <= kShownLimit) return text;
+    QString out;
+    qsizetype start = 0;
+    while (start <= text.size()) {
+        qsizetype end = text.indexOf(u'\n', start);
+        if (end < 0) end = text.size();
+        const qsizetype length = end - start;
+        out += QStringView(text).sliced(start, std::min(length, kShownLimit));
+        if (length > kShownLimit) out += u'…';
+        if (end < text.size()) out += u'\n';
+        start = end + 1;
+    }
+    return out;
 }
 
 QString printable(QStringView text, qsizetype limit) {

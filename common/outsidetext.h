@@ -33,4 +33,10 @@ QString printable(QStringView text, qsizetype limit = kQuoteLimit);
 // velmora-report lists).
 QString printableLine(QStringView text);
 
+// What a window lays out of a text from the food table: a description or measure of a megabyte
+// would take the text layout a minute. Each line longer than kShownLimit characters shows its
+// first kShownLimit and "…"; the report and the data keep the whole text.
+inline constexpr qsizetype kShownLimit = 2000;
+QString shownText(const QString& text);
+
 }  // namespace velmora

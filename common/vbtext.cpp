@@ -77,73 +77,83 @@ QString nonFiniteText(double x) {
 
 }  // namespace
 
-double Val(QStringView text) {
-    qsizetype i = 0;
-    const qsizetype len = text.size();
-    while (i < len && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' || text[i] == u'\r'))
-        ++i;
-    std::string num;
+namespace {
+
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+// The number at the start of a text, as Val reads it.
+struct NumberPrefix {
+    std::string digits;  // mantissa and exponent in C form, without the sign
+    qsizetype end = 0;   // where the number ends in the text (0: there is none)
     bool negative = false;
-    if (i < len && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
+    bool nonZero = false;           // a digit other than 0 was seen
+    long long firstDigitPlace = 0;  // decimal magnitude of the first significant digit
+    long long exponent = 0;
+};
+
+// Digits from i on into `p`; how many.
+qsizetype takeDigits(QStringView text, qsizetype& i, NumberPrefix& p, long long* zerosBefore) {
+    const qsizetype start = i;
+    for (; i < text.size() && isAsciiDigit(text[i]); ++i) {
+        if (text[i] != u'0' && !p.nonZero) {
+            p.nonZero = true;
+            if (zerosBefore) p.firstDigitPlace = -*zerosBefore;
+        }
+        if (zerosBefore && !p.nonZero) ++*zerosBefore;
+        if (!zerosBefore && p.nonZero) ++p.firstDigitPlace;
+        p.digits.push_back(static_cast<char>(text[i].unicode()));
     }
-    // Decimal magnitude of the first significant digit, to tell overflow from underflow.
-    long long firstDigitPlace = 0;
-    bool seenNonZero = false;
-    bool anyDigit = false;
-    long long intDigits = 0;
-    while (i < len && isAsciiDigit(text[i])) {
-        if (text[i] != u'0' && !seenNonZero) seenNonZero = true;
-        if (seenNonZero) ++intDigits;
-        num.push_back(static_cast<char>(text[i].unicode()));
-        anyDigit = true;
-        ++i;
-    }
-    firstDigitPlace = intDigits;
-    if (i < len && text[i] == u'.') {
-        num.push_back('.');
+    return i - start;
+}
+
+// An exponent at i ("e", an optional sign, digits), if there is one.
+void takeExponent(QStringView text, qsizetype& i, NumberPrefix& p) {
+    if (i >= text.size() || (text[i] != u'e' && text[i] != u'E')) return;
+    qsizetype j = i + 1;
+    const bool negative = j < text.size() && text[j] == u'-';
+    if (j < text.size() && (text[j] == u'+' || text[j] == u'-')) ++j;
+    if (j >= text.size() || !isAsciiDigit(text[j])) return;
+    for (; j < text.size() && isAsciiDigit(text[j]); ++j)
+        if (p.exponent < 1'000'000) p.exponent = p.exponent * 10 + (text[j].unicode() - u'0');
+    if (negative) p.exponent = -p.exponent;
+    p.digits += 'e' + std::to_string(p.exponent);
+    i = j;
+}
+
+NumberPrefix numberPrefix(QStringView text) {
+    NumberPrefix p;
+    qsizetype i = 0;
+    while (i < text.size() && isBlank(text[i])) ++i;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) p.negative = text[i++] == u'-';
+    qsizetype digits = takeDigits(text, i, p, nullptr);
+    if (i < text.size() && text[i] == u'.') {
+        p.digits.push_back('.');
         ++i;
         long long zerosAfterPoint = 0;
-        while (i < len && isAsciiDigit(text[i])) {
-            if (!seenNonZero) {
-                if (text[i] == u'0')
-                    ++zerosAfterPoint;
-                else {
-                    seenNonZero = true;
-                    firstDigitPlace = -zerosAfterPoint;
-                }
-            }
-            num.push_back(static_cast<char>(text[i].unicode()));
-            anyDigit = true;
-            ++i;
-        }
+        digits += takeDigits(text, i, p, &zerosAfterPoint);
     }
-    if (!anyDigit) return 0.0;
-    long long exponent = 0;
-    if (i < len && (text[i] == u'e' || text[i] == u'E')) {
-        qsizetype j = i + 1;
-        bool expNegative = false;
-        if (j < len && (text[j] == u'+' || text[j] == u'-')) {
-            expNegative = text[j] == u'-';
-            ++j;
-        }
-        if (j < len && isAsciiDigit(text[j])) {
-            while (j < len && isAsciiDigit(text[j])) {
-                if (exponent < 1'000'000) exponent = exponent * 10 + (text[j].unicode() - u'0');
-                ++j;
-            }
-            if (expNegative) exponent = -exponent;
-            num += 'e';
-            num += std::to_string(exponent);
-        }
-    }
-    if (!seenNonZero) return 0.0;
+    if (digits == 0) return {};
+    takeExponent(text, i, p);
+    p.end = i;
+    return p;
+}
+
+}  // namespace
+
+double Val(QStringView text) {
+    const NumberPrefix p = numberPrefix(text);
+    if (!p.nonZero) return 0.0;
     double value = 0;
-    auto res = std::from_chars(num.data(), num.data() + num.size(), value);
+    const auto res = std::from_chars(p.digits.data(), p.digits.data() + p.digits.size(), value);
     if (res.ec == std::errc::result_out_of_range)
-        value = firstDigitPlace + exponent > 0 ? HUGE_VAL : 0.0;
-    return negative ? -value : value;
+        value = p.firstDigitPlace + p.exponent > 0 ? HUGE_VAL : 0.0;
+    return p.negative ? -value : value;
+}
+
+qsizetype valLength(QStringView text) {
+    return numberPrefix(text).end;
 }
 
 QString numberText(double x, int significantDigits, QChar decimalPoint) {
@@ -214,6 +224,32 @@ QString FormatNumber(double x, int n, const QLocale& locale) {
         out += QString::fromLatin1(frac.data(), static_cast<qsizetype>(frac.size()));
     }
     return out;
+}
+
+std::optional<double> plainNumber(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    // from_chars alone would also take "inf", "nan" and hexadecimal forms.
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t i = !text.empty() && text.front() == '-' ? 1 : 0;
+    std::size_t digits = 0;
+    for (; i < text.size() && digit(text[i]); ++i) ++digits;
+    if (i < text.size() && text[i] == '.')
+        for (++i; i < text.size() && digit(text[i]); ++i) ++digits;
+    if (digits == 0) return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (i == text.size() || !digit(text[i])) return std::nullopt;
+        while (i < text.size() && digit(text[i])) ++i;
+    }
+    if (i != text.size()) return std::nullopt;
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
 }
 
 std::string roundTripDecimal(double x) {

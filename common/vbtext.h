@@ -6,7 +6,9 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -14,6 +16,10 @@ namespace velmora {
 // "." as the decimal point whatever the locale, optional exponent. Anything else ends the number;
 // a text without a number gives 0. Never fails: a value beyond double range gives +-infinity.
 double Val(QStringView text);
+
+// How many characters of `text` Val reads as its number (blanks before it included); 0 when the
+// text does not start with a number.
+qsizetype valLength(QStringView text);
 
 // A double has no more significant digits than this that tell it from its neighbours.
 constexpr int kMaxSignificantDigits = 17;
@@ -42,6 +48,10 @@ QString FormatNumber(double x, int n, const QLocale& locale = QLocale());
 // The shortest plain decimal text that reads back as the same double: 23, 0.078, 1234.5, never
 // 23.0 or 7.8e-2; 0 for either zero. How a stored number shows as text.
 std::string roundTripDecimal(double x);
+
+// A text that is a number in plain C form and nothing else ("-0.43", "1.5e3", blanks around it
+// allowed); nothing for any other text ("1,5", "n/a", "", "inf").
+std::optional<double> plainNumber(std::string_view text);
 
 // Whether a quantity text written by numberText in `locale` (or in plain "." form) is zero.
 // Val alone would read "0,25" as 0 in a decimal-comma locale.

@@ -10,7 +10,11 @@
 
 #include <QRegularExpression>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -47,17 +51,12 @@ constexpr std::size_t kRecordsetLimit = std::size_t{512} << 20;
 
 // A table that another tool switched to write-ahead logging (header bytes 18 and 19 are 2) makes
 // even a read-only connection create -wal and -shm files beside it, or fail where it cannot.
-// Unless a -wal file shows that someone is writing it now, such a table is opened as immutable:
-// read as it stands, with no side files and no locks. `path` is the file itself, not a link to
-// it: the engine looks for the log beside the file.
-bool isQuietWriteAheadTable(const QByteArray& path) {
+bool isWriteAheadTable(const QByteArray& path) {
     std::ifstream file(path.toStdString(), std::ios::binary);
     char header[20] = {};
-    if (!file.read(header, sizeof header)) return false;
-    std::error_code error;
-    return std::string_view(header, 16) == std::string_view("SQLite format 3\0", 16) &&
-           header[18] == 2 && header[19] == 2 &&
-           !std::filesystem::exists((path + "-wal").toStdString(), error);
+    return file.read(header, sizeof header) &&
+           std::string_view(header, 16) == std::string_view("SQLite format 3\0", 16) &&
+           header[18] == 2 && header[19] == 2;
 }
 
 // The program only ever reads: refuse anything but reading at the engine too.
@@ -191,6 +190,31 @@ std::string fieldText(const sqlite::Statement& st, int c) {
     }
 }
 
+// No food has this much of anything per 100 g, nor a measure this heavy; a larger stored number
+// is a fault of the table, and scaled to a portion it could become infinite.
+constexpr double kLargestAmount = 1e15;
+
+// Bound field `f` of the column at `c`. A nutrient or weight column holds numbers: a cell that is
+// no number ("n/a", "1,5") or out of range was not measured, the same in every report, portion and
+// percent, never read as 0 or cut to its first digits.
+std::string boundText(const sqlite::Statement& st, int c, int f) {
+    if (kFoodColumns[static_cast<std::size_t>(f)].type == ColumnType::Text) return fieldText(st, c);
+    std::optional<double> value;
+    switch (st.columnType(c)) {
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            value = st.columnDouble(c);
+            break;
+        case SQLITE_TEXT:
+            value = plainNumber(st.columnText(c));
+            break;
+        default:
+            return {};
+    }
+    if (!value || !(std::fabs(*value) <= kLargestAmount)) return {};
+    return roundTripDecimal(*value);
+}
+
 QString textOf(std::string_view utf8) {
     return textFromUtf8(QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
@@ -280,9 +304,18 @@ void DataControl::open() {
     const std::filesystem::path real = std::filesystem::canonical(file, error);
     QByteArray name = QByteArray::fromStdString(error ? file.native() : real.native());
     int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
-    if (isQuietWriteAheadTable(name)) {
-        name = "file:" + name.toPercentEncoding("/") + "?immutable=1";
-        flags |= SQLITE_OPEN_URI;
+    snapshot_.reset();
+    if (isWriteAheadTable(name)) {
+        if (std::filesystem::exists((name + "-wal").toStdString(), error)) {
+            // Someone writes it, or left their log: its committed rows are in the log. Read a
+            // copy of both in a folder of our own, so nothing appears beside the table (and a
+            // table on read-only media can be read at all).
+            name = writeAheadSnapshot(name, shown);
+        } else {
+            // Read as it stands, with no side files and no locks.
+            name = "file:" + name.toPercentEncoding("/") + "?immutable=1";
+            flags |= SQLITE_OPEN_URI;
+        }
     }
     try {
         sqlite::Database db(name, flags);
@@ -296,6 +329,26 @@ void DataControl::open() {
         throwEngineError(e, path, {});
     }
     openedName_ = path;
+}
+
+QByteArray DataControl::writeAheadSnapshot(const QByteArray& table, const QString& shown) {
+    auto folder = std::make_unique<QTemporaryDir>();
+    const std::filesystem::path copy =
+        std::filesystem::path(QFile::encodeName(folder->path()).toStdString()) / "table";
+    std::error_code error;
+    if (folder->isValid())
+        for (const char* side : {"-wal", ""})  // the log first: a checkpoint empties it later
+            if (!error)
+                std::filesystem::copy_file((table + side).toStdString(), copy.native() + side,
+                                           error);
+    if (!folder->isValid() || error)
+        throw VbError(kCannotOpen,
+                      QStringLiteral("The database engine cannot open '%1': a program is writing "
+                                     "it, and no copy could be made to read (%2).")
+                          .arg(shown, error ? QString::fromStdString(error.message())
+                                            : folder->errorString()));
+    snapshot_ = std::move(folder);
+    return QByteArray::fromStdString(copy.native());
 }
 
 template <typename Step>
@@ -349,7 +402,7 @@ Recordset DataControl::readRecordset() {
         while (whole.step()) {
             for (int f = 0; f < kBoundFieldCount; ++f)
                 fields[static_cast<std::size_t>(f)] =
-                    fieldText(whole, column[static_cast<std::size_t>(f)]);
+                    boundText(whole, column[static_cast<std::size_t>(f)], f);
             rs.append(fields[0], 0, &fields);
         }
     }
@@ -376,7 +429,8 @@ DataControl::FieldTexts DataControl::readFields(const Recordset& rs, int row) {
     const std::array<int, kBoundFieldCount> column = boundColumns(st);
     st.bind(1, static_cast<long long>(rs.keys_[r]));
     if (st.step())
-        for (std::size_t f = 0; f < texts.size(); ++f) texts[f] = textOf(fieldText(st, column[f]));
+        for (std::size_t f = 0; f < texts.size(); ++f)
+            texts[f] = textOf(boundText(st, column[f], static_cast<int>(f)));
     return texts;
 }
 
@@ -434,7 +488,7 @@ int DataControl::findInColumn(int field, const QString& wanted) {
             .arg(QLatin1StringView(column.data(), qsizetype(column.size())), rs_.table_));
     std::unordered_set<std::int64_t> matching;
     while (st.step())
-        if (equal(fieldText(st, 1))) matching.insert(st.columnInt64(0));
+        if (equal(boundText(st, 1, field))) matching.insert(st.columnInt64(0));
     for (int row = 0; row < rs_.RecordCount(); ++row)
         if (matching.count(rs_.keys_[static_cast<std::size_t>(row)])) return row;
     return -1;
@@ -457,6 +511,14 @@ void DataControl::FindFirst(const QString& criterionText) {
     }
     FieldTexts fields = engine([&] { return readFields(rs_, row); });
     rs_.noMatch_ = false;
+    int action = 0, save = 0;
+    emit validate(action, save);
+    moveTo(row, std::move(fields));
+}
+
+void DataControl::moveToRow(int row) {
+    if (row < 0 || row >= rs_.RecordCount()) return;
+    FieldTexts fields = engine([&] { return readFields(rs_, row); });
     int action = 0, save = 0;
     emit validate(action, save);
     moveTo(row, std::move(fields));

@@ -9,8 +9,11 @@
 #include <QObject>
 #include <QString>
 
+class QTemporaryDir;
+
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,6 +73,11 @@ class DataControl : public QObject {
     // record. Throws VbError for a criterion it cannot read.
     void FindFirst(const QString& criterion);
 
+    // Makes `row` of the record set the current record, as a find that landed there would; a row
+    // out of range changes nothing. The list's rows are the record set's rows, so the row the user
+    // chose is found even when another food has the same description.
+    void moveToRow(int row);
+
     // Text of bound field i (txtFields(i)) of the current record; empty with no current record.
     const QString& txtFields(int i) const { return fields_[static_cast<std::size_t>(i)]; }
 
@@ -89,6 +97,8 @@ class DataControl : public QObject {
   private:
     using FieldTexts = std::array<QString, kBoundFieldCount>;
     void open();
+    // A private copy of a table in write-ahead-log mode and its log; the path of the copy.
+    QByteArray writeAheadSnapshot(const QByteArray& table, const QString& shown);
     template <typename Step>
     auto engine(Step step) -> decltype(step());
     Recordset readRecordset();
@@ -97,6 +107,7 @@ class DataControl : public QObject {
     int findInColumn(int field, const QString& wanted);
     void moveTo(int row, FieldTexts fields);
 
+    std::unique_ptr<QTemporaryDir> snapshot_;  // outlives db_, which reads from it
     sqlite::Database db_;
     QString openedName_;
     std::int64_t steps_ = 0;  // engine steps left for the query that runs now

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fooddb/foodlistmodel.h"
 
+#include "common/outsidetext.h"
 #include "common/utf8text.h"
 #include "fooddb/datacontrol.h"
 
@@ -20,7 +21,7 @@ QVariant FoodListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= data_.recordset().RecordCount()) return {};
     // The tooltip shows descriptions too wide for the list in full.
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
-        return data_.recordset().description(index.row());
+        return shownText(data_.recordset().description(index.row()));
     return {};
 }
 

@@ -3,6 +3,7 @@
 
 #include "common/designwidgets.h"
 #include "common/msgbox.h"
+#include "common/outsidetext.h"
 #include "common/vbtext.h"
 #include "common/windowguard.h"
 
@@ -102,9 +103,14 @@ QString gramsHint() {
            QLocale().decimalPoint() + QStringLiteral("5.");
 }
 
-// The measure boxes read their number with "." whatever the locale.
 QString measureHint() {
-    return QStringLiteral("Please enter the number of portions as a number, for example 2 or 0.5.");
+    return QStringLiteral("Please enter the number of portions as a number, for example 2 or 0") +
+           QLocale().decimalPoint() + QStringLiteral("5.");
+}
+
+// A weight above zero that single precision cannot hold would be stored as 0.
+QString tooSmall() {
+    return QStringLiteral("The number entered is too small to weigh. ") + gramsHint();
 }
 
 }  // namespace
@@ -168,7 +174,7 @@ frmPortion::frmPortion(const QString& description, const std::optional<Household
 
 void frmPortion::Form_Load(const QString& description,
                            const std::optional<HouseholdMeasures>& measures) {
-    lblDescrip->setText(description);
+    lblDescrip->setText(shownText(description));
     // Not found: the caller has told the user; the dialog still opens, with design captions.
     if (!measures) return;
     measures_ = *measures;
@@ -183,8 +189,8 @@ void frmPortion::Form_Load(const QString& description,
     for (const Row& row :
          {Row{Option2, TextOp2, Line2, measures_[0]}, Row{Option3, TextOp3, Line3, measures_[1]}}) {
         if (!row.measure.text.isEmpty()) {
-            row.option->setText(QStringLiteral("Enter number of ") + row.measure.text +
-                                QStringLiteral(" portions."));
+            row.option->setText(shownText(QStringLiteral("Enter number of ") + row.measure.text +
+                                          QStringLiteral(" portions.")));
         } else {
             row.option->hide();
             row.box->hide();
@@ -260,10 +266,18 @@ void frmPortion::tell(const QString& message) {
 
 bool frmPortion::readMeasure(const QLineEdit* box, int measure, PortionEntry& entry) {
     if (box->text().isEmpty()) return true;
-    const PortionEntry read =
-        measurePortion(measures_[static_cast<std::size_t>(measure)], Val(box->text()));
+    const std::optional<double> count = measureCount(box->text());
+    if (!count) {
+        tell(measureHint());
+        return false;
+    }
+    const PortionEntry read = measurePortion(measures_[static_cast<std::size_t>(measure)], *count);
     if (!fitsSingle(read.grams) || !fitsSingle(read.quantity)) {
         tell(measureHint());
+        return false;
+    }
+    if (read.grams != 0 && static_cast<float>(read.grams) == 0) {
+        tell(tooSmall());
         return false;
     }
     entry = read;
@@ -271,7 +285,8 @@ bool frmPortion::readMeasure(const QLineEdit* box, int measure, PortionEntry& en
 }
 
 void frmPortion::cmdSubmit_Click() {
-    // Read everything before touching the portion, so a refused entry leaves it as it was.
+    // Everything is read and checked before the portion is touched: a refused entry leaves the
+    // last submitted portion as it was.
     PortionEntry entry;
     if (!TextOp1->text().isEmpty()) {
         bool ok = false;
@@ -280,19 +295,23 @@ void frmPortion::cmdSubmit_Click() {
             tell(gramsHint());
             return;
         }
+        if (weight != 0 && static_cast<float>(weight) == 0) {
+            tell(tooSmall());
+            return;
+        }
         entry.grams = weight;
     }
     if (!readMeasure(TextOp2, 0, entry)) return;
     if (!readMeasure(TextOp3, 1, entry)) return;
 
-    portion_.vPortionGrams = static_cast<float>(entry.grams);
-    portion_.svPortionUnit = entry.unit;
-    portion_.vPortionQuantity = static_cast<float>(entry.quantity);
-    if (portion_.vPortionGrams < 0) {
+    if (entry.grams < 0) {
         tell(QStringLiteral("Numbers entered must be greater than 0"));
-    } else if (portion_.vPortionGrams == 0) {
+    } else if (static_cast<float>(entry.grams) == 0) {
         tell(QStringLiteral("No number was entered in the text box."));
     } else {
+        portion_.vPortionGrams = static_cast<float>(entry.grams);
+        portion_.svPortionUnit = entry.unit;
+        portion_.vPortionQuantity = static_cast<float>(entry.quantity);
         accept();
     }
 }

@@ -15,6 +15,27 @@ PortionEntry measurePortion(const HouseholdMeasure& m, double count) {
     return {Val(m.grams) * count, m.text, count};
 }
 
+std::optional<double> measureCount(QStringView text, const QLocale& locale) {
+    const QString point = locale.decimalPoint();
+    if (point != u".") {
+        QLocale strict = locale;
+        strict.setNumberOptions(QLocale::RejectGroupSeparator);
+        bool ok = false;
+        const double x = strict.toDouble(text.trimmed(), &ok);
+        if (ok) return x;
+    }
+    // A separator and more digits after the number: Val would read less than was typed.
+    const qsizetype end = valLength(text);
+    const QStringView rest = text.sliced(end);
+    for (const QString& separator : {QStringLiteral("."), QStringLiteral(","), point}) {
+        const qsizetype n = separator.size();
+        if (end > 0 && rest.startsWith(separator) && rest.size() > n && rest[n] >= u'0' &&
+            rest[n] <= u'9')
+            return std::nullopt;
+    }
+    return Val(text);
+}
+
 QString portionText(double x, int decimals) {
     return QStringLiteral(" ") + roundedText(x, decimals);
 }

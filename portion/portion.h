@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 namespace velmora {
 
@@ -39,6 +40,12 @@ struct PortionEntry {
     double quantity = 0;
 };
 PortionEntry measurePortion(const HouseholdMeasure& m, double count);
+
+// The number of measures typed into a measure box, read as Val reads it ("0.25"; "1/4" is 1 and
+// "abc" 0, which the dialog then calls no number), except that where the locale writes decimals
+// with a comma, "1,5" is 1.5 as in the grams box. A number that Val would cut at a decimal
+// separator followed by digits ("1,5" where the point is "."; "1.5.2") is refused: nothing.
+std::optional<double> measureCount(QStringView text, const QLocale& locale = QLocale());
 
 // A scaled nutrient value as the portion report shows it: one blank, then x rounded to
 // `decimals` places, plain, without trailing zeros (" 12.346", " 4", " 0.25").

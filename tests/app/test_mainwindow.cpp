@@ -201,6 +201,40 @@ class TestMainWindow : public QObject {
         QVERIFY(f.Text1Text().startsWith(" Total weight: 100 grams\r\n Item:  Abiyuch, raw\r\n"));
     }
 
+    // Each row reports its own food: twins, a row without a description; a cell of a number column
+    // that holds no usable number is not measured, in the report and the portion alike.
+    void ownRecords() {
+        const auto sauce = [](double kcal, double cup) {
+            return FixtureFood{"Applesauce",
+                               {{"ENERG_KCAL", kcal}, {"GMWT_1", cup}, {"GMWT_DESC1", "1 cup"}}};
+        };
+        AppFixture app({{QVariant(), {{"ENERG_KCAL", 1.0}}},
+                        sauce(42, 113),
+                        sauce(68, 170),
+                        {"Odd numbers",
+                         {{"ENERG_KCAL", "n/a"},
+                          {"FIBER_TD", "1,5"},
+                          {"PROTEIN", 1e308},
+                          {"ZINC", " 2.50 "}}}});
+        FormB& f = app.form();
+        const auto shows = [&](int row, const QString& part) {
+            app.selectRow(row);
+            QVERIFY2(f.Text1Text().contains(part), qPrintable(f.Text1Text()));
+            QCOMPARE(label(f), QStringLiteral("Food Database Item Number %1 of 4").arg(row + 1));
+        };
+        shows(2, " Calories:  68\r\n");
+        portion(f, "Option2", "TextOp2", "1");
+        QVERIFY(f.Text1Text().contains(
+            " Total weight: 170.00 grams\r\n Item:  Applesauce\r\n    \r\n Calories:   115.6\r\n"));
+        shows(0, " Item:  \r\n    \r\n Calories:  1\r\n");
+        shows(3, " Calories:  \r\n");
+        QVERIFY(f.Text1Text().contains(" Fiber in grams:  \r\n Protein in grams: \r\n"));
+        QVERIFY(f.Text1Text().contains(" Zinc in mg:  2.5\r\n"));
+        portion(f, "Option1", "TextOp1", "50");
+        QVERIFY(f.Text1Text().contains(" Calories:  \r\n"));
+        QVERIFY(f.Text1Text().contains(" Fiber in grams:  \r\n Protein in grams: \r\n"));
+    }
+
     void portionOfAFoodNoLongerListed() {
         MessageRecorder rec;
         AppFixture app;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Number <-> text conversions: the exact texts the reports are compared on.
+#include "common/outsidetext.h"
 #include "common/vbtext.h"
 
 #include <QtTest>
@@ -63,6 +64,19 @@ class TestVbText : public QObject {
                                : FormatNumber(x, n, QLocale(fn == 'F' ? "en_US" : "de_DE")),
                      expected);
         }
+    }
+
+    // Names as bytes, and text from outside as a message shows it.
+    void outsideText() {
+        for (const QByteArray& name :
+             {QByteArray("caf\xE9.mdb"), QByteArray("\xED\xA0\x80\xC0\x80"),
+              QByteArray("Crème \xF0\x9F\x8D\x8E")})
+            QCOMPARE(encodeFileName(decodeFileName(name)), name);
+        QCOMPARE(printable(decodeFileName("caf\xE9\x1B]0;x\x07\r\n\\")),
+                 "caf\\xE9\\x1B]0;x\\x07\\r\\n\\\\");
+        QCOMPARE(printable(QString(81, u'é')), QString(80, u'é') + u'…');
+        QCOMPARE(printableLine(QString(81, u'a') + u'\n'), QString(81, u'a') + "\\n");
+        QCOMPARE(shownText(QString(2001, u'a') + "\nb"), QString(2000, u'a') + "…\nb");
     }
 
     void quantityIsZero() {

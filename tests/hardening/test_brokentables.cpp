@@ -41,7 +41,8 @@ enum Table {
     Recursive,
     Fifo,
     HotJournal,
-    LinkToWal
+    LinkToWal,
+    WalLog
 };
 enum Access { Plain, ReadOnlyFolder, WriteLocked };
 constexpr int kStarts = 0;
@@ -123,6 +124,21 @@ bool makeTable(Table table, const QString& detail, const QString& path,
             return QFile::copy(original, path) &&
                    QFile::copy(original + "-journal", path + "-journal") && QFile::remove(original);
         }
+        case WalLog: {
+            // A table and the log its writer left: the last row is only in the log.
+            const QString original = path + ".writer";
+            if (!writeFixtureDb(original, goodFoods()).isEmpty() ||
+                !sql(original, "PRAGMA journal_mode=WAL"))
+                return false;
+            {
+                sqlite::Database w(QFile::encodeName(original), SQLITE_OPEN_READWRITE);
+                w.exec("PRAGMA wal_autocheckpoint = 0");
+                w.exec("INSERT INTO CSR14 (Description) VALUES ('Zucchini')");
+                if (!QFile::copy(original, path) || !QFile::copy(original + "-wal", path + "-wal"))
+                    return false;
+            }
+            return QFile::remove(original);
+        }
         case LinkToWal: {
             // The program's folder links to a table whose last rows are still in its writer's log.
             const QString data = QFileInfo(path).dir().filePath("../data");
@@ -187,6 +203,8 @@ class BrokenTables : public QObject {
         row("FIFO", Fifo, Plain, 3051, "not a file");
         row("hot journal", HotJournal, Plain, 3046, "did not finish writing");
         row("link to a table with a writer's log", LinkToWal, Plain, kStarts, " of 4");
+        row("a writer's log left", WalLog, Plain, kStarts, " of 4");
+        row("a writer's log left, read-only folder", WalLog, ReadOnlyFolder, kStarts, " of 4");
     }
 
     void table() {

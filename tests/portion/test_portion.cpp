@@ -56,16 +56,22 @@ class TestPortion : public QObject {
         QTest::newRow("quarter cup") << 2 << 2 << "0.25" << 0 << p(31.25f, "1 cup", 0.25f) << "";
         QTest::newRow("second measure") << 2 << 3 << "2" << 0 << p(364, "1 medium", 2) << "";
         QTest::newRow("grams") << 1 << 1 << "12,5" << 0 << p(12.5f, "", 0) << "";
-        QTest::newRow("not found, zero grams") << -1 << 1 << "0" << 0 << p(0, "", 0) << zero;
-        QTest::newRow("nothing typed") << 0 << 1 << "" << 0 << p(0, "", 0) << zero;
-        QTest::newRow("negative") << 2 << 2 << "-1" << 0 << p(-125, "1 cup", -1)
+        QTest::newRow("comma for cups") << 2 << 2 << "1,5" << 0 << p(187.5f, "1 cup", 1.5f) << "";
+        QTest::newRow("a fraction reads to its slash")
+            << 2 << 3 << "1/4" << 0 << p(182, "1 medium", 1) << "";
+        // A refused entry leaves the last submitted portion as it was.
+        QTest::newRow("not found, zero grams") << -1 << 1 << "0" << 0 << earlier << zero;
+        QTest::newRow("nothing typed") << 0 << 1 << "" << 0 << earlier << zero;
+        QTest::newRow("negative") << 2 << 2 << "-1" << 0 << earlier
                                   << "Numbers entered must be greater than 0";
-        // Entries that cannot be stored are refused before the portion is touched.
+        const QString cups =
+            "Please enter the number of portions as a number, for example 2 or 0,5.";
         QTest::newRow("grams too large") << 2 << 1 << "1e39" << 0 << earlier << grams;
+        QTest::newRow("grams too small") << 2 << 1 << "1e-50" << 0 << earlier
+                                         << "The number entered is too small to weigh. " + grams;
         QTest::newRow("point for a comma") << 2 << 1 << "12.5" << 0 << earlier << grams;
-        QTest::newRow("cups too many")
-            << 2 << 2 << "1e39" << 0 << earlier
-            << "Please enter the number of portions as a number, for example 2 or 0.5.";
+        QTest::newRow("cups too many") << 2 << 2 << "1e39" << 0 << earlier << cups;
+        QTest::newRow("cups cut short") << 2 << 2 << "1.5.2" << 0 << earlier << cups;
         QTest::newRow("Cancel") << 2 << 1 << "50" << 1 << earlier << "";
         QTest::newRow("close box") << 2 << 1 << "50" << 2 << earlier << "";
         QTest::newRow("Escape") << 2 << 1 << "50" << 3 << earlier << "";
