@@ -14,10 +14,10 @@
 
 namespace velmora::bench {
 
-QByteArray searchQuery(const QString& term) {
-    // The program's own wording: no blank after LIKE and none before Order.
-    return (QStringLiteral("Select ALL * From CSR14 WHERE description LIKE'*") + term +
-            QStringLiteral("*'Order by description"))
+QByteArray builtInSearchQuery(const QString& term) {
+    return (QStringLiteral("SELECT rowid, Description FROM CSR14 WHERE description LIKE '%") +
+            QString(term).replace(u'\'', QStringLiteral("''")) +
+            QStringLiteral("%' ORDER BY description"))
         .toUtf8();
 }
 
@@ -42,7 +42,7 @@ Db openTable(const QString& path, bool jetLike) {
     return db;
 }
 
-bool readRows(sqlite3* db, const char* sql, RowStore& out) {
+bool readRows(sqlite3* db, const QByteArray& sql, RowStore& out) {
     // The same rows in the same order, one column read through the index.
     QByteArray keyed(sql);
     const QByteArray star = "Select ALL * From CSR14";

@@ -21,11 +21,8 @@ class QWidget;
 
 namespace velmora::bench {
 
-// The query texts exactly as the program sets them.
-inline constexpr const char* kLoadQuery = "Select ALL * From CSR14 Order by description";
-inline constexpr const char* kResetQuery =
-    "Select ALL * From CSR14 WHERE description LIKE  '*' Order by description";
-QByteArray searchQuery(const QString& term);
+// The same rows as the program's search for `term`, with SQLite's own LIKE.
+QByteArray builtInSearchQuery(const QString& term);
 
 // What the first screen needs of a query result: the descriptions in list order, and each row's
 // key for reading the current record when it is shown.
@@ -44,9 +41,10 @@ using Db = std::unique_ptr<sqlite3, DbClose>;
 // a message on stderr) when it cannot be opened.
 Db openTable(const QString& path, bool jetLike);
 
-// Runs `sql` ("Select ALL * From CSR14 ...") for its keys and descriptions only, and reads them
+// Runs `sql` ("Select ALL * From CSR14 ..." or a query of rowid and Description) for its keys and
+// descriptions only, and reads them
 // into `out`. False (and a message on stderr) on an error.
-bool readRows(sqlite3* db, const char* sql, RowStore& out);
+bool readRows(sqlite3* db, const QByteArray& sql, RowStore& out);
 
 // A plain list of the descriptions, as wide and tall as the program's list.
 std::unique_ptr<QListView> makeFloorList(QStringListModel* model, QWidget* parent = nullptr);

@@ -6,13 +6,22 @@
 #include <QString>
 #include <QStringDecoder>
 
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace velmora {
 
 inline bool isAscii(std::string_view utf8) {
-    for (char c : utf8)
-        if (static_cast<unsigned char>(c) & 0x80) return false;
+    // Eight bytes at a time: it runs on every description of a search.
+    std::size_t i = 0;
+    for (; i + 8 <= utf8.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, utf8.data() + i, 8);
+        if (word & 0x8080808080808080u) return false;
+    }
+    for (; i < utf8.size(); ++i)
+        if (static_cast<unsigned char>(utf8[i]) & 0x80) return false;
     return true;
 }
 

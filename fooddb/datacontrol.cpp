@@ -396,7 +396,10 @@ Recordset DataControl::readRecordset() {
     }
     if (keys) {
         rs.table_ = table;
-        while (keys.step()) rs.append(fieldText(keys, 1), keys.columnInt64(0), nullptr);
+        // A description is text: read in place, without a copy per row.
+        while (keys.step())
+            rs.append(keys.columnType(1) == SQLITE_TEXT ? keys.columnText(1) : fieldText(keys, 1),
+                      keys.columnInt64(0), nullptr);
     } else {
         Recordset::Fields fields;
         while (whole.step()) {

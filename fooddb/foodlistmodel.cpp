@@ -17,6 +17,12 @@ int FoodListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : data_.recordset().RecordCount();
 }
 
+QModelIndex FoodListModel::index(int row, int column, const QModelIndex& parent) const {
+    return row >= 0 && row < data_.recordset().RecordCount() && column == 0 && !parent.isValid()
+               ? createIndex(row, 0)
+               : QModelIndex();
+}
+
 QVariant FoodListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= data_.recordset().RecordCount()) return {};
     // The tooltip shows descriptions too wide for the list in full.

@@ -14,6 +14,9 @@ class FoodListModel : public QAbstractListModel {
     explicit FoodListModel(DataControl& data, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
+    // The list asks for every row's index when it lays itself out; without the base class's
+    // checks through virtual calls.
+    QModelIndex index(int row, int column = 0, const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
     // First row, from the top, whose description begins with `prefix` without regard to case;

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fooddb/jetlike.h"
 
+#include "common/utf8text.h"
+
 #include <QChar>
+
+#include <algorithm>
 
 namespace velmora {
 
@@ -112,6 +116,18 @@ JetPattern::JetPattern(std::string_view utf8Pattern) {
             ++i;
         }
     }
+    anything_ = tokens_.size() == 1 && tokens_.front().kind == Kind::Star;
+    segmentsOnly_ = std::ranges::all_of(tokens_, [](const Token& t) {
+        return t.kind == Kind::Star || (t.kind == Kind::Literal && t.ch < 0x80);
+    });
+    if (!segmentsOnly_) return;
+    anchoredStart_ = tokens_.empty() || tokens_.front().kind != Kind::Star;
+    anchoredEnd_ = tokens_.empty() || tokens_.back().kind != Kind::Star;
+    for (std::size_t k = 0; k < tokens_.size(); ++k) {
+        if (tokens_[k].kind == Kind::Star) continue;
+        if (k == 0 || tokens_[k - 1].kind == Kind::Star) segments_.emplace_back();
+        segments_.back().push_back(static_cast<char>(tokens_[k].ch));
+    }
 }
 
 bool JetPattern::tokenMatches(const Token& t, char32_t c) const {
@@ -137,9 +153,19 @@ bool JetPattern::tokenMatches(const Token& t, char32_t c) const {
     return false;
 }
 
-bool JetPattern::matches(std::string_view utf8Text) const {
-    if (!valid_) return false;
-    const std::u32string s = foldedCodePoints(utf8Text);
+// An ASCII text read as folded code points without decoding it: most descriptions are ASCII, and
+// the search runs over every row of the table.
+struct AsciiFolded {
+    std::string_view text;
+    std::size_t size() const { return text.size(); }
+    char32_t operator[](std::size_t i) const {
+        const auto c = static_cast<unsigned char>(text[i]);
+        return c >= 'A' && c <= 'Z' ? c + 32 : c;
+    }
+};
+
+template <typename Folded>
+bool JetPattern::matchesFolded(const Folded& s) const {
     // Greedy match with backtracking to the last star only: linear memory, O(n*m) time at worst,
     // so no pattern can make a search hang.
     std::size_t ti = 0, pi = 0;
@@ -161,6 +187,80 @@ bool JetPattern::matches(std::string_view utf8Text) const {
     }
     while (pi < np && tokens_[pi].kind == Kind::Star) ++pi;
     return pi == np;
+}
+
+namespace {
+
+// ASCII letters folded to lower case; every other byte as it is.
+struct FoldTable {
+    unsigned char to[256];
+    constexpr FoldTable() : to() {
+        for (int c = 0; c < 256; ++c)
+            to[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    }
+};
+constexpr FoldTable kFold;
+
+bool equalFolded(const char* text, std::string_view folded) {
+    for (std::size_t i = 0; i < folded.size(); ++i)
+        if (kFold.to[static_cast<unsigned char>(text[i])] != static_cast<unsigned char>(folded[i]))
+            return false;
+    return true;
+}
+
+// Where `folded` first occurs in `text` from `from` on, ignoring ASCII case; npos when nowhere.
+std::size_t findFolded(std::string_view text, std::string_view folded, std::size_t from) {
+    if (folded.size() > text.size()) return std::string_view::npos;
+    const auto first = static_cast<unsigned char>(folded.front());
+    for (std::size_t i = from; i + folded.size() <= text.size(); ++i)
+        if (kFold.to[static_cast<unsigned char>(text[i])] == first &&
+            equalFolded(text.data() + i + 1, folded.substr(1)))
+            return i;
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+// ASCII bytes stand only for themselves in UTF-8, so a match found on the bytes is a match of the
+// characters. Leftmost runs are enough: with no "?", "#" or lists, nothing after a star needs a
+// later place.
+bool JetPattern::matchesSegments(std::string_view text) const {
+    const std::size_t n = segments_.size();
+    if (n == 0) return !anchoredStart_ || text.empty();
+    std::size_t pos = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::string_view segment = segments_[k];
+        if (k == n - 1 && anchoredEnd_) {
+            if (text.size() < pos + segment.size()) return false;
+            const std::size_t at = text.size() - segment.size();
+            return (k > 0 || !anchoredStart_ || at == 0) && equalFolded(text.data() + at, segment);
+        }
+        if (k == 0 && anchoredStart_) {
+            if (text.size() < segment.size() || !equalFolded(text.data(), segment)) return false;
+            pos = segment.size();
+            continue;
+        }
+        const std::size_t at = findFolded(text, segment, pos);
+        if (at == std::string_view::npos) return false;
+        pos = at + segment.size();
+    }
+    return true;
+}
+
+bool JetPattern::matches(std::string_view utf8Text) const {
+    if (!valid_) return false;
+    if (anything_) return true;
+    const bool ascii = isAscii(utf8Text);
+    // A few letters beyond ASCII fold into it (the Kelvin sign into k): only an ASCII text that
+    // does not match is surely no match.
+    if (segmentsOnly_) {
+        if (matchesSegments(utf8Text)) return true;
+        if (ascii) return false;
+    }
+    if (ascii) return matchesFolded(AsciiFolded{utf8Text});
+    thread_local std::u32string folded;
+    folded = foldedCodePoints(utf8Text);
+    return matchesFolded(folded);
 }
 
 namespace {

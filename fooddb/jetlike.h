@@ -28,8 +28,17 @@ class JetPattern {
         std::vector<std::pair<char32_t, char32_t>> ranges;  // List: folded inclusive ranges
     };
     bool tokenMatches(const Token& t, char32_t folded) const;
+    template <typename Folded>
+    bool matchesFolded(const Folded& text) const;
+    bool matchesSegments(std::string_view text) const;
     std::vector<Token> tokens_;
     bool valid_ = true;
+    bool anything_ = false;  // the pattern is "*": every text matches
+    // A pattern of ASCII letters and stars only, as most searches are: its runs of letters between
+    // the stars (folded), and whether it is anchored at the start and the end.
+    bool segmentsOnly_ = false;
+    std::vector<std::string> segments_;
+    bool anchoredStart_ = true, anchoredEnd_ = true;
 };
 
 // Error text of a malformed pattern, as the LIKE function reports it.
