@@ -8,6 +8,7 @@
 #include "common/outsidetext.h"
 #include "common/sendkeys.h"
 #include "common/vberror.h"
+#include "fooddb/dataerrors.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -194,11 +195,29 @@ void FormB::setText1(const QString& text) {
     text1_ = text;
     // The report keeps its CR LF line ends; the view shows lines, each of a length it can lay out.
     QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(CR, QStringLiteral("\n"));
     Text1->setPlainText(shownText(shown));
 }
 
+void FormB::handle(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (...) {
+        if (trapDepth_ > 0) {
+            kept_ = std::current_exception();
+        } else {
+            MsgBox(runTimeErrorText(caughtError()));
+            endProgram(1);
+        }
+    }
+}
+
+void FormB::rethrowKept() {
+    if (kept_) std::rethrow_exception(std::exchange(kept_, nullptr));
+}
+
 void FormB::Form_Load() {
+    const Trap trap(*this);  // the start fails with the error of its first list click
     CR = QStringLiteral("\r\n");
     DBList1->setVisible(true);
     QCoreApplication::processEvents();
@@ -216,6 +235,7 @@ void FormB::Form_Load() {
     show();
     DBList1->setFocus();
     SendKeys(QStringLiteral("{a}{l}{c}{o}"), DBList1);
+    rethrowKept();
 }
 
 void FormB::Data1_Reposition() {
@@ -250,6 +270,7 @@ void FormB::cmdPageDown_Click() {
 void FormB::cmdPageUp_Click() {
     DBList1->setFocus();
     SendKeys(QStringLiteral("{PGUP}"), DBList1);
+    rethrowKept();  // for the search or reset that pressed it
 }
 
 FieldReader FormB::fields() const {
@@ -275,12 +296,15 @@ void FormB::FillArray_S_from_Data1() {
 }
 
 void FormB::DBList1_Click() {
-    // The selected row's own record, not the first food with its description: two foods may share
-    // one, and a row may have none. With no row selected the current record is reported again.
-    Data1.moveToRow(DBList1->selectedRow());
-    FillArray_S_from_Data1();
-    setHundredGramValues(S, state_.Z);
-    FillText1_from_Array_Z();
+    handle([this] {
+        // The selected row's own record, not the first food with its description: two foods may
+        // share one, and a row may have none. With no row selected the current record is
+        // reported again.
+        Data1.moveToRow(DBList1->selectedRow());
+        FillArray_S_from_Data1();
+        setHundredGramValues(S, state_.Z);
+        FillText1_from_Array_Z();
+    });
 }
 
 void FormB::FillText1_from_Array_Z() {
@@ -288,6 +312,7 @@ void FormB::FillText1_from_Array_Z() {
 }
 
 void FormB::cmdSearch_Click() {
+    const Trap trap(*this);
     try {
         if (txtSearch->text().isEmpty()) {
             MsgBox(QStringLiteral(
@@ -308,39 +333,31 @@ void FormB::cmdSearch_Click() {
                                     QStringLiteral(" found in search"));
         }
         bvSearchMode = true;
-    } catch (const VbError& e) {
+    } catch (...) {
         MsgBox(QStringLiteral("Your search generated an error.  Please use only the letters of the "
                               "english alphabet and common punctuation characters in your search "
                               "terms.  Error number ") +
-               QString::number(e.number()));
-        txtSearch->clear();
-    } catch (const std::bad_alloc&) {
-        MsgBox(QStringLiteral("Your search generated an error.  Please use only the letters of the "
-                              "english alphabet and common punctuation characters in your search "
-                              "terms.  Error number ") +
-               QString::number(err::OutOfMemory));
+               QString::number(caughtError().number));
         txtSearch->clear();
     }
 }
 
 void FormB::cmdReset_Click() {
+    const Trap trap(*this);
     try {
         bvSearchMode = false;
         Data1.RecordSource = kResetQuery;
         Data1.Refresh();
         if (!DBList1->isHidden()) cmdPageUp_Click();
         txtSearch->clear();
-    } catch (const VbError& e) {
-        MsgBox(QStringLiteral("Error number ") + QString::number(e.number()));
-        txtSearch->clear();
-    } catch (const std::bad_alloc&) {
-        MsgBox(QStringLiteral("Error number ") + QString::number(err::OutOfMemory));
+    } catch (...) {
+        MsgBox(QStringLiteral("Error number ") + QString::number(caughtError().number));
         txtSearch->clear();
     }
 }
 
 void FormB::mnuCalculate_Click() {
-    setText1(annotatedReport(state_.Z, dv_, svPortionDescrip));
+    handle([this] { setText1(annotatedReport(state_.Z, dv_, svPortionDescrip)); });
 }
 
 void FormB::mnuExit_Click() {

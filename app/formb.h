@@ -12,6 +12,9 @@
 
 #include <QMainWindow>
 
+#include <exception>
+#include <functional>
+
 class QAction;
 class QFrame;
 class QLabel;
@@ -77,10 +80,25 @@ class FormB : public QMainWindow {
     void Data1_Error(int dataErr, int& response);
 
   private:
+    // Runs the body of a handler that Qt called: no error may leave it through Qt. An error is
+    // shown and ends the program, as every error a handler does not trap does; while a trapping
+    // handler runs (search, reset, the load step), it is kept for that handler to report.
+    void handle(const std::function<void()>& body);
+    // Gives a trapping handler the error kept while the list handled its keystrokes.
+    void rethrowKept();
+    // A trapping handler's time: errors of the handlers it sets off come back to it.
+    struct Trap {
+        explicit Trap(FormB& f) : form(f) { ++form.trapDepth_; }
+        ~Trap() { --form.trapDepth_; }
+        FormB& form;
+    };
+    void endProgram(int status);
+
     void buildControls();
     void buildMenu();
     void setText1(const QString& text);
     void Form_Unload();
+    void portionCommand();
     void RecomputePortion();
     // The find step with its not-found message.
     FindOutcome findFood(const QString& description);
@@ -111,6 +129,8 @@ class FormB : public QMainWindow {
     DailyValueState dv_;
     double vPortionFactor = 0;
     bool unloading_ = false;
+    int trapDepth_ = 0;
+    std::exception_ptr kept_;
 };
 
 }  // namespace velmora

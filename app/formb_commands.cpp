@@ -13,18 +13,22 @@
 namespace velmora {
 
 void FormB::mnuHelp_Click() {
-    velmora::mnuHelp_Click(state_, this);
+    handle([this] { velmora::mnuHelp_Click(state_, this); });
 }
 
 void FormB::mnuDailyValues_Click() {
-    velmora::mnuDailyValues_Click(state_, this);
+    handle([this] { velmora::mnuDailyValues_Click(state_, this); });
 }
 
 void FormB::mnuAbout_Click() {
-    velmora::mnuAbout_Click(state_, this);
+    handle([this] { velmora::mnuAbout_Click(state_, this); });
 }
 
 void FormB::mnuPortionAdjust_Click() {
+    handle([this] { portionCommand(); });
+}
+
+void FormB::portionCommand() {
     bvCancel = false;
     ValueArray& Z = state_.Z;
     Z[slot::Description] = S[slot::Description];
@@ -48,13 +52,18 @@ void FormB::RecomputePortion() {
 }
 
 void FormB::Form_Unload() {
+    endProgram(0);
+}
+
+void FormB::endProgram(int status) {
     if (unloading_) return;
     unloading_ = true;
     // Every other window of the program goes with the main window.
     unloadHelpWindows(state_);
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible()) w->close();
-    QCoreApplication::exit(0);
+    hide();
+    QCoreApplication::exit(status);
 }
 
 }  // namespace velmora

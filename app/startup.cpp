@@ -3,6 +3,7 @@
 
 #include "app/formb.h"
 #include "app/frmsplash.h"
+#include "common/commandline.h"
 #include "common/msgbox.h"
 #include "common/vberror.h"
 
@@ -10,23 +11,19 @@
 
 namespace velmora {
 
-QString runTimeErrorText(int number, const QString& description) {
-    return QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description);
-}
-
 VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Velmora"));
-    setApplicationVersion(QStringLiteral("1.0"));
+    setApplicationVersion(kVersion);
     setDesktopFileName(QStringLiteral("velmora"));
 }
 
 bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {
+    // The last guard: every handler of the program catches its own errors, but Qt's own code
+    // may still run out of memory.
     try {
         return QApplication::notify(receiver, event);
-    } catch (const VbError& e) {
-        MsgBox(runTimeErrorText(e.number(), e.description()));
-    } catch (const std::bad_alloc&) {
-        MsgBox(runTimeErrorText(err::OutOfMemory, standardErrorText(err::OutOfMemory)));
+    } catch (...) {
+        MsgBox(runTimeErrorText(caughtError()));
     }
     exit(1);
     return true;
@@ -35,12 +32,12 @@ bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {
 namespace {
 
 // The start cannot go on: no window stays, the user is told, the program ends with status 1.
-StartResult failedStart(std::unique_ptr<FormB> formB, QPointer<frmSplash> splash, int number,
-                        const QString& description) {
+StartResult failedStart(std::unique_ptr<FormB> formB, QPointer<frmSplash> splash,
+                        const CaughtError& error) {
     formB->hide();
     formB.reset();
     if (splash) splash->close();
-    MsgBox(runTimeErrorText(number, description));
+    MsgBox(runTimeErrorText(error));
     return {nullptr, 1};
 }
 
@@ -55,11 +52,8 @@ StartResult Main(const QString& databasePath) {
     auto formB = std::make_unique<FormB>(databasePath);
     try {
         formB->Form_Load();
-    } catch (const VbError& e) {
-        return failedStart(std::move(formB), splash, e.number(), e.description());
-    } catch (const std::bad_alloc&) {
-        return failedStart(std::move(formB), splash, err::OutOfMemory,
-                           standardErrorText(err::OutOfMemory));
+    } catch (...) {
+        return failedStart(std::move(formB), splash, caughtError());
     }
     if (splash) splash->close();  // the user may have closed it already
     result.mainWindow = std::move(formB);

@@ -10,7 +10,8 @@ namespace velmora {
 
 class FormB;
 
-// Shows an error that nothing handled (number and text, title "Velmora") and ends the program.
+// Shows an error that nothing handled (number and text, title "Velmora") and ends the program: the
+// last guard, for errors in Qt's own code.
 class VelmoraApplication : public QApplication {
   public:
     VelmoraApplication(int& argc, char** argv);
@@ -26,8 +27,5 @@ struct StartResult {
 // table that cannot be opened is reported and ends the start with a non-zero status. The table is
 // `databasePath`, or Velmora.mdb in the program's own folder.
 StartResult Main(const QString& databasePath = {});
-
-// "Run-time error 'n':" and the text, as the program reports an error it does not handle.
-QString runTimeErrorText(int number, const QString& description);
 
 }  // namespace velmora

@@ -21,6 +21,8 @@ QString standardErrorText(int number) {
             return QStringLiteral("Type mismatch");
         case 28:
             return QStringLiteral("Out of stack space");
+        case 51:
+            return QStringLiteral("Internal error");
         case 52:
             return QStringLiteral("Bad file name or number");
         case 53:
@@ -34,6 +36,22 @@ QString standardErrorText(int number) {
         default:
             return {};
     }
+}
+
+CaughtError caughtError() {
+    try {
+        throw;
+    } catch (const VbError& e) {
+        return {e.number(), e.description()};
+    } catch (const std::bad_alloc&) {
+        return {err::OutOfMemory, standardErrorText(err::OutOfMemory)};
+    } catch (...) {
+        return {err::InternalError, standardErrorText(err::InternalError)};
+    }
+}
+
+QString runTimeErrorText(const CaughtError& error) {
+    return QStringLiteral("Run-time error '%1':\n\n%2").arg(error.number).arg(error.description);
 }
 
 }  // namespace velmora

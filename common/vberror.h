@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <exception>
+#include <new>
 
 namespace velmora {
 
@@ -24,13 +25,26 @@ class VbError : public std::exception {
 // The standard run-time text for an error number; the empty text for an unknown number.
 QString standardErrorText(int number);
 
+// An error that reached the end of an event handler or a command: its number and text.
+struct CaughtError {
+    int number = 0;
+    QString description;
+};
+
+// The exception being handled, as the user is told of it: a VbError as it is, std::bad_alloc as
+// "Out of memory", anything else as an internal error. Only inside a catch block.
+CaughtError caughtError();
+
+// "Run-time error 'n':", an empty line and the text: an error the program does not trap.
+QString runTimeErrorText(const CaughtError& error);
+
 // Error numbers raised by the program's own code.
 namespace err {
 inline constexpr int InvalidProcedureCall = 5;
 inline constexpr int Overflow = 6;
 inline constexpr int OutOfMemory = 7;
 inline constexpr int TypeMismatch = 13;
-inline constexpr int FileNotFound = 53;
+inline constexpr int InternalError = 51;
 }  // namespace err
 
 }  // namespace velmora

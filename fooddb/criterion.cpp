@@ -2,13 +2,14 @@
 #include "fooddb/criterion.h"
 
 #include "common/vberror.h"
+#include "fooddb/dataerrors.h"
 
 namespace velmora {
 
 namespace {
 
 [[noreturn]] void syntaxError(const QString& text) {
-    throw VbError(3077,
+    throw VbError(dataerr::kSyntaxError,
                   QStringLiteral("Syntax error (missing operator) in expression '%1'.").arg(text));
 }
 

@@ -6,11 +6,11 @@
 #include "common/vberror.h"
 #include "common/vbtext.h"
 #include "fooddb/criterion.h"
+#include "fooddb/dataerrors.h"
 #include "fooddb/jetlike.h"
 
-#include <QRegularExpression>
-
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cctype>
@@ -24,30 +24,11 @@ namespace velmora {
 
 namespace {
 
-// Error numbers of the database layer.
-constexpr int kFileNotFound = 3024;
-constexpr int kCannotOpen = 3051;
-constexpr int kFileInUse = 3045;
-constexpr int kUnfinishedWrite = 3046;
-constexpr int kCorrupt = 3049;
-constexpr int kTooLarge = 3035;
-constexpr int kNotAllowed = 3112;
-constexpr int kNotADatabase = 3343;
-constexpr int kNoSuchTable = 3078;
-constexpr int kQueryError = 3075;
-constexpr int kTrailingText = 3142;
-constexpr int kColumnMissing = 3265;
-constexpr int kInvalidPattern = 93;
-constexpr int kEngineError = 3000;
-
 // A query may take this many engine steps (checked every kStepsPerCheck) before it is given up:
 // far more than any food table needs, few enough that a table built to keep the engine busy ends
 // in a message after a second or two instead of a hang.
 constexpr int kStepsPerCheck = 1000;
 constexpr std::int64_t kStepChecks = 500'000;
-// What a record set may hold before it counts as out of memory (its vectors may take up to twice
-// as much while they grow); it also keeps the description offsets within 32 bits.
-constexpr std::size_t kRecordsetLimit = std::size_t{512} << 20;
 
 // A table that another tool switched to write-ahead logging (header bytes 18 and 19 are 2) makes
 // even a read-only connection create -wal and -shm files beside it, or fail where it cannot.
@@ -73,62 +54,6 @@ int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*,
 
 int countSteps(void* stepsLeft) {
     return --*static_cast<std::int64_t*>(stepsLeft) < 0;  // non-zero interrupts the query
-}
-
-[[noreturn]] void throwEngineError(const sqlite::Error& e, const QString& file,
-                                   const QString& query) {
-    // Both come from outside: the file's name and the user's search term.
-    const QString path = printableLine(file);
-    const QString sql = printable(query, 2 * kQuoteLimit);
-    const QString msg = printable(e.message());
-    if (msg == QLatin1String(kInvalidPatternText))
-        throw VbError(kInvalidPattern, QStringLiteral("Invalid pattern string"));
-    if (e.code() == SQLITE_READONLY_ROLLBACK)
-        throw VbError(kUnfinishedWrite,
-                      QStringLiteral("Another program did not finish writing the food table "
-                                     "'%1': its unfinished changes lie in a journal file beside "
-                                     "it. Let that program finish with the table first.")
-                          .arg(path));
-    switch (e.primary()) {
-        case SQLITE_AUTH:
-            throw VbError(kNotAllowed, QStringLiteral("The food table '%1' holds something the "
-                                                      "program will not run: %2.")
-                                           .arg(path, msg));
-        case SQLITE_INTERRUPT:
-            throw VbError(kTooLarge, QStringLiteral("System resource exceeded: the food table "
-                                                    "'%1' is too large, or CSR14 is not a table.")
-                                         .arg(path));
-        case SQLITE_CANTOPEN:
-        case SQLITE_PERM:
-            throw VbError(kCannotOpen,
-                          QStringLiteral("The database engine cannot open the file '%1'. "
-                                         "You may need permission to read it.")
-                              .arg(path));
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            throw VbError(kFileInUse,
-                          QStringLiteral("Could not use '%1'; file already in use.").arg(path));
-        case SQLITE_NOTADB:
-            throw VbError(kNotADatabase,
-                          QStringLiteral("Unrecognized database format '%1'.").arg(path));
-        case SQLITE_CORRUPT:
-            throw VbError(kCorrupt, QStringLiteral("Cannot read database '%1'. The file may be "
-                                                   "damaged.")
-                                        .arg(path));
-        case SQLITE_NOMEM:
-            throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
-        default:
-            break;
-    }
-    if (msg.startsWith(QLatin1String("no such table: ")))
-        throw VbError(
-            kNoSuchTable,
-            QStringLiteral("The database engine cannot find the input table or query '%1'.")
-                .arg(msg.mid(15)));
-    if (e.primary() == SQLITE_ERROR)
-        throw VbError(kQueryError,
-                      QStringLiteral("Error in query expression '%1': %2.").arg(sql, msg));
-    throw VbError(kEngineError, QStringLiteral("Database engine error: %1.").arg(msg));
 }
 
 // The query text as the engine reads it: UTF-8, except that a NUL is written C0 80 (a NUL byte
@@ -229,7 +154,7 @@ std::array<int, kBoundFieldCount> boundColumns(const sqlite::Statement& st) {
         c = 0;
         while (c < n && !equalsIgnoringCaseLatin(sqlite3_column_name(st.get(), c), name)) ++c;
         if (c == n)
-            throw VbError(kColumnMissing,
+            throw VbError(dataerr::kColumnMissing,
                           QStringLiteral("Item not found in this collection: the column '%1' is "
                                          "missing from the food table.")
                               .arg(QLatin1StringView(name.data(), qsizetype(name.size()))));
@@ -256,33 +181,6 @@ bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, boo
 
 }  // namespace
 
-QString Recordset::description(int row) const {
-    return textOf(descriptionUtf8(row));
-}
-
-std::string_view Recordset::descriptionUtf8(int row) const {
-    const auto r = static_cast<std::size_t>(row);
-    const std::uint32_t begin = r == 0 ? 0 : ends_[r - 1];
-    return std::string_view(text_).substr(begin, ends_[r] - begin);
-}
-
-void Recordset::append(std::string_view description, std::int64_t key, const Fields* fields) {
-    text_.append(description);
-    ends_.push_back(static_cast<std::uint32_t>(text_.size()));
-    ascii_.push_back(isAscii(description) ? 1 : 0);
-    bytes_ += description.size() + sizeof(std::uint32_t) + 1;
-    if (fields) {
-        for (const std::string& f : *fields) bytes_ += sizeof f + f.size();
-        fields_.insert(fields_.end(), fields->begin(), fields->end());
-    } else {
-        keys_.push_back(key);
-        bytes_ += sizeof key;
-    }
-    // Every per-row structure counts, so no table can make the record set outgrow memory.
-    if (bytes_ > kRecordsetLimit)
-        throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
-}
-
 DataControl::DataControl(QObject* parent) : QObject(parent) {}
 DataControl::~DataControl() = default;
 
@@ -294,12 +192,14 @@ void DataControl::open() {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(file, error);
     if (path.isEmpty() || !std::filesystem::exists(status) || std::filesystem::is_directory(status))
-        throw VbError(kFileNotFound, QStringLiteral("Could not find file '%1'.").arg(shown));
+        throw VbError(dataerr::kFileNotFound,
+                      QStringLiteral("Could not find file '%1'.").arg(shown));
     // A FIFO or a device would block the first read for ever, or be no table at all.
     if (!std::filesystem::is_regular_file(status))
-        throw VbError(kCannotOpen, QStringLiteral("The database engine cannot open '%1': it is "
-                                                  "not a file but a device, pipe or socket.")
-                                       .arg(shown));
+        throw VbError(dataerr::kCannotOpen,
+                      QStringLiteral("The database engine cannot open '%1': it is "
+                                     "not a file but a device, pipe or socket.")
+                          .arg(shown));
     // The table itself, not a link to it: the engine looks for its side files beside it.
     const std::filesystem::path real = std::filesystem::canonical(file, error);
     QByteArray name = QByteArray::fromStdString(error ? file.native() : real.native());
@@ -342,7 +242,7 @@ QByteArray DataControl::writeAheadSnapshot(const QByteArray& table, const QStrin
                 std::filesystem::copy_file((table + side).toStdString(), copy.native() + side,
                                            error);
     if (!folder->isValid() || error)
-        throw VbError(kCannotOpen,
+        throw VbError(dataerr::kCannotOpen,
                       QStringLiteral("The database engine cannot open '%1': a program is writing "
                                      "it, and no copy could be made to read (%2).")
                           .arg(shown, error ? QString::fromStdString(error.message())
@@ -368,11 +268,11 @@ Recordset DataControl::readRecordset() {
     const char* tail = nullptr;
     sqlite::Statement whole = db_.prepare(sql, &tail);
     if (!whole)
-        throw VbError(kQueryError,
+        throw VbError(dataerr::kQueryError,
                       QStringLiteral("Error in query expression '%1'.").arg(RecordSource));
     for (const char* p = tail; p && p < sql.constData() + sql.size(); ++p)
         if (!std::isspace(static_cast<unsigned char>(*p)))
-            throw VbError(kTrailingText,
+            throw VbError(dataerr::kTrailingText,
                           QStringLiteral("Characters found after end of SQL statement."));
     const std::array<int, kBoundFieldCount> column = boundColumns(whole);
 
@@ -505,7 +405,7 @@ void DataControl::FindFirst(const QString& criterionText) {
                                     c.column.toStdString()))
             field = f;
     if (field < 0)
-        throw VbError(kColumnMissing,
+        throw VbError(dataerr::kColumnMissing,
                       QStringLiteral("Item not found in this collection: '%1'.").arg(c.column));
     const int row = engine([&] { return findInColumn(field, c.value); });
     if (row < 0) {
@@ -527,30 +427,5 @@ void DataControl::moveToRow(int row) {
     moveTo(row, std::move(fields));
 }
 
-void DataControl::raiseDataError(int number) {
-    int response = 1;
-    emit error(number, response);
-}
-
-QString dataErrorText(int number) {
-    const QString standard = standardErrorText(number);
-    if (!standard.isEmpty()) return standard;
-    switch (number) {
-        case kFileNotFound:
-            return QStringLiteral("Could not find file.");
-        case kInvalidPattern:
-            return QStringLiteral("Invalid pattern string");
-        case kFileInUse:
-            return QStringLiteral("Could not use the database; file already in use.");
-        case kNotADatabase:
-            return QStringLiteral("Unrecognized database format.");
-        case kNoSuchTable:
-            return QStringLiteral("The database engine cannot find the input table or query.");
-        case kColumnMissing:
-            return QStringLiteral("Item not found in this collection.");
-        default:
-            return QStringLiteral("Data access error %1.").arg(number);
-    }
-}
 
 }  // namespace velmora

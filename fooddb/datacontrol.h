@@ -4,6 +4,7 @@
 #pragma once
 
 #include "fooddb/foodcolumns.h"
+#include "fooddb/recordset.h"
 #include "fooddb/sqlite.h"
 
 #include <QObject>
@@ -19,38 +20,6 @@ class QTemporaryDir;
 #include <vector>
 
 namespace velmora {
-
-// One query result. It holds what the list and the find need, every row's description (UTF-8)
-// and the row's key in its table; a record's other fields are read when it becomes current. A
-// record source that is not a plain query of one table has no such key: then every field of
-// every row is held.
-class Recordset {
-  public:
-    int RecordCount() const { return static_cast<int>(ends_.size()); }
-    // 0-based position of the current record, -1 when there is none.
-    int AbsolutePosition() const { return current_; }
-    bool NoMatch() const { return noMatch_; }
-
-    // The description of `row` as the list shows it (Null as the empty text).
-    QString description(int row) const;
-    std::string_view descriptionUtf8(int row) const;
-    bool descriptionIsAscii(int row) const { return ascii_[static_cast<std::size_t>(row)] != 0; }
-
-  private:
-    friend class DataControl;
-    using Fields = std::array<std::string, kBoundFieldCount>;
-    void append(std::string_view description, std::int64_t key, const Fields* fields);
-
-    std::string text_;                 // the descriptions, one after another
-    std::vector<std::uint32_t> ends_;  // where each row's description ends in text_
-    std::vector<std::uint8_t> ascii_;  // whether it is ASCII only (the fast comparisons)
-    std::vector<std::int64_t> keys_;   // each row's rowid in `table_`
-    std::vector<std::string> fields_;  // without keys: every field of every row, row by row
-    QString table_;                    // the table the keys belong to; empty without keys
-    std::size_t bytes_ = 0;            // what the rows take, counted as they come
-    int current_ = -1;
-    bool noMatch_ = false;
-};
 
 class DataControl : public QObject {
     Q_OBJECT
@@ -80,9 +49,6 @@ class DataControl : public QObject {
 
     // Text of bound field i (txtFields(i)) of the current record; empty with no current record.
     const QString& txtFields(int i) const { return fields_[static_cast<std::size_t>(i)]; }
-
-    // Reports a data error that happened outside the program's own handlers.
-    void raiseDataError(int number);
 
   signals:
     // The record set is about to be replaced / has been replaced by a Refresh.
@@ -114,8 +80,5 @@ class DataControl : public QObject {
     Recordset rs_;
     FieldTexts fields_;
 };
-
-// Error text of an error number this layer raises, for messages built elsewhere.
-QString dataErrorText(int number);
 
 }  // namespace velmora

@@ -12,8 +12,6 @@
 #include <QMenuBar>
 #include <QTextEdit>
 
-#include <new>
-
 namespace velmora {
 
 namespace {
@@ -79,10 +77,8 @@ void frmHLP::Fill() {
     try {
         readRtf(QStringView(svDocText_), *RichTextBox1->document());
         RichTextBox1->moveCursor(QTextCursor::Start);
-    } catch (const VbError& e) {
-        FormErrorHandler(e.number());
-    } catch (const std::bad_alloc&) {
-        FormErrorHandler(err::OutOfMemory);
+    } catch (...) {
+        FormErrorHandler(caughtError().number);
     }
 }
 

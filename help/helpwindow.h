@@ -24,7 +24,7 @@ class frmHLP : public QMainWindow {
     // True once the window has been closed: it is only waiting to be deleted.
     bool isUnloaded() const { return unloaded_; }
 
-    static QString designCaption() { return QStringLiteral("Help for Tessaly"); }
+    static QString designCaption() { return QStringLiteral("Help for Velmora"); }
 
   public slots:
     void mnuClose_Click();

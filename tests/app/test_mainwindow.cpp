@@ -269,12 +269,42 @@ class TestMainWindow : public QObject {
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY(!(w->objectName() == "frmSplash" && w->isVisible()));
         FormB& f = *start.mainWindow;
-        f.data().raiseDataError(3024);
+        int response = 1;  // as the data control reports an error met outside the handlers
+        emit f.data().error(3024, response);
+        QCOMPARE(response, 0);
         QVERIFY(rec.texts().last().startsWith("Data1_Error() event hit error:Could not find"));
         f.mnuHelp_Click();
         QVERIFY(openHelpWindow(f.state())->isVisible());
         f.menuCommand("mnuExit")->trigger();
         QVERIFY(!f.isVisible() && !openHelpWindow(f.state()));
+    }
+
+    // A table that fails when one food is read. A search traps the error and goes on; a click
+    // shows it and ends the program; at the start the first click's error ends the start. Last:
+    // the program's end stops every event loop after it.
+    void failingFood() {
+        MessageRecorder rec;
+        AppFixture app;
+        FormB& f = app.form();
+        const auto failWhenRead = [](const QString& path, const char* food) {
+            return execSql(path, QStringLiteral("ALTER TABLE CSR14 ADD COLUMN X AS (CASE WHEN "
+                                                "Description = '%1' THEN abs(-9223372036854775808) "
+                                                "END)")
+                                     .arg(food));
+        };
+        QCOMPARE(failWhenRead(app.databasePath(), "Spinach, raw"), QString());
+        search(f, "Spinach");
+        QCOMPARE(rec.texts().value(0), kSearchError + "3075");
+        click(f, "cmdReset");
+        QVERIFY(f.isVisible() && rec.texts().size() == 1);
+        app.selectRow(app.listRows().indexOf("Spinach, raw"));
+        QVERIFY(rec.texts().value(1).startsWith("Run-time error '3075':\n\nError in query"));
+        QVERIFY(!f.isVisible());
+        AppFixture other;
+        QCOMPARE(failWhenRead(other.databasePath(), "Alcoholic beverage, beer, light"), QString());
+        const StartResult start = Main(other.databasePath());
+        QVERIFY(!start.mainWindow && start.exitStatus == 1);
+        QVERIFY(rec.texts().value(2).startsWith("Run-time error '3075':"));
     }
 };
 
