@@ -128,6 +128,11 @@ void setNutrients(FoodRow& row, const std::array<double, kNutrientSlots>& amount
 qsizetype readFoodTableCsv(const QString& path, const RowSink& sink) {
     InputFile in;
     in.open(path);
+    return readFoodTableCsv(in, sink);
+}
+
+qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink) {
+    const QString& path = in.name();
     CsvReader csv(in);
     if (!csv.next()) throw Fault{{path, 1, 1, QStringLiteral("empty file: no header row")}};
     csv.requireFields(kColumnCount, QStringLiteral("header"));

@@ -16,6 +16,8 @@
 
 namespace velmora::mkdb {
 
+class InputFile;
+
 // The table's columns are the program's own list.
 using velmora::columnIndex;
 using velmora::ColumnType;
@@ -58,5 +60,6 @@ void setNutrients(FoodRow& row, const std::array<double, kNutrientSlots>& amount
 // 39 cells per food. An empty cell is Null; an empty description, and a file without foods, are
 // refused. Returns the number of rows given to `sink`; throws Fault.
 qsizetype readFoodTableCsv(const QString& path, const RowSink& sink);
+qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink);
 
 }  // namespace velmora::mkdb
