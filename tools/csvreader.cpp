@@ -112,7 +112,8 @@ bool CsvReader::next() {
 void CsvReader::parse(const char* end) {
     const bool bounded = end == nullptr;
     const char* const limit = bounded ? in_.end() : end;
-    // A record cut by the bound ends inside a field; that is reported after any other fault.
+    // A record cut by the bound ends inside a field; a misplaced quote before that is reported
+    // first.
     const auto tooLarge = [&] {
         fail(start_, QStringLiteral("input too large: a record of more than %1 MB")
                          .arg(kMaxRecordBytes >> 20));
@@ -120,12 +121,14 @@ void CsvReader::parse(const char* end) {
     unquoted_.clear();
     unquoted_.reserve(std::size_t(limit - start_));
     const char* p = start_;
-    // Checks one character that is neither a separator nor a quote.
+    // Checks one character that is neither a separator nor a quote. Past the bound only the
+    // quoting is checked: a misplaced quote is the likely cause of an overlong record, and
+    // anything else there (a device's NUL bytes) is just too much input.
     const auto take = [&](const char* q) -> qsizetype {
+        if (bounded) return 1;
         const auto c = static_cast<unsigned char>(*q);
         if (c >= 0x80) {
             const qsizetype length = utf8SequenceLength(q, limit);
-            if (length == 0 && bounded && limit - q < 4) tooLarge();
             if (length == 0) fail(q, QStringLiteral("invalid UTF-8 (byte 0x%1)").arg(hexByte(c)));
             return length;
         }

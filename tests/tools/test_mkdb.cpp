@@ -42,6 +42,63 @@ const QMap<QString, QByteArray> kRelease{
      "~01001~^10^1^~stick~^113^^\r\n~01001~^2^1.000^~tbsp~^14.2^^\r\n"
      "~01001~^1^0.50^~cup~^113.5^^\r\n~11457~^1^1^~cup~^30^^\r\n"}};
 
+// A FoodData Central download (every field quoted, columns found by name, extra columns): the
+// release's three foods as SR Legacy, then an analysed food of each energy, fat and carbohydrate
+// stand-in, a survey food, branded foods whose descriptions are taken, and a food of another type.
+const QMap<QString, QByteArray> kFdc{
+    {u"food.csv"_s,
+     "\"fdc_id\",\"data_type\",\"description\",\"food_category_id\",\"publication_date\"\n"
+     "\"9\",\"branded_food\",\"BUTTER, SALTED\",\"\",\"\"\n\"10\",\"branded_food\",\"Butter, "
+     "salted\",\"\",\"\"\n\"11\",\"branded_food\",\"Spread\",\"\",\"\"\n\"12\",\"branded_food\","
+     "\"Spread\",\"\",\"\"\n\"20\",\"foundation_food\",\"Hummus\",\"16\",\"\"\n\"21\","
+     "\"foundation_food\",\"Tahini\",\"99\",\"\"\n\"30\",\"survey_fndds_food\",\"Milk\",\"\",\"\"\n"
+     "\"40\",\"sample_food\",\"Sample\",\"\",\"\"\n\"101\",\"sr_legacy_food\",\"Butter, "
+     "salted\",\"1\",\"\"\n\"102\",\"sr_legacy_food\",\"Spinach, raw\",\"11\",\"\"\n\"103\","
+     "\"sr_legacy_food\",\"Café au lait, “instant”\",\"\",\"\"\n"},
+    {u"nutrient.csv"_s,
+     "\"id\",\"name\",\"unit_name\",\"nutrient_nbr\",\"rank\"\n\"1051\",\"\",\"\",\"255\",\"\"\n"
+     "\"1008\",\"\",\"\",\"208\",\"\"\n\"1079\",\"\",\"\",\"291\",\"\"\n\"1109\",\"\",\"\",\"323\","
+     "\"\"\n\"1124\",\"\",\"\",\"394\",\"\"\n\"1177\",\"\",\"\",\"417\",\"\"\n\"1999\",\"\",\"\","
+     "\"999\",\"\"\n\"1104\",\"\",\"\",\"318\",\"\"\n\"1165\",\"\",\"\",\"404\",\"\"\n\"2048\","
+     "\"\",\"\",\"958\",\"\"\n\"2047\",\"\",\"\",\"957\",\"\"\n\"1085\",\"\",\"\",\"298\",\"\"\n"
+     "\"1004\",\"\",\"\",\"204\",\"\"\n\"1050\",\"\",\"\",\"205.2\",\"\"\n\"1005\",\"\",\"\","
+     "\"205\",\"\"\n\"1003\",\"\",\"\",\"203\",\"\"\n"},
+    {u"food_nutrient.csv"_s,  // fdc_id, nutrient_id, amount, loq
+     "\"fdc_id\",\"id\",\"nutrient_id\",\"amount\",\"loq\"\n"
+     "\"101\",\"1\",\"1051\",\"15.87\",\"\"\n\"101\",\"2\",\"1008\",\"717\",\"\"\n"
+     "\"101\",\"3\",\"1079\",\"0.0\",\"\"\n\"101\",\"4\",\"1109\",\"2.32\",\"\"\n"
+     "\"101\",\"5\",\"1124\",\"9\",\"\"\n\"101\",\"6\",\"1177\",\"3\",\"\"\n"
+     "\"101\",\"7\",\"1999\",\"42\",\"\"\n\"102\",\"8\",\"1008\",\"23\",\"\"\n"
+     "\"102\",\"9\",\"1104\",\"9377\",\"\"\n\"102\",\"10\",\"1165\",\"0.078\",\"\"\n"
+     "\"102\",\"11\",\"1124\",\"2.03\",\"\"\n\"103\",\"12\",\"1008\",\"1\",\"\"\n"
+     "\"20\",\"13\",\"2048\",\"229\",\"\"\n\"20\",\"14\",\"2047\",\"300\",\"\"\n"
+     "\"20\",\"15\",\"1085\",\"17.1\",\"\"\n\"20\",\"16\",\"1050\",\"3\",\"\"\n"
+     "\"20\",\"17\",\"1003\",\"-0.43\",\"\"\n\"20\",\"18\",\"2048\",\"1\",\"\"\n"
+     "\"21\",\"19\",\"2047\",\"595\",\"\"\n\"21\",\"20\",\"1004\",\"53.8\",\"\"\n"
+     "\"21\",\"21\",\"1085\",\"50\",\"\"\n\"21\",\"22\",\"1005\",\"21.2\",\"\"\n"
+     "\"21\",\"23\",\"1050\",\"1\",\"\"\n\"9\",\"24\",\"1003\",\"0\",\"\"\n"
+     "\"40\",\"25\",\"1003\",\"5\",\"\"\n\"999999\",\"26\",\"1003\",\"1\",\"\"\n"},
+    {u"food_portion.csv"_s,
+     "\"id\",\"fdc_id\",\"seq_num\",\"amount\",\"measure_unit_id\",\"portion_description\","
+     "\"modifier\",\"gram_weight\"\n\"1\",\"101\",\"10\",\"1\",\"9999\",\"\",\"stick\",\"113\"\n"
+     "\"2\",\"101\",\"2\",\"1.000\",\"9999\",\"\",\"tbsp\",\"14.2\"\n\"3\",\"101\",\"1\",\"0.50\","
+     "\"9999\",\"\",\"cup\",\"113.5\"\n\"4\",\"102\",\"1\",\"1\",\"9999\",\"\",\"cup\",\"30\"\n"
+     "\"5\",\"20\",\"\",\"1\",\"1000\",\"\",\"\",\"246\"\n\"6\",\"20\",\"1\",\"1\",\"1001\",\"\","
+     "\"heaping\",\"15\"\n\"7\",\"20\",\"0\",\"1\",\"1000\",\"\",\"\",\"0\"\n\"9\",\"30\",\"2\","
+     "\"1\",\"9999\",\"Quantity not specified\",\"90000\",\"244\"\n\"8\",\"30\",\"2\",\"1\","
+     "\"9999\",\"1 cup\",\"10205\",\"244\"\n"},
+    {u"measure_unit.csv"_s, "\"id\",\"name\"\n\"1000\",\"cup\"\n\"1001\",\"tablespoon\"\n"},
+    {u"food_category.csv"_s,
+     "\"id\",\"code\",\"description\"\n\"1\",\"0100\",\"\"\n\"16\",\"1600\",\"\"\n"},
+    {u"sr_legacy_food.csv"_s,
+     "\"fdc_id\",\"NDB_number\"\n\"101\",\"1001\"\n\"102\",\"11457\"\n\"103\",\"14999\"\n"},
+    {u"foundation_food.csv"_s, "\"fdc_id\",\"NDB_number\",\"footnote\"\n\"20\",\"16158\",\"\"\n"},
+    {u"survey_fndds_food.csv"_s, "\"fdc_id\",\"food_code\"\n\"30\",\"11111000\"\n"},
+    {u"branded_food.csv"_s,
+     "\"fdc_id\",\"brand_owner\",\"serving_size\",\"serving_size_unit\","
+     "\"household_serving_fulltext\"\n\"9\",\"Acme\",\"28\",\"g\",\"2 tbsp\"\n\"10\",\"Acme\","
+     "\"14\",\"GRM\",\"\"\n\"11\",\"\",\"30\",\"ml\",\"\"\n\"12\",\"\",\"\",\"\",\"\"\n"}};
+
 static void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
@@ -55,11 +112,14 @@ static QString shell(const QString& dir, const QString& command) {
     return QString::fromUtf8(sh.readAllStandardOutput());
 }
 
-// A case's folder: the SR release in sr/ and a malformed in.csv, then `command` run there.
+// A case's folder: the SR release in sr/, the download in fdc/ and a malformed in.csv, then
+// `command` run there.
 static void prepare(const QString& dir, const QString& command = {}) {
-    QDir(dir).mkdir(u"sr"_s);
-    for (const auto& [name, bytes] : kRelease.asKeyValueRange())
-        writeFile(dir + u"/sr/"_s + name, bytes);
+    for (const auto& [folder, files] : {std::pair(u"sr"_s, kRelease), std::pair(u"fdc"_s, kFdc)}) {
+        QDir(dir).mkdir(folder);
+        for (const auto& [name, bytes] : files.asKeyValueRange())
+            writeFile(dir + u'/' + folder + u'/' + name, bytes);
+    }
     writeFile(dir + u"/in.csv"_s, kHeader + row({{1, "bad"}}));
     shell(dir, command);
 }
@@ -121,9 +181,11 @@ class TestMkdb : public QObject {
         writes("SIGTERM", "echo previous > o", u"o"_s, big, SIGTERM);
         writes("SIGHUP", "echo previous > o", u"o"_s, big, SIGHUP);
         // Malformed input, over an existing output.
-        const auto bad = [](const char* name, const QByteArray& content, const char* err,
+        const auto bad = [](const char* name, const QByteArray& content, const QString& err,
                             const QString& file = u"in.csv"_s) {
-            const QString args = file.startsWith(u"sr/") ? u"--sr|sr|o"_s : u"in.csv|o"_s;
+            const QString args = file.startsWith(u"sr/")    ? u"--sr|sr|o"_s
+                                 : file.startsWith(u"fdc/") ? u"--fdc|fdc|o"_s
+                                                            : u"in.csv|o"_s;
             QTest::newRow(name) << Case{u"echo previous > o"_s, file,    args,
                                         file + u':' + err,      content, 1};
         };
@@ -154,6 +216,50 @@ class TestMkdb : public QObject {
         bad("undefined 1252 byte", "~01002~^~0100~^~B\x81~^~~^~~^~~^~~^~~^", "1:18: byte 0x81", f);
         bad("unterminated tilde", "~01001~^~208^717", "1:9: unterminated ~text~ field", n);
         bad("text after tilde", "~01001~x^~208~^717", "1:8: unexpected character after", n);
+        bad("empty description", QByteArray(food).replace("Butter, salted", ""), "1:16: Long_Desc (field 3): empty", f);
+        bad("UTF-16", "\xFF\xFE~\0", "1:1: the file is UTF-16", f);
+        bad("CR line ends", QByteArray(food).replace("\r\n", "\r") + food, "1:89: carriage return without line feed (lines must end", f);
+        bad("no SR foods", "", "1:1: no foods", f);
+        bad("CSV without foods", h, "2:1: no foods");
+        bad("CSV empty description", h + row({{0, ""}}), "2:1: the description is empty");
+        bad("escaped and cut", h + row({{1, "\x1B]0;x\a" + QByteArray(90, 'x')}}),
+            u"2:6: WATER: \"\\x1B]0;x\\x07"_s + QString(74, u'x') + u"…\" is not a number"_s);
+        bad("record over 1 MB", h + "\"" + QByteArray(1 << 21, 'x'), "2:1: input too large");
+        // The download: files and columns by name, each row as long as the header.
+        const QString food_ = u"fdc/food.csv"_s, amounts = u"fdc/food_nutrient.csv"_s;
+        const QByteArray foods = kFdc[u"food.csv"_s], fn = kFdc[u"food_nutrient.csv"_s];
+        bad("no column", QByteArray(fn).replace("\"amount\"", "\"amt\""),
+            "1:40: the header has no column \"amount\"", amounts);
+        bad("fdc short row", fn + "\"9\",\"1\"\n", "28:8: row has too few cells (2, expected 5)",
+            amounts);
+        bad("fdc unterminated", fn + "\"9\",\"1\n", "28:5: unterminated quoted field", amounts);
+        bad("amount", fn + "\"9\",\"1\",\"1003\",\"1,5\",\"\"\n", "28:16: amount: \"1,5\"",
+            amounts);
+        bad("gram_weight", kFdc[u"food_portion.csv"_s] + "\"1\",\"9\",\"\",\"\",\"\",\"\",\"\",\"x\"\n",
+            "11:24: gram_weight: \"x\" is not a number", u"fdc/food_portion.csv"_s);
+        bad("fdc_id twice", foods + "\"9\",\"branded_food\",\"B\",\"\",\"\"\n",
+            "13:1: fdc_id 9 listed twice", food_);
+        bad("fdc empty description", foods + "\"8\",\"branded_food\",\"\",\"\",\"\"\n",
+            "13:20: the description is empty", food_);
+        bad("no foods of the types", foods.first(foods.indexOf('\n') + 1) + "\"1\",\"x\",\"\",\"\",\"\"\n",
+            "3:1: no foods of the types sr_legacy_food, foundation_food, survey_fndds_food, "
+            "branded_food; the file has the types x", food_);
+        for (const char* file : {"food.csv", "nutrient.csv", "food_nutrient.csv"})
+            run(file, qPrintable(u"rm fdc/"_s + file), "--fdc|fdc|o", 1,
+                u"fdc/"_s + file + u":1:1: cannot read: No such file or directory"_s);
+        run("no types selected", "", "--fdc|fdc|o|--types|branded_food,soup", 2,
+            "velmora-mkdb: unknown food type \"soup\"");
+        run("--types twice", "", "--fdc|fdc|o|--types|branded_food|--types|branded_food", 2,
+            "velmora-mkdb: --types given more than once");
+        run("--sr twice", "", "--sr|sr|--sr|sr|o", 2, "velmora-mkdb: --sr given more than once");
+        run("--types without --fdc", "", "in.csv|o|--types|branded_food", 2, "usage:");
+        // Not regular files: a FIFO without a writer reads as empty, a device ends at the bound.
+        run("FIFO input", "mkfifo f", "f|o", 1, "f:1:1: empty file: no header row");
+        run("/dev/zero", "", "/dev/zero|o", 1, "/dev/zero:1:1: input too large");
+        run("SR from /dev/zero", "ln -sf /dev/zero sr/NUT_DATA.TXT", "--sr|sr|o", 1,
+            "sr/NUT_DATA.TXT:1:1: input too large");
+        run("FDC from /dev/zero", "ln -sf /dev/zero fdc/food_nutrient.csv", "--fdc|fdc|o", 1,
+            "fdc/food_nutrient.csv:1:1: input too large");
     }
     void run() {
         QFETCH(Case, c);
