@@ -149,7 +149,7 @@ std::vector<Nutrient> nutrients() {
          {1050, "205.2"}}};
     std::vector<Nutrient> list;
     for (const auto& [id, number] : mapped) list.push_back({id, number});
-    for (std::uint32_t id = 1200; list.size() < 150; ++id)
+    for (std::uint32_t id = 3000; list.size() < 150; ++id)
         list.push_back({id, std::to_string(id + 2000) + (id % 7 == 0 ? ".1" : "")});
     return list;
 }

@@ -216,9 +216,11 @@ class TestMkdb : public QObject {
         bad("undefined 1252 byte", "~01002~^~0100~^~B\x81~^~~^~~^~~^~~^~~^", "1:18: byte 0x81", f);
         bad("unterminated tilde", "~01001~^~208^717", "1:9: unterminated ~text~ field", n);
         bad("text after tilde", "~01001~x^~208~^717", "1:8: unexpected character after", n);
-        bad("empty description", QByteArray(food).replace("Butter, salted", ""), "1:16: Long_Desc (field 3): empty", f);
+        bad("empty description", QByteArray(food).replace("Butter, salted", ""),
+            "1:16: Long_Desc (field 3): empty", f);
         bad("UTF-16", "\xFF\xFE~\0", "1:1: the file is UTF-16", f);
-        bad("CR line ends", QByteArray(food).replace("\r\n", "\r") + food, "1:89: carriage return without line feed (lines must end", f);
+        bad("CR line ends", QByteArray(food).replace("\r\n", "\r") + food,
+            "1:89: carriage return without line feed (lines must end", f);
         bad("no SR foods", "", "1:1: no foods", f);
         bad("CSV without foods", h, "2:1: no foods");
         bad("CSV empty description", h + row({{0, ""}}), "2:1: the description is empty");
@@ -235,15 +237,18 @@ class TestMkdb : public QObject {
         bad("fdc unterminated", fn + "\"9\",\"1\n", "28:5: unterminated quoted field", amounts);
         bad("amount", fn + "\"9\",\"1\",\"1003\",\"1,5\",\"\"\n", "28:16: amount: \"1,5\"",
             amounts);
-        bad("gram_weight", kFdc[u"food_portion.csv"_s] + "\"1\",\"9\",\"\",\"\",\"\",\"\",\"\",\"x\"\n",
+        bad("gram_weight",
+            kFdc[u"food_portion.csv"_s] + "\"1\",\"9\",\"\",\"\",\"\",\"\",\"\",\"x\"\n",
             "11:24: gram_weight: \"x\" is not a number", u"fdc/food_portion.csv"_s);
         bad("fdc_id twice", foods + "\"9\",\"branded_food\",\"B\",\"\",\"\"\n",
             "13:1: fdc_id 9 listed twice", food_);
         bad("fdc empty description", foods + "\"8\",\"branded_food\",\"\",\"\",\"\"\n",
             "13:20: the description is empty", food_);
-        bad("no foods of the types", foods.first(foods.indexOf('\n') + 1) + "\"1\",\"x\",\"\",\"\",\"\"\n",
+        bad("no foods of the types",
+            foods.first(foods.indexOf('\n') + 1) + "\"1\",\"x\",\"\",\"\",\"\"\n",
             "3:1: no foods of the types sr_legacy_food, foundation_food, survey_fndds_food, "
-            "branded_food; the file has the types x", food_);
+            "branded_food; the file has the types x",
+            food_);
         for (const char* file : {"food.csv", "nutrient.csv", "food_nutrient.csv"})
             run(file, qPrintable(u"rm fdc/"_s + file), "--fdc|fdc|o", 1,
                 u"fdc/"_s + file + u":1:1: cannot read: No such file or directory"_s);
@@ -300,7 +305,16 @@ class TestMkdb : public QObject {
                                "cherry"}
                     .join(empty + '\n') +
                 empty);
-        shell(built_.path(), u"'%1' in.csv csv.mdb; '%1' --sr sr sr.mdb"_s.arg(kMkdb));
+        // A release in UTF-8 (the byte order mark of an ASCII file skipped).
+        QDir(built_.path()).mkdir(u"sr8"_s);
+        writeFile(built_.filePath(u"sr8/FOOD_DES.txt"_s),
+                  "~01001~^~0100~^~Café crème~^~~^~~^~~^~~^~~^\r\n");
+        writeFile(built_.filePath(u"sr8/NUT_DATA.txt"_s), "\xEF\xBB\xBF~01001~^~208~^1\r\n");
+        writeFile(built_.filePath(u"sr8/WEIGHT.txt"_s), "");
+        shell(built_.path(),
+              u"m='%1'; $m in.csv csv.mdb; $m --sr sr sr.mdb; $m --sr sr8 sr8.mdb 2> sr8.txt; "
+              "$m --fdc fdc fdc.mdb > fdc.txt; "
+              "$m --fdc fdc --types foundation_food,survey_fndds_food types.mdb"_s.arg(kMkdb));
     }
 
     // Cells as SQLite quotes them: NULL, a REAL with its point, a TEXT in quotes.
@@ -325,6 +339,24 @@ class TestMkdb : public QObject {
             "REFUSE_PCT=28.0 VIT_A=9377.0 THIAMIN=0.078 VIT_E=2.03 GMWT_DESC1='1 cup' GMWT_2=NULL");
         food("sr.mdb", u"14999"_s,
              "Description='Café au lait, “instant”' GMWT_1=NULL VIT_E=NULL REFUSE_PCT=NULL");
+        // The download: stand-ins, measure texts of each type, descriptions made unique.
+        food("fdc.mdb", u"16158"_s,
+             "Description='Hummus' ENERG_KCAL=229.0 TOT_LIPID=17.1 CARBOHYDRT=3.0 PROTEIN=-0.43 "
+             "GMWT_1=15.0 GMWT_DESC1='1 tablespoon, heaping' GMWT_2=246.0 GMWT_DESC2='1 cup' "
+             "CODE='16' REFUSE_PCT=NULL");
+        food("fdc.mdb", u"21"_s,
+             "Description='Tahini' ENERG_KCAL=595.0 TOT_LIPID=53.8 CARBOHYDRT=21.2 CODE=NULL");
+        food("fdc.mdb", u"11111000"_s,
+             "Description='Milk' GMWT_DESC1='1 cup' GMWT_DESC2='Quantity not specified'");
+        food("fdc.mdb", u"9"_s,
+             "Description='BUTTER, SALTED (Acme)' PROTEIN=0.0 WATER=NULL GMWT_1=28.0 "
+             "GMWT_DESC1='2 tbsp'");
+        food("fdc.mdb", u"10"_s,
+             "Description='Butter, salted (Acme) [FDC 10]' GMWT_1=14.0 GMWT_DESC1='1 serving'");
+        food("fdc.mdb", u"11"_s, "Description='Spread' GMWT_1=NULL");
+        food("fdc.mdb", u"12"_s, "Description='Spread [FDC 12]'");
+        food("fdc.mdb", u"01001"_s, "CODE='01' GMWT_DESC1='0.5 cup' GMWT_DESC2='1 tbsp'");
+        food("sr8.mdb", u"01001"_s, "Description='Café crème' ENERG_KCAL=1.0");
         food("", u"Spinach, cooked, boiled, drained, without salt"_s,
              "GMWT_1=180.0 GMWT_DESC1='1 cup' GMWT_DESC2=NULL");
     }
@@ -357,9 +389,72 @@ class TestMkdb : public QObject {
                  "canned|cherry|Crème brûlée|Two\nlines|\uFEFFMarked"_s);
         const Query plan = query(csv, u"EXPLAIN QUERY PLAN "_s + list);
         QVERIFY(plan.rows.size() == 1 && plan.rows[0].last().toString().contains(u"USING INDEX"));
+        for (const char* built : {"csv.mdb", "sr.mdb", "fdc.mdb"}) {  // indexes, analysed
+            const QString path = built_.filePath(QLatin1StringView(built));
+            QCOMPARE(query(path,
+                           u"SELECT count(*) FROM sqlite_master WHERE name IN "
+                           "('CSR14_Description', 'CSR14_NDB_NO', 'sqlite_stat1')"_s)
+                         .rows.value(0),
+                     QVariantList{qint64(3)});
+        }
+        const auto text = [&](const char* name) {
+            QFile out(built_.filePath(QLatin1StringView(name)));
+            return out.open(QIODevice::ReadOnly) ? QString::fromUtf8(out.readAll()) : QString();
+        };
+        QCOMPARE(text("fdc.txt"),
+                 u"fdc.mdb: 10 foods (sr_legacy_food 3, foundation_food 2, survey_fndds_food 1, "
+                 "branded_food 4); skipped 1 food rows of other types and 2 food_nutrient rows of "
+                 "no such food, 1 repeated amounts; 3 descriptions made unique\n"_s);
+        QCOMPARE(text("sr8.txt"), u"velmora-mkdb: sr8/FOOD_DES.txt: read as UTF-8\n"_s);
+        QCOMPARE(query(built_.filePath(u"types.mdb"_s), u"SELECT count(*) FROM CSR14"_s).rows,
+                 QList<QVariantList>{{qint64(3)}});
         QFile file(csv);  // bytes 18 and 19 of the file are 1 for a rollback journal, 2 for WAL
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.read(20).sliced(18), QByteArray("\1\1"));
+    }
+
+    // The same foods built from the release and from the download give the same 100-gram,
+    // portion and Daily Value reports.
+    void roundTrip() {
+        const QString report = qEnvironmentVariable("VELMORA_TEST_BIN") + u"/velmora-report"_s;
+        for (const char* food : {"01001", "11457", "14999"})
+            for (const QString& options : {u""_s, u"--measure|1|--count|2"_s, u"--dv"_s}) {
+                QStringList outputs;
+                for (const char* table : {"sr.mdb", "fdc.mdb"}) {
+                    QProcess run;
+                    QStringList args{u"--database"_s, built_.filePath(QLatin1StringView(table))};
+                    run.start(report, args + options.split(u'|', Qt::SkipEmptyParts) << food);
+                    QVERIFY(run.waitForFinished(30000));
+                    outputs << QString::number(run.exitCode()) + run.readAllStandardOutput() +
+                                   run.readAllStandardError();
+                }
+                // Café au lait has no measure: the same refusal from both.
+                QVERIFY2(outputs[0].contains(u"Calories") || qstrcmp(food, "14999") == 0,
+                         qPrintable(outputs[0]));
+                QCOMPARE(outputs[1], outputs[0]);
+            }
+    }
+
+    // Names that are not UTF-8 kept byte for byte and escaped in messages; the temporary files of
+    // a build killed outright removed by the next one in the folder, unless their writer lives.
+    void namesAndLeftovers() {
+        QTemporaryDir temp;
+        writeFile(temp.filePath(u"good.csv"_s), kHeader + row());
+        const QString out = shell(
+            temp.path(),
+            u"m='%1'; touch .velmora-mkdb.aaaaaa .velmora-mkdb.aaaaaa-journal "
+            u".velmora-mkdb.bbbbbb; "
+            "flock -o .velmora-mkdb.bbbbbb sleep 10 >/dev/null 2>&1 & held=$!; "
+            "for i in $(seq 200); do flock -n .velmora-mkdb.bbbbbb true || break; sleep 0.05; "
+            "done; "
+            "cp good.csv \"$(printf 'caf\\351.csv')\"; "
+            "$m \"$(printf 'caf\\351.csv')\" \"$(printf 'out\\351.mdb')\"; "
+            "$m \"$(printf 'no\\351.csv')\" o 2>&1 || true; kill $held; "
+            "rm \"$(printf 'out\\351.mdb')\" \"$(printf 'caf\\351.csv')\" && echo written; "
+            "ls -A .velmora-mkdb.*"_s.arg(kMkdb));
+        QCOMPARE(out,
+                 u"out\\xE9.mdb: 1 foods\nno\\xE9.csv:1:1: cannot read: No such file or "
+                 "directory\nwritten\n.velmora-mkdb.bbbbbb\n"_s);
     }
 };
 
