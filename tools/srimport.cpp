@@ -27,19 +27,6 @@ constexpr std::array<char16_t, 32> kCp1252High{
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
-bool validUtf8At(const char* p, const char* end, qsizetype& length) {
-    const auto c = static_cast<unsigned char>(*p);
-    length = c < 0xC2 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF5 ? 4 : 0;
-    if (length == 0 || end - p < length) return false;
-    const auto b1 = static_cast<unsigned char>(p[1]);
-    if ((c == 0xE0 && b1 < 0xA0) || (c == 0xED && b1 > 0x9F) || (c == 0xF0 && b1 < 0x90) ||
-        (c == 0xF4 && b1 > 0x8F))
-        return false;
-    for (qsizetype k = 1; k < length; ++k)
-        if ((static_cast<unsigned char>(p[k]) & 0xC0) != 0x80) return false;
-    return true;
-}
-
 // The lines of one caret file: fields separated by "^", text fields in "~", as raw bytes. Which
 // encoding the text is in is known only at the end: finish() says.
 class CaretReader {
@@ -141,9 +128,8 @@ class CaretReader {
                                                        "character")
                                             .arg(QString::number(c, 16).toUpper()),
                                         false);
-            qsizetype length = 0;
             if (badUtf8_) continue;
-            if (validUtf8At(p, end_, length)) {
+            if (const qsizetype length = utf8SequenceLength(p, end_)) {
                 p += length - 1;
             } else {
                 badUtf8_ = positionAt(
