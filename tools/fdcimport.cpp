@@ -23,7 +23,9 @@ namespace {
 
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 constexpr std::uint32_t kAbsent = std::numeric_limits<std::uint32_t>::max();
-constexpr std::uint32_t kUndeterminedUnit = 9999;  // its name is in the portion's modifier
+constexpr std::uint32_t kUndeterminedUnit = 9999;
+constexpr qsizetype kRequiredFiles =
+    3;  // the first of fdcInputFiles  // its name is in the portion's modifier
 
 // fdc_id (and other ids) -> index, open addressing: millions of look-ups, no node per entry.
 class IdMap {
@@ -224,7 +226,7 @@ class Download {
 
     FdcCounts read(const RowSink& sink) {
         // The required files first, so a missing one is refused before anything is read.
-        for (const QString& path : fdcRequiredFiles(folder_))
+        for (const QString& path : fdcInputFiles(folder_).first(kRequiredFiles))
             if (!exists(path))
                 throw Fault{{path, 1, 1, QStringLiteral("cannot read: No such file or directory")}};
         readFoods();
@@ -513,10 +515,13 @@ QString FdcCounts::toString() const {
         .arg(madeUnique);
 }
 
-QStringList fdcRequiredFiles(const QString& folder) {
+QStringList fdcInputFiles(const QString& folder) {
     QStringList paths;
-    for (const char* name : {"food.csv", "nutrient.csv", "food_nutrient.csv"})
+    for (const char* name : {"food.csv", "nutrient.csv", "food_nutrient.csv", "food_portion.csv",
+                             "measure_unit.csv", "food_category.csv"})
         paths << folderEntry(folder, QLatin1StringView(name));
+    for (const std::string_view type : kFdcTypes)
+        paths << folderEntry(folder, latin1(type) + QStringLiteral(".csv"));
     return paths;
 }
 

@@ -31,8 +31,8 @@ struct FdcCounts {
     QString toString() const;  // the counts line
 };
 
-// The three files a download must have, as paths in `folder`.
-QStringList fdcRequiredFiles(const QString& folder);
+// The files of a download that are read, as paths in `folder`: the three it must have first.
+QStringList fdcInputFiles(const QString& folder);
 
 // Reads the download in `folder`, the types whose bits are set in `types` (bit i: kFdcTypes[i]),
 // and gives its foods to `sink` in the table's order: by type, then by fdc_id, each description

@@ -103,7 +103,7 @@ int main(int argc, char* argv[]) {
     // The output first: a refused output, or one that cannot be written, must cost no reading.
     DatabaseOutput database;
     const QStringList inputs = fromRelease ? srReleaseFiles(input)
-                               : fromFdc   ? fdcRequiredFiles(input)
+                               : fromFdc   ? fdcInputFiles(input)
                                            : QStringList{input};
     if (const auto error = database.open(output, inputs)) {
         printError(*error);

@@ -165,6 +165,8 @@ class TestMkdb : public QObject {
         run("hard link to the input", "ln in.csv o", "in.csv|o", 1, "o: " + input);
         run("link to the input", "ln -s in.csv o", "in.csv|o", 1, "o: " + input);
         run("a file of the release", "", "--sr|sr|sr/Weight.txt", 1, "sr/Weight.txt: " + input);
+        run("a file of the download", "", "--fdc|fdc|fdc/branded_food.csv", 1,
+            "fdc/branded_food.csv: " + input);
         run("no such folder", "", "in.csv|no/o", 1, "no/o: cannot create a temporary file");
         run("missing FOOD_DES", "rm sr/FOOD_DES.txt", "--sr|sr|o", 1, "sr/FOOD_DES.txt:1:1:");
         // Written, or ended by a signal (one handler for the three) in a table that takes a while.
