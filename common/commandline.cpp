@@ -4,7 +4,9 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace velmora {
 
@@ -26,16 +28,19 @@ std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList
     parser.addOption(help);
     parser.addOption(version);
     if (!parser.parse(arguments)) return usageError(parser.errorText(), usage);
-    if (parser.isSet(help)) {
+    if (!parser.isSet(help) && !parser.isSet(version)) return std::nullopt;
+    if (parser.isSet(help))
         std::fputs(qUtf8Printable(parser.helpText()), stdout);
-        return 0;
-    }
-    if (parser.isSet(version)) {
+    else
         std::printf("%s %s\n", qUtf8Printable(QCoreApplication::applicationName()),
                     qUtf8Printable(QCoreApplication::applicationVersion()));
-        return 0;
+    // A full disk or a closed pipe is a failed run, as for any other output.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "%s: cannot write: %s\n", qUtf8Printable(programName()),
+                     std::strerror(errno));
+        return 1;
     }
-    return std::nullopt;
+    return 0;
 }
 
 int usageError(const QString& message, const QString& usage) {

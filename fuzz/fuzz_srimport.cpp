@@ -2,6 +2,7 @@
 // The SR release import on any bytes, split into FOOD_DES, NUT_DATA and WEIGHT at the byte 0x1E:
 // a table with one row per FOOD_DES line, or a fault placed inside one of the three files.
 #include "fuzzcheck.h"
+#include "tools/inputfile.h"
 #include "tools/srimport.h"
 
 using namespace velmora::mkdb;
@@ -17,12 +18,16 @@ void fuzzOne(QByteArrayView input) {
     const SrFile files[] = {{u"FOOD_DES.txt"_s, parts.value(0)},
                             {u"NUT_DATA.txt"_s, parts.value(1)},
                             {u"WEIGHT.txt"_s, parts.value(2)}};
-    FoodTable table;
-    const std::optional<Diagnostic> fault = srTableFromFiles(files[0], files[1], files[2], table);
-    if (!fault) return FUZZ_REQUIRE(qsizetype(table.size()) == lineCount(files[0].bytes));
-    const SrFile* file = std::find_if(std::begin(files), std::end(files),
-                                      [&](const SrFile& f) { return f.name == fault->file; });
-    FUZZ_REQUIRE(file != std::end(files) && fault->line >= 1 &&
-                 fault->line <= lineCount(file->bytes) + 1 && fault->column >= 1 &&
-                 fault->column <= file->bytes.size() + 1);
+    qsizetype rows = 0;
+    try {
+        srTableFromFiles(files[0], files[1], files[2], [&](const FoodRow&) { ++rows; });
+    } catch (const Fault& fault) {
+        const Diagnostic& e = fault.diagnostic;
+        const SrFile* file = std::find_if(std::begin(files), std::end(files),
+                                          [&](const SrFile& f) { return f.name == e.file; });
+        return FUZZ_REQUIRE(file != std::end(files) && e.line >= 1 &&
+                            e.line <= lineCount(file->bytes) + 1 && e.column >= 1 &&
+                            e.column <= file->bytes.size() + 1);
+    }
+    FUZZ_REQUIRE(rows == lineCount(files[0].bytes));
 }

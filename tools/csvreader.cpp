@@ -1,173 +1,184 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/csvreader.h"
 
-#include "common/utf8text.h"
+#include "common/outsidetext.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace velmora::mkdb {
 
 namespace {
 
-// Length of the well-formed UTF-8 sequence at bytes[i], or 0 if it is not one (overlong forms,
-// surrogates and code points above U+10FFFF included).
-qsizetype utf8SequenceLength(QByteArrayView bytes, qsizetype i) {
-    const auto byte = [&](qsizetype k) { return static_cast<unsigned char>(bytes[k]); };
-    const unsigned char lead = byte(i);
-    if (lead < 0x80) return 1;
-    qsizetype length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + length > bytes.size()) return 0;
-    if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-    for (qsizetype k = 2; k < length; ++k)
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-    return length;
+QString hexByte(unsigned char value) {
+    return QString::number(value, 16).toUpper().rightJustified(2, u'0');
 }
-
-class CsvParser {
-  public:
-    CsvParser(QByteArrayView bytes, const QString& fileName) : bytes_(bytes), file_(fileName) {}
-
-    CsvData run() {
-        if (bytes_.startsWith("\xEF\xBB\xBF")) pos_ = 3;
-        while (pos_ < bytes_.size() && !doc_.error) readRecord();
-        return std::move(doc_);
-    }
-
-  private:
-    bool atEnd() const { return pos_ >= bytes_.size(); }
-    char peek(qsizetype ahead = 0) const {
-        return pos_ + ahead < bytes_.size() ? bytes_[pos_ + ahead] : '\0';
-    }
-    bool atLineEnd() const { return peek() == '\n' || (peek() == '\r' && peek(1) == '\n'); }
-
-    void fail(qsizetype line, qsizetype column, const QString& what) {
-        if (!doc_.error) doc_.error = Diagnostic{file_, line, column, what};
-    }
-
-    void skipLineEnd() {
-        pos_ += peek() == '\r' ? 2 : 1;
-        ++line_;
-        column_ = 1;
-    }
-
-    // Copies one character (a whole UTF-8 sequence) into the field; false after an error.
-    bool take(QByteArray& field) {
-        const char c = peek();
-        if (c == '\0') {
-            fail(line_, column_, QStringLiteral("NUL character"));
-            return false;
-        }
-        const qsizetype length = utf8SequenceLength(bytes_, pos_);
-        if (length == 0) {
-            const auto value = static_cast<unsigned char>(c);
-            fail(line_, column_,
-                 QStringLiteral("invalid UTF-8 (byte 0x%1)")
-                     .arg(QString::number(value, 16).toUpper().rightJustified(2, u'0')));
-            return false;
-        }
-        field.append(bytes_.sliced(pos_, length));
-        pos_ += length;
-        if (c == '\n') {
-            ++line_;
-            column_ = 1;
-        } else {
-            ++column_;
-        }
-        return true;
-    }
-
-    void readRecord() {
-        CsvRecord record;
-        for (;;) {
-            CsvField field;
-            field.line = line_;
-            field.column = column_;
-            QByteArray text;
-            if (peek() == '"' ? !readQuoted(text) : !readUnquoted(text)) return;
-            field.text = textFromUtf8(text);
-            record.fields.push_back(std::move(field));
-
-            if (peek() == ',') {
-                ++pos_;
-                ++column_;
-                continue;
-            }
-            record.endLine = line_;
-            record.endColumn = column_;
-            if (!atEnd()) skipLineEnd();
-            doc_.records.push_back(std::move(record));
-            return;
-        }
-    }
-
-    bool readUnquoted(QByteArray& text) {
-        while (!atEnd() && peek() != ',' && !atLineEnd()) {
-            if (peek() == '"') {
-                fail(line_, column_, QStringLiteral("quote inside an unquoted field"));
-                return false;
-            }
-            if (peek() == '\r') {
-                fail(line_, column_, QStringLiteral("carriage return without line feed"));
-                return false;
-            }
-            if (!take(text)) return false;
-        }
-        return true;
-    }
-
-    bool readQuoted(QByteArray& text) {
-        const qsizetype openLine = line_, openColumn = column_;
-        ++pos_;
-        ++column_;
-        for (;;) {
-            if (atEnd()) {
-                fail(openLine, openColumn, QStringLiteral("unterminated quoted field"));
-                return false;
-            }
-            if (peek() == '"') {
-                if (peek(1) != '"') break;
-                text.append('"');
-                pos_ += 2;
-                column_ += 2;
-                continue;
-            }
-            if (!take(text)) return false;
-        }
-        ++pos_;  // the closing quote
-        ++column_;
-        if (!atEnd() && peek() != ',' && !atLineEnd()) {
-            fail(line_, column_,
-                 peek() == '\r' ? QStringLiteral("carriage return without line feed")
-                                : QStringLiteral("unexpected character after closing quote"));
-            return false;
-        }
-        return true;
-    }
-
-    QByteArrayView bytes_;
-    QString file_;
-    qsizetype pos_ = 0;
-    qsizetype line_ = 1;
-    qsizetype column_ = 1;
-    CsvData doc_;
-};
 
 }  // namespace
 
-CsvData readCsv(QByteArrayView bytes, const QString& fileName) {
-    return CsvParser(bytes, fileName).run();
+CsvReader::CsvReader(InputFile& in) : in_(in) {
+    while (in_.available() < 3 && in_.fill()) {
+    }
+    if (std::string_view(in_.begin(), std::size_t(in_.available())).starts_with("\xEF\xBB\xBF"))
+        in_.consume(3);
+}
+
+void CsvReader::fail(const char* at, const QString& what) const {
+    throw Fault{positionIn(in_.name(), line_, start_, at, what)};
+}
+
+Diagnostic CsvReader::at(qsizetype i, const QString& what) const {
+    return positionIn(in_.name(), line_, start_, starts_[std::size_t(i)], what);
+}
+
+Diagnostic CsvReader::atEnd(const QString& what) const {
+    return positionIn(in_.name(), line_, start_, end_, what);
+}
+
+void CsvReader::requireFields(qsizetype count, const QString& what) const {
+    if (size() < count)
+        throw Fault{atEnd(QStringLiteral("%1 has too few cells (%2, expected %3)")
+                              .arg(what)
+                              .arg(size())
+                              .arg(count))};
+    if (size() > count)
+        throw Fault{
+            at(count, QStringLiteral("%1 has too many cells (more than %2)").arg(what).arg(count))};
+}
+
+// The line feed that ends the record starting at start_ (quotes paired), or the end of the
+// input; reads more as needed. Null when the record would pass the bound: then parse() reports
+// whatever is wrong in the part at hand, or else the length.
+const char* CsvReader::findRecordEnd(const char* from) {
+    bool quoted = false;
+    for (;;) {
+        const auto* lf =
+            static_cast<const char*>(std::memchr(from, '\n', std::size_t(in_.end() - from)));
+        const char* stop = lf ? lf : in_.end();
+        if ((std::count(from, stop, '"') & 1) != 0) quoted = !quoted;
+        if (lf && !quoted) return lf;
+        if (lf) {
+            from = lf + 1;
+            continue;
+        }
+        if (in_.available() > kMaxRecordBytes) return nullptr;
+        const qsizetype fromOffset = in_.end() - in_.begin();
+        if (!in_.fill()) return in_.end();
+        from = in_.begin() + fromOffset;
+    }
+}
+
+bool CsvReader::next() {
+    if (next_) in_.consume(next_ - in_.begin());
+    line_ = nextLine_;
+    fields_.clear();
+    starts_.clear();
+    if (in_.available() == 0 && !in_.fill()) return false;
+    start_ = in_.begin();
+    const char* end = findRecordEnd(start_);
+    start_ = in_.begin();
+    parse(end);
+    return true;
+}
+
+void CsvReader::parse(const char* end) {
+    const bool bounded = end == nullptr;
+    const char* const limit = bounded ? in_.end() : end;
+    // A record cut by the bound ends inside a field; a misplaced quote before that is reported
+    // first.
+    const auto tooLarge = [&] {
+        fail(start_, QStringLiteral("input too large: a record of more than %1 MB")
+                         .arg(kMaxRecordBytes >> 20));
+    };
+    unquoted_.clear();
+    unquoted_.reserve(std::size_t(limit - start_));
+    const char* p = start_;
+    // Checks one character that is neither a separator nor a quote. Past the bound only the
+    // quoting is checked: a misplaced quote is the likely cause of an overlong record, and
+    // anything else there (a device's NUL bytes) is just too much input.
+    const auto take = [&](const char* q) -> qsizetype {
+        if (bounded) return 1;
+        const auto c = static_cast<unsigned char>(*q);
+        if (c >= 0x80) {
+            const qsizetype length = utf8SequenceLength(q, limit);
+            if (length == 0) fail(q, QStringLiteral("invalid UTF-8 (byte 0x%1)").arg(hexByte(c)));
+            return length;
+        }
+        if (c == 0) fail(q, QStringLiteral("NUL character"));
+        return 1;
+    };
+    for (;;) {
+        starts_.push_back(p);
+        if (p < limit && *p == '"') {
+            const char* open = p++;
+            const std::size_t from = unquoted_.size();
+            bool doubled = false;
+            const char* segment = p;
+            for (;;) {
+                if (p >= limit) {
+                    if (bounded) tooLarge();
+                    fail(open, QStringLiteral("unterminated quoted field"));
+                }
+                if (*p == '"') {
+                    if (p + 1 < limit && p[1] == '"') {
+                        unquoted_.append(segment, std::size_t(p + 1 - segment));
+                        p += 2;
+                        segment = p;
+                        doubled = true;
+                        continue;
+                    }
+                    break;
+                }
+                p += (*p == '\n' || *p == '\r') ? 1 : take(p);
+            }
+            if (doubled) {
+                unquoted_.append(segment, std::size_t(p - segment));
+                fields_.emplace_back(unquoted_.data() + from, unquoted_.size() - from);
+            } else {
+                fields_.emplace_back(open + 1, std::size_t(p - open - 1));
+            }
+            ++p;  // the closing quote
+            if (p < limit && *p != ',' && !(*p == '\r' && p + 1 == limit && limit < in_.end()))
+                fail(p, *p == '\r' ? QStringLiteral("carriage return without line feed")
+                                   : QStringLiteral("unexpected character after closing quote"));
+        } else {
+            const char* field = p;
+            while (p < limit && *p != ',') {
+                if (*p == '"') fail(p, QStringLiteral("quote inside an unquoted field"));
+                if (*p == '\r') {
+                    if (p + 1 == limit && limit < in_.end()) break;  // CR LF
+                    fail(p, QStringLiteral("carriage return without line feed"));
+                }
+                p += take(p);
+            }
+            fields_.emplace_back(field, std::size_t(p - field));
+        }
+        if (p < limit && *p == ',') {
+            ++p;
+            continue;
+        }
+        if (bounded) tooLarge();
+        break;
+    }
+    end_ = end;
+    next_ = end < in_.end() ? end + 1 : end;
+    if (end_ > start_ && end_ < in_.end() && end_[-1] == '\r') --end_;
+    nextLine_ = line_ + std::count(start_, end, '\n') + 1;
+}
+
+std::vector<qsizetype> headerColumns(const CsvReader& header,
+                                     std::initializer_list<std::string_view> names) {
+    std::vector<qsizetype> columns;
+    for (const std::string_view name : names) {
+        qsizetype i = 0;
+        while (i < header.size() && header[i] != name) ++i;
+        if (i == header.size())
+            throw Fault{
+                header.atEnd(QStringLiteral("the header has no column \"%1\"")
+                                 .arg(QLatin1StringView(name.data(), qsizetype(name.size()))))};
+        columns.push_back(i);
+    }
+    return columns;
 }
 
 }  // namespace velmora::mkdb

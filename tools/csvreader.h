@@ -2,37 +2,61 @@
 // Strict RFC 4180 reader: comma separated, fields with commas, quotes or line breaks in double
 // quotes, quotes doubled inside them, LF or CRLF line ends, UTF-8. Anything else is an error
 // rather than a guess, because a silently shifted cell would put a wrong number in the table.
+// It streams: one record at a time, its fields as views into the input's buffer.
 #pragma once
 
-#include <QByteArrayView>
 #include <QString>
-#include <optional>
+
+#include <string>
+#include <string_view>
 #include <vector>
 
-#include "tools/diagnostic.h"
+#include "tools/inputfile.h"
 
 namespace velmora::mkdb {
 
-struct CsvField {
-    QString text;
-    qsizetype line = 0;  // where the field starts (its opening quote when quoted)
-    qsizetype column = 0;
+class CsvReader {
+  public:
+    // A UTF-8 byte order mark at the start is skipped.
+    explicit CsvReader(InputFile& in);
+
+    // Reads the next record; false at the end of the input. A line end after the last record is
+    // optional; an empty line is a record of one empty field. Throws Fault on malformed input and
+    // on a record longer than kMaxRecordBytes.
+    bool next();
+
+    qsizetype size() const { return qsizetype(fields_.size()); }
+    // Field `i` with its quotes removed; valid until the next call of next().
+    std::string_view operator[](qsizetype i) const { return fields_[std::size_t(i)]; }
+    const QString& fileName() const { return in_.name(); }
+    qsizetype line() const { return line_; }  // where the record starts
+
+    // Where field `i` starts (its opening quote when quoted), and where the record ends.
+    Diagnostic at(qsizetype i, const QString& what) const;
+    Diagnostic atEnd(const QString& what) const;
+
+    // Throws unless the record has exactly `count` fields ("header", "row" name it).
+    void requireFields(qsizetype count, const QString& what) const;
+
+  private:
+    const char* findRecordEnd(const char* from);
+    void parse(const char* end);
+    [[noreturn]] void fail(const char* at, const QString& what) const;
+
+    InputFile& in_;
+    qsizetype line_ = 1;      // the line the record starts on
+    qsizetype nextLine_ = 1;  // and the one after it
+    const char* start_ = nullptr;
+    const char* end_ = nullptr;   // its line end (the CR of a CR LF), or the end of the input
+    const char* next_ = nullptr;  // where the next record starts
+    std::vector<std::string_view> fields_;
+    std::vector<const char*> starts_;
+    std::string unquoted_;  // fields with doubled quotes, undoubled
 };
 
-struct CsvRecord {
-    std::vector<CsvField> fields;
-    qsizetype endLine = 0;  // where the record's line end (or the end of the data) is
-    qsizetype endColumn = 0;
-};
-
-struct CsvData {
-    std::vector<CsvRecord> records;
-    std::optional<Diagnostic> error;  // set: records holds what was read before the fault
-};
-
-// Works on a buffer so it can be driven without files. A UTF-8 byte order mark at the start is
-// skipped; a line end after the last record is optional; an empty line is a record of one empty
-// field (and so fails any column count check).
-CsvData readCsv(QByteArrayView bytes, const QString& fileName);
+// Index of each of `names` in the header row just read; a name it lacks is a refusal naming the
+// file and the column.
+std::vector<qsizetype> headerColumns(const CsvReader& header,
+                                     std::initializer_list<std::string_view> names);
 
 }  // namespace velmora::mkdb

@@ -1,13 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/dbwriter.h"
 
+#include "common/outsidetext.h"
 #include "fooddb/sqlite.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <memory>
+#include <thread>
 
 #include "tools/interruptcleanup.h"
 
@@ -15,16 +23,19 @@ namespace velmora::mkdb {
 
 namespace {
 
+constexpr std::string_view kTempPrefix = ".velmora-mkdb.";
+constexpr std::size_t kTempRandom = 6;  // mkstemp's XXXXXX
+
 QString createTableSql() {
     QString sql = QStringLiteral("CREATE TABLE CSR14 (");
     for (int c = 0; c < kColumnCount; ++c) {
         if (c > 0) sql += QStringLiteral(", ");
-        sql += QString::fromLatin1(kColumns[c].name);
+        sql += QLatin1StringView(kColumns[std::size_t(c)].name);
         if (c == columnIndex("Description"))
             sql += QStringLiteral(" TEXT COLLATE NOCASE");  // the list is ordered ignoring case
         else
-            sql += kColumns[c].type == ColumnType::Real ? QStringLiteral(" REAL")
-                                                        : QStringLiteral(" TEXT");
+            sql += kColumns[std::size_t(c)].type == ColumnType::Real ? QStringLiteral(" REAL")
+                                                                     : QStringLiteral(" TEXT");
     }
     return sql + u')';
 }
@@ -36,9 +47,9 @@ QString insertSql() {
     return sql + u')';
 }
 
-// Writes the whole table into the (empty) database file at `path`.
-void writeTo(const QString& path, const FoodTable& table) {
-    sqlite::Database db(QFile::encodeName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+// Writes the table into the (empty) database file at `path`, row by row as `produce` makes them.
+void writeTo(const QByteArray& path, const std::function<void(const RowSink&)>& produce) {
+    sqlite::Database db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     // DELETE is SQLite's default, but say so: the file is shipped and opened read-only, which a
     // WAL database would not allow everywhere.
     db.exec("PRAGMA journal_mode = DELETE");
@@ -46,23 +57,27 @@ void writeTo(const QString& path, const FoodTable& table) {
     db.exec(createTableSql());
     {
         sqlite::Statement insert = db.prepare(insertSql());
-        for (const FoodRow& row : table) {
+        produce([&](const FoodRow& row) {
             for (int c = 0; c < kColumnCount; ++c) {
-                const Cell& cell = row[c];
-                if (const double* number = std::get_if<double>(&cell))
-                    insert.bind(c + 1, *number);
-                else if (const QString* text = std::get_if<QString>(&cell))
-                    insert.bind(c + 1, *text);
+                const Cell& cell = row[std::size_t(c)];
+                if (cell.kind == Cell::Kind::Number)
+                    insert.bind(c + 1, cell.number);
+                else if (cell.kind == Cell::Kind::Text)
+                    insert.bind(c + 1,
+                                QByteArrayView(cell.text.data(), qsizetype(cell.text.size())));
                 else
                     insert.bindNull(c + 1);
             }
             insert.step();
             insert.reset();
-        }
+        });
     }
-    // Built after the rows (faster than keeping it up to date); it lets the ordered query walk
-    // the index instead of sorting the table on every open.
+    // Built after the rows (faster than keeping them up to date). The description index lets the
+    // ordered list query walk it instead of sorting the table on every open, and both serve the
+    // lookups of a food by description or NDB number; ANALYZE lets the planner know them.
     db.exec("CREATE INDEX CSR14_Description ON CSR14 (Description COLLATE NOCASE)");
+    db.exec("CREATE INDEX CSR14_NDB_NO ON CSR14 (NDB_NO)");
+    db.exec("ANALYZE");
     transaction.commit();
     db.close();
 }
@@ -70,7 +85,7 @@ void writeTo(const QString& path, const FoodTable& table) {
 namespace fs = std::filesystem;
 
 fs::path fsPath(const QString& path) {
-    return fs::path(QFile::encodeName(path).toStdString());
+    return fs::path(encodeFileName(path).toStdString());
 }
 
 QString systemError(const std::error_code& error) {
@@ -78,11 +93,12 @@ QString systemError(const std::error_code& error) {
 }
 
 // Why `outPath` must not be written, or nothing; `target` gets the file to replace.
-std::optional<QString> refusal(const QString& outPath, const QStringList& inputs, QString& target) {
+std::optional<QString> refusal(const QString& outPath, const QStringList& inputs,
+                               QByteArray& target) {
     const fs::path out = fsPath(outPath);
     std::error_code error;
     const fs::file_status entry = fs::symlink_status(out, error);
-    target = outPath;
+    target = encodeFileName(outPath);
     if (entry.type() == fs::file_type::not_found) return std::nullopt;
     if (error) return systemError(error);
 
@@ -95,13 +111,63 @@ std::optional<QString> refusal(const QString& outPath, const QStringList& inputs
     if (!fs::is_regular_file(resolved)) return QStringLiteral("is not a regular file");
     for (const QString& input : inputs)
         if (fs::equivalent(fsPath(input), out, error))
-            return QStringLiteral("is the same file as the input %1").arg(input);
+            return QStringLiteral("is the same file as the input %1").arg(printableLine(input));
     if (fs::is_symlink(entry)) {
         const fs::path file = fs::canonical(out, error);
         if (error) return systemError(error);
-        target = QFile::decodeName(QByteArray::fromStdString(file.native()));
+        target = QByteArray::fromStdString(file.native());
     }
     return std::nullopt;
+}
+
+// A lock on the folder itself while its left-over temporary files are looked at and a new one is
+// made and locked, so no run takes another's newly made file for a left-over one. Waits a bounded
+// time: a folder someone keeps locked only costs the clean-up.
+class FolderLock {
+  public:
+    explicit FolderLock(const QByteArray& folder)
+        : fd_(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        for (int tries = 0; fd_ >= 0 && tries < 200; ++tries) {
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+                locked_ = true;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0) ::close(fd_);  // drops the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    bool locked() const { return locked_; }
+
+  private:
+    int fd_;
+    bool locked_ = false;
+};
+
+// Removes the temporary files in `folder` that no live writer holds: those of a build killed
+// outright, which could not clean up after itself.
+void removeLeftovers(const QByteArray& folder) {
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (!name.starts_with(kTempPrefix) || name.size() != kTempPrefix.size() + kTempRandom)
+            continue;
+        const QByteArray path = folder + '/' + entry->d_name;
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlink((path + "-journal").constData());
+            ::unlink(path.constData());
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 }  // namespace
@@ -109,9 +175,10 @@ std::optional<QString> refusal(const QString& outPath, const QStringList& inputs
 DatabaseOutput::~DatabaseOutput() {
     if (tempPath_.isEmpty()) return;
     if (!renamed_) {
-        QFile::remove(QFile::decodeName(journalPath_));  // normally gone already after a rollback
-        QFile::remove(QFile::decodeName(tempPath_));
+        ::unlink(journalPath_.constData());  // normally gone already after a rollback
+        ::unlink(tempPath_.constData());
     }
+    ::close(lock_);
     // Only now: a signal between the removal and this finds nothing left to remove.
     InterruptCleanup::disarm();
 }
@@ -119,42 +186,45 @@ DatabaseOutput::~DatabaseOutput() {
 std::optional<QString> DatabaseOutput::open(const QString& outPath, const QStringList& inputs) {
     outPath_ = outPath;
     if (const auto refused = refusal(outPath, inputs, target_))
-        return QStringLiteral("%1: %2").arg(outPath, *refused);
+        return QStringLiteral("%1: %2").arg(printableLine(outPath), *refused);
 
     // In the replaced file's own folder, so the final rename stays on one file system and is
     // atomic. A fixed short name: one made from the output's name could pass the file name limit.
-    QTemporaryFile temp(QFileInfo(target_).absolutePath() +
-                        QStringLiteral("/.velmora-mkdb.XXXXXX"));
-    temp.setAutoRemove(false);  // SQLite opens it by name; this object removes it
+    const qsizetype slash = target_.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : target_.left(slash);
+    QByteArray temp = folder + '/' + QByteArray(kTempPrefix.data(), kTempPrefix.size()) +
+                      QByteArray(kTempRandom, 'X');
+    const FolderLock folderLock(folder);
+    if (folderLock.locked()) removeLeftovers(folder);
     const InterruptCleanup::Hold hold;
-    if (!temp.open())
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
         return QStringLiteral("%1: cannot create a temporary file: %2")
-            .arg(outPath, temp.errorString());
-    tempPath_ = QFile::encodeName(temp.fileName());
+            .arg(printableLine(outPath), QString::fromLocal8Bit(std::strerror(errno)));
+    ::flock(fd, LOCK_EX | LOCK_NB);  // a new file: nobody else holds it
+    lock_ = fd;
+    tempPath_ = temp;
     journalPath_ = tempPath_ + "-journal";
     InterruptCleanup::arm(tempPath_.constData(), journalPath_.constData());
     return std::nullopt;
 }
 
-std::optional<QString> DatabaseOutput::write(const FoodTable& table) {
-    const QString tempPath = QFile::decodeName(tempPath_);
+std::optional<QString> DatabaseOutput::write(const std::function<void(const RowSink&)>& produce) {
     try {
-        writeTo(tempPath, table);
+        writeTo(tempPath_, produce);
     } catch (const sqlite::Error& e) {
-        return QStringLiteral("%1: %2").arg(outPath_, e.message());
+        return QStringLiteral("%1: %2").arg(printableLine(outPath_), e.message());
     }
 
-    // QTemporaryFile makes the file private to its owner; the table is meant to be read by anyone.
-    QFile::setPermissions(tempPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
-                                        QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
+    // mkstemp makes the file private to its owner; the table is meant to be read by anyone.
+    ::fchmod(lock_, 0644);
 
-    // std::filesystem::rename replaces an existing file in one step; QFile::rename would refuse.
-    std::error_code renamed;
-    std::filesystem::rename(tempPath_.toStdString(), QFile::encodeName(target_).toStdString(),
-                            renamed);
-    if (renamed)
+    // rename replaces an existing file in one step.
+    if (::rename(tempPath_.constData(), target_.constData()) != 0)
         return QStringLiteral("%1: cannot replace: %2")
-            .arg(outPath_, QString::fromStdString(renamed.message()));
+            .arg(printableLine(outPath_), QString::fromLocal8Bit(std::strerror(errno)));
     renamed_ = true;
     return std::nullopt;
 }

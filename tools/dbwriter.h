@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 #include <optional>
 
 #include "tools/foodtable.h"
@@ -16,7 +18,9 @@ namespace velmora::mkdb {
 // temporary file in one transaction and renames it over the output only when everything
 // succeeded: a failed or interrupted (SIGINT, SIGTERM, SIGHUP) build leaves no partial file and no
 // temporary file, and an output that existed before stays as it was. Both return the error text,
-// naming the output.
+// naming the output. A build killed outright (SIGKILL) leaves its temporary file; the writer holds
+// a lock on it for its whole life, and a later open() in the same folder removes such files whose
+// writer is gone.
 class DatabaseOutput {
   public:
     DatabaseOutput() = default;
@@ -29,14 +33,17 @@ class DatabaseOutput {
     // the file it leads to is replaced and the link stays.
     std::optional<QString> open(const QString& outPath, const QStringList& inputs);
 
-    std::optional<QString> write(const FoodTable& table);
+    // Runs `produce`, which hands the rows to the sink it is given one at a time; each is written
+    // as it comes. A Fault (or any exception) from `produce` passes through and nothing is kept.
+    std::optional<QString> write(const std::function<void(const RowSink&)>& produce);
 
   private:
-    QString outPath_;  // as given, for messages
-    QString target_;   // the file replaced: outPath_ with symbolic links resolved
+    QString outPath_;    // as given, for messages
+    QByteArray target_;  // the file replaced: outPath_ with symbolic links resolved
     // Encoded once, as the interrupt handler removes them by these very bytes.
     QByteArray tempPath_;
     QByteArray journalPath_;
+    int lock_ = -1;  // the temporary file, locked while this writer lives
     bool renamed_ = false;
 };
 

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include "common/outsidetext.h"
+
 namespace velmora::mkdb {
 
 struct Diagnostic {
@@ -12,9 +14,13 @@ struct Diagnostic {
     qsizetype column = 1;  // from 1, in characters
     QString what;
 
-    // FILE:LINE:COLUMN: what
+    // FILE:LINE:COLUMN: what, the file name escaped as every text from outside is
     QString toString() const {
-        return QStringLiteral("%1:%2:%3: %4").arg(file).arg(line).arg(column).arg(what);
+        return QStringLiteral("%1:%2:%3: %4")
+            .arg(printableLine(file))
+            .arg(line)
+            .arg(column)
+            .arg(what);
     }
 };
 

@@ -1,129 +1,174 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/foodtable.h"
 
-#include <QFile>
-#include <charconv>
-
+#include "common/outsidetext.h"
 #include "tools/csvreader.h"
+
+#include <charconv>
+#include <cmath>
 
 namespace velmora::mkdb {
 
 namespace {
 
-bool isDigit(QChar c) {
-    return c >= u'0' && c <= u'9';
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
 // Skips a run of digits from i; returns how many there were.
-qsizetype skipDigits(QStringView text, qsizetype& i) {
-    const qsizetype start = i;
+std::size_t skipDigits(std::string_view text, std::size_t& i) {
+    const std::size_t start = i;
     while (i < text.size() && isDigit(text[i])) ++i;
     return i - start;
 }
 
-QString quoted(const QString& text) {
-    return u'"' + text + u'"';
+// SR nutrient number -> slot. Vitamin E (alpha-tocopherol, 323) falls back to 394, which some
+// releases give instead; FoodData Central's analysed foods often give energy only as Atwater
+// specific (958) or general (957) factors, fat only as NLEA (298) and carbohydrate only by
+// summation (205.2).
+struct SlotNumber {
+    std::string_view number;
+    int slot;
+};
+consteval int slotOf(std::string_view column) {
+    return columnIndex(column) - kFirstNutrientColumn;
 }
+constexpr std::array<SlotNumber, kNutrientSlots> kSlotNumbers{{
+    {"255", slotOf("WATER")},
+    {"208", slotOf("ENERG_KCAL")},
+    {"203", slotOf("PROTEIN")},
+    {"204", slotOf("TOT_LIPID")},
+    {"205", slotOf("CARBOHYDRT")},
+    {"291", slotOf("FIBER_TD")},
+    {"207", slotOf("ASH")},
+    {"301", slotOf("CALCIUM")},
+    {"305", slotOf("PHOSPHORUS")},
+    {"303", slotOf("IRON")},
+    {"307", slotOf("SODIUM")},
+    {"306", slotOf("POTASSIUM")},
+    {"304", slotOf("MAGNESIUM")},
+    {"309", slotOf("ZINC")},
+    {"312", slotOf("COPPER")},
+    {"315", slotOf("MANGANESE")},
+    {"317", slotOf("SELENIUM")},
+    {"318", slotOf("VIT_A")},
+    {"323", slotOf("VIT_E")},
+    {"404", slotOf("THIAMIN")},
+    {"405", slotOf("RIBOFLAVIN")},
+    {"406", slotOf("NIACIN")},
+    {"410", slotOf("PANTO_ACID")},
+    {"415", slotOf("VIT_B6")},
+    {"417", slotOf("FOLATE")},
+    {"418", slotOf("VIT_B12")},
+    {"401", slotOf("VIT_C")},
+    {"606", slotOf("FA_SAT")},
+    {"645", slotOf("FA_MONO")},
+    {"646", slotOf("FA_POLY")},
+    {"601", slotOf("CHOLESTRL")},
+    {"394", 31},
+    {"958", 32},
+    {"957", 33},
+    {"298", 34},
+    {"205.2", 35},
+}};
+// Each stand-in slot and the column slot it fills, in order of preference.
+constexpr std::array<std::pair<int, int>, 5> kStandIns{{
+    {31, slotOf("VIT_E")},
+    {32, slotOf("ENERG_KCAL")},
+    {33, slotOf("ENERG_KCAL")},
+    {34, slotOf("TOT_LIPID")},
+    {35, slotOf("CARBOHYDRT")},
+}};
 
 }  // namespace
 
-std::optional<double> parseNumber(QStringView text) {
-    qsizetype i = 0;
-    if (i < text.size() && text[i] == u'-') ++i;
-    qsizetype digits = skipDigits(text, i);
-    if (i < text.size() && text[i] == u'.') {
+std::optional<double> parseNumber(std::string_view text) {
+    std::size_t i = 0;
+    if (i < text.size() && text[i] == '-') ++i;
+    std::size_t digits = skipDigits(text, i);
+    if (i < text.size() && text[i] == '.') {
         ++i;
         digits += skipDigits(text, i);
     }
     if (digits == 0) return std::nullopt;
-    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         ++i;
-        if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
         if (skipDigits(text, i) == 0) return std::nullopt;
     }
     if (i != text.size()) return std::nullopt;
-
-    // Only ASCII is left, so the Latin-1 form is the same characters.
-    const QByteArray latin1 = text.toLatin1();
     double value = 0;
-    const auto [end, error] =
-        std::from_chars(latin1.constData(), latin1.constData() + latin1.size(), value);
-    if (error != std::errc() || end != latin1.constData() + latin1.size()) return std::nullopt;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 
-std::optional<Diagnostic> foodTableFromCsv(QByteArrayView bytes, const QString& fileName,
-                                           FoodTable& table) {
-    table.clear();
-    CsvData doc = readCsv(bytes, fileName);
-    if (doc.error) return doc.error;
-    if (doc.records.empty())
-        return Diagnostic{fileName, 1, 1, QStringLiteral("empty file: no header row")};
-
-    // Both the header and every row must have exactly the table's columns.
-    const auto cellCount = [&](const CsvRecord& record, const QString& what) {
-        const auto count = static_cast<qsizetype>(record.fields.size());
-        std::optional<Diagnostic> error;
-        if (count < kColumnCount) {
-            error = Diagnostic{fileName, record.endLine, record.endColumn,
-                               QStringLiteral("%1 has too few cells (%2, expected %3)")
-                                   .arg(what)
-                                   .arg(count)
-                                   .arg(kColumnCount)};
-        } else if (count > kColumnCount) {
-            const CsvField& extra = record.fields[kColumnCount];
-            error = Diagnostic{
-                fileName, extra.line, extra.column,
-                QStringLiteral("%1 has too many cells (more than %2)").arg(what).arg(kColumnCount)};
-        }
-        return error;
-    };
-
-    const CsvRecord& header = doc.records.front();
-    if (auto error = cellCount(header, QStringLiteral("header"))) return error;
-    for (int c = 0; c < kColumnCount; ++c) {
-        const CsvField& field = header.fields[c];
-        const auto expected = QString::fromLatin1(kColumns[c].name);
-        if (field.text != expected)
-            return Diagnostic{fileName, field.line, field.column,
-                              QStringLiteral("header cell %1 is %2, expected %3")
-                                  .arg(c + 1)
-                                  .arg(quoted(field.text), quoted(expected))};
-    }
-
-    table.reserve(doc.records.size() - 1);
-    for (std::size_t r = 1; r < doc.records.size(); ++r) {
-        const CsvRecord& record = doc.records[r];
-        if (auto error = cellCount(record, QStringLiteral("row"))) return error;
-        FoodRow row;
-        for (int c = 0; c < kColumnCount; ++c) {
-            const CsvField& field = record.fields[c];
-            if (field.text.isEmpty()) continue;  // Null: not measured, which is not 0
-            if (kColumns[c].type == ColumnType::Text) {
-                row[c] = field.text;
-            } else if (const auto value = parseNumber(field.text)) {
-                row[c] = *value;
-            } else {
-                return Diagnostic{
-                    fileName, field.line, field.column,
-                    QStringLiteral("%1: %2 is not a number")
-                        .arg(QString::fromLatin1(kColumns[c].name), quoted(field.text))};
-            }
-        }
-        table.push_back(std::move(row));
-    }
-    return std::nullopt;
+QString quotedCell(std::string_view utf8) {
+    return u'"' + printable(QString::fromUtf8(utf8.data(), qsizetype(utf8.size()))) + u'"';
 }
 
-std::optional<Diagnostic> readFoodTableCsv(const QString& path, FoodTable& table) {
-    table.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Diagnostic{path, 1, 1, QStringLiteral("cannot read: %1").arg(file.errorString())};
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return Diagnostic{path, 1, 1, QStringLiteral("cannot read: %1").arg(file.errorString())};
-    return foodTableFromCsv(bytes, path, table);
+int nutrientSlot(std::string_view number) {
+    for (const SlotNumber& entry : kSlotNumbers)
+        if (entry.number == number) return entry.slot;
+    return -1;
+}
+
+void setNutrients(FoodRow& row, const std::array<double, kNutrientSlots>& amounts) {
+    std::array<double, kNutrientColumns> columns;
+    std::copy_n(amounts.begin(), kNutrientColumns, columns.begin());
+    for (const auto& [standIn, column] : kStandIns)
+        if (std::isnan(columns[std::size_t(column)]))
+            columns[std::size_t(column)] = amounts[std::size_t(standIn)];
+    for (int c = 0; c < kNutrientColumns; ++c)
+        row[std::size_t(kFirstNutrientColumn + c)] =
+            std::isnan(columns[std::size_t(c)]) ? Cell{} : Cell::of(columns[std::size_t(c)]);
+}
+
+qsizetype readFoodTableCsv(const QString& path, const RowSink& sink) {
+    InputFile in;
+    in.open(path);
+    return readFoodTableCsv(in, sink);
+}
+
+qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink) {
+    const QString& path = in.name();
+    CsvReader csv(in);
+    if (!csv.next()) throw Fault{{path, 1, 1, QStringLiteral("empty file: no header row")}};
+    csv.requireFields(kColumnCount, QStringLiteral("header"));
+    for (int c = 0; c < kColumnCount; ++c) {
+        const std::string_view expected = kColumns[std::size_t(c)].name;
+        if (csv[c] != expected)
+            throw Fault{csv.at(c, QStringLiteral("header cell %1 is %2, expected %3")
+                                      .arg(c + 1)
+                                      .arg(quotedCell(csv[c]), quotedCell(expected)))};
+    }
+    qsizetype rows = 0;
+    FoodRow row;
+    while (csv.next()) {
+        csv.requireFields(kColumnCount, QStringLiteral("row"));
+        if (csv[0].empty()) throw Fault{csv.at(0, QStringLiteral("the description is empty"))};
+        for (int c = 0; c < kColumnCount; ++c) {
+            const std::string_view text = csv[c];
+            Cell& cell = row[std::size_t(c)];
+            if (text.empty()) {
+                cell = {};  // Null: not measured, which is not 0
+            } else if (kColumns[std::size_t(c)].type == ColumnType::Text) {
+                cell = Cell::of(text);
+            } else if (const auto value = parseNumber(text)) {
+                cell = Cell::of(*value);
+            } else {
+                throw Fault{csv.at(c, QStringLiteral("%1: %2 is not a number")
+                                          .arg(QLatin1StringView(kColumns[std::size_t(c)].name),
+                                               quotedCell(text)))};
+            }
+        }
+        sink(row);
+        ++rows;
+    }
+    if (rows == 0)
+        throw Fault{{path, csv.line(), 1, QStringLiteral("no foods: the file has a header only")}};
+    return rows;
 }
 
 }  // namespace velmora::mkdb

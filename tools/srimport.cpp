@@ -1,18 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/srimport.h"
 
+#include "common/outsidetext.h"
 #include "common/vbtext.h"
+#include "tools/inputfile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QHash>
-#include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
 #include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace velmora::mkdb {
 
 namespace {
+
+constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 
 // Code page 1252 bytes 0x80..0x9F; the rest of the upper half equals Latin-1. 0 = undefined.
 constexpr std::array<char16_t, 32> kCp1252High{
@@ -21,354 +27,363 @@ constexpr std::array<char16_t, 32> kCp1252High{
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
-struct SrField {
-    QString text;
-    qsizetype column = 0;
-};
-
-struct SrLine {
-    std::vector<SrField> fields;
-    qsizetype line = 0;
-    qsizetype endColumn = 0;
-};
-
-class CaretFile {
+// The lines of one caret file: fields separated by "^", text fields in "~", as raw bytes. Which
+// encoding the text is in is known only at the end: finish() says.
+class CaretReader {
   public:
-    explicit CaretFile(const SrFile& file) : file_(file) {}
-
-    std::optional<Diagnostic> read(std::vector<SrLine>& lines) {
-        QByteArrayView bytes = file_.bytes;
-        if (bytes.endsWith('\x1A')) bytes.chop(1);  // DOS end-of-file mark of older releases
-        qsizetype start = 0, lineNumber = 1;
-        while (start < bytes.size()) {
-            qsizetype end = bytes.indexOf('\n', start);
-            const qsizetype next = end < 0 ? bytes.size() : end + 1;
-            if (end < 0) end = bytes.size();
-            if (end > start && bytes[end - 1] == '\r') --end;
-            SrLine line;
-            line.line = lineNumber;
-            if (auto error = readLine(bytes.sliced(start, end - start), line)) return error;
-            lines.push_back(std::move(line));
-            start = next;
-            ++lineNumber;
+    explicit CaretReader(InputFile& in) : in_(in) {
+        while (in_.available() < 3 && in_.fill()) {
         }
-        return std::nullopt;
+        const std::string_view head(in_.begin(),
+                                    std::size_t(std::min<qsizetype>(in_.available(), 3)));
+        if (head.starts_with("\xEF\xBB\xBF")) {
+            bom_ = true;
+            in_.consume(3);
+        } else if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF")) {
+            throw Fault{{in_.name(), 1, 1,
+                         QStringLiteral("the file is UTF-16 text; save it as UTF-8 or in code "
+                                        "page 1252")}};
+        }
     }
 
-    Diagnostic at(qsizetype line, qsizetype column, const QString& what) const {
-        return Diagnostic{file_.name, line, column, what};
+    bool next() {
+        if (next_) in_.consume(next_ - in_.begin());
+        next_ = nullptr;
+        if (in_.available() == 0 && !in_.fill()) return false;
+        ++line_;
+        const char* lf = findLineFeed();
+        start_ = in_.begin();
+        const char* stop = lf ? lf : in_.end();
+        next_ = lf ? lf + 1 : stop;
+        if (!lf && stop > start_ && stop[-1] == '\x1A') --stop;  // DOS end-of-file mark
+        if (!lf && stop == start_) return false;
+        if (stop > start_ && stop[-1] == '\r') --stop;
+        end_ = stop;
+        checkBytes();
+        split();
+        return true;
+    }
+
+    qsizetype size() const { return qsizetype(fields_.size()); }
+    std::string_view operator[](qsizetype i) const { return fields_[std::size_t(i)]; }
+    Diagnostic at(qsizetype i, const QString& what) const {
+        return positionAt(starts_[std::size_t(i)], what);
+    }
+    Diagnostic atEnd(const QString& what) const { return positionAt(end_, what); }
+
+    // After the last line: true when the text is UTF-8. Throws the first byte the file's
+    // encoding does not allow.
+    bool finish(QStringList* notes) const {
+        if (bom_ && badUtf8_) throw Fault{*badUtf8_};
+        const bool utf8 = !badUtf8_ && (nonAscii_ || bom_);
+        if (!utf8 && undefined_) throw Fault{*undefined_};
+        if (utf8 && nonAscii_ && notes)
+            *notes << QStringLiteral("%1: read as UTF-8").arg(printableLine(in_.name()));
+        return utf8;
     }
 
   private:
-    std::optional<Diagnostic> decode(QByteArrayView raw, qsizetype line, qsizetype column,
-                                     QString& text) const {
-        text.clear();
-        text.reserve(raw.size());
-        for (qsizetype i = 0; i < raw.size(); ++i) {
-            const auto byte = static_cast<unsigned char>(raw[i]);
-            if (byte == '\r')
-                return at(line, column + i, QStringLiteral("carriage return without line feed"));
-            const char16_t unit = byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : byte;
-            if (unit == 0)
-                return at(line, column + i,
-                          QStringLiteral("byte 0x%1 is not a code page 1252 character")
-                              .arg(QString::number(byte, 16).toUpper()));
-            text += QChar(unit);
-        }
-        return std::nullopt;
+    [[noreturn]] void fail(const char* at, const QString& what) const {
+        throw Fault{positionAt(at, what)};
+    }
+    Diagnostic positionAt(const char* at, const QString& what, bool utf8 = true) const {
+        return positionIn(in_.name(), line_, start_, at, what, utf8 && !badUtf8_ && nonAscii_);
     }
 
-    std::optional<Diagnostic> readLine(QByteArrayView bytes, SrLine& line) const {
-        qsizetype i = 0;
+    const char* findLineFeed() {
+        const char* from = in_.begin();
         for (;;) {
-            SrField field;
-            field.column = i + 1;
-            qsizetype end;
-            if (i < bytes.size() && bytes[i] == '~') {
-                end = bytes.indexOf('~', i + 1);
-                if (end < 0)
-                    return at(line.line, i + 1, QStringLiteral("unterminated ~text~ field"));
-                if (auto error =
-                        decode(bytes.sliced(i + 1, end - i - 1), line.line, i + 2, field.text))
-                    return error;
-                ++end;
-                if (end < bytes.size() && bytes[end] != '^')
-                    return at(line.line, end + 1,
-                              QStringLiteral("unexpected character after closing ~"));
-            } else {
-                end = bytes.indexOf('^', i);
-                if (end < 0) end = bytes.size();
-                const qsizetype tilde = bytes.sliced(i, end - i).indexOf('~');
-                if (tilde >= 0)
-                    return at(line.line, i + tilde + 1,
-                              QStringLiteral("~ inside a field not enclosed in ~"));
-                if (auto error = decode(bytes.sliced(i, end - i), line.line, i + 1, field.text))
-                    return error;
+            if (const void* lf = std::memchr(from, '\n', std::size_t(in_.end() - from)))
+                return static_cast<const char*>(lf);
+            if (in_.available() > kMaxRecordBytes) {
+                start_ = in_.begin();
+                if (const void* cr = std::memchr(start_, '\r', std::size_t(in_.available())))
+                    fail(static_cast<const char*>(cr), crAlone());
+                fail(start_, QStringLiteral("input too large: a line of more than %1 MB")
+                                 .arg(kMaxRecordBytes >> 20));
             }
-            line.fields.push_back(std::move(field));
-            if (end >= bytes.size()) {
-                line.endColumn = bytes.size() + 1;
-                return std::nullopt;
-            }
-            i = end + 1;  // past the "^"
+            const qsizetype offset = in_.available();
+            if (!in_.fill()) return nullptr;
+            from = in_.begin() + offset;
         }
     }
 
-    const SrFile& file_;
+    static QString crAlone() {
+        return QStringLiteral(
+            "carriage return without line feed (lines must end in CR LF or "
+            "LF, not in CR alone)");
+    }
+
+    // Control bytes that no encoding makes text, and what the encoding decides.
+    void checkBytes() {
+        for (const char* p = start_; p < end_; ++p) {
+            const auto c = static_cast<unsigned char>(*p);
+            if (c == '\r') fail(p, crAlone());
+            if (c == 0) fail(p, QStringLiteral("NUL byte (is this a text file?)"));
+            if (c < 0x80) continue;
+            nonAscii_ = true;
+            if (!undefined_ && c < 0xA0 && kCp1252High[c - 0x80] == 0)
+                undefined_ = positionAt(p,
+                                        QStringLiteral("byte 0x%1 is not a code page 1252 "
+                                                       "character")
+                                            .arg(QString::number(c, 16).toUpper()),
+                                        false);
+            if (badUtf8_) continue;
+            if (const qsizetype length = utf8SequenceLength(p, end_)) {
+                p += length - 1;
+            } else {
+                badUtf8_ = positionAt(
+                    p, QStringLiteral("invalid UTF-8 (byte 0x%1) in a file that starts with a "
+                                      "UTF-8 byte order mark")
+                           .arg(QString::number(c, 16).toUpper()));
+            }
+        }
+    }
+
+    void split() {
+        fields_.clear();
+        starts_.clear();
+        const char* p = start_;
+        for (;;) {
+            starts_.push_back(p);
+            if (p < end_ && *p == '~') {
+                const auto* close =
+                    static_cast<const char*>(std::memchr(p + 1, '~', std::size_t(end_ - p - 1)));
+                if (!close) fail(p, QStringLiteral("unterminated ~text~ field"));
+                fields_.emplace_back(p + 1, std::size_t(close - p - 1));
+                p = close + 1;
+                if (p < end_ && *p != '^')
+                    fail(p, QStringLiteral("unexpected character after closing ~"));
+            } else {
+                const auto* caret =
+                    static_cast<const char*>(std::memchr(p, '^', std::size_t(end_ - p)));
+                const char* stop = caret ? caret : end_;
+                if (const void* tilde = std::memchr(p, '~', std::size_t(stop - p)))
+                    fail(static_cast<const char*>(tilde),
+                         QStringLiteral("~ inside a field not enclosed in ~"));
+                fields_.emplace_back(p, std::size_t(stop - p));
+                p = stop;
+            }
+            if (p >= end_) return;
+            ++p;  // past the "^"
+        }
+    }
+
+    InputFile& in_;
+    qsizetype line_ = 0;
+    const char* start_ = nullptr;
+    const char* end_ = nullptr;
+    const char* next_ = nullptr;
+    std::vector<std::string_view> fields_;
+    std::vector<const char*> starts_;
+    bool bom_ = false;
+    bool nonAscii_ = false;
+    std::optional<Diagnostic> badUtf8_;
+    std::optional<Diagnostic> undefined_;
 };
 
-// Reads one file and checks that every row has at least the fields that are used.
-std::optional<Diagnostic> readRows(const SrFile& file, qsizetype minFields,
-                                   std::vector<SrLine>& lines) {
-    CaretFile reader(file);
-    if (auto error = reader.read(lines)) return error;
-    for (const SrLine& line : lines) {
-        const auto count = static_cast<qsizetype>(line.fields.size());
-        if (count < minFields)
-            return reader.at(line.line, line.endColumn,
-                             QStringLiteral("row has %1 fields, expected at least %2")
-                                 .arg(count)
-                                 .arg(minFields));
-    }
-    return std::nullopt;
-}
-
-// Field `index` (from 0) of a row, with the release's field name for messages.
+// Field `index` (from 0) of the current line, with the release's field name for messages.
 struct FieldRef {
-    const SrFile& file;
-    const SrLine& line;
+    const CaretReader& line;
     qsizetype index;
     const char* name;
 
-    const QString& text() const { return line.fields[index].text; }
-    Diagnostic error(const QString& what) const {
-        return Diagnostic{file.name, line.line, line.fields[index].column,
-                          QStringLiteral("%1 (field %2): %3")
-                              .arg(QLatin1StringView(name))
-                              .arg(index + 1)
-                              .arg(what)};
+    std::string_view text() const { return line[index]; }
+    Fault error(const QString& what) const {
+        return Fault{line.at(index, QStringLiteral("%1 (field %2): %3")
+                                        .arg(QLatin1StringView(name))
+                                        .arg(index + 1)
+                                        .arg(what))};
     }
-    std::optional<Diagnostic> number(std::optional<double>& value, bool required) const {
-        value.reset();
-        if (text().isEmpty()) {
-            if (!required) return std::nullopt;
-            return error(QStringLiteral("empty, expected a number"));
+    // NaN for an empty field that may be empty.
+    double number(bool required) const {
+        if (text().empty()) {
+            if (!required) return kNone;
+            throw error(QStringLiteral("empty, expected a number"));
         }
-        value = parseNumber(text());
-        if (!value) return error(QStringLiteral("\"%1\" is not a number").arg(text()));
-        return std::nullopt;
+        const auto value = parseNumber(text());
+        if (!value) throw error(QStringLiteral("%1 is not a number").arg(quotedCell(text())));
+        return *value;
     }
 };
 
-// Nutr_No -> column. Vitamin E (alpha-tocopherol, 323) falls back to 394, which some releases
-// give instead.
-constexpr int kVitE = columnIndex("VIT_E");
-const QHash<QString, int>& nutrientColumns() {
-    static const QHash<QString, int> columns{
-        {QStringLiteral("255"), columnIndex("WATER")},
-        {QStringLiteral("208"), columnIndex("ENERG_KCAL")},
-        {QStringLiteral("203"), columnIndex("PROTEIN")},
-        {QStringLiteral("204"), columnIndex("TOT_LIPID")},
-        {QStringLiteral("205"), columnIndex("CARBOHYDRT")},
-        {QStringLiteral("291"), columnIndex("FIBER_TD")},
-        {QStringLiteral("207"), columnIndex("ASH")},
-        {QStringLiteral("301"), columnIndex("CALCIUM")},
-        {QStringLiteral("305"), columnIndex("PHOSPHORUS")},
-        {QStringLiteral("303"), columnIndex("IRON")},
-        {QStringLiteral("307"), columnIndex("SODIUM")},
-        {QStringLiteral("306"), columnIndex("POTASSIUM")},
-        {QStringLiteral("304"), columnIndex("MAGNESIUM")},
-        {QStringLiteral("309"), columnIndex("ZINC")},
-        {QStringLiteral("312"), columnIndex("COPPER")},
-        {QStringLiteral("315"), columnIndex("MANGANESE")},
-        {QStringLiteral("317"), columnIndex("SELENIUM")},
-        {QStringLiteral("318"), columnIndex("VIT_A")},
-        {QStringLiteral("323"), kVitE},
-        {QStringLiteral("404"), columnIndex("THIAMIN")},
-        {QStringLiteral("405"), columnIndex("RIBOFLAVIN")},
-        {QStringLiteral("406"), columnIndex("NIACIN")},
-        {QStringLiteral("410"), columnIndex("PANTO_ACID")},
-        {QStringLiteral("415"), columnIndex("VIT_B6")},
-        {QStringLiteral("417"), columnIndex("FOLATE")},
-        {QStringLiteral("418"), columnIndex("VIT_B12")},
-        {QStringLiteral("401"), columnIndex("VIT_C")},
-        {QStringLiteral("606"), columnIndex("FA_SAT")},
-        {QStringLiteral("645"), columnIndex("FA_MONO")},
-        {QStringLiteral("646"), columnIndex("FA_POLY")},
-        {QStringLiteral("601"), columnIndex("CHOLESTRL")},
-    };
-    return columns;
+void requireFields(const CaretReader& line, qsizetype count) {
+    if (line.size() < count)
+        throw Fault{line.atEnd(
+            QStringLiteral("row has %1 fields, expected at least %2").arg(line.size()).arg(count))};
 }
-const QString kVitEFallback = QStringLiteral("394");
+
+QString shown(std::string_view digits) {
+    return printable(QString::fromLatin1(digits.data(), qsizetype(digits.size())));
+}
+
+// Text of a file in code page 1252 as UTF-8.
+std::string toUtf8(std::string_view raw, bool utf8) {
+    if (utf8) return std::string(raw);
+    std::string out;
+    out.reserve(raw.size());
+    for (const char byte : raw) {
+        const auto c = static_cast<unsigned char>(byte);
+        const char32_t u = c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : c;
+        if (u < 0x80) {
+            out += char(u);
+        } else if (u < 0x800) {
+            out += char(0xC0 | (u >> 6));
+            out += char(0x80 | (u & 0x3F));
+        } else {
+            out += char(0xE0 | (u >> 12));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+            out += char(0x80 | (u & 0x3F));
+        }
+    }
+    return out;
+}
 
 struct Measure {
     double amount;
-    QString description;
+    std::string text;
     double grams;
 };
 
 struct Food {
-    FoodRow row;
-    std::optional<double> vitEFallback;
+    std::string number, group, description;  // as the file has them, until its encoding is known
+    double refuse = kNone;
+    std::array<double, kNutrientSlots> amounts;
     std::map<double, Measure> measures;  // by Seq, so the first two are the lowest
 };
 
-std::optional<Diagnostic> readFoods(const SrFile& file, std::vector<Food>& foods,
-                                    QHash<QString, std::size_t>& byNumber) {
-    std::vector<SrLine> lines;
-    if (auto error = readRows(file, 9, lines)) return error;
-    for (const SrLine& line : lines) {
-        const FieldRef number{file, line, 0, "NDB_No"};
-        if (number.text().isEmpty()) return number.error(QStringLiteral("empty"));
-        if (byNumber.contains(number.text()))
-            return number.error(QStringLiteral("food %1 listed twice").arg(number.text()));
-        std::optional<double> refuse;
-        if (auto error = FieldRef{file, line, 8, "Refuse"}.number(refuse, false)) return error;
-
-        Food food;
-        const auto setText = [&](int column, qsizetype field) {
-            if (!line.fields[field].text.isEmpty()) food.row[column] = line.fields[field].text;
-        };
-        setText(columnIndex("Description"), 2);  // Long_Desc
-        setText(columnIndex("NDB_NO"), 0);
-        setText(columnIndex("CODE"), 1);  // FdGrp_Cd
-        if (refuse) food.row[columnIndex("REFUSE_PCT")] = *refuse;
-        byNumber.insert(number.text(), foods.size());
-        foods.push_back(std::move(food));
-    }
-    return std::nullopt;
-}
+using FoodIndex = std::unordered_map<std::string, std::size_t>;
 
 // The food a NUT_DATA or WEIGHT row belongs to; unknown foods are errors, not skipped rows.
-std::optional<Diagnostic> findFood(const FieldRef& number,
-                                   const QHash<QString, std::size_t>& byNumber,
-                                   std::vector<Food>& foods, Food*& food) {
-    const auto found = byNumber.constFind(number.text());
-    if (found == byNumber.cend())
-        return number.error(QStringLiteral("food %1 is not in FOOD_DES").arg(number.text()));
-    food = &foods[*found];
-    return std::nullopt;
+Food& findFood(const FieldRef& number, const FoodIndex& byNumber, std::vector<Food>& foods) {
+    const auto found = byNumber.find(std::string(number.text()));
+    if (found == byNumber.end())
+        throw number.error(QStringLiteral("food %1 is not in FOOD_DES").arg(shown(number.text())));
+    return foods[found->second];
 }
 
-std::optional<Diagnostic> readNutrients(const SrFile& file, std::vector<Food>& foods,
-                                        const QHash<QString, std::size_t>& byNumber) {
-    std::vector<SrLine> lines;
-    if (auto error = readRows(file, 3, lines)) return error;
-    for (const SrLine& line : lines) {
-        Food* food = nullptr;
-        if (auto error = findFood(FieldRef{file, line, 0, "NDB_No"}, byNumber, foods, food))
-            return error;
-        const FieldRef nutrient{file, line, 1, "Nutr_No"};
-        std::optional<double> value;
-        if (auto error = FieldRef{file, line, 2, "Nutr_Val"}.number(value, true)) return error;
-
-        std::optional<double>* slot = nullptr;
-        Cell* cell = nullptr;
-        if (nutrient.text() == kVitEFallback) {
-            slot = &food->vitEFallback;
-        } else if (const auto column = nutrientColumns().constFind(nutrient.text());
-                   column != nutrientColumns().cend()) {
-            cell = &food->row[*column];
-        } else {
-            continue;  // a nutrient the table has no column for
-        }
-        if ((slot && slot->has_value()) || (cell && !std::holds_alternative<std::monostate>(*cell)))
-            return nutrient.error(QStringLiteral("nutrient %1 of food %2 given twice")
-                                      .arg(nutrient.text(), line.fields[0].text));
-        if (slot)
-            *slot = *value;
-        else
-            *cell = *value;
+bool readFoods(InputFile& in, std::vector<Food>& foods, FoodIndex& byNumber, QStringList* notes) {
+    CaretReader line(in);
+    while (line.next()) {
+        requireFields(line, 9);
+        const FieldRef number{line, 0, "NDB_No"};
+        if (number.text().empty()) throw number.error(QStringLiteral("empty"));
+        const FieldRef description{line, 2, "Long_Desc"};
+        if (description.text().empty()) throw description.error(QStringLiteral("empty"));
+        Food food;
+        food.refuse = FieldRef{line, 8, "Refuse"}.number(false);
+        if (!byNumber.emplace(std::string(number.text()), foods.size()).second)
+            throw number.error(QStringLiteral("food %1 listed twice").arg(shown(number.text())));
+        food.number = number.text();
+        food.group = line[1];  // FdGrp_Cd
+        food.description = description.text();
+        food.amounts.fill(kNone);
+        foods.push_back(std::move(food));
     }
+    const bool utf8 = line.finish(notes);
+    for (Food& food : foods) {
+        food.number = toUtf8(food.number, utf8);
+        food.group = toUtf8(food.group, utf8);
+        food.description = toUtf8(food.description, utf8);
+    }
+    if (foods.empty()) throw Fault{{in.name(), 1, 1, QStringLiteral("no foods")}};
+    return utf8;
+}
+
+void readNutrients(InputFile& in, std::vector<Food>& foods, const FoodIndex& byNumber,
+                   QStringList* notes) {
+    CaretReader line(in);
+    while (line.next()) {
+        requireFields(line, 3);
+        Food& food = findFood(FieldRef{line, 0, "NDB_No"}, byNumber, foods);
+        const FieldRef nutrient{line, 1, "Nutr_No"};
+        const double value = FieldRef{line, 2, "Nutr_Val"}.number(true);
+        const int slot = nutrientSlot(nutrient.text());
+        if (slot < 0) continue;  // a nutrient the table has no column for
+        double& amount = food.amounts[std::size_t(slot)];
+        if (!std::isnan(amount))
+            throw nutrient.error(QStringLiteral("nutrient %1 of food %2 given twice")
+                                     .arg(shown(nutrient.text()), shown(line[0])));
+        amount = value;
+    }
+    line.finish(notes);
+}
+
+void readWeights(InputFile& in, std::vector<Food>& foods, const FoodIndex& byNumber,
+                 QStringList* notes) {
+    CaretReader line(in);
+    while (line.next()) {
+        requireFields(line, 5);
+        Food& food = findFood(FieldRef{line, 0, "NDB_No"}, byNumber, foods);
+        const FieldRef seq{line, 1, "Seq"};
+        const double order = seq.number(true);
+        const double amount = FieldRef{line, 2, "Amount"}.number(true);
+        const double grams = FieldRef{line, 4, "Gm_Wgt"}.number(true);
+        if (!food.measures.emplace(order, Measure{amount, std::string(line[3]), grams}).second)
+            throw seq.error(QStringLiteral("measure %1 of food %2 given twice")
+                                .arg(shown(seq.text()), shown(line[0])));
+    }
+    const bool utf8 = line.finish(notes);
     for (Food& food : foods)
-        if (std::holds_alternative<std::monostate>(food.row[kVitE]) && food.vitEFallback)
-            food.row[kVitE] = *food.vitEFallback;
-    return std::nullopt;
+        for (auto& [order, measure] : food.measures) measure.text = toUtf8(measure.text, utf8);
 }
 
-std::optional<Diagnostic> readWeights(const SrFile& file, std::vector<Food>& foods,
-                                      const QHash<QString, std::size_t>& byNumber) {
-    std::vector<SrLine> lines;
-    if (auto error = readRows(file, 5, lines)) return error;
-    for (const SrLine& line : lines) {
-        Food* food = nullptr;
-        if (auto error = findFood(FieldRef{file, line, 0, "NDB_No"}, byNumber, foods, food))
-            return error;
-        const FieldRef seqField{file, line, 1, "Seq"};
-        std::optional<double> seq, amount, grams;
-        if (auto error = seqField.number(seq, true)) return error;
-        if (auto error = FieldRef{file, line, 2, "Amount"}.number(amount, true)) return error;
-        if (auto error = FieldRef{file, line, 4, "Gm_Wgt"}.number(grams, true)) return error;
-        const Measure measure{*amount, line.fields[3].text, *grams};
-        if (!food->measures.emplace(*seq, measure).second)
-            return seqField.error(QStringLiteral("measure %1 of food %2 given twice")
-                                      .arg(seqField.text(), line.fields[0].text));
-    }
+qsizetype importRelease(InputFile& foodDes, InputFile& nutData, InputFile& weight,
+                        const RowSink& sink, QStringList* notes) {
+    std::vector<Food> foods;
+    FoodIndex byNumber;
+    readFoods(foodDes, foods, byNumber, notes);
+    readNutrients(nutData, foods, byNumber, notes);
+    readWeights(weight, foods, byNumber, notes);
+
     constexpr std::array<std::pair<int, int>, 2> kMeasureColumns{{
         {columnIndex("GMWT_1"), columnIndex("GMWT_DESC1")},
         {columnIndex("GMWT_2"), columnIndex("GMWT_DESC2")},
     }};
-    for (Food& food : foods) {
+    FoodRow row;
+    std::array<std::string, 2> measureTexts;
+    for (const Food& food : foods) {
+        row.fill(Cell{});
+        row[columnIndex("Description")] = Cell::of(food.description);
+        row[columnIndex("NDB_NO")] = Cell::of(food.number);
+        if (!food.group.empty()) row[columnIndex("CODE")] = Cell::of(food.group);
+        if (!std::isnan(food.refuse)) row[columnIndex("REFUSE_PCT")] = Cell::of(food.refuse);
+        setNutrients(row, food.amounts);
         auto measure = food.measures.cbegin();
-        for (const auto& [gramsColumn, textColumn] : kMeasureColumns) {
-            if (measure == food.measures.cend()) break;
-            food.row[gramsColumn] = measure->second.grams;
-            food.row[textColumn] =
-                QString::fromStdString(roundTripDecimal(measure->second.amount)) + u' ' +
-                measure->second.description;
-            ++measure;
+        for (std::size_t m = 0; m < kMeasureColumns.size() && measure != food.measures.cend();
+             ++m, ++measure) {
+            measureTexts[m] = roundTripDecimal(measure->second.amount) + ' ' + measure->second.text;
+            row[std::size_t(kMeasureColumns[m].first)] = Cell::of(measure->second.grams);
+            row[std::size_t(kMeasureColumns[m].second)] = Cell::of(measureTexts[m]);
         }
+        sink(row);
     }
-    return std::nullopt;
-}
-
-std::optional<Diagnostic> readFile(const QString& path, SrFile& file) {
-    file.name = path;
-    QFile in(file.name);
-    if (!in.open(QIODevice::ReadOnly))
-        return Diagnostic{file.name, 1, 1, QStringLiteral("cannot read: %1").arg(in.errorString())};
-    file.bytes = in.readAll();
-    if (in.error() != QFileDevice::NoError)
-        return Diagnostic{file.name, 1, 1, QStringLiteral("cannot read: %1").arg(in.errorString())};
-    return std::nullopt;
+    return qsizetype(foods.size());
 }
 
 }  // namespace
 
-std::optional<Diagnostic> srTableFromFiles(const SrFile& foodDes, const SrFile& nutData,
-                                           const SrFile& weight, FoodTable& table) {
-    table.clear();
-    std::vector<Food> foods;
-    QHash<QString, std::size_t> byNumber;
-    if (auto error = readFoods(foodDes, foods, byNumber)) return error;
-    if (auto error = readNutrients(nutData, foods, byNumber)) return error;
-    if (auto error = readWeights(weight, foods, byNumber)) return error;
-    table.reserve(foods.size());
-    for (Food& food : foods) table.push_back(std::move(food.row));
-    return std::nullopt;
+qsizetype srTableFromFiles(const SrFile& foodDes, const SrFile& nutData, const SrFile& weight,
+                           const RowSink& sink, QStringList* notes) {
+    std::array<InputFile, 3> files;
+    files[0].openMemory(foodDes.bytes, foodDes.name);
+    files[1].openMemory(nutData.bytes, nutData.name);
+    files[2].openMemory(weight.bytes, weight.name);
+    return importRelease(files[0], files[1], files[2], sink, notes);
 }
 
 QStringList srReleaseFiles(const QString& folder) {
-    const QDir dir(folder);
-    const QStringList entries = dir.entryList(QDir::Files);
     QStringList paths;
-    for (const QString& name : {QStringLiteral("FOOD_DES.txt"), QStringLiteral("NUT_DATA.txt"),
-                                QStringLiteral("WEIGHT.txt")}) {
-        paths << dir.filePath(name);
-        for (const QString& entry : entries)
-            if (entry.compare(name, Qt::CaseInsensitive) == 0) paths.back() = dir.filePath(entry);
-    }
+    for (const char* name : {"FOOD_DES.txt", "NUT_DATA.txt", "WEIGHT.txt"})
+        paths << folderEntry(folder, QLatin1StringView(name));
     return paths;
 }
 
-std::optional<Diagnostic> readSrRelease(const QString& folder, FoodTable& table) {
-    table.clear();
+qsizetype readSrRelease(const QString& folder, const RowSink& sink, QStringList* notes) {
     const QStringList paths = srReleaseFiles(folder);
-    SrFile foodDes, nutData, weight;
-    if (auto error = readFile(paths[0], foodDes)) return error;
-    if (auto error = readFile(paths[1], nutData)) return error;
-    if (auto error = readFile(paths[2], weight)) return error;
-    return srTableFromFiles(foodDes, nutData, weight, table);
+    std::array<InputFile, 3> files;
+    for (std::size_t i = 0; i < files.size(); ++i) files[i].open(paths[qsizetype(i)]);
+    return importRelease(files[0], files[1], files[2], sink, notes);
 }
 
 }  // namespace velmora::mkdb

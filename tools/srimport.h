@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Import from an official USDA SR release in its ASCII form: FOOD_DES.txt, NUT_DATA.txt and
-// WEIGHT.txt, fields separated by "^", text fields enclosed in "~", code page 1252, CRLF lines.
+// WEIGHT.txt, fields separated by "^", text fields enclosed in "~", code page 1252 (or UTF-8),
+// CRLF lines.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <optional>
 
-#include "tools/diagnostic.h"
 #include "tools/foodtable.h"
 
 namespace velmora::mkdb {
@@ -18,17 +17,19 @@ struct SrFile {
     QByteArray bytes;
 };
 
-// One row per food of FOOD_DES, in its order. Every file is checked whole: a short row, a value
-// that should be a number and is not, a food in NUT_DATA or WEIGHT that FOOD_DES lacks, a food or
-// nutrient given twice, or a byte that code page 1252 leaves undefined is an error.
-std::optional<Diagnostic> srTableFromFiles(const SrFile& foodDes, const SrFile& nutData,
-                                           const SrFile& weight, FoodTable& table);
+// One row per food of FOOD_DES, in its order, given to `sink`; returns their number. Every file
+// is checked whole: a short row, a value that should be a number and is not, a food in NUT_DATA
+// or WEIGHT that FOOD_DES lacks, a food or nutrient given twice, an empty description, no foods,
+// or a byte that code page 1252 leaves undefined is a Fault. A file that is valid UTF-8 and not
+// plain ASCII (or starts with a UTF-8 byte order mark) is read as UTF-8, and `notes` says so.
+qsizetype srTableFromFiles(const SrFile& foodDes, const SrFile& nutData, const SrFile& weight,
+                           const RowSink& sink, QStringList* notes = nullptr);
 
 // The paths of FOOD_DES.txt, NUT_DATA.txt and WEIGHT.txt in `folder`, their names matched
 // ignoring case, as releases differ in the case of ".txt".
 QStringList srReleaseFiles(const QString& folder);
 
 // The same as srTableFromFiles, reading the three files srReleaseFiles names.
-std::optional<Diagnostic> readSrRelease(const QString& folder, FoodTable& table);
+qsizetype readSrRelease(const QString& folder, const RowSink& sink, QStringList* notes = nullptr);
 
 }  // namespace velmora::mkdb

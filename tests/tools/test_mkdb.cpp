@@ -42,6 +42,63 @@ const QMap<QString, QByteArray> kRelease{
      "~01001~^10^1^~stick~^113^^\r\n~01001~^2^1.000^~tbsp~^14.2^^\r\n"
      "~01001~^1^0.50^~cup~^113.5^^\r\n~11457~^1^1^~cup~^30^^\r\n"}};
 
+// A FoodData Central download (every field quoted, columns found by name, extra columns): the
+// release's three foods as SR Legacy, then an analysed food of each energy, fat and carbohydrate
+// stand-in, a survey food, branded foods whose descriptions are taken, and a food of another type.
+const QMap<QString, QByteArray> kFdc{
+    {u"food.csv"_s,
+     "\"fdc_id\",\"data_type\",\"description\",\"food_category_id\",\"publication_date\"\n"
+     "\"9\",\"branded_food\",\"BUTTER, SALTED\",\"\",\"\"\n\"10\",\"branded_food\",\"Butter, "
+     "salted\",\"\",\"\"\n\"11\",\"branded_food\",\"Spread\",\"\",\"\"\n\"12\",\"branded_food\","
+     "\"Spread\",\"\",\"\"\n\"20\",\"foundation_food\",\"Hummus\",\"16\",\"\"\n\"21\","
+     "\"foundation_food\",\"Tahini\",\"99\",\"\"\n\"30\",\"survey_fndds_food\",\"Milk\",\"\",\"\"\n"
+     "\"40\",\"sample_food\",\"Sample\",\"\",\"\"\n\"101\",\"sr_legacy_food\",\"Butter, "
+     "salted\",\"1\",\"\"\n\"102\",\"sr_legacy_food\",\"Spinach, raw\",\"11\",\"\"\n\"103\","
+     "\"sr_legacy_food\",\"Café au lait, “instant”\",\"\",\"\"\n"},
+    {u"nutrient.csv"_s,
+     "\"id\",\"name\",\"unit_name\",\"nutrient_nbr\",\"rank\"\n\"1051\",\"\",\"\",\"255\",\"\"\n"
+     "\"1008\",\"\",\"\",\"208\",\"\"\n\"1079\",\"\",\"\",\"291\",\"\"\n\"1109\",\"\",\"\",\"323\","
+     "\"\"\n\"1124\",\"\",\"\",\"394\",\"\"\n\"1177\",\"\",\"\",\"417\",\"\"\n\"1999\",\"\",\"\","
+     "\"999\",\"\"\n\"1104\",\"\",\"\",\"318\",\"\"\n\"1165\",\"\",\"\",\"404\",\"\"\n\"2048\","
+     "\"\",\"\",\"958\",\"\"\n\"2047\",\"\",\"\",\"957\",\"\"\n\"1085\",\"\",\"\",\"298\",\"\"\n"
+     "\"1004\",\"\",\"\",\"204\",\"\"\n\"1050\",\"\",\"\",\"205.2\",\"\"\n\"1005\",\"\",\"\","
+     "\"205\",\"\"\n\"1003\",\"\",\"\",\"203\",\"\"\n"},
+    {u"food_nutrient.csv"_s,  // fdc_id, nutrient_id, amount, loq
+     "\"fdc_id\",\"id\",\"nutrient_id\",\"amount\",\"loq\"\n"
+     "\"101\",\"1\",\"1051\",\"15.87\",\"\"\n\"101\",\"2\",\"1008\",\"717\",\"\"\n"
+     "\"101\",\"3\",\"1079\",\"0.0\",\"\"\n\"101\",\"4\",\"1109\",\"2.32\",\"\"\n"
+     "\"101\",\"5\",\"1124\",\"9\",\"\"\n\"101\",\"6\",\"1177\",\"3\",\"\"\n"
+     "\"101\",\"7\",\"1999\",\"42\",\"\"\n\"102\",\"8\",\"1008\",\"23\",\"\"\n"
+     "\"102\",\"9\",\"1104\",\"9377\",\"\"\n\"102\",\"10\",\"1165\",\"0.078\",\"\"\n"
+     "\"102\",\"11\",\"1124\",\"2.03\",\"\"\n\"103\",\"12\",\"1008\",\"1\",\"\"\n"
+     "\"20\",\"13\",\"2048\",\"229\",\"\"\n\"20\",\"14\",\"2047\",\"300\",\"\"\n"
+     "\"20\",\"15\",\"1085\",\"17.1\",\"\"\n\"20\",\"16\",\"1050\",\"3\",\"\"\n"
+     "\"20\",\"17\",\"1003\",\"-0.43\",\"\"\n\"20\",\"18\",\"2048\",\"1\",\"\"\n"
+     "\"21\",\"19\",\"2047\",\"595\",\"\"\n\"21\",\"20\",\"1004\",\"53.8\",\"\"\n"
+     "\"21\",\"21\",\"1085\",\"50\",\"\"\n\"21\",\"22\",\"1005\",\"21.2\",\"\"\n"
+     "\"21\",\"23\",\"1050\",\"1\",\"\"\n\"9\",\"24\",\"1003\",\"0\",\"\"\n"
+     "\"40\",\"25\",\"1003\",\"5\",\"\"\n\"999999\",\"26\",\"1003\",\"1\",\"\"\n"},
+    {u"food_portion.csv"_s,
+     "\"id\",\"fdc_id\",\"seq_num\",\"amount\",\"measure_unit_id\",\"portion_description\","
+     "\"modifier\",\"gram_weight\"\n\"1\",\"101\",\"10\",\"1\",\"9999\",\"\",\"stick\",\"113\"\n"
+     "\"2\",\"101\",\"2\",\"1.000\",\"9999\",\"\",\"tbsp\",\"14.2\"\n\"3\",\"101\",\"1\",\"0.50\","
+     "\"9999\",\"\",\"cup\",\"113.5\"\n\"4\",\"102\",\"1\",\"1\",\"9999\",\"\",\"cup\",\"30\"\n"
+     "\"5\",\"20\",\"\",\"1\",\"1000\",\"\",\"\",\"246\"\n\"6\",\"20\",\"1\",\"1\",\"1001\",\"\","
+     "\"heaping\",\"15\"\n\"7\",\"20\",\"0\",\"1\",\"1000\",\"\",\"\",\"0\"\n\"9\",\"30\",\"2\","
+     "\"1\",\"9999\",\"Quantity not specified\",\"90000\",\"244\"\n\"8\",\"30\",\"2\",\"1\","
+     "\"9999\",\"1 cup\",\"10205\",\"244\"\n"},
+    {u"measure_unit.csv"_s, "\"id\",\"name\"\n\"1000\",\"cup\"\n\"1001\",\"tablespoon\"\n"},
+    {u"food_category.csv"_s,
+     "\"id\",\"code\",\"description\"\n\"1\",\"0100\",\"\"\n\"16\",\"1600\",\"\"\n"},
+    {u"sr_legacy_food.csv"_s,
+     "\"fdc_id\",\"NDB_number\"\n\"101\",\"1001\"\n\"102\",\"11457\"\n\"103\",\"14999\"\n"},
+    {u"foundation_food.csv"_s, "\"fdc_id\",\"NDB_number\",\"footnote\"\n\"20\",\"16158\",\"\"\n"},
+    {u"survey_fndds_food.csv"_s, "\"fdc_id\",\"food_code\"\n\"30\",\"11111000\"\n"},
+    {u"branded_food.csv"_s,
+     "\"fdc_id\",\"brand_owner\",\"serving_size\",\"serving_size_unit\","
+     "\"household_serving_fulltext\"\n\"9\",\"Acme\",\"28\",\"g\",\"2 tbsp\"\n\"10\",\"Acme\","
+     "\"14\",\"GRM\",\"\"\n\"11\",\"\",\"30\",\"ml\",\"\"\n\"12\",\"\",\"\",\"\",\"\"\n"}};
+
 static void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
@@ -55,11 +112,14 @@ static QString shell(const QString& dir, const QString& command) {
     return QString::fromUtf8(sh.readAllStandardOutput());
 }
 
-// A case's folder: the SR release in sr/ and a malformed in.csv, then `command` run there.
+// A case's folder: the SR release in sr/, the download in fdc/ and a malformed in.csv, then
+// `command` run there.
 static void prepare(const QString& dir, const QString& command = {}) {
-    QDir(dir).mkdir(u"sr"_s);
-    for (const auto& [name, bytes] : kRelease.asKeyValueRange())
-        writeFile(dir + u"/sr/"_s + name, bytes);
+    for (const auto& [folder, files] : {std::pair(u"sr"_s, kRelease), std::pair(u"fdc"_s, kFdc)}) {
+        QDir(dir).mkdir(folder);
+        for (const auto& [name, bytes] : files.asKeyValueRange())
+            writeFile(dir + u'/' + folder + u'/' + name, bytes);
+    }
     writeFile(dir + u"/in.csv"_s, kHeader + row({{1, "bad"}}));
     shell(dir, command);
 }
@@ -105,6 +165,8 @@ class TestMkdb : public QObject {
         run("hard link to the input", "ln in.csv o", "in.csv|o", 1, "o: " + input);
         run("link to the input", "ln -s in.csv o", "in.csv|o", 1, "o: " + input);
         run("a file of the release", "", "--sr|sr|sr/Weight.txt", 1, "sr/Weight.txt: " + input);
+        run("a file of the download", "", "--fdc|fdc|fdc/branded_food.csv", 1,
+            "fdc/branded_food.csv: " + input);
         run("no such folder", "", "in.csv|no/o", 1, "no/o: cannot create a temporary file");
         run("missing FOOD_DES", "rm sr/FOOD_DES.txt", "--sr|sr|o", 1, "sr/FOOD_DES.txt:1:1:");
         // Written, or ended by a signal (one handler for the three) in a table that takes a while.
@@ -121,9 +183,11 @@ class TestMkdb : public QObject {
         writes("SIGTERM", "echo previous > o", u"o"_s, big, SIGTERM);
         writes("SIGHUP", "echo previous > o", u"o"_s, big, SIGHUP);
         // Malformed input, over an existing output.
-        const auto bad = [](const char* name, const QByteArray& content, const char* err,
+        const auto bad = [](const char* name, const QByteArray& content, const QString& err,
                             const QString& file = u"in.csv"_s) {
-            const QString args = file.startsWith(u"sr/") ? u"--sr|sr|o"_s : u"in.csv|o"_s;
+            const QString args = file.startsWith(u"sr/")    ? u"--sr|sr|o"_s
+                                 : file.startsWith(u"fdc/") ? u"--fdc|fdc|o"_s
+                                                            : u"in.csv|o"_s;
             QTest::newRow(name) << Case{u"echo previous > o"_s, file,    args,
                                         file + u':' + err,      content, 1};
         };
@@ -154,6 +218,55 @@ class TestMkdb : public QObject {
         bad("undefined 1252 byte", "~01002~^~0100~^~B\x81~^~~^~~^~~^~~^~~^", "1:18: byte 0x81", f);
         bad("unterminated tilde", "~01001~^~208^717", "1:9: unterminated ~text~ field", n);
         bad("text after tilde", "~01001~x^~208~^717", "1:8: unexpected character after", n);
+        bad("empty description", QByteArray(food).replace("Butter, salted", ""),
+            "1:16: Long_Desc (field 3): empty", f);
+        bad("UTF-16", "\xFF\xFE~\0", "1:1: the file is UTF-16", f);
+        bad("CR line ends", QByteArray(food).replace("\r\n", "\r") + food,
+            "1:89: carriage return without line feed (lines must end", f);
+        bad("no SR foods", "", "1:1: no foods", f);
+        bad("CSV without foods", h, "2:1: no foods");
+        bad("CSV empty description", h + row({{0, ""}}), "2:1: the description is empty");
+        bad("escaped and cut", h + row({{1, "\x1B]0;x\a" + QByteArray(90, 'x')}}),
+            u"2:6: WATER: \"\\x1B]0;x\\x07"_s + QString(74, u'x') + u"…\" is not a number"_s);
+        bad("record over 1 MB", h + "\"" + QByteArray(1 << 21, 'x'), "2:1: input too large");
+        // The download: files and columns by name, each row as long as the header.
+        const QString food_ = u"fdc/food.csv"_s, amounts = u"fdc/food_nutrient.csv"_s;
+        const QByteArray foods = kFdc[u"food.csv"_s], fn = kFdc[u"food_nutrient.csv"_s];
+        bad("no column", QByteArray(fn).replace("\"amount\"", "\"amt\""),
+            "1:40: the header has no column \"amount\"", amounts);
+        bad("fdc short row", fn + "\"9\",\"1\"\n", "28:8: row has too few cells (2, expected 5)",
+            amounts);
+        bad("fdc unterminated", fn + "\"9\",\"1\n", "28:5: unterminated quoted field", amounts);
+        bad("amount", fn + "\"9\",\"1\",\"1003\",\"1,5\",\"\"\n", "28:16: amount: \"1,5\"",
+            amounts);
+        bad("gram_weight",
+            kFdc[u"food_portion.csv"_s] + "\"1\",\"9\",\"\",\"\",\"\",\"\",\"\",\"x\"\n",
+            "11:24: gram_weight: \"x\" is not a number", u"fdc/food_portion.csv"_s);
+        bad("fdc_id twice", foods + "\"9\",\"branded_food\",\"B\",\"\",\"\"\n",
+            "13:1: fdc_id 9 listed twice", food_);
+        bad("fdc empty description", foods + "\"8\",\"branded_food\",\"\",\"\",\"\"\n",
+            "13:20: the description is empty", food_);
+        bad("no foods of the types",
+            foods.first(foods.indexOf('\n') + 1) + "\"1\",\"x\",\"\",\"\",\"\"\n",
+            "3:1: no foods of the types sr_legacy_food, foundation_food, survey_fndds_food, "
+            "branded_food; the file has the types x",
+            food_);
+        for (const char* file : {"food.csv", "nutrient.csv", "food_nutrient.csv"})
+            run(file, qPrintable(u"rm fdc/"_s + file), "--fdc|fdc|o", 1,
+                u"fdc/"_s + file + u":1:1: cannot read: No such file or directory"_s);
+        run("no types selected", "", "--fdc|fdc|o|--types|branded_food,soup", 2,
+            "velmora-mkdb: unknown food type \"soup\"");
+        run("--types twice", "", "--fdc|fdc|o|--types|branded_food|--types|branded_food", 2,
+            "velmora-mkdb: --types given more than once");
+        run("--sr twice", "", "--sr|sr|--sr|sr|o", 2, "velmora-mkdb: --sr given more than once");
+        run("--types without --fdc", "", "in.csv|o|--types|branded_food", 2, "usage:");
+        // Not regular files: a FIFO without a writer reads as empty, a device ends at the bound.
+        run("FIFO input", "mkfifo f", "f|o", 1, "f:1:1: empty file: no header row");
+        run("/dev/zero", "", "/dev/zero|o", 1, "/dev/zero:1:1: input too large");
+        run("SR from /dev/zero", "ln -sf /dev/zero sr/NUT_DATA.TXT", "--sr|sr|o", 1,
+            "sr/NUT_DATA.TXT:1:1: input too large");
+        run("FDC from /dev/zero", "ln -sf /dev/zero fdc/food_nutrient.csv", "--fdc|fdc|o", 1,
+            "fdc/food_nutrient.csv:1:1: input too large");
     }
     void run() {
         QFETCH(Case, c);
@@ -194,7 +307,16 @@ class TestMkdb : public QObject {
                                "cherry"}
                     .join(empty + '\n') +
                 empty);
-        shell(built_.path(), u"'%1' in.csv csv.mdb; '%1' --sr sr sr.mdb"_s.arg(kMkdb));
+        // A release in UTF-8 (the byte order mark of an ASCII file skipped).
+        QDir(built_.path()).mkdir(u"sr8"_s);
+        writeFile(built_.filePath(u"sr8/FOOD_DES.txt"_s),
+                  "~01001~^~0100~^~Café crème~^~~^~~^~~^~~^~~^\r\n");
+        writeFile(built_.filePath(u"sr8/NUT_DATA.txt"_s), "\xEF\xBB\xBF~01001~^~208~^1\r\n");
+        writeFile(built_.filePath(u"sr8/WEIGHT.txt"_s), "");
+        shell(built_.path(),
+              u"m='%1'; $m in.csv csv.mdb; $m --sr sr sr.mdb; $m --sr sr8 sr8.mdb 2> sr8.txt; "
+              "$m --fdc fdc fdc.mdb > fdc.txt; "
+              "$m --fdc fdc --types foundation_food,survey_fndds_food types.mdb"_s.arg(kMkdb));
     }
 
     // Cells as SQLite quotes them: NULL, a REAL with its point, a TEXT in quotes.
@@ -219,6 +341,24 @@ class TestMkdb : public QObject {
             "REFUSE_PCT=28.0 VIT_A=9377.0 THIAMIN=0.078 VIT_E=2.03 GMWT_DESC1='1 cup' GMWT_2=NULL");
         food("sr.mdb", u"14999"_s,
              "Description='Café au lait, “instant”' GMWT_1=NULL VIT_E=NULL REFUSE_PCT=NULL");
+        // The download: stand-ins, measure texts of each type, descriptions made unique.
+        food("fdc.mdb", u"16158"_s,
+             "Description='Hummus' ENERG_KCAL=229.0 TOT_LIPID=17.1 CARBOHYDRT=3.0 PROTEIN=-0.43 "
+             "GMWT_1=15.0 GMWT_DESC1='1 tablespoon, heaping' GMWT_2=246.0 GMWT_DESC2='1 cup' "
+             "CODE='16' REFUSE_PCT=NULL");
+        food("fdc.mdb", u"21"_s,
+             "Description='Tahini' ENERG_KCAL=595.0 TOT_LIPID=53.8 CARBOHYDRT=21.2 CODE=NULL");
+        food("fdc.mdb", u"11111000"_s,
+             "Description='Milk' GMWT_DESC1='1 cup' GMWT_DESC2='Quantity not specified'");
+        food("fdc.mdb", u"9"_s,
+             "Description='BUTTER, SALTED (Acme)' PROTEIN=0.0 WATER=NULL GMWT_1=28.0 "
+             "GMWT_DESC1='2 tbsp'");
+        food("fdc.mdb", u"10"_s,
+             "Description='Butter, salted (Acme) [FDC 10]' GMWT_1=14.0 GMWT_DESC1='1 serving'");
+        food("fdc.mdb", u"11"_s, "Description='Spread' GMWT_1=NULL");
+        food("fdc.mdb", u"12"_s, "Description='Spread [FDC 12]'");
+        food("fdc.mdb", u"01001"_s, "CODE='01' GMWT_DESC1='0.5 cup' GMWT_DESC2='1 tbsp'");
+        food("sr8.mdb", u"01001"_s, "Description='Café crème' ENERG_KCAL=1.0");
         food("", u"Spinach, cooked, boiled, drained, without salt"_s,
              "GMWT_1=180.0 GMWT_DESC1='1 cup' GMWT_DESC2=NULL");
     }
@@ -251,9 +391,75 @@ class TestMkdb : public QObject {
                  "canned|cherry|Crème brûlée|Two\nlines|\uFEFFMarked"_s);
         const Query plan = query(csv, u"EXPLAIN QUERY PLAN "_s + list);
         QVERIFY(plan.rows.size() == 1 && plan.rows[0].last().toString().contains(u"USING INDEX"));
+        for (const char* built : {"csv.mdb", "sr.mdb", "fdc.mdb"}) {  // indexes, analysed
+            const QString path = built_.filePath(QLatin1StringView(built));
+            QCOMPARE(query(path,
+                           u"SELECT count(*) FROM sqlite_master WHERE name IN "
+                           "('CSR14_Description', 'CSR14_NDB_NO', 'sqlite_stat1')"_s)
+                         .rows.value(0),
+                     QVariantList{qint64(3)});
+        }
+        const auto text = [&](const char* name) {
+            QFile out(built_.filePath(QLatin1StringView(name)));
+            return out.open(QIODevice::ReadOnly) ? QString::fromUtf8(out.readAll()) : QString();
+        };
+        QCOMPARE(text("fdc.txt"),
+                 u"fdc.mdb: 10 foods (sr_legacy_food 3, foundation_food 2, survey_fndds_food 1, "
+                 "branded_food 4); skipped 1 food rows of other types and 2 food_nutrient rows of "
+                 "no such food, 1 repeated amounts; 3 descriptions made unique\n"_s);
+        QCOMPARE(text("sr8.txt"), u"velmora-mkdb: sr8/FOOD_DES.txt: read as UTF-8\n"_s);
+        QCOMPARE(query(built_.filePath(u"types.mdb"_s), u"SELECT count(*) FROM CSR14"_s).rows,
+                 QList<QVariantList>{{qint64(3)}});
         QFile file(csv);  // bytes 18 and 19 of the file are 1 for a rollback journal, 2 for WAL
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.read(20).sliced(18), QByteArray("\1\1"));
+    }
+
+    // The same foods built from the release and from the download give the same 100-gram,
+    // portion and Daily Value reports.
+    void roundTrip() {
+        const QString report = qEnvironmentVariable("VELMORA_TEST_BIN") + u"/velmora-report"_s;
+        for (const char* food : {"01001", "11457", "14999"})
+            for (const QString& options : {u""_s, u"--measure|1|--count|2"_s, u"--dv"_s}) {
+                QStringList outputs;
+                for (const char* table : {"sr.mdb", "fdc.mdb"}) {
+                    QProcess run;
+                    QStringList args{u"--database"_s, built_.filePath(QLatin1StringView(table))};
+                    run.start(report, args + options.split(u'|', Qt::SkipEmptyParts) << food);
+                    QVERIFY(run.waitForFinished(30000));
+                    outputs << QString::number(run.exitCode()) + run.readAllStandardOutput() +
+                                   run.readAllStandardError();
+                }
+                // Café au lait has no measure: the same refusal from both.
+                QVERIFY2(outputs[0].contains(u"Calories") || qstrcmp(food, "14999") == 0,
+                         qPrintable(outputs[0]));
+                QCOMPARE(outputs[1], outputs[0]);
+            }
+    }
+
+    // Names that are not UTF-8 kept byte for byte and escaped in messages; the temporary files of
+    // a build killed outright removed by the next one in the folder, unless their writer lives;
+    // a failed write of the version is a failed run.
+    void namesAndLeftovers() {
+        QTemporaryDir temp;
+        writeFile(temp.filePath(u"good.csv"_s), kHeader + row());
+        const QString out = shell(
+            temp.path(),
+            u"m='%1'; touch .velmora-mkdb.aaaaaa .velmora-mkdb.aaaaaa-journal "
+            u".velmora-mkdb.bbbbbb; "
+            "flock -o .velmora-mkdb.bbbbbb sleep 10 >/dev/null 2>&1 & held=$!; "
+            "for i in $(seq 200); do flock -n .velmora-mkdb.bbbbbb true || break; sleep 0.05; "
+            "done; "
+            "cp good.csv \"$(printf 'caf\\351.csv')\"; "
+            "$m \"$(printf 'caf\\351.csv')\" \"$(printf 'out\\351.mdb')\"; "
+            "$m \"$(printf 'no\\351.csv')\" o 2>&1 || true; kill $held; "
+            "rm \"$(printf 'out\\351.mdb')\" \"$(printf 'caf\\351.csv')\" && echo written; "
+            "ls -A .velmora-mkdb.*; $m --version 2>&1 >/dev/full || echo status $?"_s.arg(kMkdb));
+        QCOMPARE(
+            out,
+            u"out\\xE9.mdb: 1 foods\nno\\xE9.csv:1:1: cannot read: No such file or "
+            "directory\nwritten\n.velmora-mkdb.bbbbbb\nvelmora-mkdb: cannot write: No space left "
+            "on device\nstatus 1\n"_s);
     }
 };
 

@@ -1,0 +1,437 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The FoodData Central import at full size: writes a download of the size USDA publishes (about
+// 460,000 foods of the four types in their real shares, 26 million food_nutrient rows, about 2 GB
+// of CSV) to a temporary folder, then times `velmora-mkdb --fdc` on it with its peak memory,
+// beside `sqlite3 :memory: ".mode csv" ".import food_nutrient.csv fn"`, a tool that only stores
+// the one largest file. No test: it prints the figures and whether they meet their goals.
+//
+//   velmora_fdcbench [--scale F] [--keep] [FOLDER]
+//
+// FOLDER receives the download (default: a new temporary folder, removed afterwards unless
+// --keep); --scale F makes F times the full size (0.01 for a quick check).
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// A fixed seed: every run measures the same download.
+struct Random {
+    std::uint64_t state = 0x9E3779B97F4A7C15ull;
+    std::uint64_t next() {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    }
+    std::size_t below(std::size_t n) { return std::size_t(next() % n); }
+};
+
+// A CSV file written through one large buffer, every field quoted as USDA writes them.
+class CsvOut {
+  public:
+    explicit CsvOut(const fs::path& path) : file_(std::fopen(path.c_str(), "wb")) {
+        if (!file_) fail("cannot write " + path.string());
+        buffer_.reserve(kFlush + 4096);
+    }
+    ~CsvOut() {
+        flush();
+        if (std::fclose(file_) != 0) fail("cannot write");
+    }
+    CsvOut& field(std::string_view text) {
+        if (!first_) buffer_ += ',';
+        first_ = false;
+        buffer_ += '"';
+        for (const char c : text) {
+            if (c == '"') buffer_ += '"';
+            buffer_ += c;
+        }
+        buffer_ += '"';
+        return *this;
+    }
+    CsvOut& field(std::uint64_t n) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+        return field(std::string_view(digits, std::size_t(end - digits)));
+    }
+    CsvOut& decimal(double x) {
+        char digits[32];
+        const auto end =
+            std::to_chars(digits, digits + sizeof digits, x, std::chars_format::fixed, 2).ptr;
+        return field(std::string_view(digits, std::size_t(end - digits)));
+    }
+    CsvOut& empty(int count) {
+        for (int i = 0; i < count; ++i) field("");
+        return *this;
+    }
+    void row(std::initializer_list<std::string_view> fields) {
+        for (const std::string_view f : fields) field(f);
+        end();
+    }
+    void end() {
+        buffer_ += '\n';
+        first_ = true;
+        if (buffer_.size() >= kFlush) flush();
+    }
+    [[noreturn]] static void fail(const std::string& what) {
+        std::fprintf(stderr, "velmora_fdcbench: %s\n", what.c_str());
+        std::exit(1);
+    }
+
+  private:
+    static constexpr std::size_t kFlush = 8 << 20;
+    void flush() {
+        if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
+            fail("cannot write");
+        buffer_.clear();
+    }
+    std::FILE* file_;
+    std::string buffer_;
+    bool first_ = true;
+};
+
+constexpr std::array<std::string_view, 40> kWords{
+    "chicken", "cheese",   "chocolate", "cookies", "bread",   "apple",      "organic",   "whole",
+    "wheat",   "milk",     "yogurt",    "greek",   "vanilla", "strawberry", "sauce",     "tomato",
+    "pasta",   "rice",     "beans",     "black",   "roasted", "salted",     "almonds",   "peanut",
+    "butter",  "crackers", "chips",     "potato",  "frozen",  "pizza",      "pepperoni", "original",
+    "light",   "reduced",  "fat",       "sugar",   "free",    "cereal",     "honey",     "oat"};
+constexpr std::array<std::string_view, 12> kOwners{
+    "Acme Foods Inc.", "General Provisions Co.", "Riverside Farms",  "Northern Bakery LLC",
+    "Golden Valley",   "Blue Harbor Brands",     "Sunrise Dairy",    "Hillside Kitchens",
+    "Prairie Mills",   "Coastal Snacks Corp.",   "Evergreen Market", "Maple Street Foods"};
+
+std::string words(Random& random, int count, bool upper) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        if (i) text += i == 1 && !upper ? ", " : " ";
+        text += kWords[random.below(kWords.size())];
+    }
+    if (upper)
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](char c) { return char(std::toupper(c)); });
+    else
+        text[0] = char(std::toupper(text[0]));
+    return text;
+}
+
+// The nutrients: ids as FoodData Central numbers them, with SR numbers where the table has them.
+struct Nutrient {
+    std::uint32_t id;
+    std::string number;
+};
+std::vector<Nutrient> nutrients() {
+    const std::array<std::pair<std::uint32_t, const char*>, 36> mapped{
+        {{1051, "255"},  {1008, "208"}, {1003, "203"}, {1004, "204"}, {1005, "205"},
+         {1079, "291"},  {1007, "207"}, {1087, "301"}, {1091, "305"}, {1089, "303"},
+         {1093, "307"},  {1092, "306"}, {1090, "304"}, {1095, "309"}, {1098, "312"},
+         {1101, "315"},  {1103, "317"}, {1104, "318"}, {1109, "323"}, {1165, "404"},
+         {1166, "405"},  {1167, "406"}, {1170, "410"}, {1175, "415"}, {1177, "417"},
+         {1178, "418"},  {1162, "401"}, {1258, "606"}, {1292, "645"}, {1293, "646"},
+         {1253, "601"},  {1124, "394"}, {2048, "958"}, {2047, "957"}, {1085, "298"},
+         {1050, "205.2"}}};
+    std::vector<Nutrient> list;
+    for (const auto& [id, number] : mapped) list.push_back({id, number});
+    for (std::uint32_t id = 3000; list.size() < 150; ++id)
+        list.push_back({id, std::to_string(id + 2000) + (id % 7 == 0 ? ".1" : "")});
+    return list;
+}
+
+struct Type {
+    const char* name;
+    std::size_t foods;
+    std::size_t nutrients;  // per food
+    std::size_t portions;   // per food
+};
+
+struct Sizes {
+    std::uint64_t foods = 0, amounts = 0;
+};
+
+Sizes generate(const fs::path& dir, double scale) {
+    // Real shares: SR Legacy 7,793, Foundation a few hundred (with thousands of sample and
+    // acquisition rows of their own), survey 5,400, branded the rest.
+    const std::array<Type, 7> types{{
+        {"sr_legacy_food", 7793, 80, 2},
+        {"foundation_food", 300, 90, 3},
+        {"survey_fndds_food", 5400, 65, 5},
+        {"branded_food", 446000, 56, 0},
+        {"sample_food", 20000, 20, 0},
+        {"market_acquisition", 25000, 15, 0},
+        {"sub_sample_food", 15000, 12, 0},
+    }};
+    Random random;
+    const std::vector<Nutrient> list = nutrients();
+    {
+        CsvOut out(dir / "nutrient.csv");
+        out.row({"id", "name", "unit_name", "nutrient_nbr", "rank"});
+        for (const Nutrient& n : list)
+            out.field(n.id)
+                .field("Nutrient " + std::to_string(n.id))
+                .field("G")
+                .field(n.number)
+                .field(n.id * 10)
+                .end();
+        CsvOut units(dir / "measure_unit.csv");
+        units.row({"id", "name"});
+        units.row({"1000", "cup"});
+        units.row({"1001", "tablespoon"});
+        units.row({"9999", "undetermined"});
+        CsvOut categories(dir / "food_category.csv");
+        categories.row({"id", "code", "description"});
+        for (int c = 1; c <= 28; ++c) {
+            char code[8];
+            std::snprintf(code, sizeof code, "%02d00", c);
+            categories.field(std::uint64_t(c))
+                .field(code)
+                .field("Category " + std::to_string(c))
+                .end();
+        }
+    }
+    CsvOut food(dir / "food.csv"), amounts(dir / "food_nutrient.csv"),
+        portions(dir / "food_portion.csv"), sr(dir / "sr_legacy_food.csv"),
+        foundation(dir / "foundation_food.csv"), survey(dir / "survey_fndds_food.csv"),
+        branded(dir / "branded_food.csv");
+    food.row({"fdc_id", "data_type", "description", "food_category_id", "publication_date"});
+    amounts.row({"id", "fdc_id", "nutrient_id", "amount", "data_points", "derivation_id", "min",
+                 "max", "median", "loq", "footnote", "min_year_acquired", "percent_daily_value"});
+    portions.row({"id", "fdc_id", "seq_num", "amount", "measure_unit_id", "portion_description",
+                  "modifier", "gram_weight", "data_points", "footnote", "min_year_acquired"});
+    sr.row({"fdc_id", "NDB_number"});
+    foundation.row({"fdc_id", "NDB_number", "footnote"});
+    survey.row({"fdc_id", "food_code", "wweia_category_code", "start_date", "end_date"});
+    branded.row({"fdc_id",
+                 "brand_owner",
+                 "brand_name",
+                 "subbrand_name",
+                 "gtin_upc",
+                 "ingredients",
+                 "not_a_significant_source_of",
+                 "serving_size",
+                 "serving_size_unit",
+                 "household_serving_fulltext",
+                 "branded_food_category",
+                 "data_source",
+                 "package_weight",
+                 "modified_date",
+                 "available_date",
+                 "market_country",
+                 "discontinued_date",
+                 "preparation_state_code",
+                 "trade_channel",
+                 "short_description"});
+    Sizes sizes;
+    std::uint64_t fdcId = 100000, amountId = 1, portionId = 1;
+    std::vector<std::size_t> order(list.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    for (const Type& type : types) {
+        const std::string_view name = type.name;
+        const bool isBranded = name == "branded_food";
+        const auto count = std::size_t(double(type.foods) * scale + 0.5);
+        for (std::size_t f = 0; f < count; ++f, ++fdcId) {
+            // Branded descriptions repeat often (the same product from several owners).
+            const std::string description = isBranded
+                                                ? words(random, 2 + int(random.below(4)), true)
+                                                : words(random, 3 + int(random.below(6)), false);
+            food.field(fdcId).field(name).field(description);
+            if (isBranded || name == "survey_fndds_food")
+                food.field("");
+            else
+                food.field(std::uint64_t(1 + random.below(28)));
+            food.field("2019-04-01").end();
+            if (name == "sr_legacy_food") sr.field(fdcId).field(std::uint64_t(1001 + f)).end();
+            if (name == "foundation_food")
+                foundation.field(fdcId).field(std::uint64_t(11000 + f)).field("").end();
+            if (name == "survey_fndds_food")
+                survey.field(fdcId)
+                    .field(std::uint64_t(11111000 + f))
+                    .field("1002")
+                    .field("2019-01-01")
+                    .field("2020-12-31")
+                    .end();
+            if (isBranded) {
+                const double serving = double(10 + random.below(300));
+                branded.field(fdcId)
+                    .field(kOwners[random.below(kOwners.size())])
+                    .field(words(random, 1, true))
+                    .field("")
+                    .field(std::uint64_t(10000000000ull + random.below(90000000000ull)))
+                    .field(words(random, 25 + int(random.below(30)), true))
+                    .field("")
+                    .decimal(serving)
+                    .field(random.below(10) == 0 ? "ml" : "g")
+                    .field(random.below(3) ? "1 cup" : "")
+                    .field(words(random, 2, false))
+                    .field("LI")
+                    .field("")
+                    .field("2020-11-13")
+                    .field("2020-11-13")
+                    .field("United States")
+                    .field("")
+                    .field("")
+                    .field("")
+                    .field("")
+                    .end();
+            }
+            // The food's nutrients: a random choice, each at most once.
+            for (std::size_t n = 0; n < type.nutrients && n < order.size(); ++n)
+                std::swap(order[n], order[n + random.below(order.size() - n)]);
+            for (std::size_t n = 0; n < type.nutrients; ++n, ++amountId) {
+                amounts.field(amountId).field(fdcId).field(list[order[n % order.size()]].id);
+                amounts.decimal(double(random.below(100000)) / 100).empty(1);
+                amounts.field(isBranded ? "70" : "1").empty(7).end();
+            }
+            sizes.amounts += type.nutrients;
+            for (std::size_t p = 0; p < type.portions; ++p, ++portionId) {
+                portions.field(portionId).field(fdcId).field(std::uint64_t(p + 1)).field("1.0");
+                portions.field(name == "foundation_food" ? "1000" : "9999");
+                portions.field(name == "survey_fndds_food" ? "1 cup" : "");
+                portions.field(name == "sr_legacy_food" ? "cup slices" : "10205");
+                portions.decimal(double(5 + random.below(300))).empty(3).end();
+            }
+        }
+        if (type.nutrients >= 50) sizes.foods += count;  // the four types read
+    }
+    return sizes;
+}
+
+struct Run {
+    double seconds;
+    long peakKiB;
+    int status;
+};
+
+// Runs `argv` with its standard output and error sent to `log`; its wall time and peak RSS.
+Run run(const std::vector<std::string>& argv, const fs::path& log) {
+    const auto t0 = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::FILE* out = std::freopen(log.c_str(), "w", stdout);
+        if (!out || ::dup2(STDOUT_FILENO, STDERR_FILENO) < 0) _exit(127);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    return {seconds, usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : 128};
+}
+
+std::string firstLine(const fs::path& log) {
+    std::FILE* in = std::fopen(log.c_str(), "r");
+    char line[1024] = "";
+    if (in) {
+        if (!std::fgets(line, sizeof line, in)) line[0] = '\0';
+        std::fclose(in);
+    }
+    std::string text = line;
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
+
+bool onPath(const char* program) {
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path ? path : "/usr/bin:/bin";
+    while (!rest.empty()) {
+        const std::size_t colon = rest.find(':');
+        const fs::path candidate = fs::path(std::string(rest.substr(0, colon))) / program;
+        if (::access(candidate.c_str(), X_OK) == 0) return true;
+        rest = colon == std::string_view::npos ? "" : rest.substr(colon + 1);
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double scale = 1;
+    bool keep = false;
+    fs::path dir;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--scale" && i + 1 < argc) {
+            scale = std::atof(argv[++i]);
+        } else if (arg == "--keep") {
+            keep = true;
+        } else if (arg.starts_with('-') || !dir.empty() || scale <= 0) {
+            std::fputs("usage: velmora_fdcbench [--scale F] [--keep] [FOLDER]\n", stderr);
+            return 2;
+        } else {
+            dir = arg;
+        }
+    }
+    const fs::path self = fs::canonical("/proc/self/exe").parent_path();
+    const fs::path mkdb = self / "velmora-mkdb";
+    if (::access(mkdb.c_str(), X_OK) != 0) CsvOut::fail("no velmora-mkdb beside the benchmark");
+    const bool temporary = dir.empty();
+    if (temporary) {
+        std::string pattern = (fs::temp_directory_path() / "velmora-fdc.XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) CsvOut::fail("no temporary folder");
+        dir = pattern;
+    }
+    fs::create_directories(dir);
+
+    std::printf("# FoodData Central import, a generated download of %.3g times full size in %s\n",
+                scale, dir.c_str());
+    std::fflush(stdout);
+    const auto t0 = Clock::now();
+    const Sizes sizes = generate(dir, scale);
+    std::uintmax_t bytes = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) bytes += entry.file_size();
+    std::printf(
+        "download: %llu foods of the four types, %llu food_nutrient rows, %.2f GB of CSV "
+        "(written in %.1f s)\n",
+        static_cast<unsigned long long>(sizes.foods),
+        static_cast<unsigned long long>(sizes.amounts), double(bytes) / 1e9,
+        std::chrono::duration<double>(Clock::now() - t0).count());
+    std::fflush(stdout);
+
+    const fs::path out = dir / "fdc.mdb", log = dir / "run.log";
+    const Run import = run({mkdb.string(), "--fdc", dir.string(), out.string()}, log);
+    if (import.status != 0) CsvOut::fail("velmora-mkdb failed: " + firstLine(log));
+    std::printf("velmora-mkdb --fdc: %.1f s, peak RSS %ld MiB\n  %s\n", import.seconds,
+                import.peakKiB / 1024, firstLine(log).c_str());
+    std::fflush(stdout);
+    fs::remove(out);
+
+    const double memoryGoal = 400;  // MiB
+    const double peakMiB = double(import.peakKiB) / 1024;
+    if (onPath("sqlite3")) {
+        const std::string command = ".import " + (dir / "food_nutrient.csv").string() + " fn";
+        const Run sqlite = run({"sqlite3", ":memory:", ".mode csv", command}, log);
+        if (sqlite.status != 0) CsvOut::fail("sqlite3 failed: " + firstLine(log));
+        const double ratio = import.seconds / sqlite.seconds;
+        std::printf("sqlite3 :memory: .import food_nutrient.csv: %.1f s, peak RSS %ld MiB\n",
+                    sqlite.seconds, sqlite.peakKiB / 1024);
+        std::printf("ratio velmora-mkdb / sqlite3 .import: %.2f\n", ratio);
+        std::printf("# goal %s import time <= the sqlite3 .import time\n",
+                    ratio <= 1 ? "met:   " : "MISSED:");
+    } else {
+        std::printf("# sqlite3 is not installed (Debian package sqlite3): no time to compare\n");
+    }
+    std::printf("# goal %s peak RSS <= %.0f MiB\n",
+                peakMiB <= memoryGoal ? "met:   " : "MISSED:", memoryGoal);
+    if (!keep && temporary) fs::remove_all(dir);
+    return 0;
+}
