@@ -13,15 +13,15 @@
 namespace velmora {
 
 void FormB::mnuHelp_Click() {
-    handle([this] { velmora::mnuHelp_Click(state_, this); });
+    handle([this] { showInstructions(state_, this); });
 }
 
 void FormB::mnuDailyValues_Click() {
-    handle([this] { velmora::mnuDailyValues_Click(state_, this); });
+    handle([this] { showDailyValuesInformation(state_, this); });
 }
 
 void FormB::mnuAbout_Click() {
-    handle([this] { velmora::mnuAbout_Click(state_, this); });
+    handle([this] { showProgramInfo(state_, this); });
 }
 
 void FormB::mnuPortionAdjust_Click() {
@@ -36,8 +36,12 @@ void FormB::portionCommand() {
     std::optional<HouseholdMeasures> measures;
     if (findFood(Z[slot::Description]) == FindOutcome::Found) measures = measuresOf(fields());
     {
-        frmPortion dialog(Z[slot::Description], measures, state_, bvCancel, this);
-        dialog.exec();
+        // Every way out but Submit leaves the report and the portion as they were.
+        frmPortion dialog(Z[slot::Description], measures, this);
+        if (dialog.exec() == QDialog::Accepted)
+            static_cast<PortionState&>(state_) = dialog.portion();
+        else
+            bvCancel = true;
     }
     if (!bvCancel) {
         RecomputePortion();

@@ -556,7 +556,7 @@ void helpSection(SizeRun& run, FormB& form) {
         settle();
         PaintWatch paints;
         const auto t0 = Clock::now();
-        velmora::mnuHelp_Click(helpState, &form);
+        showInstructions(helpState, &form);
         const double shown = msSince(t0);
         QWidget* window = openHelpWindow(helpState);
         check(window && window->isVisible(), QStringLiteral("no help window"));

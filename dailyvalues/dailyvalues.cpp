@@ -10,27 +10,32 @@ namespace velmora {
 
 // FDA Daily Values for a 2000-calorie diet, each in the unit of its report line (no conversion).
 const std::array<DailyValueRow, 27> kDailyValues = {{
-    {2, 2000}, {3, 50},    {4, 65},    {5, 300},  {6, 25},   {8, 1000}, {9, 1000},
-    {10, 18},  {11, 2400}, {12, 3500}, {13, 400}, {14, 15},  {15, 2},   {16, 2},
-    {17, 70},  {18, 5000}, {19, 30},   {20, 1.5}, {21, 1.7}, {22, 20},  {23, 10},
-    {24, 2},   {25, 400},  {26, 6},    {27, 60},  {28, 20},  {31, 300},
+    {slot::of("ENERG_KCAL"), 2000}, {slot::of("PROTEIN"), 50},    {slot::of("TOT_LIPID"), 65},
+    {slot::of("CARBOHYDRT"), 300},  {slot::of("FIBER_TD"), 25},   {slot::of("CALCIUM"), 1000},
+    {slot::of("PHOSPHORUS"), 1000}, {slot::of("IRON"), 18},       {slot::of("SODIUM"), 2400},
+    {slot::of("POTASSIUM"), 3500},  {slot::of("MAGNESIUM"), 400}, {slot::of("ZINC"), 15},
+    {slot::of("COPPER"), 2},        {slot::of("MANGANESE"), 2},   {slot::of("SELENIUM"), 70},
+    {slot::of("VIT_A"), 5000},      {slot::of("VIT_E"), 30},      {slot::of("THIAMIN"), 1.5},
+    {slot::of("RIBOFLAVIN"), 1.7},  {slot::of("NIACIN"), 20},     {slot::of("PANTO_ACID"), 10},
+    {slot::of("VIT_B6"), 2},        {slot::of("FOLATE"), 400},    {slot::of("VIT_B12"), 6},
+    {slot::of("VIT_C"), 60},        {slot::of("FA_SAT"), 20},     {slot::of("CHOLESTRL"), 300},
 }};
 
 namespace {
 
-constexpr int kCalories = 2;
-constexpr int kMonoFat = 29;
-constexpr int kPolyFat = 30;
+constexpr int kCalories = slot::Calories;
+constexpr int kMonoFat = slot::of("FA_MONO");
+constexpr int kPolyFat = slot::of("FA_POLY");
 
 // Three labels of the annotated report differ from the ordinary report's (two blanks after fat
 // and protein, no "in" for pantothenic acid); the annotated report has always looked like this.
 QStringView annotatedLabel(const ReportLine& line) {
     switch (line.slot) {
-        case 4:
+        case slot::of("TOT_LIPID"):
             return u" Total Fat in grams:  ";
-        case 3:
+        case slot::of("PROTEIN"):
             return u" Protein in grams:  ";
-        case 23:
+        case slot::of("PANTO_ACID"):
             return u" Pantothenic acid mg:  ";
         default:
             return line.label;
@@ -50,7 +55,7 @@ constexpr QStringView kClosingSecond =
 }  // namespace
 
 void CalcDV(DailyValueState& state) {
-    for (int i = 2; i <= 31; ++i) state.svDVLine[i].clear();
+    for (int i = slot::Calories; i <= slot::LastNutrient; ++i) state.svDVLine[i].clear();
     for (const DailyValueRow& row : kDailyValues) {
         const double amount = state.vAmount[row.index];
         // Multiplying first keeps the raw percent identical to what users have always been shown.
@@ -70,7 +75,7 @@ void CalcDV(DailyValueState& state) {
 
 QString annotatedReport(const ValueArray& Z, DailyValueState& state, QString& svPortionDescrip,
                         const QLocale& locale) {
-    for (int i = 1; i <= 31; ++i) state.vAmount[i] = Val(Z[i]);
+    for (int i = slot::FirstNutrient; i <= slot::LastNutrient; ++i) state.vAmount[i] = Val(Z[i]);
     CalcDV(state);
     svPortionDescrip = portionHeader(Z, locale);
 

@@ -18,8 +18,8 @@ namespace velmora {
 namespace {
 
 void showStoredDocument(HelpState& state, QWidget* mainWindow, int id, const QString& caption) {
-    state.vDocBytes = loadResourceBytes(QStringLiteral("RTF"), id);
-    state.svDocText = QString::fromLatin1(state.vDocBytes);  // one character per byte, NULs kept
+    // One character per byte, NULs kept.
+    state.svDocText = QString::fromLatin1(loadResourceBytes(QStringLiteral("RTF"), id));
 
     frmHLP* window = openHelpWindow(state);
     if (!window) {
@@ -27,7 +27,7 @@ void showStoredDocument(HelpState& state, QWidget* mainWindow, int id, const QSt
         state.helpWindow = window;
     }
     if (window->isVisible()) {
-        window->Fill();
+        window->Fill(state.svDocText);
         window->setWindowTitle(caption);
         if (window->isMinimized()) window->showNormal();
         // The user asked for it: it comes to the front even from behind another window.
@@ -51,17 +51,17 @@ QByteArray loadResourceBytes(const QString& type, int id) {
     return file.readAll();
 }
 
-void mnuHelp_Click(HelpState& state, QWidget* mainWindow) {
+void showInstructions(HelpState& state, QWidget* mainWindow) {
     showStoredDocument(state, mainWindow, helpdoc::Instructions,
                        QStringLiteral("Instructions for Velmora"));
 }
 
-void mnuDailyValues_Click(HelpState& state, QWidget* mainWindow) {
+void showDailyValuesInformation(HelpState& state, QWidget* mainWindow) {
     showStoredDocument(state, mainWindow, helpdoc::DailyValues,
                        QStringLiteral("Information on Daily Values"));
 }
 
-void mnuAbout_Click(HelpState& state, QWidget* mainWindow) {
+void showProgramInfo(HelpState& state, QWidget* mainWindow) {
     QWidget* owner = mainWindow ? mainWindow : QApplication::activeWindow();
     // On the heap: if the owner goes while the window is open, it takes the window with it.
     QPointer<frmAbout> about = new frmAbout(owner);

@@ -13,11 +13,10 @@ namespace velmora {
 class frmAbout;
 class frmHLP;
 
-// What the help commands keep between uses: the stored document last opened, as bytes (trailing
-// NULs included) and as text one character per byte, which the viewer's Fill reads; and the help
+// What the help commands keep between uses: the stored document last opened, as text one
+// character per byte (trailing NULs included), which they hand to the viewer's Fill; and the help
 // and About windows while they exist.
 struct HelpState {
-    QByteArray vDocBytes;
     QString svDocText;
     QPointer<frmHLP> helpWindow;
     QPointer<frmAbout> aboutWindow;
@@ -32,12 +31,12 @@ inline constexpr int Instructions = 102;
 // The whole stored document of type `type` and id `id` (":/type/id"); empty when there is none.
 QByteArray loadResourceBytes(const QString& type, int id);
 
-// Menu "Instructions ": the instructions in the help window.
-void mnuHelp_Click(HelpState& state, QWidget* mainWindow);
-// Menu "Information on Daily Values ": the Daily Values document in the help window.
-void mnuDailyValues_Click(HelpState& state, QWidget* mainWindow);
-// Menu "Program Info ": the About window, modal; returns when it has been closed.
-void mnuAbout_Click(HelpState& state, QWidget* mainWindow);
+// The instructions in the help window (menu "Instructions ").
+void showInstructions(HelpState& state, QWidget* mainWindow);
+// The Daily Values document in the help window (menu "Information on Daily Values ").
+void showDailyValuesInformation(HelpState& state, QWidget* mainWindow);
+// The About window, modal (menu "Program Info "); returns when it has been closed.
+void showProgramInfo(HelpState& state, QWidget* mainWindow);
 
 // The help window while one is open, else null.
 frmHLP* openHelpWindow(const HelpState& state);

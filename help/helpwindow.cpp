@@ -37,8 +37,7 @@ QString helpErrorMessage(int number) {
            QStringLiteral("Which is described as: ") + standardErrorText(number);
 }
 
-frmHLP::frmHLP(const QString& svDocText, QWidget* owner)
-    : QMainWindow(owner), svDocText_(svDocText) {
+frmHLP::frmHLP(const QString& svDocText, QWidget* owner) : QMainWindow(owner) {
     setObjectName(QStringLiteral("frmHLP"));
     // A window of its own, both usable, that stays in front of its owner: the window system only
     // keeps a window above another for the dialog kind of window (transient for its owner).
@@ -70,12 +69,12 @@ frmHLP::frmHLP(const QString& svDocText, QWidget* owner)
     // The inner area has its design size when first shown; the menu bar comes on top of it.
     resize(tw(kClientWidth), tw(kClientHeight) + menuBar()->sizeHint().height());
 
-    Fill();  // the window's load step
+    Fill(svDocText);  // the window's load step
 }
 
-void frmHLP::Fill() {
+void frmHLP::Fill(const QString& svDocText) {
     try {
-        readRtf(QStringView(svDocText_), *RichTextBox1->document());
+        readRtf(QStringView(svDocText), *RichTextBox1->document());
         RichTextBox1->moveCursor(QTextCursor::Start);
     } catch (...) {
         FormErrorHandler(caughtError().number);

@@ -12,12 +12,12 @@ namespace velmora {
 class frmHLP : public QMainWindow {
     Q_OBJECT
   public:
-    // Creates the window, owned by `owner`, and fills it from `svDocText` (not shown yet). Every
-    // Fill reads that text again; it must outlive the window.
+    // Creates the window, owned by `owner`, and fills it with the RTF text `svDocText` (not shown
+    // yet).
     frmHLP(const QString& svDocText, QWidget* owner);
 
-    // Shows svDocText in the text box, replacing what it showed before.
-    void Fill();
+    // Shows the RTF text `svDocText` in the text box, replacing what it showed before.
+    void Fill(const QString& svDocText);
     // Tells the user about error `number`; the window stays as it is.
     void FormErrorHandler(int number);
 
@@ -36,7 +36,6 @@ class frmHLP : public QMainWindow {
   private:
     void Form_Resize();
 
-    const QString& svDocText_;
     QTextEdit* RichTextBox1 = nullptr;
     bool unloaded_ = false;
 };

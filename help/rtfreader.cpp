@@ -11,6 +11,8 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velmora {
@@ -46,6 +48,41 @@ struct CharState {
     bool bold = false;
     bool italic = false;
     bool underline = false;
+};
+
+// Control words that stand for one character.
+constexpr std::pair<std::u16string_view, char16_t> kCharacterWords[] = {
+    {u"line", QChar::LineSeparator},
+    {u"tab", u'\t'},
+    {u"cell", u'\t'},
+    {u"emdash", 0x2014},
+    {u"endash", 0x2013},
+    {u"bullet", 0x2022},
+    {u"lquote", 0x2018},
+    {u"rquote", 0x2019},
+    {u"ldblquote", 0x201C},
+    {u"rdblquote", 0x201D},
+};
+
+// Control words that change how the characters after them look; "\b" and "\b1" switch on,
+// "\b0" off.
+using FormatStep = void (*)(CharState& ch, bool hasParam, int param);
+constexpr bool switchedOn(bool hasParam, int param) {
+    return !hasParam || param != 0;
+}
+constexpr std::pair<std::u16string_view, FormatStep> kFormatWords[] = {
+    {u"plain", [](CharState& ch, bool, int) { ch = CharState(); }},
+    {u"f", [](CharState& ch, bool h, int p) { ch.font = h ? p : 0; }},
+    {u"fs", [](CharState& ch, bool h, int p) { ch.halfPoints = h ? std::clamp(p, 2, 3276) : 24; }},
+    {u"b", [](CharState& ch, bool h, int p) { ch.bold = switchedOn(h, p); }},
+    {u"i", [](CharState& ch, bool h, int p) { ch.italic = switchedOn(h, p); }},
+    {u"ul", [](CharState& ch, bool h, int p) { ch.underline = switchedOn(h, p); }},
+    {u"ulw", [](CharState& ch, bool h, int p) { ch.underline = switchedOn(h, p); }},
+    {u"uld", [](CharState& ch, bool h, int p) { ch.underline = switchedOn(h, p); }},
+    {u"uldb", [](CharState& ch, bool h, int p) { ch.underline = switchedOn(h, p); }},
+    {u"ulth", [](CharState& ch, bool h, int p) { ch.underline = switchedOn(h, p); }},
+    {u"ulnone", [](CharState& ch, bool, int) { ch.underline = false; }},
+    {u"cf", [](CharState& ch, bool h, int p) { ch.color = h ? p : -1; }},
 };
 
 struct GroupState {
@@ -317,71 +354,39 @@ class Reader {
     }
 
     void textWord(QStringView w, bool hasParam, int param) {
-        const bool on = !hasParam || param != 0;
-        CharState& ch = st_.ch;
-
+        for (const auto& [word, c] : kCharacterWords)
+            if (w == word) return textChar(QChar(c));
+        for (const auto& [word, step] : kFormatWords) {
+            if (w == word) {
+                flush();  // the text so far keeps the look it had
+                return step(st_.ch, hasParam, param);
+            }
+        }
         if (w == u"par" || w == u"page" || w == u"row") {
             paragraph();
-        } else if (w == u"line") {
-            textChar(QChar::LineSeparator);
-        } else if (w == u"tab" || w == u"cell") {
-            textChar(u'\t');
         } else if (w == u"u") {
-            if (!hasParam) return;
-            int code = param < 0 ? param + 65536 : param;
-            if (code <= 0 || code > 0xFFFF) code = 0xFFFD;
-            putChar(QChar(char16_t(code)));
-            fallbackToSkip_ = st_.ucSkip;
+            unicodeChar(hasParam, param);
         } else if (w == u"uc") {
             st_.ucSkip = hasParam ? std::clamp(param, 0, 16) : 1;
         } else if (w == u"pard") {
             paragraphFormat_ = QTextBlockFormat();
         } else if (w == u"ql" || w == u"qc" || w == u"qr" || w == u"qj") {
-            const Qt::Alignment a = w == u"qc"   ? Qt::AlignHCenter
-                                    : w == u"qr" ? Qt::AlignRight
-                                    : w == u"qj" ? Qt::AlignJustify
-                                                 : Qt::AlignLeft;
-            paragraphFormat_.setAlignment(a);
-        } else if (w == u"plain") {
-            flush();
-            ch = CharState();
-        } else if (w == u"f") {
-            flush();
-            ch.font = hasParam ? param : 0;
-        } else if (w == u"fs") {
-            flush();
-            ch.halfPoints = hasParam ? std::clamp(param, 2, 3276) : 24;
-        } else if (w == u"b") {
-            flush();
-            ch.bold = on;
-        } else if (w == u"i") {
-            flush();
-            ch.italic = on;
-        } else if (w == u"ul" || w == u"ulw" || w == u"uld" || w == u"uldb" || w == u"ulth") {
-            flush();
-            ch.underline = on;
-        } else if (w == u"ulnone") {
-            flush();
-            ch.underline = false;
-        } else if (w == u"cf") {
-            flush();
-            ch.color = hasParam ? param : -1;
-        } else if (w == u"emdash") {
-            textChar(QChar(0x2014));
-        } else if (w == u"endash") {
-            textChar(QChar(0x2013));
-        } else if (w == u"bullet") {
-            textChar(QChar(0x2022));
-        } else if (w == u"lquote") {
-            textChar(QChar(0x2018));
-        } else if (w == u"rquote") {
-            textChar(QChar(0x2019));
-        } else if (w == u"ldblquote") {
-            textChar(QChar(0x201C));
-        } else if (w == u"rdblquote") {
-            textChar(QChar(0x201D));
+            paragraphFormat_.setAlignment(w == u"qc"   ? Qt::AlignHCenter
+                                          : w == u"qr" ? Qt::AlignRight
+                                          : w == u"qj" ? Qt::AlignJustify
+                                                       : Qt::AlignLeft);
         }
         // Every other word changes nothing that this reader shows.
+    }
+
+    // "\uN": the character N (negative for those above 32767), then the fallback characters that
+    // follow it for readers without Unicode are skipped.
+    void unicodeChar(bool hasParam, int param) {
+        if (!hasParam) return;
+        int code = param < 0 ? param + 65536 : param;
+        if (code <= 0 || code > 0xFFFF) code = 0xFFFD;
+        putChar(QChar(char16_t(code)));
+        fallbackToSkip_ = st_.ucSkip;
     }
 
     // ---- tables

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A small RTF reader: Qt reads HTML and Markdown but not RTF, and the help documents and the About
 // text are RTF. It understands the character and paragraph formatting those texts use and skips
-// the rest; it never fails, so malformed input shows whatever text could be recovered.
+// the rest. No input makes it fail: malformed input shows whatever text could be recovered. Only
+// running out of memory stops it (std::bad_alloc), which its callers report.
 #pragma once
 
 #include <QByteArrayView>

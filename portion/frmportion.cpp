@@ -116,8 +116,8 @@ QString tooSmall() {
 }  // namespace
 
 frmPortion::frmPortion(const QString& description, const std::optional<HouseholdMeasures>& measures,
-                       PortionState& portion, bool& bvCancel, QWidget* parent)
-    : QDialog(parent), portion_(portion), bvCancel_(bvCancel) {
+                       QWidget* parent)
+    : QDialog(parent) {
     setObjectName(QStringLiteral("frmPortion"));
     setWindowTitle(QStringLiteral("Adjust Portion Size"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -285,8 +285,8 @@ bool frmPortion::readMeasure(const QLineEdit* box, int measure, PortionEntry& en
 }
 
 void frmPortion::cmdSubmit_Click() {
-    // Everything is read and checked before the portion is touched: a refused entry leaves the
-    // last submitted portion as it was.
+    // Everything is read and checked before anything is kept: a refused entry leaves the last
+    // submitted portion as it was.
     PortionEntry entry;
     if (!TextOp1->text().isEmpty()) {
         bool ok = false;
@@ -318,12 +318,6 @@ void frmPortion::cmdSubmit_Click() {
 
 void frmPortion::cmdCancel_Click() {
     reject();
-}
-
-void frmPortion::reject() {
-    // Every way out other than Submit leaves the report and the portion as they were.
-    bvCancel_ = true;
-    QDialog::reject();
 }
 
 }  // namespace velmora

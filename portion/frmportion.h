@@ -22,10 +22,13 @@ class frmPortion : public QDialog {
   public:
     // Loads the dialog for the food `description`. `measures` are the food's household measures,
     // or nothing when the food could not be found (the options then keep their design captions).
-    // Submit writes `portion`; `bvCancel` is set to true when the dialog is cancelled, by its
-    // Cancel button, its close box or Escape.
+    // exec() gives Accepted after a Submit of a positive weight, Rejected when the user cancels
+    // by the Cancel button, the close box or Escape.
     frmPortion(const QString& description, const std::optional<HouseholdMeasures>& measures,
-               PortionState& portion, bool& bvCancel, QWidget* parent = nullptr);
+               QWidget* parent = nullptr);
+
+    // The portion submitted; after exec() gave Accepted.
+    const PortionState& portion() const { return portion_; }
 
   public slots:
     void Option1_Click();
@@ -35,7 +38,6 @@ class frmPortion : public QDialog {
     // otherwise tells the user and stays open.
     void cmdSubmit_Click();
     void cmdCancel_Click();
-    void reject() override;
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -48,8 +50,7 @@ class frmPortion : public QDialog {
     // Shows a message about the entry, then puts the focus back into the box in use.
     void tell(const QString& message);
 
-    PortionState& portion_;
-    bool& bvCancel_;
+    PortionState portion_;
     HouseholdMeasures measures_;
 
     QLabel* lblItem = nullptr;

@@ -53,9 +53,12 @@ QString scaledField(const FieldReader& field, int i, double factor, int decimals
 void RecomputePortion(const FieldReader& field, const PortionState& portion, ValueArray& S,
                       ValueArray& Z, double& vPortionFactor, const QLocale& locale) {
     vPortionFactor = static_cast<double>(portion.vPortionGrams) / 100;
-    for (int i = 3; i <= 31; ++i) S[i] = scaledField(field, i, vPortionFactor, 3);
-    S[2] = scaledField(field, 2, vPortionFactor, 1);
-    for (int i = 2; i <= 31; ++i) Z[i] = S[i];
+    // Calories with one decimal, every other nutrient with three; water, which no report shows,
+    // keeps the 100-gram text of the list click.
+    for (int i = slot::Calories + 1; i <= slot::LastNutrient; ++i)
+        S[i] = scaledField(field, i, vPortionFactor, 3);
+    S[slot::Calories] = scaledField(field, slot::Calories, vPortionFactor, 1);
+    for (int i = slot::Calories; i <= slot::LastNutrient; ++i) Z[i] = S[i];
 
     Z[slot::TotalWeight] = FormatNumber(vPortionFactor * 100, 2, locale);
     const QString point = locale.decimalPoint();

@@ -7,14 +7,14 @@
 namespace velmora {
 
 void FillArray_S(ValueArray& S, const FieldReader& field) {
-    for (int i = 0; i <= 31; ++i) S[i] = field(i);
+    for (int i = slot::Description; i <= slot::LastNutrient; ++i) S[i] = field(i);
     S[slot::TotalWeight] = QStringLiteral("100");
 }
 
 void setHundredGramValues(ValueArray& S, ValueArray& Z) {
     S[slot::Quantity] = QStringLiteral("0");
     S[slot::Unit] = QStringLiteral("0");
-    for (int i = 0; i <= 31; ++i) Z[i] = S[i];
+    for (int i = slot::Description; i <= slot::LastNutrient; ++i) Z[i] = S[i];
     Z[slot::Unit] = S[slot::Unit];
     Z[slot::Quantity] = S[slot::Quantity];
     Z[slot::TotalWeight] = S[slot::TotalWeight];

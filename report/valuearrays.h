@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QString>
 
+#include "fooddb/foodcolumns.h"
+
 #include <array>
 #include <functional>
 
@@ -17,7 +19,15 @@ inline constexpr int kValueSlots = 42;
 using ValueArray = std::array<QString, kValueSlots>;
 
 namespace slot {
-inline constexpr int Description = 0;
+// The slot of a column's value: slots 0 to 31 hold bound fields 0 to 31.
+consteval int of(std::string_view column) {
+    const int i = columnIndex(column);
+    return i <= 31 ? i : throw "not a value slot";
+}
+inline constexpr int Description = of("Description");
+inline constexpr int FirstNutrient = of("WATER");
+inline constexpr int Calories = of("ENERG_KCAL");
+inline constexpr int LastNutrient = of("CHOLESTRL");
 inline constexpr int Unit = 33;
 inline constexpr int Quantity = 34;
 inline constexpr int TotalWeight = 41;

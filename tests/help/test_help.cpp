@@ -123,7 +123,7 @@ class TestHelp : public QObject {
     // The instructions open over the main window; the Daily Values refill that window where it
     // stands, even minimised; once closed, a help window comes back fresh at its first place.
     void helpWindow() {
-        mnuHelp_Click(state_, &main_);
+        showInstructions(state_, &main_);
         QPointer<frmHLP> w = openHelpWindow(state_);
         QVERIFY(w && QTest::qWaitForWindowExposed(w));
         const QRect firstPlace = w->geometry();
@@ -134,7 +134,7 @@ class TestHelp : public QObject {
         w->setGeometry(firstPlace.translated(30, 30).adjusted(0, 0, 80, 60));
         const QRect moved = w->geometry();
         w->showMinimized();
-        mnuDailyValues_Click(state_, &main_);
+        showDailyValuesInformation(state_, &main_);
         QVERIFY(openHelpWindow(state_) == w && main_.findChildren<frmHLP*>().size() == 1);
         QVERIFY(w->isVisible() && !w->isMinimized());
         QCOMPARE(w->windowTitle(), "Information on Daily Values");
@@ -147,7 +147,7 @@ class TestHelp : public QObject {
         messages_.clear();
         w->findChild<QAction*>("mnuClose")->trigger();
         QVERIFY(!openHelpWindow(state_));
-        mnuHelp_Click(state_, &main_);
+        showInstructions(state_, &main_);
         QVERIFY(openHelpWindow(state_) && openHelpWindow(state_) != w);
         QCOMPARE(openHelpWindow(state_)->geometry(), firstPlace);
     }
@@ -160,7 +160,8 @@ class TestHelp : public QObject {
             QCOMPARE(firstParagraph(about), " Velmora, version 1.0");
             about->findChild<QAction*>("mnuClose")->trigger();
         };
-        for (int i = 0; i < 2; ++i) test::withModal([&] { mnuAbout_Click(state_, &main_); }, drive);
+        for (int i = 0; i < 2; ++i)
+            test::withModal([&] { showProgramInfo(state_, &main_); }, drive);
         QVERIFY(main_.findChildren<frmAbout*>().isEmpty());  // made afresh each time
         QCOMPARE(frames, QList<QRect>(2, frames.value(0)));
         QVERIFY(offCentre(frames[0], &main_) <= 2);

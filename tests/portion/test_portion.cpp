@@ -82,11 +82,9 @@ class TestPortion : public QObject {
         QFETCH(QString, entry);
         QFETCH(int, way);
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        PortionState state = {7, QStringLiteral("old"), 3};
-        bool cancelled = false;
         test::MessageRecorder messages;
         const auto found = measures < 0 ? std::nullopt : std::optional(measuresOf(food(measures)));
-        frmPortion dlg("Apple", found, state, cancelled);
+        frmPortion dlg("Apple", found);
         dlg.show();
         const auto child = [&](const QString& name) { return dlg.findChild<QWidget*>(name); };
         QRadioButton* option[4] = {};
@@ -124,12 +122,16 @@ class TestPortion : public QObject {
         if (way == 1) QTest::mouseClick(child("cmdCancel"), Qt::LeftButton);
         if (way == 2) dlg.close();
         if (way == 3) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
+        const bool submitted = !dlg.isVisible() && dlg.result() == QDialog::Accepted;
+        // The command keeps the earlier portion unless the dialog was submitted.
+        const PortionState state =
+            submitted ? dlg.portion() : PortionState{7, QStringLiteral("old"), 3};
         QTEST((QVariantList{state.vPortionGrams, state.svPortionUnit, state.vPortionQuantity}),
               "result");
         QTEST(messages.texts().join(u'|'), "message");
         QCOMPARE(dlg.isVisible(), !messages.texts().isEmpty());  // refused: open, entry kept
         QCOMPARE(box[row]->text(), entry);
-        QCOMPARE(cancelled, way != 0);
+        QCOMPARE(!dlg.isVisible() && !submitted, way != 0);
     }
 };
 
