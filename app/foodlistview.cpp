@@ -6,9 +6,15 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <memory>
+
 namespace velmora {
 
 FoodListView::FoodListView(QWidget* parent) : QListView(parent) {
+    setClock([clock = std::make_shared<QElapsedTimer>()] {
+        if (!clock->isValid()) clock->start();
+        return clock->elapsed();
+    });
     setUniformItemSizes(true);  // thousands of rows: no per-row size queries
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -35,6 +41,11 @@ QString FoodListView::text() const {
     return selected.isEmpty() ? QString() : selected.first().data().toString();
 }
 
+void FoodListView::setClock(std::function<qint64()> nowMs) {
+    nowMs_ = std::move(nowMs);
+    lastLetterAt_.reset();
+}
+
 int FoodListView::selectedRow() const {
     const QModelIndexList selected =
         selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
@@ -43,8 +54,9 @@ int FoodListView::selectedRow() const {
 
 void FoodListView::keyboardSearch(const QString& search) {
     if (!foodModel_ || search.isEmpty()) return;
-    if (!sinceLastLetter_.isValid() || sinceLastLetter_.elapsed() > typeAheadMs_) prefix_.clear();
-    sinceLastLetter_.start();
+    const qint64 now = nowMs_();
+    if (!lastLetterAt_ || now - *lastLetterAt_ > typeAheadMs_) prefix_.clear();
+    lastLetterAt_ = now;
     prefix_ += search;
     const int row = foodModel_->firstRowWithPrefix(prefix_);
     if (row < 0) return;  // no row begins with it: the selection stays where it is

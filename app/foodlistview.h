@@ -4,8 +4,11 @@
 #pragma once
 
 #include <QElapsedTimer>
+
 #include <QListView>
 #include <QPersistentModelIndex>
+#include <functional>
+#include <optional>
 
 namespace velmora {
 
@@ -23,6 +26,9 @@ class FoodListView : public QListView {
 
     // Pause after which the next letter starts a new prefix.
     void setTypeAheadInterval(int ms) { typeAheadMs_ = ms; }
+    // What tells the time of each letter, in milliseconds (a steady clock unless set); the next
+    // letter after a change starts a new prefix.
+    void setClock(std::function<qint64()> nowMs);
     int typeAheadInterval() const { return typeAheadMs_; }
     const QString& typeAheadPrefix() const { return prefix_; }
 
@@ -54,7 +60,8 @@ class FoodListView : public QListView {
 
     FoodListModel* foodModel_ = nullptr;
     QString prefix_;
-    QElapsedTimer sinceLastLetter_;
+    std::function<qint64()> nowMs_;
+    std::optional<qint64> lastLetterAt_;
     int typeAheadMs_ = 2000;
     QPersistentModelIndex pressedSelected_;  // the selected row a left press landed on
 };

@@ -7,6 +7,7 @@
 #include "common/msgbox.h"
 #include "common/msgbox_widgets.h"
 #include "help/helpwindow.h"
+#include "testcase.h"
 #include "withmodal.h"
 
 #include <QLabel>
@@ -65,7 +66,7 @@ QString itemLine(const FormB& f) {
 
 }  // namespace
 
-class Desktop : public QObject {
+class Desktop : public velmora::test::TestCase {
     Q_OBJECT
     std::unique_ptr<AppFixture> app_;
 
@@ -84,6 +85,7 @@ class Desktop : public QObject {
 
   private slots:
     void init() {
+        TestCase::init();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         app_ = std::make_unique<AppFixture>(desktopFoods());
         QVERIFY(QTest::qWaitForWindowActive(&form()));

@@ -8,6 +8,7 @@
 #include "appfixture.h"
 #include "help/helpwindow.h"
 #include "msgrecorder.h"
+#include "testcase.h"
 #include "withmodal.h"
 
 #include <QAction>
@@ -59,10 +60,13 @@ QList<FixtureFood> oddFoods() {
 
 }  // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public velmora::test::TestCase {
     Q_OBJECT
   private slots:
-    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void init() {
+        TestCase::init();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
 
     void startUpAndKeys() {
         AppFixture app;
@@ -71,11 +75,11 @@ class TestMainWindow : public QObject {
         QCOMPARE(label(f), QStringLiteral("Food Database Item Number 2 of 68"));
         QCOMPARE(f.list()->typeAheadPrefix(), QStringLiteral("alco"));
         FoodListView* list = f.list();
-        list->setTypeAheadInterval(150);
-        QTest::qWait(200);
+        qint64 now = 0;
+        list->setClock([&now] { return now; });
         QTest::keyClicks(list, "bRx");  // case blind; no row begins with "brx": it stays
         QCOMPARE(list->text(), QStringLiteral("Bread, white"));
-        QTest::qWait(250);  // a pause starts a new prefix
+        now += list->typeAheadInterval() + 1;  // a pause starts a new prefix
         QTest::keyClicks(list, "S");
         QCOMPARE(itemLine(f), QStringLiteral(" Item:  Spinach, raw"));
         for (int i = 0; i < 20; ++i) click(f, "cmdPageDown");  // stops on the last row
@@ -128,7 +132,8 @@ class TestMainWindow : public QObject {
         // Reset with the list hidden sends no Page Up, so no new report.
         f.list()->hide();
         click(f, "cmdReset");
-        QCOMPARE(f.data().RecordSource.size(), 72);
+        QCOMPARE(f.data().RecordSource,
+                 "Select ALL * From CSR14 WHERE description LIKE  '*' Order by description");
         QCOMPARE(f.Text1Text(), shown);
         QCOMPARE(f.itemCount(), 11);  // the Null description is left out after Reset
         QCOMPARE(label(f), QStringLiteral("Food Database Item Number 1 of 11"));

@@ -2,6 +2,7 @@
 // velmora-report as a user runs it: the window's text for the same food and portion, the JSON
 // form, and the exit statuses.
 #include "appfixture.h"
+#include "testcase.h"
 #include "withmodal.h"
 
 #include <QtTest>
@@ -35,7 +36,7 @@ QString window(AppFixture& app, const QStringList& w, bool dailyValues) {
 
 }  // namespace
 
-class TestReportCli : public QObject {
+class TestReportCli : public velmora::test::TestCase {
     Q_OBJECT
 
   private slots:

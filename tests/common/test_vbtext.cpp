@@ -2,6 +2,7 @@
 // Number <-> text conversions: the exact texts the reports are compared on.
 #include "common/outsidetext.h"
 #include "common/vbtext.h"
+#include "testcase.h"
 
 #include <QtTest>
 
@@ -15,7 +16,7 @@ using namespace velmora;
 using Row = std::tuple<double, int, QString>;
 Q_DECLARE_METATYPE(Row)
 
-class TestVbText : public QObject {
+class TestVbText : public velmora::test::TestCase {
     Q_OBJECT
   private slots:
     // V: Val, N: numberText, R: roundedText, F: FormatNumber in US English, G: in German.

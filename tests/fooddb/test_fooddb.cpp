@@ -7,6 +7,7 @@
 #include "fooddb/datacontrol.h"
 #include "fooddb/findfood.h"
 #include "fooddb/jetlike.h"
+#include "testcase.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -37,7 +38,7 @@ QStringList descriptions(const DataControl& d) {
 
 }  // namespace
 
-class TestFoodDb : public QObject {
+class TestFoodDb : public velmora::test::TestCase {
     Q_OBJECT
     QTemporaryDir dir_;
     QString path_;

@@ -8,6 +8,7 @@
 // and CI runs as root: there the program runs as the user nobody, as a desktop user would.
 #include "fixturedb.h"
 #include "fooddb/sqlite.h"
+#include "testcase.h"
 
 #include <QDir>
 #include <QProcess>
@@ -161,7 +162,7 @@ bool makeTable(Table table, const QString& detail, const QString& path,
 
 }  // namespace
 
-class BrokenTables : public QObject {
+class BrokenTables : public velmora::test::TestCase {
     Q_OBJECT
     QString program_ = QDir(qEnvironmentVariable("VELMORA_TEST_BIN")).filePath("velmora");
     QString probe_ = qEnvironmentVariable("VELMORA_STARTPROBE");

@@ -5,6 +5,7 @@
 #include "help/helpwindow.h"
 #include "help/rtfreader.h"
 #include "msgrecorder.h"
+#include "testcase.h"
 #include "withmodal.h"
 
 #include <QAction>
@@ -43,7 +44,7 @@ int offCentre(QRect frame, const QWidget* owner) {
 }
 }  // namespace
 
-class TestHelp : public QObject {
+class TestHelp : public velmora::test::TestCase {
     Q_OBJECT
     QWidget main_;
     test::MessageRecorder messages_;

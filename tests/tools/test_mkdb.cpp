@@ -4,6 +4,7 @@
 // arrive cell for cell; and the table the build ships (bin/Velmora.mdb from data/foods.csv).
 #include <QtTest>
 #include <csignal>
+#include "testcase.h"
 
 #include "fixturedb.h"
 
@@ -143,7 +144,7 @@ struct Case {
     int status, signal = 0;
 };
 
-class TestMkdb : public QObject {
+class TestMkdb : public velmora::test::TestCase {
     Q_OBJECT
     QTemporaryDir built_;
 

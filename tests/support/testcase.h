@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The base of every test class: a Qt warning that a test function causes fails it (one the test
+// expects, QTest::ignoreMessage, passes), so layout, signal-connection or accessibility slips
+// cannot pass unnoticed.
+#pragma once
+
+#include <QObject>
+
+namespace velmora::test {
+
+class TestCase : public QObject {
+    Q_OBJECT
+  protected slots:
+    // A test class with an init() of its own calls this one first.
+    void init();
+};
+
+}  // namespace velmora::test
