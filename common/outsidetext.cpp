@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/outsidetext.h"
 
+#include "common/utf8text.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,36 +18,6 @@ constexpr char16_t kEscapeBase = 0xDC80;  // U+DC80..U+DCFF stand for the bytes 
 
 bool isEscapedByte(char16_t u) {
     return u >= kEscapeBase && u <= kEscapeBase + 0x7F;
-}
-
-// Length of the valid UTF-8 sequence at `i`, or 0 when the bytes there are none.
-qsizetype utf8SequenceAt(QByteArrayView b, qsizetype i) {
-    const auto at = [&](qsizetype k) { return static_cast<unsigned char>(b[k]); };
-    const unsigned char c = at(i);
-    if (c < 0x80) return 1;
-    qsizetype n = 0;
-    char32_t cp = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        cp = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + n > b.size()) return 0;
-    for (qsizetype k = 1; k < n; ++k) {
-        if ((at(i + k) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (at(i + k) & 0x3F);
-    }
-    // Overlong forms, surrogates and code points beyond U+10FFFF are not UTF-8.
-    const char32_t least = n == 2 ? 0x80 : n == 3 ? 0x800 : 0x10000;
-    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return n;
 }
 
 void appendEscape(QString& out, char16_t u) {
@@ -108,7 +80,7 @@ QString decodeFileName(QByteArrayView bytes) {
     QString out;
     out.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size();) {
-        const qsizetype n = utf8SequenceAt(bytes, i);
+        const qsizetype n = utf8SequenceLength(bytes.data() + i, bytes.data() + bytes.size());
         if (n == 0) {
             out += QChar(char16_t(kEscapeBase + static_cast<unsigned char>(bytes[i]) - 0x80));
             ++i;

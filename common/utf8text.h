@@ -25,6 +25,14 @@ inline bool isAscii(std::string_view utf8) {
     return true;
 }
 
+// Length of the well-formed UTF-8 sequence at p (before end), or 0 if it is not one (overlong
+// forms, surrogates and code points above U+10FFFF included).
+qsizetype utf8SequenceLength(const char* p, const char* end);
+
+// The character of a byte in Windows code page 1252 (the upper half is Latin-1 but for 0x80 to
+// 0x9F); 0 for the five bytes the code page leaves undefined.
+char16_t cp1252Char(unsigned char byte);
+
 // QString::fromUtf8 drops a U+FEFF that starts the text; in a stored text it is data (a find by
 // the listed text must meet the stored one), so it stays.
 inline QString textFromUtf8(QByteArrayView utf8) {

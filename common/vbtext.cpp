@@ -227,28 +227,26 @@ QString FormatNumber(double x, int n, const QLocale& locale) {
 }
 
 std::optional<double> plainNumber(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    // from_chars alone would also take "inf", "nan" and hexadecimal forms.
-    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const auto digits = [&](std::size_t& i) {
+        const std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        return i - start;
+    };
     std::size_t i = !text.empty() && text.front() == '-' ? 1 : 0;
-    std::size_t digits = 0;
-    for (; i < text.size() && digit(text[i]); ++i) ++digits;
-    if (i < text.size() && text[i] == '.')
-        for (++i; i < text.size() && digit(text[i]); ++i) ++digits;
-    if (digits == 0) return std::nullopt;
+    std::size_t mantissa = digits(i);
+    if (i < text.size() && text[i] == '.') mantissa += digits(++i);
+    if (mantissa == 0) return std::nullopt;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         ++i;
         if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (i == text.size() || !digit(text[i])) return std::nullopt;
-        while (i < text.size() && digit(text[i])) ++i;
+        if (digits(i) == 0) return std::nullopt;
     }
-    if (i != text.size()) return std::nullopt;
+    // from_chars alone would also take "inf", "nan" and hexadecimal forms.
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (i != text.size() || error != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 

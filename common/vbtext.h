@@ -49,8 +49,9 @@ QString FormatNumber(double x, int n, const QLocale& locale = QLocale());
 // 23.0 or 7.8e-2; 0 for either zero. How a stored number shows as text.
 std::string roundTripDecimal(double x);
 
-// A text that is a number in plain C form and nothing else ("-0.43", "1.5e3", blanks around it
-// allowed); nothing for any other text ("1,5", "n/a", "", "inf").
+// A finite decimal number and nothing else: optional "-", digits with an optional "." part,
+// optional exponent ("-0.43", "1.5e3"). Nothing for any other text: no blanks, no "+", no
+// thousands separators, no inf or nan ("1,5", "n/a", "").
 std::optional<double> plainNumber(std::string_view text);
 
 // Whether a quantity text written by numberText in `locale` (or in plain "." form) is zero.

@@ -130,9 +130,13 @@ std::string boundText(const sqlite::Statement& st, int c, int f) {
         case SQLITE_FLOAT:
             value = st.columnDouble(c);
             break;
-        case SQLITE_TEXT:
-            value = plainNumber(st.columnText(c));
+        case SQLITE_TEXT: {
+            std::string_view text = st.columnText(c);
+            while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+            while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+            value = plainNumber(text);
             break;
+        }
         default:
             return {};
     }
@@ -426,6 +430,5 @@ void DataControl::moveToRow(int row) {
     emit validate(action, save);
     moveTo(row, std::move(fields));
 }
-
 
 }  // namespace velmora

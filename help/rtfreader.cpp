@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "help/rtfreader.h"
 
+#include "common/utf8text.h"
+
 #include <QColor>
 #include <QFontDatabase>
 #include <QHash>
@@ -27,16 +29,11 @@ constexpr int kMaxFontNameLength = 256;
 // Control-word parameters are clamped while they are read; the digits beyond still get consumed.
 constexpr qint64 kParamLimit = 1'000'000'000;
 
-// Windows code page 1252, bytes 0x80..0x9F; the rest of the upper half equals Latin-1. The five
-// unassigned bytes keep their own value, as the system's conversion does.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
+// A document byte in code page 1252; the five bytes it leaves undefined keep their own value, as
+// the system's conversion does.
 QChar fromCp1252(int byte) {
-    if (byte >= 0x80 && byte < 0xA0) return QChar(kCp1252High[byte - 0x80]);
-    return QChar(char16_t(byte));
+    const char16_t c = cp1252Char(static_cast<unsigned char>(byte));
+    return QChar(c != 0 || byte == 0 ? c : char16_t(byte));
 }
 
 enum class Dest { Text, FontTable, ColorTable, Skip };

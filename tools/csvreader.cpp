@@ -2,6 +2,7 @@
 #include "tools/csvreader.h"
 
 #include "common/outsidetext.h"
+#include "common/utf8text.h"
 
 #include <algorithm>
 #include <cstring>

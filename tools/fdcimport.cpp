@@ -170,7 +170,7 @@ std::uint32_t parseId(const CsvReader& csv, qsizetype column, std::string_view n
 }
 
 double parseAmount(const CsvReader& csv, qsizetype column, std::string_view name) {
-    const auto value = parseNumber(csv[column]);
+    const auto value = plainNumber(csv[column]);
     if (!value)
         throw Fault{csv.at(
             column,
@@ -262,7 +262,7 @@ class Download {
             food.type = std::uint8_t(type - kFdcTypes.begin());
             food.description = pool_.add(table[2]);
             food.category = kAbsent;
-            if (const auto category = parseNumber(table[3]); category && *category >= 0 &&
+            if (const auto category = plainNumber(table[3]); category && *category >= 0 &&
                                                              *category < kAbsent &&
                                                              std::floor(*category) == *category)
                 food.category = std::uint32_t(*category);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/foodtable.h"
 
+#include "common/vbtext.h"
+
 #include "common/outsidetext.h"
 #include "tools/csvreader.h"
 
@@ -10,17 +12,6 @@
 namespace velmora::mkdb {
 
 namespace {
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Skips a run of digits from i; returns how many there were.
-std::size_t skipDigits(std::string_view text, std::size_t& i) {
-    const std::size_t start = i;
-    while (i < text.size() && isDigit(text[i])) ++i;
-    return i - start;
-}
 
 // SR nutrient number -> slot. Vitamin E (alpha-tocopherol, 323) falls back to 394, which some
 // releases give instead; FoodData Central's analysed foods often give energy only as Atwater
@@ -82,28 +73,6 @@ constexpr std::array<std::pair<int, int>, 5> kStandIns{{
 
 }  // namespace
 
-std::optional<double> parseNumber(std::string_view text) {
-    std::size_t i = 0;
-    if (i < text.size() && text[i] == '-') ++i;
-    std::size_t digits = skipDigits(text, i);
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        digits += skipDigits(text, i);
-    }
-    if (digits == 0) return std::nullopt;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (skipDigits(text, i) == 0) return std::nullopt;
-    }
-    if (i != text.size()) return std::nullopt;
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 QString quotedCell(std::string_view utf8) {
     return u'"' + printable(QString::fromUtf8(utf8.data(), qsizetype(utf8.size()))) + u'"';
 }
@@ -155,7 +124,7 @@ qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink) {
                 cell = {};  // Null: not measured, which is not 0
             } else if (kColumns[std::size_t(c)].type == ColumnType::Text) {
                 cell = Cell::of(text);
-            } else if (const auto value = parseNumber(text)) {
+            } else if (const auto value = plainNumber(text)) {
                 cell = Cell::of(*value);
             } else {
                 throw Fault{csv.at(c, QStringLiteral("%1: %2 is not a number")

@@ -37,10 +37,6 @@ using FoodRow = std::array<Cell, kColumnCount>;
 // Takes the rows one by one, in the table's order.
 using RowSink = std::function<void(const FoodRow&)>;
 
-// A finite decimal number and nothing else: optional "-", digits with an optional "." part,
-// optional exponent. No blanks, no "+", no thousands separators, no inf or nan.
-std::optional<double> parseNumber(std::string_view text);
-
 // A cell quoted in a message: shortened, control characters escaped.
 QString quotedCell(std::string_view utf8);
 

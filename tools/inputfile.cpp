@@ -103,34 +103,6 @@ bool InputFile::fill() {
     return true;
 }
 
-// Length of the well-formed UTF-8 sequence at p (before end), or 0 if it is not one (overlong
-// forms, surrogates and code points above U+10FFFF included).
-qsizetype utf8SequenceLength(const char* p, const char* end) {
-    const auto byte = [&](qsizetype k) { return static_cast<unsigned char>(p[k]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) return 1;
-    qsizetype length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (end - p < length) return 0;
-    if (byte(1) < low || byte(1) > high) return 0;
-    for (qsizetype k = 2; k < length; ++k)
-        if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
-    return length;
-}
-
 const QString& InputFile::current() {
     return currentInput;
 }

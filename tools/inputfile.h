@@ -81,10 +81,6 @@ class InputFile {
 Diagnostic positionIn(const QString& file, qsizetype line, const char* start, const char* at,
                       const QString& what, bool utf8 = true);
 
-// Length of the well-formed UTF-8 sequence at p (before end), or 0 if it is not one (overlong
-// forms, surrogates and code points above U+10FFFF included).
-qsizetype utf8SequenceLength(const char* p, const char* end);
-
 // `name` in `folder`, matched ignoring case (releases differ in the case of ".txt"); the folder
 // joined with `name` as given when there is no such entry. Names are kept byte for byte.
 QString folderEntry(const QString& folder, const QString& name);

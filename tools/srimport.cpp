@@ -2,6 +2,7 @@
 #include "tools/srimport.h"
 
 #include "common/outsidetext.h"
+#include "common/utf8text.h"
 #include "common/vbtext.h"
 #include "tools/inputfile.h"
 
@@ -19,13 +20,6 @@ namespace velmora::mkdb {
 namespace {
 
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-
-// Code page 1252 bytes 0x80..0x9F; the rest of the upper half equals Latin-1. 0 = undefined.
-constexpr std::array<char16_t, 32> kCp1252High{
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
 
 // The lines of one caret file: fields separated by "^", text fields in "~", as raw bytes. Which
 // encoding the text is in is known only at the end: finish() says.
@@ -122,7 +116,7 @@ class CaretReader {
             if (c == 0) fail(p, QStringLiteral("NUL byte (is this a text file?)"));
             if (c < 0x80) continue;
             nonAscii_ = true;
-            if (!undefined_ && c < 0xA0 && kCp1252High[c - 0x80] == 0)
+            if (!undefined_ && cp1252Char(c) == 0)
                 undefined_ = positionAt(p,
                                         QStringLiteral("byte 0x%1 is not a code page 1252 "
                                                        "character")
@@ -201,7 +195,7 @@ struct FieldRef {
             if (!required) return kNone;
             throw error(QStringLiteral("empty, expected a number"));
         }
-        const auto value = parseNumber(text());
+        const auto value = plainNumber(text());
         if (!value) throw error(QStringLiteral("%1 is not a number").arg(quotedCell(text())));
         return *value;
     }
@@ -224,7 +218,7 @@ std::string toUtf8(std::string_view raw, bool utf8) {
     out.reserve(raw.size());
     for (const char byte : raw) {
         const auto c = static_cast<unsigned char>(byte);
-        const char32_t u = c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : c;
+        const char32_t u = cp1252Char(c);
         if (u < 0x80) {
             out += char(u);
         } else if (u < 0x800) {
