@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -85,6 +84,22 @@ void FormB::buildControls() {
     Line2 = makeLine(client, "Line2", 75, 11395, 75, QColor(128, 128, 128));
     Line1 = makeLine(client, "Line1", 75, 11395, 90, palette().color(QPalette::Light));
 
+    buildList(client);
+    buildSearchRow(client);
+    buildViews(client);
+
+    // Tab order follows the layout: list, search box, buttons, quick help, item view.
+    QWidget::setTabOrder(DBList1, txtSearch);
+    QWidget::setTabOrder(txtSearch, cmdSearch);
+    QWidget::setTabOrder(cmdSearch, cmdReset);
+    QWidget::setTabOrder(cmdReset, cmdPageUp);
+    QWidget::setTabOrder(cmdPageUp, cmdPageDown);
+    QWidget::setTabOrder(cmdPageDown, RichTextBox1);
+    QWidget::setTabOrder(RichTextBox1, Text1);
+}
+
+// The record label above the food list, and the list.
+void FormB::buildList(QWidget* client) {
     lblRecordCount = new QLabel(QStringLiteral("lblRecordCount"), client);
     lblRecordCount->setObjectName(QStringLiteral("lblRecordCount"));
     lblRecordCount->setGeometry(twipsRect(120, 285, 4005, 315));
@@ -106,7 +121,10 @@ void FormB::buildControls() {
     // A click on the food on show brings its 100-gram report back after a portion or the Percent
     // Daily Values.
     connect(DBList1, &FoodListView::reselected, this, &FormB::DBList1_Click);
+}
 
+// The search box and the four buttons under the list.
+void FormB::buildSearchRow(QWidget* client) {
     txtSearch = new QLineEdit(client);
     txtSearch->setObjectName(QStringLiteral("txtSearch"));
     txtSearch->setGeometry(twipsRect(105, 6120, 1785, 360));
@@ -130,7 +148,10 @@ void FormB::buildControls() {
     connect(cmdReset, &QPushButton::clicked, this, &FormB::cmdReset_Click);
     connect(cmdPageUp, &QPushButton::clicked, this, &FormB::cmdPageUp_Click);
     connect(cmdPageDown, &QPushButton::clicked, this, &FormB::cmdPageDown_Click);
+}
 
+// The quick help under the buttons and the item view on the right.
+void FormB::buildViews(QWidget* client) {
     RichTextBox1 = new QTextEdit(client);
     RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     RichTextBox1->setGeometry(twipsRect(105, 6525, 5895, 1275));
@@ -149,15 +170,6 @@ void FormB::buildControls() {
     Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Text1->setAccessibleName(QStringLiteral("Nutrient report"));
     text1_ = QStringLiteral("Text1");
-
-    // Tab order follows the layout: list, search box, buttons, quick help, item view.
-    QWidget::setTabOrder(DBList1, txtSearch);
-    QWidget::setTabOrder(txtSearch, cmdSearch);
-    QWidget::setTabOrder(cmdSearch, cmdReset);
-    QWidget::setTabOrder(cmdReset, cmdPageUp);
-    QWidget::setTabOrder(cmdPageUp, cmdPageDown);
-    QWidget::setTabOrder(cmdPageDown, RichTextBox1);
-    QWidget::setTabOrder(RichTextBox1, Text1);
 }
 
 void FormB::buildMenu() {
@@ -224,11 +236,7 @@ void FormB::Form_Load() {
     setText1(QString());
     lblRecordCount->setText(QString::number(ivItemCount) + QStringLiteral(" Total Items."));
     lblRecordCount->setVisible(true);
-    const QString path =
-        !databasePath_.isEmpty()
-            ? databasePath_
-            : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Velmora.mdb"));
-    Data1.DatabaseName = path;
+    Data1.DatabaseName = databasePath_.isEmpty() ? defaultDatabasePath() : databasePath_;
     Data1.RecordSource = kLoadQuery;
     Data1.Refresh();
     setFixedSize(tw(kClientWidth), clientHeight() + menuBar()->sizeHint().height());

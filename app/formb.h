@@ -95,6 +95,9 @@ class FormB : public QMainWindow {
     void endProgram(int status);
 
     void buildControls();
+    void buildList(QWidget* client);
+    void buildSearchRow(QWidget* client);
+    void buildViews(QWidget* client);
     void buildMenu();
     void setText1(const QString& text);
     void Form_Unload();

@@ -9,6 +9,7 @@
 #include "fooddb/dataerrors.h"
 #include "fooddb/jetlike.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -421,6 +422,16 @@ void DataControl::FindFirst(const QString& criterionText) {
     int action = 0, save = 0;
     emit validate(action, save);
     moveTo(row, std::move(fields));
+}
+
+QString defaultDatabasePath() {
+    // The program's folder byte for byte: Qt's own path would lose bytes that are not UTF-8.
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    const QString folder =
+        error ? QCoreApplication::applicationDirPath()
+              : decodeFileName(QByteArray::fromStdString(program.parent_path().native()));
+    return folder + QStringLiteral("/Velmora.mdb");
 }
 
 void DataControl::moveToRow(int row) {

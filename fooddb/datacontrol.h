@@ -81,4 +81,7 @@ class DataControl : public QObject {
     FieldTexts fields_;
 };
 
+// The food table the programs read unless told another: Velmora.mdb in the program's own folder.
+QString defaultDatabasePath();
+
 }  // namespace velmora
