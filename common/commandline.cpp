@@ -4,7 +4,12 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace velmora {
 
@@ -12,6 +17,16 @@ namespace {
 
 QString programName() {
     return QFileInfo(QCoreApplication::arguments().value(0)).fileName();
+}
+
+// Standard output after the help or the version: a full disk or a closed output must not pass
+// for a text written.
+std::optional<int> written() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    const int error = errno;
+    std::fprintf(stderr, "%s: cannot write: %s\n", qUtf8Printable(programName()),
+                 std::strerror(error));
+    return 1;
 }
 
 }  // namespace
@@ -28,14 +43,23 @@ std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList
     if (!parser.parse(arguments)) return usageError(parser.errorText(), usage);
     if (parser.isSet(help)) {
         std::fputs(qUtf8Printable(parser.helpText()), stdout);
-        return 0;
+        return written();
     }
     if (parser.isSet(version)) {
         std::printf("%s %s\n", qUtf8Printable(QCoreApplication::applicationName()),
                     qUtf8Printable(QCoreApplication::applicationVersion()));
-        return 0;
+        return written();
     }
     return std::nullopt;
+}
+
+void reserveStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            // Lands on `fd`, the lowest free one; read-only, so writing there fails as it did.
+            const int reserved = ::open("/dev/null", O_RDONLY);
+            if (reserved != fd && reserved >= 0) ::close(reserved);
+        }
 }
 
 int usageError(const QString& message, const QString& usage) {
