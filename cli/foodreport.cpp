@@ -77,12 +77,10 @@ QString readPortionedFood(const QString& text, PortionedFood& out) {
     return problem.isEmpty() ? QString() : QStringLiteral("the portion ") + problem;
 }
 
-std::variant<FoodReport, ReportOutput> reportOfCurrentFood(const DataControl& data,
-                                                           const PortionedFood& p,
-                                                           const QLocale& locale) {
-    const FieldReader fields = [&data](int i) { return data.txtFields(i); };
+std::variant<FoodReport, ReportOutput> reportOf(const FieldReader& fields, const PortionedFood& p,
+                                                const QLocale& locale) {
     FoodReport r;
-    r.ndbNumber = data.txtFields(field::NdbNumber);
+    r.ndbNumber = fields(field::NdbNumber);
     ValueArray S;
     FillArray_S(S, fields);
     setHundredGramValues(S, r.Z);
@@ -120,7 +118,7 @@ std::variant<FoodReport, ReportOutput> lookUpFood(DataControl& data, const Porti
                               .arg(match.sharing)
                               .arg(printable(p.food)))
                    .err;
-    return reportOfCurrentFood(data, p, locale);
+    return reportOf([&data](int i) { return data.txtFields(i); }, p, locale);
 }
 
 QString waterText(const FoodReport& r) {

@@ -60,11 +60,10 @@ struct FoodReport {
     QString ndbNumber;
 };
 
-// The current record's report for `p`, or the failure when the food has no such measure (4) or
-// the weight does not fit (2).
-std::variant<FoodReport, ReportOutput> reportOfCurrentFood(const DataControl& data,
-                                                           const PortionedFood& p,
-                                                           const QLocale& locale);
+// The report for `p` of the food whose bound fields `fields` reads (the current record's), or the
+// failure when the food has no such measure (4) or the weight does not fit (2).
+std::variant<FoodReport, ReportOutput> reportOf(const FieldReader& fields, const PortionedFood& p,
+                                                const QLocale& locale);
 
 // Finds the food as the window's find step does (fooddb/foodlookup.h) and makes its report, or
 // the failure (4 for a food not found). Adds a line to `err` when several foods share the

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 namespace velmora {
@@ -131,13 +132,15 @@ ReportOutput rankFoods(DataControl& data, const ReportRequest& request, const QL
     if (request.perMeasure)
         filter += QStringLiteral(" AND GMWT_1 < '' AND GMWT_1 > 0 AND length(GMWT_DESC1) > 0");
     if (!request.term.isEmpty()) filter += QStringLiteral(" AND ") + searchCondition(request.term);
-    // Per measure the engine orders by an amount close to the one the report shows (its weight
-    // is single precision there); a margin of further candidates, each restated exactly, makes
-    // up for the difference.
-    const QString key = request.perMeasure ? QStringLiteral("round(%1 * GMWT_1 / 100.0, %2)")
-                                                 .arg(column)
-                                                 .arg(portionDecimals(request.nutrient))
-                                           : column;
+    // Per measure the engine orders by an amount close to the one the report shows, rounded as
+    // there but from a weight in double precision (single in the report) and away from zero for
+    // halves of positive amounts only; a margin of further candidates, each restated exactly,
+    // makes up for the difference.
+    const QString key =
+        request.perMeasure
+            ? QStringLiteral("CAST(%1 * GMWT_1 * %2 + 0.5 AS INTEGER)")
+                  .arg(column, numberText(std::pow(10.0, portionDecimals(request.nutrient)) / 100))
+            : column;
     const int candidates = request.perMeasure ? request.top + 50 : request.top;
     // The candidates as whole rows in list order, each numbered in CODE (which no report shows)
     // so that the find step can make each the current record in turn.
@@ -161,7 +164,12 @@ ReportOutput rankFoods(DataControl& data, const ReportRequest& request, const QL
     const PortionedFood portion{{}, 0, request.perMeasure ? 1 : 0, 1};
     for (int row = 1; row <= data.recordset().RecordCount(); ++row) {
         data.FindFirst(QStringLiteral("CODE = '%1'").arg(row));
-        auto report = reportOfCurrentFood(data, portion, locale);
+        // Only what the line shows: the portion recomputation skips what was not measured.
+        const auto report = reportOf(
+            [&](int i) {
+                return i == 0 || i == request.nutrient || i > 31 ? data.txtFields(i) : QString();
+            },
+            portion, locale);
         // A measure too heavy for a portion has no amount to rank.
         if (const FoodReport* r = std::get_if<FoodReport>(&report))
             ranked.push_back({*r, Val(r->Z[request.nutrient])});
