@@ -212,6 +212,7 @@ int main(int argc, char** argv) {
     const QList<QStringList> commands{{"--csv", "--dv", "Apples, raw, with skin"},
                                       {"--search", "chicken"},
                                       {"--rank", "potassium"},
+                                      {"--rank", "vitamin c", "--per-measure"},
                                       {"--rank", "vitamin c", "--per-measure", "--top", "50"},
                                       {"--compare", "Apples, raw, with skin", "01001@45g",
                                        "Spinach, cooked, boiled, drained, without salt@0.25x1"},

@@ -141,17 +141,17 @@ ReportOutput rankFoods(DataControl& data, const ReportRequest& request, const QL
             ? QStringLiteral("CAST(%1 * GMWT_1 * %2 + 0.5 AS INTEGER)")
                   .arg(column, numberText(std::pow(10.0, portionDecimals(request.nutrient)) / 100))
             : column;
-    const int candidates = request.perMeasure ? request.top + 50 : request.top;
+    const int candidates = request.perMeasure ? request.top + 20 : request.top;
     // The candidates as whole rows in list order, each numbered in CODE (which no report shows)
     // so that the find step can make each the current record in turn.
     QStringList fields;
     for (int f = 0; f + 1 < kBoundFieldCount; ++f) fields << columnName(f);
     data.RecordSource =
         QStringLiteral(
-            "SELECT %1, CAST(row_number() OVER (ORDER BY Description, velmora_key) AS "
-            "TEXT) AS CODE FROM (SELECT *, rowid AS velmora_key FROM CSR14 WHERE %2 "
+            "SELECT %1, CAST(row_number() OVER (ORDER BY Description, rowid) AS TEXT) "
+            "AS CODE FROM CSR14 WHERE rowid IN (SELECT rowid FROM CSR14 WHERE %2 "
             "ORDER BY %3 DESC, description, rowid LIMIT %4) ORDER BY Description, "
-            "velmora_key")
+            "rowid")
             .arg(fields.join(QStringLiteral(", ")), filter, key)
             .arg(candidates);
     data.Refresh();
