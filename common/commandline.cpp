@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/commandline.h"
 
+#include "common/outsidetext.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -40,7 +42,8 @@ std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList
                                      QStringLiteral("Show the version and exit."));
     parser.addOption(help);
     parser.addOption(version);
-    if (!parser.parse(arguments)) return usageError(parser.errorText(), usage);
+    // The parser's message quotes the argument it did not take.
+    if (!parser.parse(arguments)) return usageError(printable(parser.errorText()), usage);
     if (parser.isSet(help)) {
         std::fputs(qUtf8Printable(parser.helpText()), stdout);
         return written();

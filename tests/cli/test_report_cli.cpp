@@ -149,6 +149,7 @@ class TestReportCli : public QObject {
         row("--grams|1,5|Apple, raw", 2, usage);
         row("--grams|1e-400|Apple, raw", 2, "'1e-400' is out of range");
         row("--grams|5|--grams|6|Apple, raw", 2, "--grams is given more than once");
+        row("--a\x1B]0;owned\x07", 2, "Unknown option 'a\\x1B]0;owned\\x07'");
         row("--grams|5|--measure|1|--count|1|Apple, raw", 2, usage);
         row("--search|a|Pear", 2, usage);
         row("--rank|vitamin", 2, "'vitamin' may be Vitamin A or Vitamin B6");
