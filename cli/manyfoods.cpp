@@ -141,38 +141,47 @@ ReportOutput rankFoods(DataControl& data, const ReportRequest& request, const QL
             ? QStringLiteral("CAST(%1 * GMWT_1 * %2 + 0.5 AS INTEGER)")
                   .arg(column, numberText(std::pow(10.0, portionDecimals(request.nutrient)) / 100))
             : column;
-    const int candidates = request.perMeasure ? request.top + 20 : request.top;
     // The candidates as whole rows in list order, each numbered in CODE (which no report shows)
     // so that the find step can make each the current record in turn.
     QStringList fields;
     for (int f = 0; f + 1 < kBoundFieldCount; ++f) fields << columnName(f);
-    data.RecordSource =
-        QStringLiteral(
-            "SELECT %1, CAST(row_number() OVER (ORDER BY Description, rowid) AS TEXT) "
-            "AS CODE FROM CSR14 WHERE rowid IN (SELECT rowid FROM CSR14 WHERE %2 "
-            "ORDER BY %3 DESC, description, rowid LIMIT %4) ORDER BY Description, "
-            "rowid")
-            .arg(fields.join(QStringLiteral(", ")), filter, key)
-            .arg(candidates);
-    data.Refresh();
-
     struct Ranked {
         FoodReport report;
         double amount;
     };
     std::vector<Ranked> ranked;
     const PortionedFood portion{{}, 0, request.perMeasure ? 1 : 0, 1};
-    for (int row = 1; row <= data.recordset().RecordCount(); ++row) {
-        data.FindFirst(QStringLiteral("CODE = '%1'").arg(row));
-        // Only what the line shows: the portion recomputation skips what was not measured.
-        const auto report = reportOf(
-            [&](int i) {
-                return i == 0 || i == request.nutrient || i > 31 ? data.txtFields(i) : QString();
-            },
-            portion, locale);
-        // A measure too heavy for a portion has no amount to rank.
-        if (const FoodReport* r = std::get_if<FoodReport>(&report))
-            ranked.push_back({*r, Val(r->Z[request.nutrient])});
+    const int first = request.perMeasure ? request.top + 20 : request.top;
+    // A candidate whose report shows no amount (a measure too heavy for a portion, a value the
+    // data control does not read as a number) is left out; more candidates fill its place.
+    for (int candidates = first;
+         ranked.size() < static_cast<std::size_t>(request.top) && candidates <= 8 * first;
+         candidates *= 2) {
+        data.RecordSource =
+            QStringLiteral(
+                "SELECT %1, CAST(row_number() OVER (ORDER BY Description, rowid) AS "
+                "TEXT) AS CODE FROM CSR14 WHERE rowid IN (SELECT rowid FROM CSR14 "
+                "WHERE %2 ORDER BY %3 DESC, description, rowid LIMIT %4) ORDER BY "
+                "Description, rowid")
+                .arg(fields.join(QStringLiteral(", ")), filter, key)
+                .arg(candidates);
+        data.Refresh();
+        ranked.clear();
+        const int found = data.recordset().RecordCount();
+        for (int row = 1; row <= found; ++row) {
+            data.FindFirst(QStringLiteral("CODE = '%1'").arg(row));
+            // Only what the line shows: the portion recomputation skips what was not measured.
+            const auto report = reportOf(
+                [&](int i) {
+                    return i == 0 || i == request.nutrient || i > 31 ? data.txtFields(i)
+                                                                     : QString();
+                },
+                portion, locale);
+            const FoodReport* r = std::get_if<FoodReport>(&report);
+            if (r && !r->Z[request.nutrient].isEmpty())
+                ranked.push_back({*r, Val(r->Z[request.nutrient])});
+        }
+        if (found < candidates) break;  // every food there is
     }
     // Highest first; equal amounts stay in list order.
     std::ranges::stable_sort(ranked, std::greater<>(), &Ranked::amount);
