@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// velmora-report: the nutrient report of a food on standard output.
+// velmora-report: the nutrient reports of foods on standard output.
 #include "cli/reportcommand.h"
 #include "common/commandline.h"
 #include "common/outsidetext.h"
@@ -11,6 +11,7 @@
 #include <cstring>
 
 int main(int argc, char** argv) {
+    velmora::reserveStandardStreams();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-report"));
     QCoreApplication::setApplicationVersion(velmora::kVersion);

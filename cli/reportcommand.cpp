@@ -1,150 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/reportcommand.h"
 
+#include "cli/manyfoods.h"
 #include "common/commandline.h"
 #include "common/outsidetext.h"
 #include "common/vberror.h"
-#include "common/vbtext.h"
-#include "dailyvalues/dailyvalues.h"
 #include "fooddb/datacontrol.h"
-#include "fooddb/findfood.h"
-#include "fooddb/foodcolumns.h"
-#include "portion/portion.h"
-#include "report/valuearrays.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
-#include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <limits>
-#include <optional>
 
 namespace velmora {
 
 namespace {
 
-const QString kProgram = QStringLiteral("velmora-report");
+// The most foods --rank lists, and the foods --compare puts side by side.
+constexpr int kMostRanked = 1000;
+constexpr qsizetype kFewestCompared = 2;
+constexpr qsizetype kMostCompared = 6;
 
-// The portion is kept in single precision, as the window's dialog keeps it: a weight that would
-// become infinite or zero there is refused here too.
-bool fitsPortion(double x) {
-    return std::isfinite(x) && x > 0 && x <= std::numeric_limits<float>::max() &&
-           static_cast<float>(x) > 0;
-}
-
-// A weight or count: the whole argument a number in the C locale's form ("12.5"), positive.
-// 0 when it is none.
-double amountArgument(const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    double x = 0;
-    const auto [end, ec] = std::from_chars(utf8.cbegin(), utf8.cend(), x);
-    return ec == std::errc() && end == utf8.cend() && fitsPortion(x) ? x : 0;
-}
-
-ReportOutput failure(int status, const QString& message) {
-    return {status, {}, kProgram + QStringLiteral(": ") + message + u'\n'};
-}
-
-QString latin1(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// The window's find step, then the NDB number for a text that is no description.
-bool findFood(DataControl& data, const QString& food) {
-    QString svFindName;
-    if (FindFoodByDescription(data, food, svFindName) == FindOutcome::Found) return true;
-    data.FindFirst(latin1(kFoodColumns[field::NdbNumber].name) + QStringLiteral(" = '") +
-                   SrchReplace(food) + u'\'');
-    return !data.recordset().NoMatch();
-}
-
-QString jsonText(const ValueArray& Z, const QString& ndbNumber,
-                 const std::optional<PortionState>& portion, double vPortionFactor,
-                 const QLocale& locale) {
-    // The percents as the annotated report computes and rounds them.
-    DailyValueState dv;
-    QString header;
-    annotatedReport(Z, dv, header, locale);
-
-    QJsonObject food;
-    food[QStringLiteral("description")] = Z[slot::Description];
-    food[QStringLiteral("ndb_number")] = ndbNumber.isEmpty() ? QJsonValue() : ndbNumber;
-    food[QStringLiteral("grams")] = roundHalfAway(vPortionFactor * 100, 2);
-    if (portion && !portion->svPortionUnit.isEmpty()) {
-        // The quantity as the report's header writes it, as a number.
-        food[QStringLiteral("quantity")] = Val(numberText(portion->vPortionQuantity, 7));
-        food[QStringLiteral("unit")] = portion->svPortionUnit;
-    }
-    QJsonArray nutrients;
-    for (int i = 1; i <= 31; ++i) {
-        const FoodColumn& column = kFoodColumns[static_cast<std::size_t>(i)];
-        double amount = Val(Z[i]);
-        // The portion recomputation leaves Water, which no report shows, at its 100-gram amount;
-        // here every value is for the weight given, so it is restated as the others are.
-        if (i == 1 && portion) amount = roundHalfAway(amount * vPortionFactor, 3);
-        // An empty text was not measured: null, never 0.
-        const QJsonValue value = Z[i].isEmpty() ? QJsonValue() : QJsonValue(amount);
-        QJsonObject nutrient{{QStringLiteral("label"), latin1(column.nutrient)},
-                             {QStringLiteral("unit"), latin1(column.unit)},
-                             {QStringLiteral("value"), value}};
-        if (std::ranges::any_of(kDailyValues, [i](const DailyValueRow& r) { return r.index == i; }))
-            nutrient[QStringLiteral("percent_daily_value")] =
-                value.isNull() ? QJsonValue() : QJsonValue(dv.vPercentDV[i]);
-        nutrients.append(nutrient);
-    }
-    food[QStringLiteral("nutrients")] = nutrients;
-    return QString::fromUtf8(QJsonDocument(food).toJson(QJsonDocument::Indented));
-}
-
-// The report of the current record, as the window makes it for a list click, a portion and the
-// Percent Daily Value command.
-ReportOutput reportOfCurrentFood(const DataControl& data, const ReportRequest& request,
-                                 const QLocale& locale) {
-    const FieldReader fields = [&data](int i) { return data.txtFields(i); };
-    ValueArray S, Z;
-    FillArray_S(S, fields);
-    setHundredGramValues(S, Z);
-
-    std::optional<PortionState> portion;
-    if (request.grams > 0) {
-        portion = PortionState{static_cast<float>(request.grams), {}, 0};
-    } else if (request.measure > 0) {
-        const HouseholdMeasure m =
-            measuresOf(fields)[static_cast<std::size_t>(request.measure - 1)];
-        if (m.text.isEmpty() || !(Val(m.grams) > 0))
-            return failure(kExitNotFound,
-                           QStringLiteral("'%1' has no household measure %2")
-                               .arg(Z[slot::Description], QString::number(request.measure)));
-        const PortionEntry entry = measurePortion(m, request.count);
-        if (!fitsPortion(entry.grams))
-            return failure(kExitUsage, QStringLiteral("%1 of '%2' is a weight out of range")
-                                           .arg(m.text, Z[slot::Description]));
-        portion = PortionState{static_cast<float>(entry.grams), entry.unit,
-                               static_cast<float>(entry.quantity)};
-    }
-    double vPortionFactor = 1;
-    if (portion) RecomputePortion(fields, *portion, S, Z, vPortionFactor, locale);
-
-    QString text;
-    QString svPortionDescrip;
-    if (request.json) {
-        text = jsonText(Z, data.txtFields(field::NdbNumber), portion, vPortionFactor, locale);
-    } else if (request.dv) {
-        DailyValueState dv;
-        text = annotatedReport(Z, dv, svPortionDescrip, locale);
-    } else {
-        text = reportText(Z, svPortionDescrip, locale);
-    }
-    text.replace(CR, QStringLiteral("\n"));
-    if (!text.endsWith(u'\n')) text += u'\n';
-    return {0, text, {}};
+// The error that ended a command, as the window names it, on one line.
+ReportOutput tableError(const CaughtError& e) {
+    return failure(kExitTableError,
+                   QStringLiteral("Run-time error '%1': %2").arg(e.number).arg(e.description));
 }
 
 }  // namespace
@@ -153,81 +31,157 @@ std::variant<ReportRequest, int> readReportCommandLine(const QStringList& argume
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Print the nutrient report of a food from the USDA food table, as the "
-                       "Velmora window shows it."));
-    const QCommandLineOption database(
-        QStringLiteral("database"),
-        QStringLiteral("Read the food table PATH instead of Velmora.mdb in the program's folder."),
-        QStringLiteral("PATH"));
-    const QCommandLineOption grams(QStringLiteral("grams"),
-                                   QStringLiteral("Restate the report for G grams."),
-                                   QStringLiteral("G"));
-    const QCommandLineOption measure(
-        QStringLiteral("measure"),
-        QStringLiteral("Restate the report for --count N of the food's first or second household "
-                       "measure."),
-        QStringLiteral("1|2"));
-    const QCommandLineOption count(QStringLiteral("count"),
-                                   QStringLiteral("The number of household measures."),
-                                   QStringLiteral("N"));
-    const QCommandLineOption dv(QStringLiteral("dv"),
-                                QStringLiteral("Annotate the report with Percent Daily Values."));
-    const QCommandLineOption json(QStringLiteral("json"),
-                                  QStringLiteral("Print the report as one JSON object."));
-    const QCommandLineOption search(
-        QStringLiteral("search"),
-        QStringLiteral("List the descriptions the window's Search lists for TERM."),
-        QStringLiteral("TERM"));
-    parser.addOptions({database, grams, measure, count, dv, json, search});
-    parser.addPositionalArgument(QStringLiteral("FOOD"),
-                                 QStringLiteral("The food's description or NDB number."));
+                       "Velmora window shows it; or foods ranked by a nutrient, foods side by "
+                       "side, and a meal's totals."));
+    const auto option = [](const char* name, const char* help, const char* value = nullptr) {
+        return value ? QCommandLineOption(QLatin1String(name), QLatin1String(help),
+                                          QLatin1String(value))
+                     : QCommandLineOption(QLatin1String(name), QLatin1String(help));
+    };
+    const QCommandLineOption database =
+        option("database",
+               "Read the food table PATH instead of Velmora.mdb in the program's folder.", "PATH");
+    const QCommandLineOption grams = option("grams", "Restate the report for G grams.", "G");
+    const QCommandLineOption measure = option(
+        "measure",
+        "Restate the report for --count N of the food's first or second household measure.", "1|2");
+    const QCommandLineOption count = option("count", "The number of household measures.", "N");
+    const QCommandLineOption dv =
+        option("dv", "Annotate the report (or the meal's) with Percent Daily Values.");
+    const QCommandLineOption json = option("json", "Print JSON instead of text.");
+    const QCommandLineOption csv = option("csv", "Print CSV (RFC 4180) instead of text.");
+    const QCommandLineOption search =
+        option("search",
+               "List the descriptions the window's Search lists for TERM; with --rank, rank "
+               "those foods only.",
+               "TERM");
+    const QCommandLineOption rank =
+        option("rank",
+               "List the foods with the most NUTRIENT per 100 grams, such as potassium, "
+               "\"vitamin c\" or FA_SAT.",
+               "NUTRIENT");
+    const QCommandLineOption top = option("top", "How many foods --rank lists (20).", "N");
+    const QCommandLineOption perMeasure =
+        option("per-measure", "Rank by the amount in the food's first household measure instead.");
+    const QCommandLineOption compare =
+        option("compare", "Put 2 to 6 foods side by side, each FOOD or FOOD@PORTION.");
+    const QCommandLineOption meal = option(
+        "meal", "Total the portions of FILE (- for standard input), one FOOD@PORTION a line.",
+        "FILE");
+    parser.addOptions({database, grams, measure, count, dv, json, csv, search, rank, top,
+                       perMeasure, compare, meal});
+    parser.addPositionalArgument(
+        QStringLiteral("FOOD"),
+        QStringLiteral("The food's description or NDB number. A PORTION is 45g (grams), 0.25x1 "
+                       "or 3x2 (a number of the first or second household measure)."));
     if (const auto status = readCommandLine(parser, arguments)) return *status;
+
+    QStringList seen;
+    for (const QString& name : parser.optionNames()) {
+        if (seen.contains(name))
+            return usageError(QStringLiteral("--%1 is given more than once").arg(name));
+        seen << name;
+    }
 
     ReportRequest r;
     r.dv = parser.isSet(dv);
-    r.json = parser.isSet(json);
+    if (parser.isSet(json) && parser.isSet(csv))
+        return usageError(QStringLiteral("--json and --csv exclude each other"));
+    r.format = parser.isSet(json)  ? ReportFormat::Json
+               : parser.isSet(csv) ? ReportFormat::Csv
+                                   : ReportFormat::Text;
+    if (parser.isSet(rank) + parser.isSet(compare) + parser.isSet(meal) > 1)
+        return usageError(QStringLiteral("--rank, --compare and --meal exclude each other"));
+    r.mode = parser.isSet(rank)      ? ReportMode::Rank
+             : parser.isSet(compare) ? ReportMode::Compare
+             : parser.isSet(meal)    ? ReportMode::Meal
+             : parser.isSet(search)  ? ReportMode::Search
+                                     : ReportMode::Report;
     const QStringList foods = parser.positionalArguments();
+    const bool portion = parser.isSet(grams) || parser.isSet(measure) || parser.isSet(count);
+    if (r.mode != ReportMode::Report && portion)
+        return usageError(QStringLiteral("--grams, --measure and --count go with one FOOD only"));
+    if (r.mode != ReportMode::Report && r.mode != ReportMode::Meal && r.dv)
+        return usageError(QStringLiteral("--dv goes with one FOOD or --meal only"));
+    if (r.mode != ReportMode::Rank && (parser.isSet(top) || parser.isSet(perMeasure)))
+        return usageError(QStringLiteral("--top and --per-measure go with --rank only"));
+    if (parser.isSet(search) && r.mode != ReportMode::Search && r.mode != ReportMode::Rank)
+        return usageError(QStringLiteral("--search goes with --rank only"));
+    if (r.mode != ReportMode::Report && r.mode != ReportMode::Compare && !foods.isEmpty())
+        return usageError(QStringLiteral("FOOD goes with neither --search, --rank nor --meal"));
     if (parser.isSet(search)) {
-        if (!foods.isEmpty())
-            return usageError(QStringLiteral("FOOD and --search exclude each other"));
-        if (parser.isSet(grams) || parser.isSet(measure) || parser.isSet(count) || r.dv || r.json)
-            return usageError(
-                QStringLiteral("--search takes no --grams, --measure, --count, --dv "
-                               "or --json"));
-        r.search = true;
         r.term = parser.value(search);
         // The window refuses an empty term too.
         if (r.term.isEmpty()) return usageError(QStringLiteral("the search term is empty"));
-    } else {
-        if (foods.isEmpty()) return usageError(QStringLiteral("no FOOD given"));
-        if (foods.size() > 1)
-            return usageError(
-                QStringLiteral("one FOOD only, not also '%1' (quote a description with blanks)")
-                    .arg(foods[1]));
-        r.term = foods.first();
-        if (r.term.isEmpty()) return usageError(QStringLiteral("FOOD is empty"));
-        if (parser.isSet(grams) && (parser.isSet(measure) || parser.isSet(count)))
-            return usageError(QStringLiteral("--grams and --measure exclude each other"));
-        if (parser.isSet(measure) != parser.isSet(count))
-            return usageError(QStringLiteral("--measure and --count go together"));
-        if (parser.isSet(grams) && (r.grams = amountArgument(parser.value(grams))) == 0)
-            return usageError(QStringLiteral("--grams needs a positive number such as 12.5, "
-                                             "not '%1'")
-                                  .arg(parser.value(grams)));
-        if (parser.isSet(measure)) {
-            const QString m = parser.value(measure);
-            if (m != u"1" && m != u"2")
-                return usageError(QStringLiteral("--measure is 1 or 2, not '%1'").arg(m));
-            r.measure = m.toInt();
-            if ((r.count = amountArgument(parser.value(count))) == 0)
-                return usageError(QStringLiteral("--count needs a positive number such as 0.25, "
-                                                 "not '%1'")
-                                      .arg(parser.value(count)));
+    }
+
+    switch (r.mode) {
+        case ReportMode::Report: {
+            if (foods.isEmpty()) return usageError(QStringLiteral("no FOOD given"));
+            if (foods.size() > 1)
+                return usageError(QStringLiteral("one FOOD only, not also '%1' (quote a "
+                                                 "description with blanks)")
+                                      .arg(printable(foods[1])));
+            PortionedFood food{foods.first()};
+            if (food.food.isEmpty()) return usageError(QStringLiteral("FOOD is empty"));
+            if (parser.isSet(grams) && (parser.isSet(measure) || parser.isSet(count)))
+                return usageError(QStringLiteral("--grams and --measure exclude each other"));
+            if (parser.isSet(measure) != parser.isSet(count))
+                return usageError(QStringLiteral("--measure and --count go together"));
+            if (parser.isSet(grams))
+                if (const QString p = readAmount(parser.value(grams), food.grams); !p.isEmpty())
+                    return usageError(QStringLiteral("--grams: ") + p);
+            if (parser.isSet(measure)) {
+                const QString m = parser.value(measure);
+                if (m != u"1" && m != u"2")
+                    return usageError(
+                        QStringLiteral("--measure is 1 or 2, not '%1'").arg(printable(m)));
+                food.measure = m.toInt();
+                if (const QString p = readAmount(parser.value(count), food.count); !p.isEmpty())
+                    return usageError(QStringLiteral("--count: ") + p);
+            }
+            r.foods << food;
+            break;
         }
+        case ReportMode::Rank: {
+            QString problem;
+            r.nutrient = nutrientNamed(parser.value(rank), problem);
+            if (r.nutrient == 0) return usageError(QStringLiteral("--rank: ") + problem);
+            r.perMeasure = parser.isSet(perMeasure);
+            if (parser.isSet(top)) {
+                bool ok = false;
+                r.top = parser.value(top).toInt(&ok);
+                if (!ok || r.top < 1 || r.top > kMostRanked)
+                    return usageError(QStringLiteral("--top needs a whole number from 1 to %1, "
+                                                     "not '%2'")
+                                          .arg(kMostRanked)
+                                          .arg(printable(parser.value(top))));
+            }
+            break;
+        }
+        case ReportMode::Compare:
+            if (foods.size() < kFewestCompared || foods.size() > kMostCompared)
+                return usageError(QStringLiteral("--compare takes %1 to %2 foods, not %3")
+                                      .arg(kFewestCompared)
+                                      .arg(kMostCompared)
+                                      .arg(foods.size()));
+            for (const QString& text : foods) {
+                PortionedFood food;
+                if (const QString p = readPortionedFood(text, food); !p.isEmpty())
+                    return usageError(QStringLiteral("'%1': ").arg(printable(text)) + p);
+                r.foods << food;
+            }
+            break;
+        case ReportMode::Meal:
+            r.mealFile = parser.value(meal);
+            if (r.mealFile.isEmpty()) return usageError(QStringLiteral("--meal needs a file"));
+            if (r.mealFile != u"-") r.mealFile = absoluteFileName(r.mealFile);
+            break;
+        case ReportMode::Search:
+            break;
     }
     r.database =
-        parser.isSet(database)
-            ? absoluteFileName(parser.value(database))
-            : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Velmora.mdb"));
+        parser.isSet(database) ? absoluteFileName(parser.value(database)) : defaultDatabasePath();
     return r;
 }
 
@@ -235,28 +189,33 @@ ReportOutput runReport(const ReportRequest& request, const QLocale& locale) {
     try {
         DataControl data;
         data.DatabaseName = request.database;
-        data.RecordSource = kLoadQuery;
-        data.Refresh();
-        if (request.search) {
-            data.RecordSource = searchQuery(request.term);
-            data.Refresh();
-            ReportOutput listing;
-            for (int row = 0; row < data.recordset().RecordCount(); ++row)
-                listing.out += data.recordset().description(row) + u'\n';
-            return listing;
+        switch (request.mode) {
+            case ReportMode::Search:
+                return searchList(data, request);
+            case ReportMode::Rank:
+                return rankFoods(data, request, locale);
+            case ReportMode::Compare:
+                return compareFoods(data, request, locale);
+            case ReportMode::Meal:
+                return mealReport(data, request, locale);
+            case ReportMode::Report:
+                break;
         }
-        if (!findFood(data, request.term))
-            return failure(
-                kExitNotFound,
-                QStringLiteral("no food has the description or NDB number '%1'").arg(request.term));
-        return reportOfCurrentFood(data, request, locale);
-    } catch (const VbError& e) {
-        return failure(kExitTableError, QStringLiteral("Run-time error '%1': %2")
-                                            .arg(QString::number(e.number()), e.description()));
-    } catch (const std::bad_alloc&) {
-        return failure(kExitTableError, QStringLiteral("Run-time error '%1': %2")
-                                            .arg(QString::number(err::OutOfMemory),
-                                                 standardErrorText(err::OutOfMemory)));
+        QString err;
+        auto found = lookUpFood(data, request.foods.first(), locale, err);
+        if (const ReportOutput* failed = std::get_if<ReportOutput>(&found)) return *failed;
+        const FoodReport& r = std::get<FoodReport>(found);
+        switch (request.format) {
+            case ReportFormat::Json:
+                return {0, jsonText(reportJson(r, locale)), err};
+            case ReportFormat::Csv:
+                return {0, reportCsv(r, request.dv, locale), err};
+            case ReportFormat::Text:
+                break;
+        }
+        return {0, reportLines(r, request.dv, locale), err};
+    } catch (...) {
+        return tableError(caughtError());
     }
 }
 

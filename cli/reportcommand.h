@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// velmora-report: the window's nutrient reports on standard output. The command line is read and
+// velmora-report: the window's nutrient reports on standard output, and what is built of them:
+// foods ranked by a nutrient, foods side by side, a meal's totals. The command line is read and
 // carried out here, apart from the process, with the same functions the window uses for its
 // texts.
 #pragma once
 
+#include "cli/foodreport.h"
+
+#include <QList>
 #include <QLocale>
 #include <QString>
 
@@ -11,20 +15,20 @@
 
 namespace velmora {
 
-// Exit statuses beyond 0; usage errors end with 2, as in every program of the project.
-inline constexpr int kExitTableError = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitNotFound = 4;
+enum class ReportMode { Report, Search, Rank, Compare, Meal };
+enum class ReportFormat { Text, Json, Csv };
 
 struct ReportRequest {
     QString database;  // the food table's path
-    bool search = false;
-    QString term;      // the search term, or the food (description or NDB number)
-    double grams = 0;  // > 0: a portion of that many grams
-    int measure = 0;   // 1 or 2: `count` of that household measure
-    double count = 0;
+    ReportMode mode = ReportMode::Report;
+    ReportFormat format = ReportFormat::Text;
+    QList<PortionedFood> foods;  // the report's one food, or the foods to compare
+    QString term;                // --search, alone or to restrict --rank
+    int nutrient = 0;            // --rank: the value slot (the column)
+    int top = 20;
+    bool perMeasure = false;
+    QString mealFile;  // --meal: a file name, or "-" for standard input
     bool dv = false;
-    bool json = false;
 };
 
 // Reads the process's `arguments` (commandLineArguments). Returns the request, or the exit status
@@ -32,14 +36,8 @@ struct ReportRequest {
 // error. Nothing is opened before the whole command line is known to be good.
 std::variant<ReportRequest, int> readReportCommandLine(const QStringList& arguments);
 
-struct ReportOutput {
-    int status = 0;
-    QString out;  // for standard output
-    QString err;  // for standard error, every line starting with the program's name
-};
-
-// Opens the table as the window does, then prints the search list, the report or its JSON form.
-// Numbers of the text reports are written as the window writes them in `locale`.
+// Opens the table as the window does, then prints what the request asks for. Numbers of the text
+// reports are written as the window writes them in `locale`.
 ReportOutput runReport(const ReportRequest& request, const QLocale& locale = QLocale());
 
 }  // namespace velmora

@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/commandline.h"
 
+#include "common/outsidetext.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +21,16 @@ QString programName() {
     return QFileInfo(QCoreApplication::arguments().value(0)).fileName();
 }
 
+// Standard output after the help or the version: a full disk or a closed output must not pass
+// for a text written.
+std::optional<int> written() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    const int error = errno;
+    std::fprintf(stderr, "%s: cannot write: %s\n", qUtf8Printable(programName()),
+                 std::strerror(error));
+    return 1;
+}
+
 }  // namespace
 
 std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList& arguments,
@@ -27,20 +42,27 @@ std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList
                                      QStringLiteral("Show the version and exit."));
     parser.addOption(help);
     parser.addOption(version);
-    if (!parser.parse(arguments)) return usageError(parser.errorText(), usage);
-    if (!parser.isSet(help) && !parser.isSet(version)) return std::nullopt;
-    if (parser.isSet(help))
+    // The parser's message quotes the argument it did not take.
+    if (!parser.parse(arguments)) return usageError(printable(parser.errorText()), usage);
+    if (parser.isSet(help)) {
         std::fputs(qUtf8Printable(parser.helpText()), stdout);
-    else
+        return written();
+    }
+    if (parser.isSet(version)) {
         std::printf("%s %s\n", qUtf8Printable(QCoreApplication::applicationName()),
                     qUtf8Printable(QCoreApplication::applicationVersion()));
-    // A full disk or a closed pipe is a failed run, as for any other output.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "%s: cannot write: %s\n", qUtf8Printable(programName()),
-                     std::strerror(errno));
-        return 1;
+        return written();
     }
-    return 0;
+    return std::nullopt;
+}
+
+void reserveStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            // Lands on `fd`, the lowest free one; read-only, so writing there fails as it did.
+            const int reserved = ::open("/dev/null", O_RDONLY);
+            if (reserved != fd && reserved >= 0) ::close(reserved);
+        }
 }
 
 int usageError(const QString& message, const QString& usage) {

@@ -1,21 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-report as a user runs it: the window's text for the same food and portion, the JSON
-// form, and the exit statuses.
+// and CSV forms, rank, compare and meal, and the exit statuses; and its lookup of one food, which
+// must find the window's food with or without the table's indexes.
 #include "appfixture.h"
+#include "fooddb/datacontrol.h"
+#include "fooddb/foodlookup.h"
 #include "testcase.h"
 #include "withmodal.h"
 
 #include <QtTest>
 
+#include <unistd.h>
+
+#include <filesystem>
+
+using namespace velmora;
 using namespace velmora::test;
 
 namespace {
 
-// Zinc is Null and selenium 0 for the apple; the salad has one household measure.
+// Zinc is Null and selenium 0 for the apple; the salad has one household measure; the pears
+// differ in case only; kale and spinach tie, and the list puts kale first.
 QList<FixtureFood> cliFoods() {
     return {{"Apple, raw", {{"WATER", 85.56}, {"SELENIUM", 0.0}, {"NDB_NO", "09003"}}},
             {"Chef's salad", {{"ENERG_KCAL", 120.0}, {"GMWT_1", 326.0}, {"GMWT_DESC1", "1.5 cup"}}},
-            {"Spinach, raw", {{"ENERG_KCAL", 23.0}}}};
+            {"Spinach, raw", {{"ENERG_KCAL", 23.0}}},
+            {"Pear", {{"ENERG_KCAL", 57.0}, {"NDB_NO", "09252"}}},
+            {"PEAR", {{"ENERG_KCAL", 57.0}, {"NDB_NO", "09253"}}},
+            {"Kale, raw", {{"ENERG_KCAL", 23.0}}},
+            {"Bad\x1B]0;owned\x07\nfood", {}}};
 }
 
 // The window's text for the food clicked in its list (w[0]), after the portion dialog's option,
@@ -34,66 +47,258 @@ QString window(AppFixture& app, const QStringList& w, bool dailyValues) {
     return shown.endsWith('\n') ? shown : shown + '\n';
 }
 
+struct Run {
+    int status = -1;
+    QString out, err;
+};
+
+// Runs velmora-report in `folder` with `args`, `input` on its standard input. An argument
+// ">/dev/full" or ">&-" sends standard output there or closes it; "\351" is the byte 0xE9.
+Run report(const QString& folder, QStringList args, const QByteArray& input = {}) {
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    if (args.removeAll(">/dev/full")) p.setStandardOutputFile("/dev/full");
+    if (args.removeAll(">&-")) p.setChildProcessModifier([] { ::close(1); });
+    QString program = qEnvironmentVariable("VELMORA_TEST_BIN") + "/velmora-report";
+    if (args.join("").contains('\\')) {  // bytes that are no UTF-8, made by the shell's printf
+        args.prepend(program);
+        args = QStringList{"-c",
+                           "n=$#; for a; do set -- \"$@\" \"$(printf %b \"$a\")\"; done; "
+                           "shift $n; exec \"$@\"",
+                           "sh"} +
+               args;
+        program = "/bin/sh";
+    }
+    p.start(program, args);
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit) return {};
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+QString compactJson(const QString& text) {
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8());
+    return doc.toJson(QJsonDocument::Compact);
+}
+
 }  // namespace
 
 class TestReportCli : public velmora::test::TestCase {
     Q_OBJECT
 
   private slots:
-    // Each run's exit status and a part of its errors, or else all of its output: the window's
-    // for "=FOOD|OPTION|BOX|ENTRY" (with --dv its daily values), a part of the compact JSON.
+    // Each run's exit status and a part of its errors; or all of its output: the window's for
+    // "=FOOD|OPTION|BOX|ENTRY" (with --dv its daily values); "~" a part of it (of the compact
+    // JSON); "!" a part of its errors on success.
     void run_data() {
         QTest::addColumn<QString>("args");  // "a|b|c" for the arguments a, b and c
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("input");
         const auto row = [](const char* args, int status, const char* text,
-                            const char* locale = "en_US") {
-            QTest::newRow(args) << QString(args) << status << QString(text) << QString(locale);
+                            const char* locale = "en_US", const char* input = "") {
+            QTest::newRow(args) << QString(args) << status << QString(text) << QString(locale)
+                                << QString(input);
         };
         row("APPLE, RAW", 0, "=Apple, raw");
         row("--measure|1|--count|0.25|chef's salad", 0, "=Chef's salad|Option2|TextOp2|0.25");
         row("--grams|1250.5|--dv|09003", 0, "=Apple, raw|Option1|TextOp1|1250,5", "de_DE");
         row("--measure|1|--count|2.5|--dv|Chef's salad", 0, "=Chef's salad|Option2|TextOp2|2.5",
             "de_DE");
+        row("--database|caf\\351.mdb|09003", 0, "=Apple, raw");
         // Not measured is null, measured 0 is 0; water is for the portion too.
         row("--json|apple, raw", 0,
-            R"("Zinc","percent_daily_value":null,"unit":"mg","value":null)");
-        row("--json|09003", 0, R"("percent_daily_value":0,"unit":"micrograms","value":0)");
+            R"(~"Zinc","percent_daily_value":null,"unit":"mg","value":null)");
+        row("--json|09003", 0, R"(~"percent_daily_value":0,"unit":"micrograms","value":0)");
         row("--json|--grams|250|09003", 0,
-            R"("grams":250,"ndb_number":"09003","nutrients":[{"label":"Water","unit":"g","value":213.9})");
-        row("--json|--measure|1|--count|2|chef's salad", 0, R"(}],"quantity":2,"unit":"1.5 cup"})");
+            R"(~"grams":250,"ndb_number":"09003","nutrients":[{"label":"Water","unit":"g","value":213.9})");
+        row("--json|--measure|1|--count|2|chef's salad", 0,
+            R"(~}],"quantity":2,"unit":"1.5 cup"})");
+        // Foods the find step cannot tell apart: the first in the list, and a word on it.
+        row("--json|PEAR", 0, R"(~"description":"Pear","grams":100,"ndb_number":"09252")");
+        row("pear", 0, "!2 foods have the description 'pear'; this is the first of them");
+        row("--csv|--dv|Chef's salad", 0,
+            "~nutrient,unit,amount,percent_daily_value\r\nCalories,kcal,120,6\r\n");
+        row("--search|RAW", 0, "Apple, raw\nKale, raw\nSpinach, raw\n");
+        row("--search|owned", 0, "Bad\\x1B]0;owned\\x07\\nfood\n");
+        row("--search|RAW|--csv", 0,
+            "description\r\n\"Apple, raw\"\r\n\"Kale, raw\"\r\n"
+            "\"Spinach, raw\"\r\n");
+        // Null is left out; ties in list order.
+        row("--rank|calories", 0,
+            "1. 120 kcal  Chef's salad\n2.  57 kcal  Pear\n3.  57 kcal  PEAR\n"
+            "4.  23 kcal  Kale, raw\n5.  23 kcal  Spinach, raw\n");
+        row("--rank|ENERG_KCAL|--per-measure|--csv", 0,
+            "rank,description,amount,unit\r\n1,Chef's salad,391.2,kcal\r\n");
+        row("--rank|energ|--search|raw|--top|1|--json", 0,
+            R"(~[{"amount":23,"description":"Kale, raw","ndb_number":null,"rank":1,"unit":"kcal"}])");
+        row("--compare|Chef's salad@0.25x1|09003@50g", 0,
+            "~Quantity                  0.25\nUnit                      1.5 cup\n"
+            "Calories (kcal)           97.8\n");
+        row("--compare|Chef's salad|Apple, raw|--csv", 0,
+            "~nutrient,unit,Chef's salad,\"Apple, raw\"\r\nCalories,kcal,120,\r\n");
+        row("--meal|-", 0,
+            "~ Meal of 2 portions:\n 81.50 grams  Chef's salad (0.25 of 1.5 cup)\n"
+            " 50.00 grams  Apple, raw\n",
+            "en_US", "Chef's salad@0.25x1\n  # a comment\n\n09003@50g # half\n");
+        row("--meal|-|--csv", 0, "~Calories,kcal,97.8,1\r\n", "en_US",
+            "Chef's salad@0.25x1\n09003@50g\n");
         const char* usage = "Try 'velmora-report --help'";
-        row("Pear", 4, "'Pear'");
+        row("Plum", 4, "'Plum'");
         row("--measure|2|--count|1|Chef's salad", 4, "no household measure 2");
         row("--grams|1,5|Apple, raw", 2, usage);
-        row("--count|1|Apple, raw", 2, usage);
+        row("--grams|1e-400|Apple, raw", 2, "'1e-400' is out of range");
+        row("--grams|5|--grams|6|Apple, raw", 2, "--grams is given more than once");
+        row("--a\x1B]0;owned\x07", 2, "Unknown option 'a\\x1B]0;owned\\x07'");
         row("--grams|5|--measure|1|--count|1|Apple, raw", 2, usage);
         row("--search|a|Pear", 2, usage);
+        row("--rank|vitamin", 2, "'vitamin' may be Vitamin A or Vitamin B6");
+        row("--compare|09003", 2, usage);
+        row("--compare|09003|09003@5y", 2, "'5y' is no portion");
+        row("--compare|09003|Plum@5g", 4, "'Plum'");
+        row("--meal|-", 4, "-:2: no food has the description or NDB number 'Plum'", "en_US",
+            "09003@50g\nPlum\n");
+        row("--help|>/dev/full", 1, "cannot write: No space left on device");
+        row("--version|>&-", 1, "cannot write: Bad file descriptor");
         row("--database|/nonexistent/x.mdb|Apple, raw", 1, "Run-time error '3024':");
         row("--search|[a", 1, "Run-time error '93':");
-        row("--search|pear", 0, "");
-        row("--search|RAW", 0, "Apple, raw\nSpinach, raw\n");
     }
     void run() {
         QFETCH(QString, args);
         QFETCH(int, status);
         QFETCH(QString, text);
         QFETCH(QString, locale);
+        QFETCH(QString, input);
         QLocale::setDefault(QLocale(locale));
         AppFixture app(cliFoods());
         if (text.startsWith('=')) text = window(app, text.mid(1).split('|'), args.contains("--dv"));
+        // A file name that is no UTF-8, which QTemporaryDir could not remove.
+        const std::string cafe = app.folder().toStdString() + "/caf\xE9.mdb";
+        std::filesystem::copy_file(app.databasePath().toStdString(), cafe);
+        const auto removeCafe = qScopeGuard([&] { std::filesystem::remove(cafe); });
         qputenv("LC_ALL", locale.toUtf8() + ".UTF-8");
-        QProcess report;  // a later --database wins
-        report.start(qEnvironmentVariable("VELMORA_TEST_BIN") + "/velmora-report",
-                     ("--database|" + app.databasePath() + '|' + args).split('|'));
-        QVERIFY(report.waitForFinished(30000) && report.exitStatus() == QProcess::NormalExit);
-        QCOMPARE(report.exitCode(), status);
-        const QString out = report.readAllStandardOutput(), err = report.readAllStandardError();
-        QCOMPARE(status ? out : err, QString());
-        const QString json = QJsonDocument::fromJson(out.toUtf8()).toJson(QJsonDocument::Compact);
-        const bool part = status || args.contains("--json");  // of the errors, or of the JSON
-        QVERIFY2(part ? (status ? err : json).contains(text) : out == text, qPrintable(err + out));
+        if (!args.contains("--database")) args = "--database|" + app.databasePath() + '|' + args;
+        const Run r = report(app.folder(), args.split('|'), input.toUtf8());
+        QCOMPARE(r.status, status);
+        const bool part = text.startsWith('~'), onError = text.startsWith('!');
+        if (part || onError) text.remove(0, 1);
+        if (!part) QCOMPARE(status || onError ? r.out.isEmpty() : r.err.isEmpty(), !onError);
+        const QString out = args.contains("--json") ? compactJson(r.out) : r.out;
+        QVERIFY2(status || onError ? r.err.contains(text)
+                 : part            ? out.contains(text)
+                                   : out == text,
+                 qPrintable(r.err + r.out));
+    }
+
+    // A meal's sums are those of the single reports of its portions; a nutrient some lack is
+    // the sum of the others, with the count of those without.
+    void mealSums() {
+        AppFixture app(cliFoods());
+        const QStringList single[] = {{"--measure", "1", "--count", "0.25", "Chef's salad"},
+                                      {"--grams", "50", "09003"},
+                                      {"--grams", "2", "Spinach, raw"}};
+        QJsonArray portions[3];
+        for (int i = 0; i < 3; ++i) {
+            const Run r = report(
+                app.folder(), QStringList{"--database", app.databasePath(), "--json"} + single[i]);
+            QCOMPARE(r.status, 0);
+            portions[i] = QJsonDocument::fromJson(r.out.toUtf8())["nutrients"].toArray();
+        }
+        const Run meal =
+            report(app.folder(), {"--database", app.databasePath(), "--json", "--meal", "-"},
+                   "Chef's salad@0.25x1\n09003@50g\nSpinach, raw@2g\n");
+        QCOMPARE(meal.status, 0);
+        const QJsonArray sums = QJsonDocument::fromJson(meal.out.toUtf8())["nutrients"].toArray();
+        QCOMPARE(sums.size(), 31);
+        for (qsizetype n = 0; n < sums.size(); ++n) {
+            double sum = 0;
+            int lacking = 0;
+            for (const QJsonArray& p : portions) {
+                lacking += p[n]["value"].isNull();
+                sum += p[n]["value"].toDouble();
+            }
+            QCOMPARE(sums[n]["foods_without_value"].toInt(), lacking);
+            if (lacking == 3)
+                QVERIFY(sums[n]["value"].isNull());
+            else
+                QCOMPARE(sums[n]["value"].toDouble(), sum);
+        }
+    }
+
+    // The lookup finds the window's food: through the indexes when the table has them (the
+    // builder's), the same without them and with another collation.
+    void lookup_data() {
+        QTest::addColumn<bool>("indexed");
+        QTest::addColumn<bool>("binary");
+        QTest::newRow("indexes") << true << false;
+        QTest::newRow("no indexes") << false << false;
+        QTest::newRow("binary collation, indexes") << true << true;
+    }
+    void lookup() {
+        QFETCH(bool, indexed);
+        QFETCH(bool, binary);
+        // Twins, case variants and Unicode case, not in list order; the characters that fold to
+        // ASCII letters, each without an ASCII twin; no description; a description that is
+        // another's NDB number.
+        QList<FixtureFood> foods = {
+            {"Kale, raw", {{"NDB_NO", "1"}}}, {"KALE, RAW", {{"NDB_NO", "2"}}},
+            {"Pear", {{"NDB_NO", "3"}}},      {"Pear", {{"NDB_NO", "4"}}},
+            {"éclair", {{"NDB_NO", "5"}}},    {"ÉCLAIR", {{"NDB_NO", "6"}}},
+            {"Éclair", {{"NDB_NO", "7"}}},    {QVariant(), {{"NDB_NO", "8"}}},
+            {"09003", {{"NDB_NO", "9"}}},     {"Apple", {{"NDB_NO", "09003"}}},
+            {"Çay", {{"NDB_NO", "ab"}}},
+        };
+        for (char32_t c = 0x80; c <= 0x10FFFF; ++c)
+            if (QChar::toCaseFolded(c) < 0x80)
+                foods.append({"a" + QString::fromUcs4(&c, 1) + "b", {{"NDB_NO", "x"}}});
+        QTemporaryDir dir;
+        QString path = dir.filePath("Velmora.mdb");
+        QCOMPARE(writeFixtureDb(path, foods), QString());
+        // Bytes for a description; with the other collation, for an NDB number (the window's
+        // way then).
+        const QString bytes = binary ? "'Ten', x'3130'" : "x'426c6f62', '11'";
+        if (binary) {
+            const QString copy = dir.filePath("binary.mdb");
+            QCOMPARE(execSql(copy, "ATTACH '" + path +
+                                       "' AS f; CREATE TABLE CSR14 AS SELECT * "
+                                       "FROM f.CSR14"),
+                     QString());
+            path = copy;
+        }
+        QCOMPARE(execSql(path, "INSERT INTO CSR14 (Description, NDB_NO) VALUES (" + bytes + ')'),
+                 QString());
+        if (indexed) {
+            QCOMPARE(execSql(path,
+                             "CREATE INDEX CSR14_Description ON CSR14 (Description COLLATE "
+                             "NOCASE); CREATE INDEX CSR14_NDB_NO ON CSR14 (NDB_NO)"),
+                     QString());
+            const auto plan = [&](const QString& source) {
+                QStringList steps;
+                for (const QVariantList& step : query(path, "EXPLAIN QUERY PLAN " + source).rows)
+                    steps << step.last().toString();
+                return steps.join('\n');
+            };
+            for (const char* food : {"kale", "Éclair", "asb", "09003"})
+                QVERIFY2(!plan(descriptionCandidates(food)).contains("SCAN CSR14"),
+                         qPrintable(plan(descriptionCandidates(food))));
+            QVERIFY(plan(ndbCandidates("09003")).contains("USING INDEX CSR14_NDB_NO"));
+        }
+        QStringList texts = {"asb", "akb", "ASB", "nothing", "09003",
+                             "AB",  "ab",  "3",   "blob",    "10"};
+        for (const FixtureFood& f : foods)
+            texts << f.description.toString() << f.description.toString().toUpper();
+        DataControl fast, whole;
+        fast.DatabaseName = whole.DatabaseName = path;
+        const auto found = [](const DataControl& d, const FoodMatch& m) {
+            return m.found ? QString("%1 %2 %3")
+                                 .arg(d.txtFields(field::NdbNumber))
+                                 .arg(m.sharing)
+                                 .arg(m.byNdbNumber)
+                           : QString("none");
+        };
+        for (const QString& text : texts)
+            QCOMPARE(found(fast, findFood(fast, text)), found(whole, findFoodInList(whole, text)));
     }
 };
 

@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One food's report as the window makes it for the current record, and the forms velmora-report
+// writes reports in: the window's text, JSON and CSV.
+#pragma once
+
+#include "portion/portion.h"
+#include "report/valuearrays.h"
+
+#include <QJsonObject>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace velmora {
+
+class DataControl;
+
+// Exit statuses beyond 0; usage errors end with 2, as in every program of the project.
+inline constexpr int kExitTableError = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNotFound = 4;
+
+struct ReportOutput {
+    int status = 0;
+    QString out;  // for standard output
+    QString err;  // for standard error, every line starting with the program's name
+};
+
+// "velmora-report: message", as status `status`.
+ReportOutput failure(int status, const QString& message);
+
+// A food as named on the command line or in a meal, with the portion to report it for: none (the
+// 100-gram report), `grams`, or `count` of household measure `measure` (1 or 2).
+struct PortionedFood {
+    QString food;
+    double grams = 0;
+    int measure = 0;
+    double count = 0;
+};
+
+// Reads a weight or count: the whole text a number in the C locale's form ("12.5"), positive and
+// within what the portion dialog can hold. The empty text when it is one, else why not.
+QString readAmount(const QString& text, double& x);
+
+// "FOOD", or "FOOD@PORTION" with the portion "45g" (grams), "0.25x1" or "3x2" (a count of
+// measure 1 or 2); the last "@" starts the portion, and an empty one is none. The empty text
+// when it is good, else what is wrong with it.
+QString readPortionedFood(const QString& text, PortionedFood& out);
+
+// The report on show after the window made the current record's report for the portion.
+struct FoodReport {
+    ValueArray Z;
+    std::optional<PortionState> portion;
+    double vPortionFactor = 1;
+    QString ndbNumber;
+};
+
+// The report for `p` of the food whose bound fields `fields` reads (the current record's), or the
+// failure when the food has no such measure (4) or the weight does not fit (2).
+std::variant<FoodReport, ReportOutput> reportOf(const FieldReader& fields, const PortionedFood& p,
+                                                const QLocale& locale);
+
+// Finds the food as the window's find step does (fooddb/foodlookup.h) and makes its report, or
+// the failure (4 for a food not found). Adds a line to `err` when several foods share the
+// description.
+std::variant<FoodReport, ReportOutput> lookUpFood(DataControl& data, const PortionedFood& p,
+                                                  const QLocale& locale, QString& err);
+
+// Water, which no report shows, for the report's weight (the portion recomputation leaves it at
+// its 100-gram amount); the empty text when it was not measured.
+QString waterText(const FoodReport& r);
+
+// The report's text as the window shows it, with line feeds for line ends and a final one.
+QString reportLines(const FoodReport& r, bool dv, const QLocale& locale);
+
+// The report as JSON: description, ndb_number, grams, quantity and unit of a measure, and the
+// nutrients in column order with label, unit, value and the percent Daily Value.
+QJsonObject reportJson(const FoodReport& r, const QLocale& locale);
+QString jsonText(const QJsonValue& value);
+
+// The nutrient lines of the report, in its order: value slots 2 to 31 but ash.
+std::vector<int> reportNutrients();
+// Its label without the unit words ("Total Fat") and its unit ("g", "mg", "micrograms", "iu",
+// "kcal").
+QString nutrientName(int slot);
+QString nutrientUnit(int slot);
+
+// The percent Daily Value of each slot as the annotated report computes it, or the empty text
+// where there is none (no Daily Value, or no value).
+std::array<QString, kValueSlots> percentTexts(const ValueArray& Z, const QLocale& locale);
+
+// RFC 4180: fields joined by commas, quoted where they must be, the record ended by CR LF.
+QString csvRecord(const QStringList& fields);
+
+// The report as CSV: nutrient, unit, amount (the text the report shows), and with `dv` the percent
+// Daily Value.
+QString reportCsv(const FoodReport& r, bool dv, const QLocale& locale);
+
+// One line of output for a text from the table: control characters and line breaks escaped.
+QString lineText(const QString& text);
+
+}  // namespace velmora

@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "fooddb/foodlookup.h"
+
+#include "common/vberror.h"
+#include "fooddb/datacontrol.h"
+#include "fooddb/findfood.h"
+#include "fooddb/jetlike.h"
+
+#include <QStringList>
+
+namespace velmora {
+
+namespace {
+
+// Beyond ASCII only LONG S and KELVIN SIGN fold to ASCII letters (s and k): a description
+// holding one of them matches a text holding the letter.
+bool foldsFromBeyondAscii(char32_t c) {
+    return c == U's' || c == U'k';
+}
+
+bool isAsciiLetter(char32_t c) {
+    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
+}
+
+// Bytes as an SQL text, whatever they hold: no quoting, and bytes that are no UTF-8 kept.
+QString textLiteral(const std::string& bytes) {
+    return QStringLiteral("CAST(x'%1' AS TEXT)")
+        .arg(QLatin1StringView(QByteArray::fromStdString(bytes).toHex()));
+}
+
+// Every row whose text in `column` the find step can take for the folded text `folded`. Folding
+// keeps the number of characters, and ASCII folds to ASCII only, so such a row is either ASCII
+// and equal to it ignoring case, or its first character beyond ASCII stands where `folded` holds
+// one, or a letter that one folds to, after the same ASCII prefix: a range of the index.
+QString candidateCondition(const QString& column, const std::u32string& folded,
+                           const QString& collation) {
+    const QString collate = QStringLiteral(" COLLATE ") + collation;
+    QStringList terms;
+    std::string prefix;  // folded, so lower case: the bounds hold under NOCASE too
+    for (const char32_t c : folded) {
+        if (c >= 0x80 || foldsFromBeyondAscii(c)) {
+            QString term = column + QStringLiteral(" >= ") + textLiteral(prefix + '\x80') + collate;
+            if (!prefix.empty()) {
+                // Past every text that starts with the prefix. ('@' + 1 is 'A', which NOCASE
+                // reads as 'a': a wider range, which only adds candidates.)
+                std::string past = prefix;
+                past.back() = static_cast<char>(static_cast<unsigned char>(past.back()) + 1);
+                term = u'(' + term + QStringLiteral(" AND ") + column + QStringLiteral(" < ") +
+                       textLiteral(past) + collate + u')';
+            }
+            terms << term;
+        }
+        if (c >= 0x80) break;
+        prefix += static_cast<char>(c);
+    }
+    if (prefix.size() == folded.size())
+        terms << column + QStringLiteral(" = ") + textLiteral(prefix) + collate;
+    return terms.join(QStringLiteral(" OR "));
+}
+
+// The list is "Order by description"; foods it cannot tell apart stay in the table's order, the
+// order of their row keys. The "+" keeps the column's collation but lets the engine read the
+// candidates through the index and sort the few it finds, instead of walking the whole index.
+const QString kListOrder = QStringLiteral(" Order by +description, rowid");
+
+// Some table keeps NDB numbers as numbers or bytes: their texts need the window's way.
+const QString kNdbNotText =
+    QStringLiteral("SELECT CSR14.* FROM CSR14 WHERE NDB_NO < '' OR NDB_NO >= x'' LIMIT 1");
+
+std::u32string foldedText(const QString& food) {
+    return foldedCodePoints(food.toUtf8().toStdString());
+}
+
+// The find step over the current record set; then the number of foods it takes for the text.
+FoodMatch findByDescription(DataControl& data, const QString& food) {
+    QString svFindName;
+    if (FindFoodByDescription(data, food, svFindName) != FindOutcome::Found) return {};
+    const std::u32string folded = foldedText(food);
+    const Recordset& rs = data.recordset();
+    int sharing = 0;
+    for (int row = 0; row < rs.RecordCount(); ++row)
+        sharing += foldedCodePoints(rs.descriptionUtf8(row)) == folded;
+    return {true, false, sharing};
+}
+
+FoodMatch findByNdbNumber(DataControl& data, const QString& food) {
+    data.FindFirst(QStringLiteral("NDB_NO = '") + SrchReplace(food) + u'\'');
+    return {!data.recordset().NoMatch(), true, 0};
+}
+
+}  // namespace
+
+QString descriptionCandidates(const QString& food) {
+    // Numbers and bytes sort before and after every text; the record set shows them as texts.
+    return QStringLiteral("Select ALL * From CSR14 WHERE ") +
+           candidateCondition(QStringLiteral("Description"), foldedText(food),
+                              QStringLiteral("NOCASE")) +
+           QStringLiteral(
+               " OR Description < '' COLLATE NOCASE OR Description >= x'' COLLATE "
+               "NOCASE") +
+           kListOrder;
+}
+
+QString ndbCandidates(const QString& food) {
+    const std::u32string folded = foldedText(food);
+    // NDB numbers are digits: the index (in the column's own order) serves them. A text with
+    // letters needs NOCASE, which reads the whole column.
+    bool caseless = true;
+    for (const char32_t c : folded) caseless = caseless && c < 0x80 && !isAsciiLetter(c);
+    // Whole rows, so that the find step compares the NDB numbers of the candidates only.
+    return QStringLiteral("SELECT CSR14.* FROM CSR14 WHERE ") +
+           candidateCondition(QStringLiteral("NDB_NO"), folded,
+                              caseless ? QStringLiteral("BINARY") : QStringLiteral("NOCASE")) +
+           kListOrder;
+}
+
+FoodMatch findFood(DataControl& data, const QString& food) {
+    if (food.isEmpty()) return {};
+    try {
+        data.RecordSource = descriptionCandidates(food);
+        data.Refresh();
+        if (const FoodMatch m = findByDescription(data, food); m.found) return m;
+        data.RecordSource = kNdbNotText;
+        data.Refresh();
+        if (data.recordset().RecordCount() == 0) {
+            data.RecordSource = ndbCandidates(food);
+            data.Refresh();
+            return findByNdbNumber(data, food);
+        }
+    } catch (const VbError&) {
+        // A table these queries do not suit, such as a view without row keys: the window's way,
+        // which also reports a table it cannot read.
+    }
+    return findFoodInList(data, food);
+}
+
+FoodMatch findFoodInList(DataControl& data, const QString& food) {
+    if (food.isEmpty()) return {};
+    data.RecordSource = kLoadQuery;
+    data.Refresh();
+    if (const FoodMatch m = findByDescription(data, food); m.found) return m;
+    return findByNdbNumber(data, food);
+}
+
+}  // namespace velmora

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Finding one food by its description or NDB number without reading the whole list: the same
+// food as the window's find step over its list, read through the table's indexes where it has
+// them. Everything goes through the data control, so the table is opened, limited and reported
+// on exactly as the window's.
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+namespace velmora {
+
+class DataControl;
+
+struct FoodMatch {
+    bool found = false;
+    bool byNdbNumber = false;
+    // Found by description: how many foods the find step takes for that text (twins, or
+    // descriptions that differ only in case); the first of them in the list is the one found.
+    int sharing = 0;
+};
+
+// Makes the food `food` names the current record of `data` (its DatabaseName set): the first
+// food, in the order of the window's list, whose description equals `food` as the find step
+// compares (case ignored), or else the first whose NDB number does. The answer is always
+// findFoodInList's; the record source is left as the lookup set it. Throws VbError as Refresh.
+FoodMatch findFood(DataControl& data, const QString& food);
+
+// The same the window's way: the whole list, then the find step over it.
+FoodMatch findFoodInList(DataControl& data, const QString& food);
+
+// The record sources of the candidates for `food`, in list order (for the index check): every
+// food that can match is among them.
+QString descriptionCandidates(const QString& food);
+QString ndbCandidates(const QString& food);
+
+}  // namespace velmora
