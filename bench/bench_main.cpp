@@ -29,6 +29,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QMainWindow>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringListModel>
 #include <QTemporaryDir>
@@ -241,8 +243,9 @@ StartupTimes programStartup(const QString& folder) {
     return {report, painted};
 }
 
-// Its floor: every row in description order into memory and a plain list of the descriptions
-// shown (the program's first report is written before it paints), then on until painted.
+// Its floor: every row in description order into memory, and the first screen with the least
+// code: the list and the first food's fields (written before the program's first report is), then
+// on until painted.
 StartupTimes loadFloor(const QString& dbPath) {
     settle();
     PaintWatch paints;
@@ -252,13 +255,15 @@ StartupTimes loadFloor(const QString& dbPath) {
     if (!db || !readRows(db.get(), kLoadQuery.toUtf8(), rows))
         fail(QStringLiteral("the floor's query failed"));
     QStringListModel model(rows.descriptions);
-    auto view = makeFloorList(&model);
-    paints.setWindow(view.get());
-    view->show();
+    FloorWindow floor = makeFloorWindow(&model);
+    paints.setWindow(floor.window.get());
+    floor.list->setCurrentIndex(model.index(0));
+    floor.text->setPlainText(recordText(db.get(), rows.keys.at(0)));
+    floor.window->show();
     const double shown = msSince(t0);
     paints.processUntilPainted();
     const double painted = msSince(t0);
-    view.reset();
+    floor.window.reset();
     settle();
     return {shown, painted};
 }

@@ -5,8 +5,15 @@
 #include "fooddb/jetlike.h"
 
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStringListModel>
+#include <QTextEdit>
 
 #include <sqlite3.h>
 
@@ -75,6 +82,61 @@ std::unique_ptr<QListView> makeFloorList(QStringListModel* model, QWidget* paren
     view->setModel(model);
     view->resize(tw(5880), tw(5325));
     return view;
+}
+
+FloorWindow makeFloorWindow(QStringListModel* model) {
+    FloorWindow floor;
+    floor.window = std::make_unique<QMainWindow>();
+    floor.window->setWindowTitle(QStringLiteral("Velmora"));
+    auto* client = new QWidget;
+    floor.window->setCentralWidget(client);
+    floor.list = new QListView(client);
+    floor.list->setUniformItemSizes(true);  // as the program's list: else every row is measured
+    floor.list->setModel(model);
+    floor.list->setGeometry(twipsRect(105, 705, 5880, 5325));
+    floor.text = new QPlainTextEdit(client);
+    floor.text->setReadOnly(true);
+    floor.text->setFont(designFont(u"Arial", 9));
+    floor.text->setGeometry(twipsRect(6165, 225, 5235, 7635));
+    // The rest of the first screen, plainly: menu, record label, search row and quick help.
+    for (const char* caption : {"Instructions", "Information on Daily Values", "Program Info",
+                                "Adjust Portion Size", "Calculate Percent Daily Values", "Exit"})
+        floor.window->menuBar()->addAction(QString::fromLatin1(caption));
+    (new QLabel(QStringLiteral("Food Database Item Number 1 of 1"), client))
+        ->setGeometry(twipsRect(120, 285, 4005, 315));
+    (new QLineEdit(client))->setGeometry(twipsRect(105, 6120, 1785, 360));
+    int left = 1950;
+    for (const char* caption : {"Search", "Reset", "Page Up", "Page Down"}) {
+        (new QPushButton(QString::fromLatin1(caption), client))
+            ->setGeometry(twipsRect(left, 6135, 1000, 330));
+        left += 1015;
+    }
+    auto* help = new QTextEdit(client);
+    help->setPlainText(
+        QStringLiteral("Click on an item in the food list to display its "
+                       "nutritional value.  To refill the food list with all items "
+                       "click the Reset button."));
+    help->setGeometry(twipsRect(105, 6525, 5895, 1275));
+    floor.window->setFixedSize(tw(11910), tw(9000));
+    return floor;
+}
+
+QString recordText(sqlite3* db, std::int64_t rowid) {
+    sqlite3_stmt* stmt = nullptr;
+    QString text;
+    if (sqlite3_prepare_v2(db, "SELECT * FROM CSR14 WHERE rowid = ?", -1, &stmt, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_bind_int64(stmt, 1, rowid);
+        if (sqlite3_step(stmt) == SQLITE_ROW)
+            for (int c = 0; c < sqlite3_column_count(stmt); ++c)
+                text +=
+                    QString::fromUtf8(sqlite3_column_name(stmt, c)) + QStringLiteral(": ") +
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
+                                      sqlite3_column_bytes(stmt, c)) +
+                    u'\n';
+    }
+    sqlite3_finalize(stmt);
+    return text;
 }
 
 }  // namespace velmora::bench

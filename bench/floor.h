@@ -16,6 +16,8 @@
 
 struct sqlite3;
 class QListView;
+class QMainWindow;
+class QPlainTextEdit;
 class QStringListModel;
 class QWidget;
 
@@ -48,5 +50,16 @@ bool readRows(sqlite3* db, const QByteArray& sql, RowStore& out);
 
 // A plain list of the descriptions, as wide and tall as the program's list.
 std::unique_ptr<QListView> makeFloorList(QStringListModel* model, QWidget* parent = nullptr);
+
+// The first screen with the least code: a main window with the list of `model` at the program's
+// list's place and, beside it, a plain text view where the program has its report, showing the
+// fields of the food with key `rowid` (the list's current row), a "name: value" line each.
+struct FloorWindow {
+    std::unique_ptr<QMainWindow> window;
+    QListView* list = nullptr;
+    QPlainTextEdit* text = nullptr;
+};
+FloorWindow makeFloorWindow(QStringListModel* model);
+QString recordText(sqlite3* db, std::int64_t rowid);
 
 }  // namespace velmora::bench

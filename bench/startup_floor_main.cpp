@@ -49,25 +49,6 @@ bool readDescriptions(sqlite3* db, QStringList& descriptions, std::vector<sqlite
     return rc == SQLITE_DONE;
 }
 
-// One food's fields, a "name: value" line each.
-QString recordText(sqlite3* db, sqlite3_int64 rowid) {
-    sqlite3_stmt* stmt = nullptr;
-    QString text;
-    if (sqlite3_prepare_v2(db, "SELECT * FROM CSR14 WHERE rowid = ?", -1, &stmt, nullptr) ==
-        SQLITE_OK) {
-        sqlite3_bind_int64(stmt, 1, rowid);
-        if (sqlite3_step(stmt) == SQLITE_ROW)
-            for (int c = 0; c < sqlite3_column_count(stmt); ++c)
-                text +=
-                    QString::fromUtf8(sqlite3_column_name(stmt, c)) + QStringLiteral(": ") +
-                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
-                                      sqlite3_column_bytes(stmt, c)) +
-                    u'\n';
-    }
-    sqlite3_finalize(stmt);
-    return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,25 +74,15 @@ int main(int argc, char** argv) {
     if (!db || !readDescriptions(db.get(), descriptions, rowids)) return 1;
     QStringListModel model(descriptions);  // declared before the window, so it outlives the view
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Velmora"));
-    auto* client = new QWidget;
-    window.setCentralWidget(client);
-    auto* list = new QListView(client);
-    list->setUniformItemSizes(true);  // as the program's list: else every row is measured on show
-    list->setModel(&model);
-    list->setGeometry(twipsRect(105, 705, 5880, 5325));
-    auto* text = new QPlainTextEdit(client);
-    text->setReadOnly(true);
-    text->setFont(velmora::designFont(u"Arial", 9));
-    text->setGeometry(twipsRect(6165, 225, 5235, 7635));
-    QObject::connect(list->selectionModel(), &QItemSelectionModel::currentChanged,
+    velmora::bench::FloorWindow floor = velmora::bench::makeFloorWindow(&model);
+    QObject::connect(floor.list->selectionModel(), &QItemSelectionModel::currentChanged,
                      [&](const QModelIndex& current) {
                          if (current.isValid())
-                             text->setPlainText(recordText(db.get(), rowids.at(current.row())));
+                             floor.text->setPlainText(velmora::bench::recordText(
+                                 db.get(), rowids.at(std::size_t(current.row()))));
                      });
-    list->setCurrentIndex(model.index(0));
-    window.setFixedSize(tw(11910), tw(9000));
+    floor.list->setCurrentIndex(model.index(0));
+    QMainWindow& window = *floor.window;
 
     QShortcut quit(QKeySequence::Quit, &window);
     QObject::connect(&quit, &QShortcut::activated, &app, &QCoreApplication::quit);
