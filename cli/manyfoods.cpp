@@ -13,9 +13,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 namespace velmora {
 
@@ -125,69 +128,113 @@ ReportOutput searchList(DataControl& data, const ReportRequest& request) {
     return listing;
 }
 
-ReportOutput rankFoods(DataControl& data, const ReportRequest& request, const QLocale& locale) {
-    const QString column = columnName(request.nutrient);
+namespace {
+
+struct Ranked {
+    FoodReport report;
+    double amount;
+};
+
+// The rows that can rank: the nutrient measured and, per measure, a first measure with a weight.
+QString rankFilter(const ReportRequest& request, const QString& column) {
     // A value that is no number is not measured, like Null; numbers sort before every text.
     QString filter = column + QStringLiteral(" < ''");
     if (request.perMeasure)
         filter += QStringLiteral(" AND GMWT_1 < '' AND GMWT_1 > 0 AND length(GMWT_DESC1) > 0");
     if (!request.term.isEmpty()) filter += QStringLiteral(" AND ") + searchCondition(request.term);
+    return filter;
+}
+
+QString rankKey(const ReportRequest& request, const QString& column) {
     // Per measure the engine orders by an amount close to the one the report shows, rounded as
     // there but from a weight in double precision (single in the report) and away from zero for
     // halves of positive amounts only; a margin of further candidates, each restated exactly,
     // makes up for the difference.
-    const QString key =
-        request.perMeasure
-            ? QStringLiteral("CAST(%1 * GMWT_1 * %2 + 0.5 AS INTEGER)")
-                  .arg(column, numberText(std::pow(10.0, portionDecimals(request.nutrient)) / 100))
-            : column;
-    // The candidates as whole rows in list order, each numbered in CODE (which no report shows)
-    // so that the find step can make each the current record in turn.
-    QStringList fields;
-    for (int f = 0; f + 1 < kBoundFieldCount; ++f) fields << columnName(f);
-    struct Ranked {
-        FoodReport report;
-        double amount;
-    };
+    return request.perMeasure
+               ? QStringLiteral("CAST(%1 * GMWT_1 * %2 + 0.5 AS INTEGER)")
+                     .arg(column,
+                          numberText(std::pow(10.0, portionDecimals(request.nutrient)) / 100))
+               : column;
+}
+
+// The candidates as whole rows in list order, each numbered in CODE (which no report shows)
+// so that the find step can make each the current record in turn.
+QString candidateQuery(const QString& fields, const QString& filter, const QString& key,
+                       int candidates) {
+    return QStringLiteral(
+               "SELECT %1, CAST(row_number() OVER (ORDER BY Description, rowid) AS "
+               "TEXT) AS CODE FROM CSR14 WHERE rowid IN (SELECT rowid FROM CSR14 "
+               "WHERE %2 ORDER BY %3 DESC, description, rowid LIMIT %4) ORDER BY "
+               "Description, rowid")
+        .arg(fields, filter, key)
+        .arg(candidates);
+}
+
+// The reports of the `found` candidates of the current query that show an amount, in list order.
+std::vector<Ranked> readCandidates(DataControl& data, int found, const ReportRequest& request,
+                                   const QLocale& locale) {
     std::vector<Ranked> ranked;
     const PortionedFood portion{{}, 0, request.perMeasure ? 1 : 0, 1};
+    for (int row = 1; row <= found; ++row) {
+        data.FindFirst(QStringLiteral("CODE = '%1'").arg(row));
+        // Only what the line shows: the portion recomputation skips what was not measured.
+        const auto report = reportOf(
+            [&](int i) {
+                return i == 0 || i == request.nutrient || i > 31 ? data.txtFields(i) : QString();
+            },
+            portion, locale);
+        const FoodReport* r = std::get_if<FoodReport>(&report);
+        if (r && !r->Z[request.nutrient].isEmpty())
+            ranked.push_back({*r, Val(r->Z[request.nutrient])});
+    }
+    return ranked;
+}
+
+// The foods with the most of the nutrient, highest first, at most `request.top`.
+std::vector<Ranked> rankedFoods(DataControl& data, const ReportRequest& request,
+                                const QLocale& locale) {
+    const QString column = columnName(request.nutrient);
+    const QString filter = rankFilter(request, column), key = rankKey(request, column);
+    QStringList fields;
+    for (int f = 0; f + 1 < kBoundFieldCount; ++f) fields << columnName(f);
+    const QString fieldList = fields.join(QStringLiteral(", "));
+    std::vector<Ranked> ranked;
     const int first = request.perMeasure ? request.top + 20 : request.top;
     // A candidate whose report shows no amount (a measure too heavy for a portion, a value the
     // data control does not read as a number) is left out; more candidates fill its place.
     for (int candidates = first;
          ranked.size() < static_cast<std::size_t>(request.top) && candidates <= 8 * first;
          candidates *= 2) {
-        data.RecordSource =
-            QStringLiteral(
-                "SELECT %1, CAST(row_number() OVER (ORDER BY Description, rowid) AS "
-                "TEXT) AS CODE FROM CSR14 WHERE rowid IN (SELECT rowid FROM CSR14 "
-                "WHERE %2 ORDER BY %3 DESC, description, rowid LIMIT %4) ORDER BY "
-                "Description, rowid")
-                .arg(fields.join(QStringLiteral(", ")), filter, key)
-                .arg(candidates);
+        data.RecordSource = candidateQuery(fieldList, filter, key, candidates);
         data.Refresh();
-        ranked.clear();
         const int found = data.recordset().RecordCount();
-        for (int row = 1; row <= found; ++row) {
-            data.FindFirst(QStringLiteral("CODE = '%1'").arg(row));
-            // Only what the line shows: the portion recomputation skips what was not measured.
-            const auto report = reportOf(
-                [&](int i) {
-                    return i == 0 || i == request.nutrient || i > 31 ? data.txtFields(i)
-                                                                     : QString();
-                },
-                portion, locale);
-            const FoodReport* r = std::get_if<FoodReport>(&report);
-            if (r && !r->Z[request.nutrient].isEmpty())
-                ranked.push_back({*r, Val(r->Z[request.nutrient])});
-        }
+        ranked = readCandidates(data, found, request, locale);
         if (found < candidates) break;  // every food there is
     }
     // Highest first; equal amounts stay in list order.
     std::ranges::stable_sort(ranked, std::greater<>(), &Ranked::amount);
     if (ranked.size() > static_cast<std::size_t>(request.top))
         ranked.resize(static_cast<std::size_t>(request.top));
+    return ranked;
+}
 
+QJsonObject rankedJson(const Ranked& food, int rank, const ReportRequest& request,
+                       const QString& unit) {
+    const FoodReport& r = food.report;
+    QJsonObject json{
+        {QStringLiteral("rank"), rank},
+        {QStringLiteral("description"), r.Z[slot::Description]},
+        {QStringLiteral("ndb_number"), r.ndbNumber.isEmpty() ? QJsonValue() : r.ndbNumber},
+        {QStringLiteral("amount"), food.amount},
+        {QStringLiteral("unit"), unit}};
+    if (request.perMeasure) {
+        json[QStringLiteral("measure")] = r.Z[slot::Unit];
+        json[QStringLiteral("grams")] = roundHalfAway(r.vPortionFactor * 100, 2);
+    }
+    return json;
+}
+
+ReportOutput rankListing(const std::vector<Ranked>& ranked, const ReportRequest& request) {
     const QString unit = nutrientUnit(request.nutrient);
     ReportOutput out;
     QJsonArray json;
@@ -203,17 +250,7 @@ ReportOutput rankFoods(DataControl& data, const ReportRequest& request, const QL
         if (request.format == ReportFormat::Csv) {
             out.out += csvRecord({rank, description, amount, unit});
         } else if (request.format == ReportFormat::Json) {
-            QJsonObject food{
-                {QStringLiteral("rank"), static_cast<int>(i + 1)},
-                {QStringLiteral("description"), description},
-                {QStringLiteral("ndb_number"), r.ndbNumber.isEmpty() ? QJsonValue() : r.ndbNumber},
-                {QStringLiteral("amount"), ranked[i].amount},
-                {QStringLiteral("unit"), unit}};
-            if (request.perMeasure) {
-                food[QStringLiteral("measure")] = r.Z[slot::Unit];
-                food[QStringLiteral("grams")] = roundHalfAway(r.vPortionFactor * 100, 2);
-            }
-            json.append(food);
+            json.append(rankedJson(ranked[i], static_cast<int>(i + 1), request, unit));
         } else {
             QString per;
             if (request.perMeasure) per = QStringLiteral(" per ") + lineText(r.Z[slot::Unit]);
@@ -224,6 +261,71 @@ ReportOutput rankFoods(DataControl& data, const ReportRequest& request, const QL
     if (request.format == ReportFormat::Text) out.out = columns(lines, 0b11);
     return out;
 }
+
+}  // namespace
+
+ReportOutput rankFoods(DataControl& data, const ReportRequest& request, const QLocale& locale) {
+    return rankListing(rankedFoods(data, request, locale), request);
+}
+
+namespace {
+
+// Adds a row: `label`, then each report's `value`.
+template <typename Value>
+void addRow(QList<QStringList>& rows, const std::vector<FoodReport>& reports, const QString& label,
+            const Value& value) {
+    QStringList row{label};
+    for (const FoodReport& r : reports) row << value(r);
+    rows << row;
+}
+
+QStringList comparisonHeader(const std::vector<FoodReport>& reports, bool csv) {
+    // Text columns are at most this wide: the description shortened to fit, the full one in CSV
+    // and JSON.
+    constexpr qsizetype kWidth = 24;
+    QStringList header{csv ? QStringLiteral("nutrient") : QString()};
+    if (csv) header << QStringLiteral("unit");
+    for (const FoodReport& r : reports) {
+        const QString& description = r.Z[slot::Description];
+        header << (csv ? description : printable(description, kWidth - 1));
+    }
+    return header;
+}
+
+// The text's rows above the nutrients: the weight, and the measure where any food has one.
+void addPortionRows(QList<QStringList>& rows, const std::vector<FoodReport>& reports) {
+    addRow(rows, reports, QStringLiteral("Total weight (grams)"),
+           [](const FoodReport& r) { return r.Z[slot::TotalWeight]; });
+    const auto hasMeasure = [](const FoodReport& r) {
+        return r.portion && !r.portion->svPortionUnit.isEmpty();
+    };
+    if (!std::ranges::any_of(reports, hasMeasure)) return;
+    const auto measurePart = [&](const FoodReport& r, int s) {
+        return hasMeasure(r) ? lineText(r.Z[s]) : QString();
+    };
+    addRow(rows, reports, QStringLiteral("Quantity"),
+           [&](const FoodReport& r) { return measurePart(r, slot::Quantity); });
+    addRow(rows, reports, QStringLiteral("Unit"),
+           [&](const FoodReport& r) { return measurePart(r, slot::Unit); });
+}
+
+QList<QStringList> comparisonRows(const std::vector<FoodReport>& reports, bool csv) {
+    QList<QStringList> rows{comparisonHeader(reports, csv)};
+    if (!csv) addPortionRows(rows, reports);
+    for (const int i : reportNutrients()) {
+        const auto value = [i](const FoodReport& r) { return r.Z[i].trimmed(); };
+        if (csv) {
+            addRow(rows, reports, nutrientName(i), value);
+            rows.last().insert(1, nutrientUnit(i));
+        } else {
+            addRow(rows, reports, nutrientName(i) + QStringLiteral(" (") + nutrientUnit(i) + u')',
+                   value);
+        }
+    }
+    return rows;
+}
+
+}  // namespace
 
 ReportOutput compareFoods(DataControl& data, const ReportRequest& request, const QLocale& locale) {
     std::vector<FoodReport> reports;
@@ -244,47 +346,7 @@ ReportOutput compareFoods(DataControl& data, const ReportRequest& request, const
         return out;
     }
     const bool csv = request.format == ReportFormat::Csv;
-    // Text columns are at most this wide: the description shortened to fit, the full one in CSV
-    // and JSON.
-    constexpr qsizetype kWidth = 24;
-    QList<QStringList> rows;
-    QStringList header{csv ? QStringLiteral("nutrient") : QString()};
-    if (csv) header << QStringLiteral("unit");
-    for (const FoodReport& r : reports) {
-        const QString& description = r.Z[slot::Description];
-        header << (csv ? description : printable(description, kWidth - 1));
-    }
-    rows << header;
-    const auto addRow = [&](const QString& label, const auto& value) {
-        QStringList row{label};
-        for (const FoodReport& r : reports) row << value(r);
-        rows << row;
-    };
-    if (!csv) {
-        addRow(QStringLiteral("Total weight (grams)"),
-               [](const FoodReport& r) { return r.Z[slot::TotalWeight]; });
-        if (std::ranges::any_of(reports, [](const FoodReport& r) {
-                return r.portion && !r.portion->svPortionUnit.isEmpty();
-            })) {
-            const auto header = [](const FoodReport& r, int s) {
-                return r.portion && !r.portion->svPortionUnit.isEmpty() ? lineText(r.Z[s])
-                                                                        : QString();
-            };
-            addRow(QStringLiteral("Quantity"),
-                   [&](const FoodReport& r) { return header(r, slot::Quantity); });
-            addRow(QStringLiteral("Unit"),
-                   [&](const FoodReport& r) { return header(r, slot::Unit); });
-        }
-    }
-    for (const int i : reportNutrients()) {
-        const auto value = [i](const FoodReport& r) { return r.Z[i].trimmed(); };
-        if (csv) {
-            addRow(nutrientName(i), value);
-            rows.last().insert(1, nutrientUnit(i));
-        } else {
-            addRow(nutrientName(i) + QStringLiteral(" (") + nutrientUnit(i) + u')', value);
-        }
-    }
+    const QList<QStringList> rows = comparisonRows(reports, csv);
     if (csv)
         for (const QStringList& row : rows) out.out += csvRecord(row);
     else
@@ -320,73 +382,92 @@ QString readMeal(const QString& name, QByteArray& bytes) {
     return problem;
 }
 
-}  // namespace
+struct MealLine {
+    int number;
+    PortionedFood food;
+};
 
-ReportOutput mealReport(DataControl& data, const ReportRequest& request, const QLocale& locale) {
-    const QString file = printableLine(request.mealFile);
+// A meal line's food and portion; after the portion, "#" starts a comment too (a description may
+// hold one).
+QString withoutComment(QString text) {
+    const qsizetype at = text.lastIndexOf(u'@');
+    if (at >= 0) {
+        const qsizetype hash = text.indexOf(u'#', at);
+        text = text.left(at).trimmed() + u'@' +
+               text.mid(at + 1, hash < 0 ? -1 : hash - at - 1).trimmed();
+    }
+    return text;
+}
+
+// Every line read before the table is opened: a bad one ends the run with nothing printed. The
+// failure, if any; `file` names the file in messages.
+std::optional<ReportOutput> readMealLines(const QString& name, const QString& file,
+                                          std::vector<MealLine>& lines) {
     QByteArray bytes;
-    if (const QString problem = readMeal(request.mealFile, bytes); !problem.isEmpty())
+    if (const QString problem = readMeal(name, bytes); !problem.isEmpty())
         return failure(kExitTableError, QStringLiteral("cannot read %1: %2").arg(file, problem));
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
-
-    // Every line read before the table is opened: a bad one ends the run with nothing printed.
-    struct MealLine {
-        int number;
-        PortionedFood food;
-    };
-    std::vector<MealLine> lines;
     const QStringList texts = QString::fromUtf8(bytes).split(u'\n');
     for (qsizetype n = 0; n < texts.size(); ++n) {
-        QString text = texts[n].trimmed();
+        const QString text = texts[n].trimmed();
         if (text.isEmpty() || text.startsWith(u'#')) continue;
-        // After the portion, "#" starts a comment too; a description may hold one.
-        const qsizetype at = text.lastIndexOf(u'@');
-        if (at >= 0) {
-            const qsizetype hash = text.indexOf(u'#', at);
-            text = text.left(at).trimmed() + u'@' +
-                   text.mid(at + 1, hash < 0 ? -1 : hash - at - 1).trimmed();
-        }
         PortionedFood food;
         const QString place = QStringLiteral("%1:%2").arg(file).arg(n + 1);
-        if (const QString problem = readPortionedFood(text, food); !problem.isEmpty())
+        if (const QString problem = readPortionedFood(withoutComment(text), food);
+            !problem.isEmpty())
             return failure(kExitUsage, place + QStringLiteral(": ") + problem);
         // A food without a portion counts with 100 grams, its 100-gram report's amounts.
         if (food.grams == 0 && food.measure == 0) food.grams = 100;
         lines.push_back({static_cast<int>(n + 1), food});
     }
     if (lines.empty()) return failure(kExitUsage, file + QStringLiteral(": no portions"));
+    return std::nullopt;
+}
 
-    std::vector<FoodReport> portions;
-    QString err;
+std::optional<ReportOutput> lookUpPortions(DataControl& data, const std::vector<MealLine>& lines,
+                                           const QString& file, const QLocale& locale,
+                                           std::vector<FoodReport>& portions, QString& err) {
     for (const MealLine& line : lines) {
         auto found = lookUpFood(data, line.food, locale, err);
         if (ReportOutput* failed = std::get_if<ReportOutput>(&found))
             return withPlace(*failed, QStringLiteral("%1:%2").arg(file).arg(line.number));
         portions.push_back(std::get<FoodReport>(std::move(found)));
     }
+    return std::nullopt;
+}
 
-    // Each nutrient's sum over the portions that have a value, as their reports show it.
-    const auto n = static_cast<int>(portions.size());
+// Each nutrient's sum over the portions that have a value, as their reports show it.
+struct MealTotals {
+    int portions = 0;
     std::array<double, 32> sum{};
-    std::array<int, 32> lacking{};
+    std::array<int, 32> lacking{};  // the portions without a value
     double grams = 0;
+};
+
+MealTotals mealTotals(const std::vector<FoodReport>& portions) {
+    MealTotals t;
+    t.portions = static_cast<int>(portions.size());
     for (const FoodReport& r : portions) {
-        grams += r.vPortionFactor * 100;
+        t.grams += r.vPortionFactor * 100;
         for (int i = 1; i <= 31; ++i) {
             const QString value = i == 1 ? waterText(r) : r.Z[i];
             if (value.isEmpty())
-                ++lacking[static_cast<std::size_t>(i)];
+                ++t.lacking[static_cast<std::size_t>(i)];
             else
-                sum[static_cast<std::size_t>(i)] += Val(value);
+                t.sum[static_cast<std::size_t>(i)] += Val(value);
         }
     }
-    // The sums written as the portion report writes its amounts: the recomputation over them,
-    // for 100 grams.
-    const QString title = QStringLiteral("Meal of %1 portion%2").arg(n).arg(n == 1 ? "" : "s");
+    return t;
+}
+
+// The sums written as the portion report writes its amounts: the recomputation over them, for
+// 100 grams.
+FoodReport mealFood(const MealTotals& t, const QString& title, const QLocale& locale) {
     const FieldReader sums = [&](int i) {
         if (i == 0) return title;
         const auto s = static_cast<std::size_t>(i);
-        return lacking[s] == n ? QString() : QString::fromStdString(roundTripDecimal(sum[s]));
+        return t.lacking[s] == t.portions ? QString()
+                                          : QString::fromStdString(roundTripDecimal(t.sum[s]));
     };
     FoodReport meal;
     ValueArray S;
@@ -394,46 +475,51 @@ ReportOutput mealReport(DataControl& data, const ReportRequest& request, const Q
     setHundredGramValues(S, meal.Z);
     meal.portion = PortionState{100, {}, 0};
     RecomputePortion(sums, *meal.portion, S, meal.Z, meal.vPortionFactor, locale);
-    meal.Z[slot::TotalWeight] = FormatNumber(grams, 2, locale);
+    meal.Z[slot::TotalWeight] = FormatNumber(t.grams, 2, locale);
+    return meal;
+}
 
-    ReportOutput out{0, {}, err};
-    if (request.format == ReportFormat::Json) {
-        QJsonArray list;
-        for (const FoodReport& r : portions) {
-            QJsonObject portion = reportJson(r, locale);
-            portion.remove(QStringLiteral("nutrients"));
-            list.append(portion);
-        }
-        QJsonObject json = reportJson(meal, locale);
-        json.remove(QStringLiteral("description"));
-        json.remove(QStringLiteral("ndb_number"));
-        json[QStringLiteral("grams")] = roundHalfAway(grams, 2);
-        QJsonArray nutrients = json[QStringLiteral("nutrients")].toArray();
-        for (qsizetype i = 0; i < nutrients.size(); ++i) {
-            QJsonObject nutrient = nutrients[i].toObject();
-            nutrient[QStringLiteral("foods_without_value")] =
-                lacking[static_cast<std::size_t>(i + 1)];
-            nutrients[i] = nutrient;
-        }
-        json[QStringLiteral("nutrients")] = nutrients;
-        json[QStringLiteral("portions")] = list;
-        out.out = jsonText(json);
-        return out;
+QString mealJson(const FoodReport& meal, const std::vector<FoodReport>& portions,
+                 const MealTotals& t, const QLocale& locale) {
+    QJsonArray list;
+    for (const FoodReport& r : portions) {
+        QJsonObject portion = reportJson(r, locale);
+        portion.remove(QStringLiteral("nutrients"));
+        list.append(portion);
     }
-    if (request.format == ReportFormat::Csv) {
-        QStringList header{QStringLiteral("nutrient"), QStringLiteral("unit"),
-                           QStringLiteral("total"), QStringLiteral("foods_without_value")};
-        if (request.dv) header << QStringLiteral("percent_daily_value");
-        out.out = csvRecord(header);
-        const auto percents = percentTexts(meal.Z, locale);
-        for (const int i : reportNutrients()) {
-            QStringList row{nutrientName(i), nutrientUnit(i), meal.Z[i].trimmed(),
-                            QString::number(lacking[static_cast<std::size_t>(i)])};
-            if (request.dv) row << percents[static_cast<std::size_t>(i)];
-            out.out += csvRecord(row);
-        }
-        return out;
+    QJsonObject json = reportJson(meal, locale);
+    json.remove(QStringLiteral("description"));
+    json.remove(QStringLiteral("ndb_number"));
+    json[QStringLiteral("grams")] = roundHalfAway(t.grams, 2);
+    QJsonArray nutrients = json[QStringLiteral("nutrients")].toArray();
+    for (qsizetype i = 0; i < nutrients.size(); ++i) {
+        QJsonObject nutrient = nutrients[i].toObject();
+        nutrient[QStringLiteral("foods_without_value")] =
+            t.lacking[static_cast<std::size_t>(i + 1)];
+        nutrients[i] = nutrient;
     }
+    json[QStringLiteral("nutrients")] = nutrients;
+    json[QStringLiteral("portions")] = list;
+    return jsonText(json);
+}
+
+QString mealCsv(const FoodReport& meal, const MealTotals& t, bool dv, const QLocale& locale) {
+    QStringList header{QStringLiteral("nutrient"), QStringLiteral("unit"), QStringLiteral("total"),
+                       QStringLiteral("foods_without_value")};
+    if (dv) header << QStringLiteral("percent_daily_value");
+    QString text = csvRecord(header);
+    const auto percents = percentTexts(meal.Z, locale);
+    for (const int i : reportNutrients()) {
+        QStringList row{nutrientName(i), nutrientUnit(i), meal.Z[i].trimmed(),
+                        QString::number(t.lacking[static_cast<std::size_t>(i)])};
+        if (dv) row << percents[static_cast<std::size_t>(i)];
+        text += csvRecord(row);
+    }
+    return text;
+}
+
+QString mealText(FoodReport meal, const std::vector<FoodReport>& portions, const MealTotals& t,
+                 const QString& title, bool dv, const QLocale& locale) {
     QList<QStringList> list;
     for (const FoodReport& r : portions) {
         QString item = lineText(r.Z[slot::Description]);
@@ -443,14 +529,39 @@ ReportOutput mealReport(DataControl& data, const ReportRequest& request, const Q
         list.append({QString(), r.Z[slot::TotalWeight], QStringLiteral("grams "), item});
     }
     // A sum that misses some portions says so on its line.
+    const int n = t.portions;
     for (const int i : reportNutrients()) {
-        const int missing = lacking[static_cast<std::size_t>(i)];
+        const int missing = t.lacking[static_cast<std::size_t>(i)];
         if (missing > 0 && missing < n)
             meal.Z[i] += QStringLiteral(" (%1 of %2 portions without a value)").arg(missing).arg(n);
     }
-    out.out = u' ' + title + QStringLiteral(":\n") + columns(list, 0b10) + u'\n' +
-              reportLines(meal, request.dv, locale);
-    return out;
+    return u' ' + title + QStringLiteral(":\n") + columns(list, 0b10) + u'\n' +
+           reportLines(meal, dv, locale);
+}
+
+}  // namespace
+
+ReportOutput mealReport(DataControl& data, const ReportRequest& request, const QLocale& locale) {
+    const QString file = printableLine(request.mealFile);
+    std::vector<MealLine> lines;
+    if (auto failed = readMealLines(request.mealFile, file, lines)) return *failed;
+    std::vector<FoodReport> portions;
+    QString err;
+    if (auto failed = lookUpPortions(data, lines, file, locale, portions, err)) return *failed;
+
+    const MealTotals totals = mealTotals(portions);
+    const int n = totals.portions;
+    const QString title = QStringLiteral("Meal of %1 portion%2").arg(n).arg(n == 1 ? "" : "s");
+    FoodReport meal = mealFood(totals, title, locale);
+    switch (request.format) {
+        case ReportFormat::Json:
+            return {0, mealJson(meal, portions, totals, locale), err};
+        case ReportFormat::Csv:
+            return {0, mealCsv(meal, totals, request.dv, locale), err};
+        case ReportFormat::Text:
+            break;
+    }
+    return {0, mealText(std::move(meal), portions, totals, title, request.dv, locale), err};
 }
 
 }  // namespace velmora
