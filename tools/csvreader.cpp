@@ -82,83 +82,93 @@ bool CsvReader::next() {
     return true;
 }
 
+// A record cut by the bound ends inside a field; a misplaced quote before that is reported first.
+void CsvReader::failTooLarge() const {
+    fail(start_,
+         QStringLiteral("input too large: a record of more than %1 MB").arg(kMaxRecordBytes >> 20));
+}
+
+// Checks one character that is neither a separator nor a quote; its length in bytes. Past the
+// bound only the quoting is checked: a misplaced quote is the likely cause of an overlong record,
+// and anything else there (a device's NUL bytes) is just too much input.
+qsizetype CsvReader::checkedLength(const char* q, const char* limit, bool bounded) const {
+    if (bounded) return 1;
+    const auto c = static_cast<unsigned char>(*q);
+    if (c >= 0x80) {
+        const qsizetype length = utf8SequenceLength(q, limit);
+        if (length == 0) fail(q, QStringLiteral("invalid UTF-8 (byte 0x%1)").arg(hexByte(c)));
+        return length;
+    }
+    if (c == 0) fail(q, QStringLiteral("NUL character"));
+    return 1;
+}
+
+// The quoted field at `p` (its opening quote); returns where it ends, after the closing quote.
+const char* CsvReader::parseQuoted(const char* p, const char* limit, bool bounded) {
+    const char* open = p++;
+    const std::size_t from = unquoted_.size();
+    bool doubled = false;
+    const char* segment = p;
+    for (;;) {
+        if (p >= limit) {
+            if (bounded) failTooLarge();
+            fail(open, QStringLiteral("unterminated quoted field"));
+        }
+        if (*p == '"') {
+            if (p + 1 < limit && p[1] == '"') {
+                unquoted_.append(segment, std::size_t(p + 1 - segment));
+                p += 2;
+                segment = p;
+                doubled = true;
+                continue;
+            }
+            break;
+        }
+        p += (*p == '\n' || *p == '\r') ? 1 : checkedLength(p, limit, bounded);
+    }
+    if (doubled) {
+        unquoted_.append(segment, std::size_t(p - segment));
+        fields_.emplace_back(unquoted_.data() + from, unquoted_.size() - from);
+    } else {
+        fields_.emplace_back(open + 1, std::size_t(p - open - 1));
+    }
+    ++p;  // the closing quote
+    if (p < limit && *p != ',' && !(*p == '\r' && p + 1 == limit && limit < in_.end()))
+        fail(p, *p == '\r' ? QStringLiteral("carriage return without line feed")
+                           : QStringLiteral("unexpected character after closing quote"));
+    return p;
+}
+
+// The unquoted field at `p`; returns where it ends.
+const char* CsvReader::parseUnquoted(const char* p, const char* limit, bool bounded) {
+    const char* field = p;
+    while (p < limit && *p != ',') {
+        if (*p == '"') fail(p, QStringLiteral("quote inside an unquoted field"));
+        if (*p == '\r') {
+            if (p + 1 == limit && limit < in_.end()) break;  // CR LF
+            fail(p, QStringLiteral("carriage return without line feed"));
+        }
+        p += checkedLength(p, limit, bounded);
+    }
+    fields_.emplace_back(field, std::size_t(p - field));
+    return p;
+}
+
 void CsvReader::parse(const char* end) {
     const bool bounded = end == nullptr;
     const char* const limit = bounded ? in_.end() : end;
-    // A record cut by the bound ends inside a field; a misplaced quote before that is reported
-    // first.
-    const auto tooLarge = [&] {
-        fail(start_, QStringLiteral("input too large: a record of more than %1 MB")
-                         .arg(kMaxRecordBytes >> 20));
-    };
     unquoted_.clear();
     unquoted_.reserve(std::size_t(limit - start_));
     const char* p = start_;
-    // Checks one character that is neither a separator nor a quote. Past the bound only the
-    // quoting is checked: a misplaced quote is the likely cause of an overlong record, and
-    // anything else there (a device's NUL bytes) is just too much input.
-    const auto take = [&](const char* q) -> qsizetype {
-        if (bounded) return 1;
-        const auto c = static_cast<unsigned char>(*q);
-        if (c >= 0x80) {
-            const qsizetype length = utf8SequenceLength(q, limit);
-            if (length == 0) fail(q, QStringLiteral("invalid UTF-8 (byte 0x%1)").arg(hexByte(c)));
-            return length;
-        }
-        if (c == 0) fail(q, QStringLiteral("NUL character"));
-        return 1;
-    };
     for (;;) {
         starts_.push_back(p);
-        if (p < limit && *p == '"') {
-            const char* open = p++;
-            const std::size_t from = unquoted_.size();
-            bool doubled = false;
-            const char* segment = p;
-            for (;;) {
-                if (p >= limit) {
-                    if (bounded) tooLarge();
-                    fail(open, QStringLiteral("unterminated quoted field"));
-                }
-                if (*p == '"') {
-                    if (p + 1 < limit && p[1] == '"') {
-                        unquoted_.append(segment, std::size_t(p + 1 - segment));
-                        p += 2;
-                        segment = p;
-                        doubled = true;
-                        continue;
-                    }
-                    break;
-                }
-                p += (*p == '\n' || *p == '\r') ? 1 : take(p);
-            }
-            if (doubled) {
-                unquoted_.append(segment, std::size_t(p - segment));
-                fields_.emplace_back(unquoted_.data() + from, unquoted_.size() - from);
-            } else {
-                fields_.emplace_back(open + 1, std::size_t(p - open - 1));
-            }
-            ++p;  // the closing quote
-            if (p < limit && *p != ',' && !(*p == '\r' && p + 1 == limit && limit < in_.end()))
-                fail(p, *p == '\r' ? QStringLiteral("carriage return without line feed")
-                                   : QStringLiteral("unexpected character after closing quote"));
-        } else {
-            const char* field = p;
-            while (p < limit && *p != ',') {
-                if (*p == '"') fail(p, QStringLiteral("quote inside an unquoted field"));
-                if (*p == '\r') {
-                    if (p + 1 == limit && limit < in_.end()) break;  // CR LF
-                    fail(p, QStringLiteral("carriage return without line feed"));
-                }
-                p += take(p);
-            }
-            fields_.emplace_back(field, std::size_t(p - field));
-        }
+        p = p < limit && *p == '"' ? parseQuoted(p, limit, bounded)
+                                   : parseUnquoted(p, limit, bounded);
         if (p < limit && *p == ',') {
             ++p;
             continue;
         }
-        if (bounded) tooLarge();
+        if (bounded) failTooLarge();
         break;
     }
     end_ = end;
