@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <new>
+#include <variant>
 
 namespace {
 
@@ -43,84 +44,105 @@ std::optional<unsigned> typeMask(const QString& list, QString& unknown) {
     return mask;
 }
 
-}  // namespace
+// What to build from where.
+struct BuildRequest {
+    QString input, output;
+    bool fromRelease = false, fromFdc = false;
+    unsigned typeBits = (1u << kFdcTypes.size()) - 1;
+};
 
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("velmora-mkdb"));
-    QCoreApplication::setApplicationVersion(velmora::kVersion);
+struct MkdbOptions {
+    QCommandLineOption release, fdc, types;
+};
 
-    QCommandLineParser parser;
+MkdbOptions describeCommandLine(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Build a Velmora food table OUT.mdb from the CSV source DATA.csv, from a USDA SR release "
         "in its ASCII form (FOOD_DES.txt, NUT_DATA.txt, WEIGHT.txt) in SR_FOLDER, or from a "
         "FoodData Central download in its CSV form (food.csv, nutrient.csv, food_nutrient.csv "
         "and the files beside them) in FDC_FOLDER."));
-    const QCommandLineOption release(QStringLiteral("sr"),
-                                     QStringLiteral("Read the SR release in SR_FOLDER."),
-                                     QStringLiteral("SR_FOLDER"));
-    const QCommandLineOption fdc(
-        QStringLiteral("fdc"), QStringLiteral("Read the FoodData Central download in FDC_FOLDER."),
-        QStringLiteral("FDC_FOLDER"));
-    const QCommandLineOption types(
-        QStringLiteral("types"),
-        QStringLiteral("With --fdc, the food types to read, separated by commas: sr_legacy_food, "
-                       "foundation_food, survey_fndds_food, branded_food (default: all four)."),
-        QStringLiteral("LIST"));
-    parser.addOptions({release, fdc, types});
+    MkdbOptions o{
+        .release = QCommandLineOption(QStringLiteral("sr"),
+                                      QStringLiteral("Read the SR release in SR_FOLDER."),
+                                      QStringLiteral("SR_FOLDER")),
+        .fdc =
+            QCommandLineOption(QStringLiteral("fdc"),
+                               QStringLiteral("Read the FoodData Central download in FDC_FOLDER."),
+                               QStringLiteral("FDC_FOLDER")),
+        .types = QCommandLineOption(
+            QStringLiteral("types"),
+            QStringLiteral("With --fdc, the food types to read, separated by commas: "
+                           "sr_legacy_food, foundation_food, survey_fndds_food, branded_food "
+                           "(default: all four)."),
+            QStringLiteral("LIST")),
+    };
+    parser.addOptions({o.release, o.fdc, o.types});
     parser.addPositionalArgument(QStringLiteral("DATA.csv"), QStringLiteral("The CSV source."),
                                  QStringLiteral("[DATA.csv]"));
     parser.addPositionalArgument(QStringLiteral("OUT.mdb"), QStringLiteral("The table to write."));
+    return o;
+}
+
+// The request, or the exit status when the program ends now.
+std::variant<BuildRequest, int> readMkdbCommandLine(int argc, char* argv[]) {
+    QCommandLineParser parser;
+    const MkdbOptions o = describeCommandLine(parser);
     if (const auto status =
             velmora::readCommandLine(parser, velmora::commandLineArguments(argc, argv), kUsage))
         return *status;
-    for (const QCommandLineOption* option : {&release, &fdc, &types})
+    for (const QCommandLineOption* option : {&o.release, &o.fdc, &o.types})
         if (parser.values(*option).size() > 1)
             return velmora::usageError(
                 QStringLiteral("--%1 given more than once").arg(option->names().first()), kUsage);
-    const bool fromRelease = parser.isSet(release), fromFdc = parser.isSet(fdc);
+    BuildRequest r;
+    r.fromRelease = parser.isSet(o.release);
+    r.fromFdc = parser.isSet(o.fdc);
     const QStringList files = parser.positionalArguments();
-    if ((fromRelease && fromFdc) || (parser.isSet(types) && !fromFdc) ||
-        files.size() != (fromRelease || fromFdc ? 1 : 2)) {
+    if ((r.fromRelease && r.fromFdc) || (parser.isSet(o.types) && !r.fromFdc) ||
+        files.size() != (r.fromRelease || r.fromFdc ? 1 : 2)) {
         std::fputs(qUtf8Printable(kUsage), stderr);
         return 2;
     }
-    unsigned typeBits = (1u << kFdcTypes.size()) - 1;
-    if (parser.isSet(types)) {
+    if (parser.isSet(o.types)) {
         QString unknown;
-        const auto mask = typeMask(parser.value(types), unknown);
+        const auto mask = typeMask(parser.value(o.types), unknown);
         if (!mask)
             return velmora::usageError(
                 QStringLiteral("unknown food type \"%1\"").arg(velmora::printable(unknown)),
                 kUsage);
-        typeBits = *mask;
+        r.typeBits = *mask;
     }
-    const QString input = fromRelease ? parser.value(release)
-                          : fromFdc   ? parser.value(fdc)
-                                      : files.first();
-    const QString output = files.last();
+    r.input = r.fromRelease ? parser.value(o.release)
+              : r.fromFdc   ? parser.value(o.fdc)
+                            : files.first();
+    r.output = files.last();
+    return r;
+}
 
+// Reads the input into `sink`; what was read, as the last line counts it.
+QString readInput(const BuildRequest& r, const RowSink& sink, QStringList& notes) {
+    if (r.fromFdc) return readFdcDownload(r.input, r.typeBits, sink).toString();
+    const qsizetype foods =
+        r.fromRelease ? readSrRelease(r.input, sink, &notes) : readFoodTableCsv(r.input, sink);
+    return QStringLiteral("%1 foods").arg(foods);
+}
+
+// Builds the table; the exit status.
+int build(const BuildRequest& r) {
     // The output first: a refused output, or one that cannot be written, must cost no reading.
     DatabaseOutput database;
-    const QStringList inputs = fromRelease ? srReleaseFiles(input)
-                               : fromFdc   ? fdcInputFiles(input)
-                                           : QStringList{input};
-    if (const auto error = database.open(output, inputs)) {
+    const QStringList inputs = r.fromRelease ? srReleaseFiles(r.input)
+                               : r.fromFdc   ? fdcInputFiles(r.input)
+                                             : QStringList{r.input};
+    if (const auto error = database.open(r.output, inputs)) {
         printError(*error);
         return 1;
     }
     QString counts;
     QStringList notes;
     try {
-        const auto error = database.write([&](const RowSink& sink) {
-            if (fromFdc) {
-                counts = readFdcDownload(input, typeBits, sink).toString();
-            } else {
-                const qsizetype foods = fromRelease ? readSrRelease(input, sink, &notes)
-                                                    : readFoodTableCsv(input, sink);
-                counts = QStringLiteral("%1 foods").arg(foods);
-            }
-        });
+        const auto error =
+            database.write([&](const RowSink& sink) { counts = readInput(r, sink, notes); });
         if (error) {
             printError(*error);
             return 1;
@@ -137,7 +159,18 @@ int main(int argc, char* argv[]) {
     Progress::instance().clear();
     for (const QString& note : notes)
         std::fprintf(stderr, "velmora-mkdb: %s\n", note.toLocal8Bit().constData());
-    std::printf("%s: %s\n", velmora::printableLine(output).toLocal8Bit().constData(),
+    std::printf("%s: %s\n", velmora::printableLine(r.output).toLocal8Bit().constData(),
                 qUtf8Printable(counts));
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmora-mkdb"));
+    QCoreApplication::setApplicationVersion(velmora::kVersion);
+    const auto request = readMkdbCommandLine(argc, argv);
+    if (const int* status = std::get_if<int>(&request)) return *status;
+    return build(std::get<BuildRequest>(request));
 }
