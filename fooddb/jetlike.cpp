@@ -75,13 +75,10 @@ JetPattern::JetPattern(std::string_view utf8Pattern) {
         if (c == U'*') {
             if (tokens_.empty() || tokens_.back().kind != Kind::Star)
                 tokens_.emplace_back(Kind::Star);
-            ++i;
         } else if (c == U'?') {
             tokens_.emplace_back(Kind::Any);
-            ++i;
         } else if (c == U'#') {
             tokens_.emplace_back(Kind::Digit);
-            ++i;
         } else if (c == U'[') {
             const std::size_t close = p.find(U']', i + 1);
             if (close == std::u32string::npos) {
@@ -89,33 +86,38 @@ JetPattern::JetPattern(std::string_view utf8Pattern) {
                 tokens_.clear();
                 return;
             }
-            std::size_t j = i + 1;
-            if (close == j) {  // "[]" stands for the empty text: it consumes nothing
-                i = close + 1;
-                continue;
-            }
-            Token t(Kind::List);
-            if (p[j] == U'!' && j + 1 < close) {
-                t.negated = true;
-                ++j;
-            }
-            while (j < close) {
-                const char32_t lo = p[j];
-                const bool range = j + 2 < close && p[j + 1] == U'-';
-                const char32_t hi = range ? p[j + 2] : lo;
-                // A range with an end that is no character takes in nothing.
-                if (lo != kNoCharacter && hi != kNoCharacter) t.ranges.emplace_back(lo, hi);
-                j += range ? 3 : 1;
-            }
-            tokens_.push_back(std::move(t));
-            i = close + 1;
+            // "[]" stands for the empty text: it consumes nothing.
+            if (close > i + 1) tokens_.push_back(listToken(p, i + 1, close));
+            i = close;
         } else {
             Token t(Kind::Literal);
             t.ch = c;
             tokens_.push_back(std::move(t));
-            ++i;
         }
+        ++i;
     }
+    findShortcuts();
+}
+
+// The character list of `p` from `j` (after its "[") to its "]" at `close`.
+JetPattern::Token JetPattern::listToken(const std::u32string& p, std::size_t j, std::size_t close) {
+    Token t(Kind::List);
+    if (p[j] == U'!' && j + 1 < close) {
+        t.negated = true;
+        ++j;
+    }
+    while (j < close) {
+        const char32_t lo = p[j];
+        const bool range = j + 2 < close && p[j + 1] == U'-';
+        const char32_t hi = range ? p[j + 2] : lo;
+        // A range with an end that is no character takes in nothing.
+        if (lo != kNoCharacter && hi != kNoCharacter) t.ranges.emplace_back(lo, hi);
+        j += range ? 3 : 1;
+    }
+    return t;
+}
+
+void JetPattern::findShortcuts() {
     anything_ = tokens_.size() == 1 && tokens_.front().kind == Kind::Star;
     segmentsOnly_ = std::ranges::all_of(tokens_, [](const Token& t) {
         return t.kind == Kind::Star || (t.kind == Kind::Literal && t.ch < 0x80);

@@ -27,6 +27,9 @@ class JetPattern {
         bool negated = false;                               // List
         std::vector<std::pair<char32_t, char32_t>> ranges;  // List: folded inclusive ranges
     };
+    static Token listToken(const std::u32string& p, std::size_t j, std::size_t close);
+    // Sets what lets a match skip the general matcher: the pattern "*", or its segments.
+    void findShortcuts();
     bool tokenMatches(const Token& t, char32_t folded) const;
     template <typename Folded>
     bool matchesFolded(const Folded& text) const;
