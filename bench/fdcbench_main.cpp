@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -165,50 +166,57 @@ struct Sizes {
     std::uint64_t foods = 0, amounts = 0;
 };
 
-Sizes generate(const fs::path& dir, double scale) {
-    // Real shares: SR Legacy 7,793, Foundation a few hundred (with thousands of sample and
-    // acquisition rows of their own), survey 5,400, branded the rest.
-    const std::array<Type, 7> types{{
-        {"sr_legacy_food", 7793, 80, 2},
-        {"foundation_food", 300, 90, 3},
-        {"survey_fndds_food", 5400, 65, 5},
-        {"branded_food", 446000, 56, 0},
-        {"sample_food", 20000, 20, 0},
-        {"market_acquisition", 25000, 15, 0},
-        {"sub_sample_food", 15000, 12, 0},
-    }};
-    Random random;
-    const std::vector<Nutrient> list = nutrients();
-    {
-        CsvOut out(dir / "nutrient.csv");
-        out.row({"id", "name", "unit_name", "nutrient_nbr", "rank"});
-        for (const Nutrient& n : list)
-            out.field(n.id)
-                .field("Nutrient " + std::to_string(n.id))
-                .field("G")
-                .field(n.number)
-                .field(n.id * 10)
-                .end();
-        CsvOut units(dir / "measure_unit.csv");
-        units.row({"id", "name"});
-        units.row({"1000", "cup"});
-        units.row({"1001", "tablespoon"});
-        units.row({"9999", "undetermined"});
-        CsvOut categories(dir / "food_category.csv");
-        categories.row({"id", "code", "description"});
-        for (int c = 1; c <= 28; ++c) {
-            char code[8];
-            std::snprintf(code, sizeof code, "%02d00", c);
-            categories.field(std::uint64_t(c))
-                .field(code)
-                .field("Category " + std::to_string(c))
-                .end();
-        }
+// Real shares: SR Legacy 7,793, Foundation a few hundred (with thousands of sample and
+// acquisition rows of their own), survey 5,400, branded the rest.
+constexpr std::array<Type, 7> kTypes{{
+    {"sr_legacy_food", 7793, 80, 2},
+    {"foundation_food", 300, 90, 3},
+    {"survey_fndds_food", 5400, 65, 5},
+    {"branded_food", 446000, 56, 0},
+    {"sample_food", 20000, 20, 0},
+    {"market_acquisition", 25000, 15, 0},
+    {"sub_sample_food", 15000, 12, 0},
+}};
+
+// The files that do not grow with the foods: nutrients, measure units, categories.
+void writeReferenceFiles(const fs::path& dir, const std::vector<Nutrient>& list) {
+    CsvOut out(dir / "nutrient.csv");
+    out.row({"id", "name", "unit_name", "nutrient_nbr", "rank"});
+    for (const Nutrient& n : list)
+        out.field(n.id)
+            .field("Nutrient " + std::to_string(n.id))
+            .field("G")
+            .field(n.number)
+            .field(n.id * 10)
+            .end();
+    CsvOut units(dir / "measure_unit.csv");
+    units.row({"id", "name"});
+    units.row({"1000", "cup"});
+    units.row({"1001", "tablespoon"});
+    units.row({"9999", "undetermined"});
+    CsvOut categories(dir / "food_category.csv");
+    categories.row({"id", "code", "description"});
+    for (int c = 1; c <= 28; ++c) {
+        char code[8];
+        std::snprintf(code, sizeof code, "%02d00", c);
+        categories.field(std::uint64_t(c)).field(code).field("Category " + std::to_string(c)).end();
     }
-    CsvOut food(dir / "food.csv"), amounts(dir / "food_nutrient.csv"),
-        portions(dir / "food_portion.csv"), sr(dir / "sr_legacy_food.csv"),
-        foundation(dir / "foundation_food.csv"), survey(dir / "survey_fndds_food.csv"),
-        branded(dir / "branded_food.csv");
+}
+
+// The files with rows for each food, their headers written.
+struct FoodFiles {
+    explicit FoodFiles(const fs::path& dir);
+    CsvOut food, amounts, portions, sr, foundation, survey, branded;
+};
+
+FoodFiles::FoodFiles(const fs::path& dir)
+    : food(dir / "food.csv"),
+      amounts(dir / "food_nutrient.csv"),
+      portions(dir / "food_portion.csv"),
+      sr(dir / "sr_legacy_food.csv"),
+      foundation(dir / "foundation_food.csv"),
+      survey(dir / "survey_fndds_food.csv"),
+      branded(dir / "branded_food.csv") {
     food.row({"fdc_id", "data_type", "description", "food_category_id", "publication_date"});
     amounts.row({"id", "fdc_id", "nutrient_id", "amount", "data_points", "derivation_id", "min",
                  "max", "median", "loq", "footnote", "min_year_acquired", "percent_daily_value"});
@@ -237,76 +245,120 @@ Sizes generate(const fs::path& dir, double scale) {
                  "preparation_state_code",
                  "trade_channel",
                  "short_description"});
-    Sizes sizes;
-    std::uint64_t fdcId = 100000, amountId = 1, portionId = 1;
-    std::vector<std::size_t> order(list.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    for (const Type& type : types) {
-        const std::string_view name = type.name;
-        const bool isBranded = name == "branded_food";
-        const auto count = std::size_t(double(type.foods) * scale + 0.5);
-        for (std::size_t f = 0; f < count; ++f, ++fdcId) {
-            // Branded descriptions repeat often (the same product from several owners).
-            const std::string description = isBranded
-                                                ? words(random, 2 + int(random.below(4)), true)
-                                                : words(random, 3 + int(random.below(6)), false);
-            food.field(fdcId).field(name).field(description);
-            if (isBranded || name == "survey_fndds_food")
-                food.field("");
-            else
-                food.field(std::uint64_t(1 + random.below(28)));
-            food.field("2019-04-01").end();
-            if (name == "sr_legacy_food") sr.field(fdcId).field(std::uint64_t(1001 + f)).end();
-            if (name == "foundation_food")
-                foundation.field(fdcId).field(std::uint64_t(11000 + f)).field("").end();
-            if (name == "survey_fndds_food")
-                survey.field(fdcId)
-                    .field(std::uint64_t(11111000 + f))
-                    .field("1002")
-                    .field("2019-01-01")
-                    .field("2020-12-31")
-                    .end();
-            if (isBranded) {
-                const double serving = double(10 + random.below(300));
-                branded.field(fdcId)
-                    .field(kOwners[random.below(kOwners.size())])
-                    .field(words(random, 1, true))
-                    .field("")
-                    .field(std::uint64_t(10000000000ull + random.below(90000000000ull)))
-                    .field(words(random, 25 + int(random.below(30)), true))
-                    .field("")
-                    .decimal(serving)
-                    .field(random.below(10) == 0 ? "ml" : "g")
-                    .field(random.below(3) ? "1 cup" : "")
-                    .field(words(random, 2, false))
-                    .field("LI")
-                    .field("")
-                    .field("2020-11-13")
-                    .field("2020-11-13")
-                    .field("United States")
-                    .field("")
-                    .field("")
-                    .field("")
-                    .field("")
-                    .end();
-            }
-            // The food's nutrients: a random choice, each at most once.
-            for (std::size_t n = 0; n < type.nutrients && n < order.size(); ++n)
-                std::swap(order[n], order[n + random.below(order.size() - n)]);
-            for (std::size_t n = 0; n < type.nutrients; ++n, ++amountId) {
-                amounts.field(amountId).field(fdcId).field(list[order[n % order.size()]].id);
-                amounts.decimal(double(random.below(100000)) / 100).empty(1);
-                amounts.field(isBranded ? "70" : "1").empty(7).end();
-            }
-            sizes.amounts += type.nutrients;
-            for (std::size_t p = 0; p < type.portions; ++p, ++portionId) {
-                portions.field(portionId).field(fdcId).field(std::uint64_t(p + 1)).field("1.0");
-                portions.field(name == "foundation_food" ? "1000" : "9999");
-                portions.field(name == "survey_fndds_food" ? "1 cup" : "");
-                portions.field(name == "sr_legacy_food" ? "cup slices" : "10205");
-                portions.decimal(double(5 + random.below(300))).empty(3).end();
-            }
+}
+
+// Writes the foods one after the other, each with its rows in every file, from one sequence of
+// random numbers.
+class FoodWriter {
+  public:
+    FoodWriter(const fs::path& dir, const std::vector<Nutrient>& list)
+        : files_(dir), list_(list), order_(list.size()) {
+        for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = i;
+    }
+    void write(const Type& type, std::size_t count) {
+        for (std::size_t f = 0; f < count; ++f, ++fdcId_) {
+            food(type, f);
+            amounts(type);
+            portions(type);
         }
+    }
+
+  private:
+    void food(const Type& type, std::size_t f);
+    void brandedFood();
+    void amounts(const Type& type);
+    void portions(const Type& type);
+
+    FoodFiles files_;
+    const std::vector<Nutrient>& list_;
+    std::vector<std::size_t> order_;  // of the nutrients, shuffled for each food
+    Random random_;
+    std::uint64_t fdcId_ = 100000, amountId_ = 1, portionId_ = 1;
+};
+
+void FoodWriter::food(const Type& type, std::size_t f) {
+    const std::string_view name = type.name;
+    const bool isBranded = name == "branded_food";
+    // Branded descriptions repeat often (the same product from several owners).
+    const std::string description = isBranded ? words(random_, 2 + int(random_.below(4)), true)
+                                              : words(random_, 3 + int(random_.below(6)), false);
+    files_.food.field(fdcId_).field(name).field(description);
+    if (isBranded || name == "survey_fndds_food")
+        files_.food.field("");
+    else
+        files_.food.field(std::uint64_t(1 + random_.below(28)));
+    files_.food.field("2019-04-01").end();
+    if (name == "sr_legacy_food") files_.sr.field(fdcId_).field(std::uint64_t(1001 + f)).end();
+    if (name == "foundation_food")
+        files_.foundation.field(fdcId_).field(std::uint64_t(11000 + f)).field("").end();
+    if (name == "survey_fndds_food")
+        files_.survey.field(fdcId_)
+            .field(std::uint64_t(11111000 + f))
+            .field("1002")
+            .field("2019-01-01")
+            .field("2020-12-31")
+            .end();
+    if (isBranded) brandedFood();
+}
+
+void FoodWriter::brandedFood() {
+    const double serving = double(10 + random_.below(300));
+    files_.branded.field(fdcId_)
+        .field(kOwners[random_.below(kOwners.size())])
+        .field(words(random_, 1, true))
+        .field("")
+        .field(std::uint64_t(10000000000ull + random_.below(90000000000ull)))
+        .field(words(random_, 25 + int(random_.below(30)), true))
+        .field("")
+        .decimal(serving)
+        .field(random_.below(10) == 0 ? "ml" : "g")
+        .field(random_.below(3) ? "1 cup" : "")
+        .field(words(random_, 2, false))
+        .field("LI")
+        .field("")
+        .field("2020-11-13")
+        .field("2020-11-13")
+        .field("United States")
+        .field("")
+        .field("")
+        .field("")
+        .field("")
+        .end();
+}
+
+void FoodWriter::amounts(const Type& type) {
+    const bool isBranded = std::string_view(type.name) == "branded_food";
+    // The food's nutrients: a random choice, each at most once.
+    for (std::size_t n = 0; n < type.nutrients && n < order_.size(); ++n)
+        std::swap(order_[n], order_[n + random_.below(order_.size() - n)]);
+    for (std::size_t n = 0; n < type.nutrients; ++n, ++amountId_) {
+        files_.amounts.field(amountId_).field(fdcId_).field(list_[order_[n % order_.size()]].id);
+        files_.amounts.decimal(double(random_.below(100000)) / 100).empty(1);
+        files_.amounts.field(isBranded ? "70" : "1").empty(7).end();
+    }
+}
+
+void FoodWriter::portions(const Type& type) {
+    const std::string_view name = type.name;
+    for (std::size_t p = 0; p < type.portions; ++p, ++portionId_) {
+        CsvOut& out = files_.portions;
+        out.field(portionId_).field(fdcId_).field(std::uint64_t(p + 1)).field("1.0");
+        out.field(name == "foundation_food" ? "1000" : "9999");
+        out.field(name == "survey_fndds_food" ? "1 cup" : "");
+        out.field(name == "sr_legacy_food" ? "cup slices" : "10205");
+        out.decimal(double(5 + random_.below(300))).empty(3).end();
+    }
+}
+
+Sizes generate(const fs::path& dir, double scale) {
+    const std::vector<Nutrient> list = nutrients();
+    writeReferenceFiles(dir, list);
+    FoodWriter writer(dir, list);
+    Sizes sizes;
+    for (const Type& type : kTypes) {
+        const auto count = std::size_t(double(type.foods) * scale + 0.5);
+        writer.write(type, count);
+        sizes.amounts += type.nutrients * count;
         if (type.nutrients >= 50) sizes.foods += count;  // the four types read
     }
     return sizes;
@@ -362,36 +414,38 @@ bool onPath(const char* program) {
     return false;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Options {
     double scale = 1;
     bool keep = false;
     fs::path dir;
+};
+
+// The options, or nothing after a usage message.
+std::optional<Options> readOptions(int argc, char** argv) {
+    Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--scale" && i + 1 < argc) {
-            scale = std::atof(argv[++i]);
+            o.scale = std::atof(argv[++i]);
         } else if (arg == "--keep") {
-            keep = true;
-        } else if (arg.starts_with('-') || !dir.empty() || scale <= 0) {
+            o.keep = true;
+        } else if (arg.starts_with('-') || !o.dir.empty() || o.scale <= 0) {
             std::fputs("usage: velmora_fdcbench [--scale F] [--keep] [FOLDER]\n", stderr);
-            return 2;
+            return std::nullopt;
         } else {
-            dir = arg;
+            o.dir = arg;
         }
     }
-    const fs::path self = fs::canonical("/proc/self/exe").parent_path();
-    const fs::path mkdb = self / "velmora-mkdb";
-    if (::access(mkdb.c_str(), X_OK) != 0) CsvOut::fail("no velmora-mkdb beside the benchmark");
-    const bool temporary = dir.empty();
-    if (temporary) {
-        std::string pattern = (fs::temp_directory_path() / "velmora-fdc.XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) CsvOut::fail("no temporary folder");
-        dir = pattern;
-    }
-    fs::create_directories(dir);
+    return o;
+}
 
+fs::path temporaryFolder() {
+    std::string pattern = (fs::temp_directory_path() / "velmora-fdc.XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) CsvOut::fail("no temporary folder");
+    return pattern;
+}
+
+void writeDownload(const fs::path& dir, double scale) {
     std::printf("# FoodData Central import, a generated download of %.3g times full size in %s\n",
                 scale, dir.c_str());
     std::fflush(stdout);
@@ -406,32 +460,55 @@ int main(int argc, char** argv) {
         static_cast<unsigned long long>(sizes.amounts), double(bytes) / 1e9,
         std::chrono::duration<double>(Clock::now() - t0).count());
     std::fflush(stdout);
+}
 
-    const fs::path out = dir / "fdc.mdb", log = dir / "run.log";
+Run timeImport(const fs::path& mkdb, const fs::path& dir, const fs::path& log) {
+    const fs::path out = dir / "fdc.mdb";
     const Run import = run({mkdb.string(), "--fdc", dir.string(), out.string()}, log);
     if (import.status != 0) CsvOut::fail("velmora-mkdb failed: " + firstLine(log));
     std::printf("velmora-mkdb --fdc: %.1f s, peak RSS %ld MiB\n  %s\n", import.seconds,
                 import.peakKiB / 1024, firstLine(log).c_str());
     std::fflush(stdout);
     fs::remove(out);
+    return import;
+}
 
+void compareWithSqlite(const fs::path& dir, const fs::path& log, const Run& import) {
+    if (!onPath("sqlite3")) {
+        std::printf("# sqlite3 is not installed (Debian package sqlite3): no time to compare\n");
+        return;
+    }
+    const std::string command = ".import " + (dir / "food_nutrient.csv").string() + " fn";
+    const Run sqlite = run({"sqlite3", ":memory:", ".mode csv", command}, log);
+    if (sqlite.status != 0) CsvOut::fail("sqlite3 failed: " + firstLine(log));
+    const double ratio = import.seconds / sqlite.seconds;
+    std::printf("sqlite3 :memory: .import food_nutrient.csv: %.1f s, peak RSS %ld MiB\n",
+                sqlite.seconds, sqlite.peakKiB / 1024);
+    std::printf("ratio velmora-mkdb / sqlite3 .import: %.2f\n", ratio);
+    std::printf("# goal %s import time <= the sqlite3 .import time\n",
+                ratio <= 1 ? "met:   " : "MISSED:");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<Options> options = readOptions(argc, argv);
+    if (!options) return 2;
+    const fs::path self = fs::canonical("/proc/self/exe").parent_path();
+    const fs::path mkdb = self / "velmora-mkdb";
+    if (::access(mkdb.c_str(), X_OK) != 0) CsvOut::fail("no velmora-mkdb beside the benchmark");
+    const bool temporary = options->dir.empty();
+    const fs::path dir = temporary ? temporaryFolder() : options->dir;
+    fs::create_directories(dir);
+
+    writeDownload(dir, options->scale);
+    const fs::path log = dir / "run.log";
+    const Run import = timeImport(mkdb, dir, log);
     const double memoryGoal = 400;  // MiB
     const double peakMiB = double(import.peakKiB) / 1024;
-    if (onPath("sqlite3")) {
-        const std::string command = ".import " + (dir / "food_nutrient.csv").string() + " fn";
-        const Run sqlite = run({"sqlite3", ":memory:", ".mode csv", command}, log);
-        if (sqlite.status != 0) CsvOut::fail("sqlite3 failed: " + firstLine(log));
-        const double ratio = import.seconds / sqlite.seconds;
-        std::printf("sqlite3 :memory: .import food_nutrient.csv: %.1f s, peak RSS %ld MiB\n",
-                    sqlite.seconds, sqlite.peakKiB / 1024);
-        std::printf("ratio velmora-mkdb / sqlite3 .import: %.2f\n", ratio);
-        std::printf("# goal %s import time <= the sqlite3 .import time\n",
-                    ratio <= 1 ? "met:   " : "MISSED:");
-    } else {
-        std::printf("# sqlite3 is not installed (Debian package sqlite3): no time to compare\n");
-    }
+    compareWithSqlite(dir, log, import);
     std::printf("# goal %s peak RSS <= %.0f MiB\n",
                 peakMiB <= memoryGoal ? "met:   " : "MISSED:", memoryGoal);
-    if (!keep && temporary) fs::remove_all(dir);
+    if (!options->keep && temporary) fs::remove_all(dir);
     return 0;
 }
