@@ -147,6 +147,72 @@ std::vector<Samples> alternate(int rounds, const std::vector<std::function<doubl
     return samples;
 }
 
+// One food by description and by NDB number on the big table against the shipped one; the first
+// food of the list and one of its middle.
+void lookupFigures(const QString& program, const QString& big, const QString& shipped, int rounds) {
+    for (const QStringList& food :
+         {QStringList{QStringLiteral("Apples, raw, with skin")},
+          QStringList{QStringLiteral("09003")},
+          QStringList{QStringLiteral("--grams"), QStringLiteral("50"),
+                      QStringLiteral("Milk, whole, 3.25% milkfat, with added vitamin D")}}) {
+        const auto run = [&](const QString& table) {
+            return [&, table] {
+                return processRun(program, QStringList{"--database", table} + food);
+            };
+        };
+        const auto s = alternate(rounds, {run(big), run(shipped)});
+        figure(QStringLiteral("velmora-report %1, 466,513 rows against the shipped table")
+                   .arg(food.join(u' ')),
+               s[0], s[1], 1.5);
+    }
+}
+
+// Rank: the work alone, in this process.
+void rankFigures(const QString& rankTable, int rounds) {
+    const QStringList rank{"--database", rankTable, "--rank", "potassium"};
+    const auto s = alternate(
+        rounds, {[&] { return inProcess(rank); }, [&] { return rankFloor(rankTable, 20); },
+                 [&] { return inProcess(rank + QStringList{"--per-measure"}); }});
+    figure(QStringLiteral("--rank potassium, 506,048 rows, against one ORDER BY LIMIT 20"), s[0],
+           s[1], 1.3);
+    figure(QStringLiteral("--rank potassium --per-measure, 506,048 rows, against the same"), s[2],
+           s[1], 0);
+}
+
+void writeMeal(const QString& meal) {
+    QFile mealFile(meal);
+    if (!mealFile.open(QIODevice::WriteOnly) ||
+        mealFile.write("Spinach, cooked, boiled, drained, without salt@0.25x1\n"
+                       "Apples, raw, with skin@1x1\n01001@5g\n") < 0)
+        fail(QStringLiteral("cannot write ") + meal);
+    mealFile.close();
+}
+
+// Each command on the shipped table against one plain report, as processes.
+void commandFigures(const QString& program, const QString& shipped, const QString& meal,
+                    int rounds) {
+    const QStringList plain{"--database", shipped, "Apples, raw, with skin"};
+    const QList<QStringList> commands{{"--csv", "--dv", "Apples, raw, with skin"},
+                                      {"--search", "chicken"},
+                                      {"--rank", "potassium"},
+                                      {"--rank", "vitamin c", "--per-measure"},
+                                      {"--rank", "vitamin c", "--per-measure", "--top", "50"},
+                                      {"--compare", "Apples, raw, with skin", "01001@45g",
+                                       "Spinach, cooked, boiled, drained, without salt@0.25x1"},
+                                      {"--meal", meal},
+                                      {"--meal", meal, "--json"}};
+    std::vector<std::function<double()>> runs{[&] { return processRun(program, plain); }};
+    for (const QStringList& c : commands)
+        runs.push_back([&, c] {
+            return processRun(program, QStringList{"--database", shipped} + c);
+        });
+    const auto s = alternate(rounds, runs);
+    for (qsizetype i = 0; i < commands.size(); ++i)
+        figure(QStringLiteral("velmora-report %1, shipped table, against one report")
+                   .arg(QString(commands[i].join(u' ')).replace(meal, "MEAL")),
+               s[static_cast<std::size_t>(i) + 1], s[0], 2);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,64 +236,11 @@ int main(int argc, char** argv) {
     const int rounds = quick ? 3 : 21;
     std::printf("# medians of %d runs each, after one that warms the caches\n", rounds);
 
-    // One food by description and by NDB number; the first food of the list and one of its
-    // middle.
-    for (const QStringList& food :
-         {QStringList{QStringLiteral("Apples, raw, with skin")},
-          QStringList{QStringLiteral("09003")},
-          QStringList{QStringLiteral("--grams"), QStringLiteral("50"),
-                      QStringLiteral("Milk, whole, 3.25% milkfat, with added vitamin D")}}) {
-        const auto run = [&](const QString& table) {
-            return [&, table] {
-                return processRun(program, QStringList{"--database", table} + food);
-            };
-        };
-        const auto s = alternate(rounds, {run(big), run(shipped)});
-        figure(QStringLiteral("velmora-report %1, 466,513 rows against the shipped table")
-                   .arg(food.join(u' ')),
-               s[0], s[1], 1.5);
-    }
-
-    // Rank: the work alone, in this process.
-    {
-        const QStringList rank{"--database", rankTable, "--rank", "potassium"};
-        const auto s = alternate(
-            rounds, {[&] { return inProcess(rank); }, [&] { return rankFloor(rankTable, 20); },
-                     [&] { return inProcess(rank + QStringList{"--per-measure"}); }});
-        figure(QStringLiteral("--rank potassium, 506,048 rows, against one ORDER BY LIMIT 20"),
-               s[0], s[1], 1.3);
-        figure(QStringLiteral("--rank potassium --per-measure, 506,048 rows, against the same"),
-               s[2], s[1], 0);
-    }
-
-    // Each command on the shipped table against one plain report, as processes.
+    lookupFigures(program, big, shipped, rounds);
+    rankFigures(rankTable, rounds);
     const QString meal = scratch.filePath(QStringLiteral("meal.txt"));
-    QFile mealFile(meal);
-    if (!mealFile.open(QIODevice::WriteOnly) ||
-        mealFile.write("Spinach, cooked, boiled, drained, without salt@0.25x1\n"
-                       "Apples, raw, with skin@1x1\n01001@5g\n") < 0)
-        fail(QStringLiteral("cannot write ") + meal);
-    mealFile.close();
-    const QStringList plain{"--database", shipped, "Apples, raw, with skin"};
-    const QList<QStringList> commands{{"--csv", "--dv", "Apples, raw, with skin"},
-                                      {"--search", "chicken"},
-                                      {"--rank", "potassium"},
-                                      {"--rank", "vitamin c", "--per-measure"},
-                                      {"--rank", "vitamin c", "--per-measure", "--top", "50"},
-                                      {"--compare", "Apples, raw, with skin", "01001@45g",
-                                       "Spinach, cooked, boiled, drained, without salt@0.25x1"},
-                                      {"--meal", meal},
-                                      {"--meal", meal, "--json"}};
-    std::vector<std::function<double()>> runs{[&] { return processRun(program, plain); }};
-    for (const QStringList& c : commands)
-        runs.push_back([&, c] {
-            return processRun(program, QStringList{"--database", shipped} + c);
-        });
-    const auto s = alternate(rounds, runs);
-    for (qsizetype i = 0; i < commands.size(); ++i)
-        figure(QStringLiteral("velmora-report %1, shipped table, against one report")
-                   .arg(QString(commands[i].join(u' ')).replace(meal, "MEAL")),
-               s[static_cast<std::size_t>(i) + 1], s[0], 2);
+    writeMeal(meal);
+    commandFigures(program, shipped, meal, rounds);
 
     for (const QString& g : goals) std::printf("%s\n", qPrintable(g));
     return 0;
