@@ -101,11 +101,8 @@ struct Mapped {
     bool overrideRedirect;
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    int timeoutMs = 30000;
-    int lingerMs = 500;
+// The options before COMMAND; returns where COMMAND starts (argc when it is missing).
+int readOptions(int argc, char** argv, int& timeoutMs, int& lingerMs) {
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; ++i) {
         if (i + 1 < argc && std::strcmp(argv[i], "--timeout") == 0)
@@ -115,118 +112,178 @@ int main(int argc, char** argv) {
         else
             break;
     }
+    return i;
+}
+
+// One program started and its top-level windows watched as they are mapped.
+class MapWatch {
+  public:
+    // Listens on the root window, before the program starts.
+    explicit MapWatch(Display* dpy)
+        : dpy_(dpy),
+          root_(DefaultRootWindow(dpy)),
+          windowType_(XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False)),
+          verbose_(std::getenv("VELMORA_MAPWATCH_VERBOSE") != nullptr),
+          pfd_{ConnectionNumber(dpy), POLLIN, 0} {
+        XSelectInput(dpy_, root_, SubstructureNotifyMask);
+        XSync(dpy_, False);
+    }
+    // Starts `command`; false when no process could be made.
+    bool start(char** command);
+    // Reads events until the main window mapped or `timeoutMs` passed; false when the program
+    // ended before.
+    bool waitForMainWindow(int timeoutMs);
+    void linger(int lingerMs);
+    // Ends the program; its maximum resident set size in KiB.
+    long end();
+    double splashMs() const { return splashMs_; }
+    double mainMs() const { return mainMs_; }
+
+  private:
+    void consider(Window w, const Mapped& m, double at, const char* why);
+    void handle(const XEvent& ev, double at);
+
+    Display* dpy_;
+    Window root_;
+    Atom windowType_;
+    bool verbose_;
+    pollfd pfd_;
+    double t0_ = 0;
+    pid_t child_ = -1;
+    std::map<Window, Mapped> mapped_;  // top-level windows mapped now
+    double splashMs_ = -1;
+    double mainMs_ = -1;
+};
+
+bool MapWatch::start(char** command) {
+    t0_ = nowMs();
+    child_ = fork();
+    if (child_ < 0) return false;
+    if (child_ == 0) {
+        execvp(command[0], command);
+        std::perror(command[0]);
+        _exit(127);
+    }
+    return true;
+}
+
+// Judges a mapped window as it is now; `at` is when it became what it is judged as.
+void MapWatch::consider(Window w, const Mapped& m, double at, const char* why) {
+    const bool splash = isSplash(dpy_, w);
+    if (verbose_)
+        std::fprintf(stderr, "%9.2f ms: %s window 0x%lx %dpx wide \"%s\"%s%s\n", at - t0_, why, w,
+                     m.width, windowName(dpy_, w).c_str(), splash ? " (splash)" : "",
+                     m.overrideRedirect ? " (override-redirect)" : "");
+    if (splash) {
+        if (splashMs_ < 0) splashMs_ = m.at - t0_;
+    } else if (!m.overrideRedirect && m.width > kMainMinWidth && mainMs_ < 0) {
+        mainMs_ = at - t0_;
+    }
+}
+
+void MapWatch::handle(const XEvent& ev, double at) {
+    if (ev.type == MapNotify && ev.xmap.event == root_) {
+        const Window w = ev.xmap.window;
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(dpy_, w, &attributes)) return;  // already gone
+        // The window type may come after the map: watch the window's properties too.
+        XSelectInput(dpy_, w, PropertyChangeMask);
+        const Mapped m{at, attributes.width, ev.xmap.override_redirect != 0};
+        mapped_[w] = m;
+        consider(w, m, at, "mapped");
+    } else if (ev.type == ConfigureNotify && ev.xconfigure.event == root_) {
+        const auto found = mapped_.find(ev.xconfigure.window);
+        if (found != mapped_.end() && found->second.width != ev.xconfigure.width) {
+            found->second.width = ev.xconfigure.width;
+            consider(found->first, found->second, at, "resized");
+        }
+    } else if (ev.type == PropertyNotify && ev.xproperty.atom == windowType_) {
+        const auto found = mapped_.find(ev.xproperty.window);
+        if (found != mapped_.end()) consider(found->first, found->second, at, "retyped");
+    } else if (ev.type == UnmapNotify && ev.xunmap.event == root_) {
+        mapped_.erase(ev.xunmap.window);
+    }
+}
+
+bool MapWatch::waitForMainWindow(int timeoutMs) {
+    while (mainMs_ < 0 && nowMs() - t0_ < timeoutMs) {
+        if (!XPending(dpy_)) {
+            int status = 0;
+            if (waitpid(child_, &status, WNOHANG) == child_) return false;
+            poll(&pfd_, 1, 50);
+            continue;
+        }
+        XEvent ev;
+        XNextEvent(dpy_, &ev);
+        handle(ev, nowMs());
+    }
+    return true;
+}
+
+// While lingering, events are still read (or the socket would wake us at once), and listed in
+// verbose mode, to see what else the program maps.
+void MapWatch::linger(int lingerMs) {
+    const double lingerEnd = nowMs() + (mainMs_ >= 0 ? lingerMs : 0);
+    while (nowMs() < lingerEnd) {
+        while (XPending(dpy_)) {
+            XEvent ev;
+            XNextEvent(dpy_, &ev);
+            if (verbose_ && ev.type == MapNotify && ev.xmap.event == root_) {
+                const std::string name = windowName(dpy_, ev.xmap.window);
+                std::fprintf(stderr, "%9.2f ms: window 0x%lx \"%s\" (after the main window)\n",
+                             nowMs() - t0_, ev.xmap.window, name.c_str());
+            }
+        }
+        poll(&pfd_, 1, std::max(1, static_cast<int>(lingerEnd - nowMs())));
+    }
+}
+
+long MapWatch::end() {
+    kill(child_, SIGTERM);
+    int status = 0;
+    rusage usage{};
+    wait4(child_, &status, 0, &usage);
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int timeoutMs = 30000;
+    int lingerMs = 500;
+    const int i = readOptions(argc, argv, timeoutMs, lingerMs);
     if (argc - i < 1) {
         std::fprintf(stderr,
                      "usage: velmora_mapwatch [--timeout MS] [--linger MS] COMMAND [ARG...]\n");
         return 2;
     }
     char** command = argv + i;
-
     Display* dpy = XOpenDisplay(nullptr);
     if (!dpy) {
         std::fprintf(stderr, "velmora_mapwatch: cannot open display\n");
         return 2;
     }
     XSetErrorHandler(ignoreErrors);
-    const Window root = DefaultRootWindow(dpy);
-    const Atom windowType = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False);
-    XSelectInput(dpy, root, SubstructureNotifyMask);
-    XSync(dpy, False);  // listening before the program starts
-
-    const double t0 = nowMs();
-    const pid_t child = fork();
-    if (child < 0) return 2;
-    if (child == 0) {
-        execvp(command[0], command);
-        std::perror(command[0]);
-        _exit(127);
+    MapWatch watch(dpy);
+    if (!watch.start(command)) return 2;
+    if (!watch.waitForMainWindow(timeoutMs)) {
+        std::fprintf(stderr, "velmora_mapwatch: %s ended before its main window mapped\n",
+                     command[0]);
+        return 1;
     }
-
-    std::map<Window, Mapped> mapped;  // top-level windows mapped now
-    double splashMs = -1;
-    double mainMs = -1;
-    const bool verbose = std::getenv("VELMORA_MAPWATCH_VERBOSE") != nullptr;
-    // Judges a mapped window as it is now; `at` is when it became what it is judged as.
-    const auto consider = [&](Window w, const Mapped& m, double at, const char* why) {
-        const bool splash = isSplash(dpy, w);
-        if (verbose)
-            std::fprintf(stderr, "%9.2f ms: %s window 0x%lx %dpx wide \"%s\"%s%s\n", at - t0, why,
-                         w, m.width, windowName(dpy, w).c_str(), splash ? " (splash)" : "",
-                         m.overrideRedirect ? " (override-redirect)" : "");
-        if (splash) {
-            if (splashMs < 0) splashMs = m.at - t0;
-        } else if (!m.overrideRedirect && m.width > kMainMinWidth && mainMs < 0) {
-            mainMs = at - t0;
-        }
-    };
-    pollfd pfd{ConnectionNumber(dpy), POLLIN, 0};
-    while (mainMs < 0 && nowMs() - t0 < timeoutMs) {
-        if (!XPending(dpy)) {
-            int status = 0;
-            if (waitpid(child, &status, WNOHANG) == child) {
-                std::fprintf(stderr, "velmora_mapwatch: %s ended before its main window mapped\n",
-                             command[0]);
-                return 1;
-            }
-            poll(&pfd, 1, 50);
-            continue;
-        }
-        XEvent ev;
-        XNextEvent(dpy, &ev);
-        const double at = nowMs();
-        if (ev.type == MapNotify && ev.xmap.event == root) {
-            const Window w = ev.xmap.window;
-            XWindowAttributes attributes{};
-            if (!XGetWindowAttributes(dpy, w, &attributes)) continue;  // already gone
-            // The window type may come after the map: watch the window's properties too.
-            XSelectInput(dpy, w, PropertyChangeMask);
-            const Mapped m{at, attributes.width, ev.xmap.override_redirect != 0};
-            mapped[w] = m;
-            consider(w, m, at, "mapped");
-        } else if (ev.type == ConfigureNotify && ev.xconfigure.event == root) {
-            const auto found = mapped.find(ev.xconfigure.window);
-            if (found != mapped.end() && found->second.width != ev.xconfigure.width) {
-                found->second.width = ev.xconfigure.width;
-                consider(found->first, found->second, at, "resized");
-            }
-        } else if (ev.type == PropertyNotify && ev.xproperty.atom == windowType) {
-            const auto found = mapped.find(ev.xproperty.window);
-            if (found != mapped.end()) consider(found->first, found->second, at, "retyped");
-        } else if (ev.type == UnmapNotify && ev.xunmap.event == root) {
-            mapped.erase(ev.xunmap.window);
-        }
-    }
-
-    // While lingering, events are still read (or the socket would wake us at once), and listed in
-    // verbose mode, to see what else the program maps.
-    const double lingerEnd = nowMs() + (mainMs >= 0 ? lingerMs : 0);
-    while (nowMs() < lingerEnd) {
-        while (XPending(dpy)) {
-            XEvent ev;
-            XNextEvent(dpy, &ev);
-            if (verbose && ev.type == MapNotify && ev.xmap.event == root) {
-                const std::string name = windowName(dpy, ev.xmap.window);
-                std::fprintf(stderr, "%9.2f ms: window 0x%lx \"%s\" (after the main window)\n",
-                             nowMs() - t0, ev.xmap.window, name.c_str());
-            }
-        }
-        poll(&pfd, 1, std::max(1, static_cast<int>(lingerEnd - nowMs())));
-    }
-    kill(child, SIGTERM);
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
+    watch.linger(lingerMs);
+    const long maxRss = watch.end();
     XCloseDisplay(dpy);
-    if (mainMs < 0) {
+    if (watch.mainMs() < 0) {
         std::fprintf(stderr,
                      "velmora_mapwatch: no main window (not a splash, wider than %d px) within "
                      "%d ms\n",
                      kMainMinWidth, timeoutMs);
         return 1;
     }
-    if (splashMs < 0)
-        std::printf("- %.2f %ld\n", mainMs, usage.ru_maxrss);
+    if (watch.splashMs() < 0)
+        std::printf("- %.2f %ld\n", watch.mainMs(), maxRss);
     else
-        std::printf("%.2f %.2f %ld\n", splashMs, mainMs, usage.ru_maxrss);
+        std::printf("%.2f %.2f %ld\n", watch.splashMs(), watch.mainMs(), maxRss);
     return 0;
 }
