@@ -47,6 +47,8 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -368,52 +370,58 @@ void clickSection(SizeRun& run, FormB& form, int n) {
                     click < limit && last < limit);
 }
 
-// Search end to end and reset, each round alternating with the floors: SQLite's own LIKE for the
-// search, and the start-up's list read for the reset. The first round warms.
-void searchSection(SizeRun& run, FormB& form, int n) {
-    Db db = openTable(run.dbPath(), false);
-    if (!db) fail(QStringLiteral("cannot open ") + run.dbPath());
-    RowStore floorRows;
-    QStringListModel floorModel;
-    auto floorView = makeFloorList(&floorModel);
-    floorView->show();
-    struct Term {
-        QString text;
-        Samples program, floor;
-        std::size_t hits = 0;
-    };
-    Term terms[] = {{kCommonTerm, {}, {}}, {kRareTerm, {}, {}}};
-    Samples resets, resetFloors;
-    for (int i = 0; i <= run.counts.searches; ++i) {
-        for (Term& term : terms) {
-            form.searchBox()->setText(term.text);
-            settle();
-            auto t0 = Clock::now();
-            form.cmdSearch_Click();
-            const double search = msSince(t0);
-            check(form.searchMode(), QStringLiteral("search did not run"));
-            settle();
-            const double searchFloor = refillFloor(db.get(), builtInSearchQuery(term.text),
-                                                   floorModel, floorRows, &term.hits);
-            check(form.itemCount() == static_cast<int>(term.hits),
-                  QStringLiteral("search counts differ for ") + term.text);
-            settle();
-            t0 = Clock::now();
-            form.cmdReset_Click();
-            const double reset = msSince(t0);
-            check(!form.searchMode() && form.itemCount() == n, QStringLiteral("reset failed"));
-            settle();
-            const double resetFloor =
-                refillFloor(db.get(), kLoadQuery.toUtf8(), floorModel, floorRows);
-            settle();
-            if (i == 0) continue;
-            term.program.push_back(search);
-            term.floor.push_back(searchFloor);
-            resets.push_back(reset);
-            resetFloors.push_back(resetFloor);
-        }
+// A search term's figures.
+struct SearchTerm {
+    QString text;
+    Samples program, floor;
+    std::size_t hits = 0;
+};
+
+// What the search's floors read into: the plain list, shown.
+struct SearchFloor {
+    explicit SearchFloor(Db table) : db(std::move(table)), view(makeFloorList(&model)) {
+        view->show();
     }
-    for (const Term& term : terms) {
+    Db db;
+    RowStore rows;
+    QStringListModel model;
+    std::unique_ptr<QListView> view;
+};
+
+// One search and reset of `term`, each followed by its floor; `keep` false for the round that
+// warms.
+void searchRound(FormB& form, int n, SearchFloor& floor, SearchTerm& term, bool keep,
+                 Samples& resets, Samples& resetFloors) {
+    form.searchBox()->setText(term.text);
+    settle();
+    auto t0 = Clock::now();
+    form.cmdSearch_Click();
+    const double search = msSince(t0);
+    check(form.searchMode(), QStringLiteral("search did not run"));
+    settle();
+    const double searchFloor = refillFloor(floor.db.get(), builtInSearchQuery(term.text),
+                                           floor.model, floor.rows, &term.hits);
+    check(form.itemCount() == static_cast<int>(term.hits),
+          QStringLiteral("search counts differ for ") + term.text);
+    settle();
+    t0 = Clock::now();
+    form.cmdReset_Click();
+    const double reset = msSince(t0);
+    check(!form.searchMode() && form.itemCount() == n, QStringLiteral("reset failed"));
+    settle();
+    const double resetFloor =
+        refillFloor(floor.db.get(), kLoadQuery.toUtf8(), floor.model, floor.rows);
+    settle();
+    if (!keep) return;
+    term.program.push_back(search);
+    term.floor.push_back(searchFloor);
+    resets.push_back(reset);
+    resetFloors.push_back(resetFloor);
+}
+
+void reportSearch(SizeRun& run, const std::span<const SearchTerm> terms, const Samples& resets,
+                  const Samples& resetFloors) {
+    for (const SearchTerm& term : terms) {
         const QString name =
             QStringLiteral("search \"%1\", %2 hits").arg(term.text).arg(term.hits) + run.tag;
         run.report.figure(name, term.program, &term.floor);
@@ -430,6 +438,20 @@ void searchSection(SizeRun& run, FormB& form, int n) {
         run.report.goal(QStringLiteral("reset%1 <= 1.3 x the list read (%2)")
                             .arg(run.tag, QString::number(r, 'f', 2)),
                         r <= 1.3);
+}
+
+// Search end to end and reset, each round alternating with the floors: SQLite's own LIKE for the
+// search, and the start-up's list read for the reset. The first round warms.
+void searchSection(SizeRun& run, FormB& form, int n) {
+    Db db = openTable(run.dbPath(), false);
+    if (!db) fail(QStringLiteral("cannot open ") + run.dbPath());
+    SearchFloor floor(std::move(db));
+    SearchTerm terms[] = {{kCommonTerm, {}, {}}, {kRareTerm, {}, {}}};
+    Samples resets, resetFloors;
+    for (int i = 0; i <= run.counts.searches; ++i)
+        for (SearchTerm& term : terms)
+            searchRound(form, n, floor, term, i > 0, resets, resetFloors);
+    reportSearch(run, terms, resets, resetFloors);
 }
 
 // What the user waits for after a key or a click, from the event to the report's text set: a
@@ -614,6 +636,75 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
     if (standardMessages) standardMessages(type, context, message);
 }
 
+struct BenchOptions {
+    bool quick = false;
+    Selection sel;
+    QString folder = QCoreApplication::applicationDirPath();
+};
+
+constexpr const char* kUsage =
+    "usage: velmora_bench [--quick] [--only SECTION,...] [--size shipped|tenfold|big,...] "
+    "[FOLDER]\n"
+    "  FOLDER holds Velmora.mdb (default: the program's folder)\n"
+    "  sections: startup, click, search, interaction, portion, dv, help (default: all)\n"
+    "  sizes: the shipped table, ten times it, 59 times it (466,513 rows; default: all)\n";
+
+// The options, or nothing after the usage message.
+std::optional<BenchOptions> readOptions(const QStringList& args) {
+    BenchOptions o;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        if (arg == QLatin1String("--quick")) {
+            o.quick = true;
+        } else if (arg == QLatin1String("--only") && i + 1 < args.size()) {
+            o.sel.sections = args.at(++i).split(u',', Qt::SkipEmptyParts);
+        } else if (arg == QLatin1String("--size") && i + 1 < args.size()) {
+            o.sel.sizes = args.at(++i).split(u',', Qt::SkipEmptyParts);
+        } else if (arg.startsWith(u'-')) {
+            std::fputs(kUsage, stderr);
+            return std::nullopt;
+        } else {
+            o.folder = arg;
+        }
+    }
+    return o;
+}
+
+// The table sizes. Chosen so that the whole run takes a few minutes on a small machine.
+struct Size {
+    const char* name;
+    int copies;
+    Counts counts, quickCounts;
+};
+constexpr Size kSizes[] = {
+    {"shipped", 1, {15, 300, 50, 15, 300, 300, 30, 40}, {3, 30, 10, 3, 30, 30, 3, 5}},
+    {"tenfold", 10, {7, 200, 20, 7, 200, 200, 15, 40}, {2, 30, 5, 2, 30, 30, 3, 5}},
+    {"big", 59, {5, 100, 10, 5, 100, 100, 5, 40}, {2, 20, 3, 2, 20, 20, 2, 5}},
+};
+
+// Measures each chosen size, on a scaled copy of the shipped table in a temporary folder where it
+// is larger; the peak RSS of them all.
+long measureSizes(Report& report, const BenchOptions& o, const QString& shippedPath) {
+    long peak = 0;
+    for (const Size& size : kSizes) {
+        if (!o.sel.sizes.contains(QLatin1String(size.name))) continue;
+        QTemporaryDir scratch;
+        QString sizeFolder = o.folder;
+        if (size.copies > 1) {
+            if (!scratch.isValid()) fail(QStringLiteral("no temporary folder"));
+            const QString error = buildScaledTable(
+                shippedPath, scratch.filePath(QStringLiteral("Velmora.mdb")), size.copies);
+            if (!error.isEmpty()) fail(QStringLiteral("cannot build the larger table: ") + error);
+            sizeFolder = scratch.path();
+        }
+        SizeRun run{report,           sizeFolder,       o.quick ? size.quickCounts : size.counts,
+                    size.copies == 1, size.copies > 10, {}};
+        measureSize(run, o.sel);
+        peak = std::max(peak, statusKiB("VmHWM"));
+    }
+    return peak;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -626,32 +717,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     standardMessages = qInstallMessageHandler(quietMessages);
 
-    const char* usage =
-        "usage: velmora_bench [--quick] [--only SECTION,...] [--size shipped|tenfold|big,...] "
-        "[FOLDER]\n"
-        "  FOLDER holds Velmora.mdb (default: the program's folder)\n"
-        "  sections: startup, click, search, interaction, portion, dv, help (default: all)\n"
-        "  sizes: the shipped table, ten times it, 59 times it (466,513 rows; default: all)\n";
-    bool quick = false;
-    Selection sel;
-    QString folder = QCoreApplication::applicationDirPath();
-    const QStringList args = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& arg = args.at(i);
-        if (arg == QLatin1String("--quick")) {
-            quick = true;
-        } else if (arg == QLatin1String("--only") && i + 1 < args.size()) {
-            sel.sections = args.at(++i).split(u',', Qt::SkipEmptyParts);
-        } else if (arg == QLatin1String("--size") && i + 1 < args.size()) {
-            sel.sizes = args.at(++i).split(u',', Qt::SkipEmptyParts);
-        } else if (arg.startsWith(u'-')) {
-            std::fputs(usage, stderr);
-            return 2;
-        } else {
-            folder = arg;
-        }
-    }
-    const QString shippedPath = QDir(folder).filePath(QStringLiteral("Velmora.mdb"));
+    const std::optional<BenchOptions> options = readOptions(QCoreApplication::arguments());
+    if (!options) return 2;
+    const QString shippedPath = QDir(options->folder).filePath(QStringLiteral("Velmora.mdb"));
     if (!QFile::exists(shippedPath)) fail(QStringLiteral("no food table at ") + shippedPath);
 
     // No message box may wait for a click; any that comes up is a fault worth seeing.
@@ -662,46 +730,18 @@ int main(int argc, char** argv) {
     Report report;
     report.line(machine());
     report.line(QStringLiteral("# load average at start: ") + loadAverage());
-
-    // Chosen so that the whole run takes a few minutes on a small machine.
-    struct Size {
-        const char* name;
-        int copies;
-        Counts counts, quickCounts;
-    };
-    const Size sizes[] = {
-        {"shipped", 1, {15, 300, 50, 15, 300, 300, 30, 40}, {3, 30, 10, 3, 30, 30, 3, 5}},
-        {"tenfold", 10, {7, 200, 20, 7, 200, 200, 15, 40}, {2, 30, 5, 2, 30, 30, 3, 5}},
-        {"big", 59, {5, 100, 10, 5, 100, 100, 5, 40}, {2, 20, 3, 2, 20, 20, 2, 5}},
-    };
-    for (const QString& name : sel.sizes)
-        if (std::ranges::none_of(sizes,
+    for (const QString& name : options->sel.sizes)
+        if (std::ranges::none_of(kSizes,
                                  [&](const Size& s) { return name == QLatin1String(s.name); }))
             fail(QStringLiteral("no size ") + name);
     report.line(QStringLiteral("# medians of runs, shipped / tenfold / big: start-up 15 / 7 / 5, "
                                "clicks 300 / 200 / 100, search and reset 15 / 7 / 5 rounds, "
                                "keys 40 of each kind%1")
-                    .arg(quick ? QStringLiteral(" (--quick: far fewer)") : QString()));
+                    .arg(options->quick ? QStringLiteral(" (--quick: far fewer)") : QString()));
     const auto t0 = Clock::now();
     long peak = 0;
     try {
-        for (const Size& size : sizes) {
-            if (!sel.sizes.contains(QLatin1String(size.name))) continue;
-            QTemporaryDir scratch;
-            QString sizeFolder = folder;
-            if (size.copies > 1) {
-                if (!scratch.isValid()) fail(QStringLiteral("no temporary folder"));
-                const QString error = buildScaledTable(
-                    shippedPath, scratch.filePath(QStringLiteral("Velmora.mdb")), size.copies);
-                if (!error.isEmpty())
-                    fail(QStringLiteral("cannot build the larger table: ") + error);
-                sizeFolder = scratch.path();
-            }
-            SizeRun run{report,           sizeFolder,       quick ? size.quickCounts : size.counts,
-                        size.copies == 1, size.copies > 10, {}};
-            measureSize(run, sel);
-            peak = std::max(peak, statusKiB("VmHWM"));
-        }
+        peak = measureSizes(report, *options, shippedPath);
     } catch (const VbError& e) {
         fail(QStringLiteral("error %1: %2").arg(e.number()).arg(e.description()));
     }
