@@ -41,9 +41,10 @@ class CsvReader {
   private:
     const char* findRecordEnd(const char* from);
     void parse(const char* end);
-    const char* parseQuoted(const char* p, const char* limit, bool bounded);
-    const char* parseUnquoted(const char* p, const char* limit, bool bounded);
-    qsizetype checkedLength(const char* q, const char* limit, bool bounded) const;
+    // parse()'s steps, inlined into it.
+    inline const char* parseQuoted(const char* p, const char* limit, bool bounded);
+    inline const char* parseUnquoted(const char* p, const char* limit, bool bounded);
+    inline qsizetype checkedLength(const char* q, const char* limit, bool bounded) const;
     [[noreturn]] void failTooLarge() const;
     [[noreturn]] void fail(const char* at, const QString& what) const;
 
