@@ -57,7 +57,8 @@ const char* CsvReader::findRecordEnd(const char* from) {
             static_cast<const char*>(std::memchr(from, '\n', std::size_t(in_.end() - from)));
         const char* stop = lf ? lf : in_.end();
         if ((std::count(from, stop, '"') & 1) != 0) quoted = !quoted;
-        if (lf && !quoted) return lf;
+        // The bound holds however much of the input the buffer happens to hold.
+        if (lf && !quoted) return lf - in_.begin() > kMaxRecordBytes ? nullptr : lf;
         if (lf) {
             from = lf + 1;
             continue;

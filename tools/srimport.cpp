@@ -87,9 +87,10 @@ class CaretReader {
     const char* findLineFeed() {
         const char* from = in_.begin();
         for (;;) {
-            if (const void* lf = std::memchr(from, '\n', std::size_t(in_.end() - from)))
-                return static_cast<const char*>(lf);
-            if (in_.available() > kMaxRecordBytes) {
+            const auto* lf =
+                static_cast<const char*>(std::memchr(from, '\n', std::size_t(in_.end() - from)));
+            if (lf && lf - in_.begin() <= kMaxRecordBytes) return lf;
+            if (lf || in_.available() > kMaxRecordBytes) {
                 start_ = in_.begin();
                 if (const void* cr = std::memchr(start_, '\r', std::size_t(in_.available())))
                     fail(static_cast<const char*>(cr), crAlone());

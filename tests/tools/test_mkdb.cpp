@@ -230,6 +230,7 @@ class TestMkdb : public velmora::test::TestCase {
         bad("escaped and cut", h + row({{1, "\x1B]0;x\a" + QByteArray(90, 'x')}}),
             u"2:6: WATER: \"\\x1B]0;x\\x07"_s + QString(74, u'x') + u"…\" is not a number"_s);
         bad("record over 1 MB", h + "\"" + QByteArray(1 << 21, 'x'), "2:1: input too large");
+        bad("line over 1 MB", h + row({{0, QByteArray(1200000, 'x')}}), "2:1: input too large");
         // The download: files and columns by name, each row as long as the header.
         const QString food_ = u"fdc/food.csv"_s, amounts = u"fdc/food_nutrient.csv"_s;
         const QByteArray foods = kFdc[u"food.csv"_s], fn = kFdc[u"food_nutrient.csv"_s];
