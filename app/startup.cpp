@@ -3,6 +3,7 @@
 
 #include "app/formb.h"
 #include "app/frmsplash.h"
+#include "common/commandline.h"
 #include "common/msgbox.h"
 #include "common/vberror.h"
 
@@ -16,7 +17,7 @@ QString runTimeErrorText(int number, const QString& description) {
 
 VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Velmora"));
-    setApplicationVersion(QStringLiteral("1.0"));
+    setApplicationVersion(kVersion);
     setDesktopFileName(QStringLiteral("velmora"));
 }
 

@@ -2,6 +2,7 @@
 // velmora-mkdb: builds the program's food table file from the CSV source (or an SR release).
 #include "common/commandline.h"
 #include "common/outsidetext.h"
+#include "common/utf8locale.h"
 #include "tools/dbwriter.h"
 #include "tools/foodtable.h"
 #include "tools/srimport.h"
@@ -26,7 +27,9 @@ void printError(const QString& message) {
 
 int main(int argc, char* argv[]) {
     using namespace velmora::mkdb;
+    const QString locale = velmora::chooseUtf8Locale();
     QCoreApplication app(argc, argv);
+    velmora::useRequestedLocale(locale);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-mkdb"));
     QCoreApplication::setApplicationVersion(velmora::kVersion);
 
