@@ -33,7 +33,7 @@ release=${1:-}
 # The first Debian archive (not its security archive) that apt's sources name.
 default_mirror() {
     cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources \
-        2>/dev/null | grep -oE 'https?://[^ ]+/debian/?( |$)' | head -n 1 | tr -d ' '
+        2>/dev/null | grep -oE 'https?://[^ ]+/debian/?( |$)' | head -n 1 | tr -d ' ' || true
 }
 mirror=${2:-$(default_mirror)}
 mirror=${mirror:-http://deb.debian.org/debian}
