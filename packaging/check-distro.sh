@@ -161,9 +161,10 @@ while [ -z "$window" ]; do
     [ $((SECONDS - step)) -lt 3600 ] || fail "./velmora.sh run showed no window within an hour"
     for w in $(xdotool search --onlyvisible --name '^Velmora$' 2>/dev/null || true); do
         pid=$(xdotool getwindowpid "$w" 2>/dev/null) || continue
-        # The main window, not an error box of the same title: the table is open.
+        # The main window, not an error box of the same title: the table is open (its path as
+        # seen from outside the chroot).
         for fd in /proc/"$pid"/fd/*; do
-            [ "$(readlink "$fd" 2>/dev/null)" = /root/velmora/build/release/bin/Velmora.mdb ] &&
+            [ "$(readlink "$fd" 2>/dev/null)" = "$root/root/velmora/build/release/bin/Velmora.mdb" ] &&
                 window=$w
         done
     done

@@ -54,26 +54,31 @@ chmod 755 "$work"  # apt's unprivileged download user reads the .deb from here
 app_pid=""
 installed_by_us=()
 
+# Purges what the install round installed; non-zero when that fails or leaves files behind.
+purge_ours() {
+    local p present=()
+    for p in "${installed_by_us[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" && present+=("$p")
+    done
+    installed_by_us=()
+    [ ${#present[@]} -gt 0 ] || return 0
+    say "purging ${present[*]}"
+    if ! apt_get purge -y "${present[@]}" >"$work/purge.log" 2>&1; then
+        cat "$work/purge.log" >&2
+        echo "check-package: FAILED: could not purge ${present[*]}" >&2
+        return 1
+    elif [ -e /usr/bin/velmora ] || [ -e /usr/lib/velmora ]; then
+        echo "check-package: FAILED: files of velmora are left after the purge" >&2
+        return 1
+    fi
+}
+
 cleanup() {
     local status=$?
     set +e
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
     xserver_stop
-    local p present=()
-    for p in "${installed_by_us[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" && present+=("$p")
-    done
-    if [ ${#present[@]} -gt 0 ]; then
-        say "purging ${present[*]}"
-        if ! apt_get purge -y "${present[@]}" >"$work/purge.log" 2>&1; then
-            cat "$work/purge.log" >&2
-            echo "check-package: FAILED: could not purge ${present[*]}" >&2
-            status=1
-        elif [ -e /usr/bin/velmora ] || [ -e /usr/lib/velmora ]; then
-            echo "check-package: FAILED: files of velmora are left after the purge" >&2
-            status=1
-        fi
-    fi
+    purge_ours || status=1
     rm -rf "$work"
     exit "$status"
 }
@@ -357,4 +362,5 @@ resolved=$(command -v "${command[0]}") || fail "the menu entry's Exec=${command[
 [ "$(readlink -f "$resolved")" = /usr/lib/velmora/velmora ] ||
     fail "Exec=${command[0]} resolves to $resolved, not to the installed program"
 check_programs /usr/lib/velmora "${command[@]}" -- velmora-report
+purge_ours || exit 1
 say "passed: $(basename "$deb") from its extracted files, and installed, run and purged"
