@@ -167,14 +167,19 @@ appstreamcli validate-tree --no-net --override="$appstream_overrides" "$tree" \
 }
 say "package contents, menu entry and AppStream data are valid"
 
-# The one finding left is explained beside the maintainer setting in packaging/CMakeLists.txt.
+# malformed-contact is explained beside the maintainer setting in packaging/CMakeLists.txt. Newer
+# lintian validates the AppStream data too, but without the two findings lowered above, so that
+# check is left to appstreamcli; older lintian knows no such check and refuses to suppress it.
 if command -v lintian >/dev/null; then
-    lintian --fail-on error,warning --suppress-tags malformed-contact "$deb" \
+    suppressed=malformed-contact
+    [ -n "$(lintian-explain-tags appstream-metadata-validation-failed 2>/dev/null)" ] &&
+        suppressed+=,appstream-metadata-validation-failed
+    lintian --fail-on error,warning --suppress-tags "$suppressed" "$deb" \
         >"$work/lintian.log" 2>&1 || {
         cat "$work/lintian.log" >&2
         fail "lintian found errors or warnings"
     }
-    say "lintian finds no error or warning besides malformed-contact"
+    say "lintian finds no error or warning besides ${suppressed//,/ and }"
 else
     say "lintian is not installed, not run"
 fi
