@@ -1,50 +1,104 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds Velmora on a Debian/Ubuntu machine, installing what it needs first.
-#   ./velmora.sh run     build in Release and start the program on the shipped food table
-#   ./velmora.sh test    build and run every test, again under the sanitizers, a short fuzz run and
-#                        the package check (non-zero exit on any failure)
-#   ./velmora.sh bench   build in Release and print the benchmark's figures
-#   ./velmora.sh startup build in Release and time the splash and the main window mapping under Xvfb
-#                        against a minimal Qt program, on the shipped table and one ten times its size
-#   ./velmora.sh package build in Release and make the Debian package build/release/velmora_1.0_amd64.deb
+# Builds Velmora on a Debian/Ubuntu machine, installing first what the command needs.
+#   ./velmora.sh run      build the program and its food table in Release and start it
+#   ./velmora.sh test     build and run every test, again under the sanitizers, a short fuzz run and
+#                         the package check (non-zero exit on any failure)
+#   ./velmora.sh bench    build in Release and print the benchmark's figures
+#   ./velmora.sh startup  build in Release and time the splash and the main window mapping under
+#                         Xvfb against a minimal Qt program, on the shipped table and one ten times
+#                         its size
+#   ./velmora.sh package  build in Release and make the Debian package build/release/velmora_*.deb
+#   ./velmora.sh package-check
+#                         build the package and check it, including installing and purging it
+#                         system-wide (the test command does that part only with CI=true)
 set -euo pipefail
 cd "$(dirname "$0")"
 
-# The desktop tests need a window manager (openbox), X tools (x11-utils: xprop), a session bus
-# (dbus) and a screen reader's view of the program (at-spi2-core, python3-pyatspi).
-packages=(cmake g++ make qt6-base-dev libsqlite3-dev fonts-liberation2 xvfb xauth xdotool
-          openbox x11-utils dbus at-spi2-core python3-pyatspi
-          dpkg-dev file desktop-file-utils appstream lintian man-db clang libclang-rt-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+command=${1:-}
+case "$command" in
+    run | test | bench | startup | package | package-check) ;;
+    *)
+        echo "usage: $0 run|test|bench|startup|package|package-check" >&2
+        exit 2
+        ;;
+esac
+
+# What every command builds with, and what the program needs to show its window (Arial's
+# metric-compatible stand-in).
+packages=(cmake g++ make qt6-base-dev libsqlite3-dev fonts-liberation2)
+# What the package check runs: cpack's shlibdeps step (dpkg-dev, file), the validators, the manual
+# page renderer, and an X server to start the packaged program in.
+package_tools=(dpkg-dev file desktop-file-utils appstream lintian man-db xvfb xauth xdotool)
+case "$command" in
+    test)
+        # The desktop tests need a window manager (openbox), X tools (x11-utils: xprop), a session
+        # bus (dbus) and a screen reader's view of the program (at-spi2-core, python3-pyatspi); the
+        # fuzz run needs clang with its compiler runtime (libFuzzer, the sanitizers).
+        packages+=("${package_tools[@]}" openbox x11-utils dbus at-spi2-core python3-pyatspi clang)
+        ;;
+    startup) packages+=(xvfb xauth libx11-dev) ;;
+    package) packages+=(dpkg-dev file) ;;
+    package-check) packages+=("${package_tools[@]}") ;;
+esac
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+# The compiler runtime must be the one of the clang that is (or will be) installed: clang is a
+# dependency package naming its versioned compiler, clang-N, whose runtime is libclang-rt-N-dev.
+# $1 is that dependency list, from dpkg (installed) or apt-cache (to be installed).
+runtime_for_clang() {
+    local version
+    version=$(grep -oE '\bclang-[0-9]+\b' <<<"$1" | head -n 1 | cut -d- -f2) || true
+    [ -n "$version" ] && echo "libclang-rt-$version-dev"
+}
+need_clang=false
+[[ " ${packages[*]} " == *" clang "* ]] && need_clang=true
+clang_runtime=""
+if $need_clang && installed clang; then
+    clang_runtime=$(runtime_for_clang "$(dpkg-query -W -f='${Depends}' clang)") || true
+    [ -n "$clang_runtime" ] && packages+=("$clang_runtime")
 fi
 
-case "${1:-}" in
+missing=()
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+if [ ${#missing[@]} -gt 0 ] || { $need_clang && [ -z "$clang_runtime" ]; }; then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -q
+    if $need_clang && [ -z "$clang_runtime" ]; then
+        clang_runtime=$(runtime_for_clang "$(apt-cache depends clang 2>/dev/null)") || {
+            echo "velmora.sh: apt knows no clang-N that the package clang depends on" >&2
+            exit 1
+        }
+        installed "$clang_runtime" || missing+=("$clang_runtime")
+    fi
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+            apt-get install -y -q --no-install-recommends "${missing[@]}"
+    fi
+fi
+
+case "$command" in
     run)
         cmake --preset release >/dev/null
-        cmake --build --preset release
+        cmake --build --preset release --target velmora
         exec build/release/bin/velmora
         ;;
     test)
+        # Only the test programs and the programs they run (velmora_tests), not the benchmark.
         cmake --preset test >/dev/null
-        cmake --build --preset test
+        cmake --build --preset test --target velmora_tests
         ctest --preset test
         # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
         cmake --preset asan >/dev/null
-        cmake --build --preset asan
+        cmake --build --preset asan --target velmora_tests
         ctest --preset asan
         # Every parser fuzzed for a few seconds from its committed corpus.
         fuzz/run.sh 8
-        # The Debian package: built, validated, installed, started, purged.
+        # The Debian package: built, validated and started from its extracted files; installed and
+        # purged as well under CI only.
         packaging/check-package.sh
         ;;
     bench)
@@ -57,14 +111,13 @@ case "${1:-}" in
         cmake --build --preset release
         (cd build/release && cpack -G DEB)
         ;;
+    package-check)
+        packaging/check-package.sh --install
+        ;;
     startup)
         cmake --preset release >/dev/null
         cmake --build --preset release --target velmora velmora_startup_floor velmora_mapwatch \
             velmora_scaletable
         bench/startup_xvfb.sh build/release
-        ;;
-    *)
-        echo "usage: $0 run|test|bench|startup|package" >&2
-        exit 2
         ;;
 esac

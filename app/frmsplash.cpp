@@ -2,6 +2,7 @@
 #include "app/frmsplash.h"
 
 #include "common/designwidgets.h"
+#include "common/version.h"
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -30,8 +31,8 @@ frmSplash::frmSplash(QWidget* parent)
     product->setGeometry(twipsRect(1605, 690, 3390, 540));
     product->setFont(designFont(u"Times New Roman", 24, true));
 
-    auto* version =
-        new QLabel(QStringLiteral("Version 1.0   Food data: USDA, public domain"), Frame1);
+    auto* version = new QLabel(
+        QStringLiteral("Version " VELMORA_VERSION "   Food data: USDA, public domain"), Frame1);
     version->setObjectName(QStringLiteral("Label2"));
     version->setGeometry(twipsRect(1650, 1275, 4200, 330));
 

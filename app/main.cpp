@@ -4,15 +4,18 @@
 #include "common/commandline.h"
 #include "common/msgbox_widgets.h"
 #include "common/outsidetext.h"
+#include "common/utf8locale.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char** argv) {
+    const QString locale = velmora::chooseUtf8Locale();
     QString database;
     {
         // Read before any window system is touched: --help and --version work without a display,
         // and a wrong argument never opens a window.
         QCoreApplication core(argc, argv);
+        velmora::useRequestedLocale(locale);
         QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
         QCoreApplication::setApplicationVersion(velmora::kVersion);
         QCommandLineParser parser;

@@ -17,6 +17,7 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../tests/support/xserver.sh"
 build="${1:-$here/../build/release}"
 runs="${2:-11}"
 if [ ! -d "$build" ]; then
@@ -47,10 +48,8 @@ for p in "${programs[@]}" Velmora.mdb; do
 done
 
 scratch="$(mktemp -d)"
-fifo="$scratch/displayfd"
-xvfb_pid=""
 cleanup() {
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    xserver_stop
     rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -61,19 +60,7 @@ tenfold="$scratch/Velmora-x10.mdb"
 tenfold_rows=$("$bin/velmora_scaletable" "$tenfold" 10 "$bin/Velmora.mdb")
 shipped_rows=$((tenfold_rows / 10))  # ten exact copies of the shipped rows
 
-# Our own X server on a free display; -displayfd tells us which.
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
-xvfb_pid=$!
-read -r display <"$fifo"
-export DISPLAY=":$display"
-export QT_QPA_PLATFORM=xcb
-unset QT_QPA_PLATFORMTHEME SESSION_MANAGER
-# Qt warns on every start without one.
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-    export XDG_RUNTIME_DIR="$scratch/runtime"
-    mkdir -m 700 "$XDG_RUNTIME_DIR"
-fi
+xserver_start "$scratch"
 
 # One run: prints "SPLASH_MS MAIN_MS MAXRSS_KIB". A failed run ends the script.
 measure() {

@@ -3,6 +3,7 @@
 #include "cli/reportcommand.h"
 #include "common/commandline.h"
 #include "common/outsidetext.h"
+#include "common/utf8locale.h"
 
 #include <QCoreApplication>
 
@@ -12,7 +13,9 @@
 
 int main(int argc, char** argv) {
     velmora::reserveStandardStreams();
+    const QString locale = velmora::chooseUtf8Locale();
     QCoreApplication app(argc, argv);
+    velmora::useRequestedLocale(locale);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-report"));
     QCoreApplication::setApplicationVersion(velmora::kVersion);
     const auto request = velmora::readReportCommandLine(velmora::commandLineArguments(argc, argv));

@@ -3,6 +3,8 @@
 // status 2 for anything they do not take, before any window opens.
 #pragma once
 
+#include "common/version.h"
+
 #include <QCommandLineParser>
 #include <QString>
 
@@ -10,11 +12,11 @@
 
 namespace velmora {
 
-inline const QString kVersion = QStringLiteral("1.0");
+inline const QString kVersion = QStringLiteral(VELMORA_VERSION);
 
 // Reads `arguments` (commandLineArguments: file names kept byte for byte) with `parser`, to which
 // the program has added its own options; --help and --version are added here. Returns the exit
-// status when the program should end now: 0 after printing the help or "NAME 1.0" on standard
+// status when the program should end now: 0 after printing the help or "NAME VERSION" on standard
 // output (1 when that could not be written), 2 after printing what was wrong on standard error.
 // Needs the QCoreApplication, whose name the texts use.
 std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList& arguments,

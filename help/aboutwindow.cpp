@@ -2,6 +2,7 @@
 #include "help/aboutwindow.h"
 
 #include "common/designwidgets.h"
+#include "common/version.h"
 #include "common/windowguard.h"
 #include "help/rtfreader.h"
 
@@ -19,7 +20,7 @@ constexpr char kAboutRtf[] =
     R"({\rtf1\ansi\ansicpg1252\deff0\deflang1033{\fonttbl{\f0\fswiss\fcharset0 Arial;}})"
     R"({\colortbl \red0\green0\blue0;})"
     "\n"
-    R"(\pard\nowidctlpar\cf0\f0\fs20  Velmora, version 1.0\par)"
+    R"(\pard\nowidctlpar\cf0\f0\fs20  Velmora, version )" VELMORA_VERSION R"(\par)"
     "\n"
     R"(\par)"
     "\n"

@@ -3,6 +3,7 @@
 // FoodData Central download.
 #include "common/commandline.h"
 #include "common/outsidetext.h"
+#include "common/utf8locale.h"
 #include "tools/dbwriter.h"
 #include "tools/fdcimport.h"
 #include "tools/foodtable.h"
@@ -167,7 +168,9 @@ int build(const BuildRequest& r) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    const QString locale = velmora::chooseUtf8Locale();
     QCoreApplication app(argc, argv);
+    velmora::useRequestedLocale(locale);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-mkdb"));
     QCoreApplication::setApplicationVersion(velmora::kVersion);
     const auto request = readMkdbCommandLine(argc, argv);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Number <-> text conversions: the exact texts the reports are compared on.
 #include "common/outsidetext.h"
+#include "common/utf8locale.h"
 #include "common/vbtext.h"
 #include "testcase.h"
 
@@ -85,6 +86,21 @@ class TestVbText : public velmora::test::TestCase {
         QVERIFY(velmora::quantityIsZero(u"0", en) && velmora::quantityIsZero(u"abc", de));
         QVERIFY(!velmora::quantityIsZero(u"0.25", en) && !velmora::quantityIsZero(u"0,25", de));
         QVERIFY(velmora::quantityIsZero(u"0,25", en));  // "," is no decimal point there
+    }
+
+    // The locale whose numbers are kept when the environment's is switched to C.UTF-8.
+    void requestedLocaleName() {
+        const struct {
+            const char *all, *numeric, *lang, *name;
+        } rows[] = {{"de_DE.UTF-8", "fr_FR", "en_US", "de_DE"},
+                    {"", "fr_FR@euro", "en_US", "fr_FR"},
+                    {"", "", "ca_ES.UTF-8@valencia", "ca_ES"},
+                    {"C", "de_DE", "de_DE", ""},
+                    {"POSIX", "", "", ""},
+                    {"C.UTF-8", "", "", ""},
+                    {"", "", "", ""}};
+        for (const auto& r : rows)
+            QCOMPARE(velmora::requestedLocaleName(r.all, r.numeric, r.lang), QString(r.name));
     }
 };
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF reader, and the help and About windows the help commands open over a main window.
+#include "common/version.h"
 #include "help/aboutwindow.h"
 #include "help/helpcommands.h"
 #include "help/helpwindow.h"
@@ -158,7 +159,7 @@ class TestHelp : public velmora::test::TestCase {
         QList<QRect> frames;
         const auto drive = [&](QWidget* about) {
             frames << about->frameGeometry();
-            QCOMPARE(firstParagraph(about), " Velmora, version 1.0");
+            QCOMPARE(firstParagraph(about), " Velmora, version " VELMORA_VERSION);
             about->findChild<QAction*>("mnuClose")->trigger();
         };
         for (int i = 0; i < 2; ++i)
