@@ -6,8 +6,8 @@
 #include "common/designwidgets.h"
 #include "common/msgbox.h"
 #include "common/outsidetext.h"
+#include "common/runtimeerror.h"
 #include "common/sendkeys.h"
-#include "common/vberror.h"
 #include "fooddb/dataerrors.h"
 
 #include <QAccessible>

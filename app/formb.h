@@ -35,7 +35,7 @@ class FormB : public QMainWindow {
     ~FormB() override;
 
     // The load step: opens the food table, fills the list, shows the window and types a, l, c, o
-    // into the list. Throws VbError when the food table cannot be opened.
+    // into the list. Throws RunTimeError when the food table cannot be opened.
     void Form_Load();
 
     // Public members other windows use.

@@ -52,7 +52,7 @@ void FormB::portionCommand() {
 void FormB::RecomputePortion() {
     // Found again, since the record may have moved while the dialog was open.
     if (findFood(state_.Z[slot::Description]) != FindOutcome::Found) return;
-    velmora::RecomputePortion(fields(), state_, S, state_.Z, vPortionFactor);
+    restatePortion(fields(), state_, S, state_.Z, vPortionFactor);
 }
 
 void FormB::Form_Unload() {

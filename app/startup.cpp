@@ -5,7 +5,7 @@
 #include "app/frmsplash.h"
 #include "common/commandline.h"
 #include "common/msgbox.h"
-#include "common/vberror.h"
+#include "common/runtimeerror.h"
 
 #include <QPointer>
 

@@ -13,7 +13,7 @@
 #include "app/foodlistview.h"
 #include "app/formb.h"
 #include "common/msgbox.h"
-#include "common/vberror.h"
+#include "common/runtimeerror.h"
 #include "floor.h"
 #include "fooddb/findfood.h"
 #include "help/helpcommands.h"
@@ -536,7 +536,7 @@ void portionSection(SizeRun& run, FormB& form, int n) {
               QStringLiteral("no 100-gram report"));
         QCoreApplication::processEvents();
         t0 = Clock::now();
-        RecomputePortion(fields, portionState, S, Z, vPortionFactor);
+        restatePortion(fields, portionState, S, Z, vPortionFactor);
         text = reportText(Z, header);
         const double portion = msSince(t0);
         check(text.startsWith(QStringLiteral(" Total weight: 50")),
@@ -742,7 +742,7 @@ int main(int argc, char** argv) {
     long peak = 0;
     try {
         peak = measureSizes(report, *options, shippedPath);
-    } catch (const VbError& e) {
+    } catch (const RunTimeError& e) {
         fail(QStringLiteral("error %1: %2").arg(e.number()).arg(e.description()));
     }
     report.line(QStringLiteral("peak RSS: %1 MiB").arg(peak / 1024));

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/foodreport.h"
 
+#include "common/numbertext.h"
 #include "common/outsidetext.h"
-#include "common/vbtext.h"
 #include "dailyvalues/dailyvalues.h"
 #include "fooddb/datacontrol.h"
 #include "fooddb/foodcolumns.h"
@@ -100,7 +100,7 @@ std::variant<FoodReport, ReportOutput> reportOf(const FieldReader& fields, const
         r.portion = PortionState{static_cast<float>(entry.grams), entry.unit,
                                  static_cast<float>(entry.quantity)};
     }
-    if (r.portion) RecomputePortion(fields, *r.portion, S, r.Z, r.vPortionFactor, locale);
+    if (r.portion) restatePortion(fields, *r.portion, S, r.Z, r.vPortionFactor, locale);
     return r;
 }
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/manyfoods.h"
 
+#include "common/numbertext.h"
 #include "common/outsidetext.h"
-#include "common/vbtext.h"
 #include "fooddb/datacontrol.h"
 #include "fooddb/findfood.h"
 #include "fooddb/foodcolumns.h"
@@ -45,8 +45,8 @@ QString searchCondition(const QString& term) {
 int portionDecimals(int slot) {
     ValueArray S, Z;
     double factor = 0;
-    RecomputePortion([](int) { return QStringLiteral("0.123456789"); }, PortionState{100, {}, 0}, S,
-                     Z, factor);
+    restatePortion([](int) { return QStringLiteral("0.123456789"); }, PortionState{100, {}, 0}, S,
+                   Z, factor);
     const qsizetype point = Z[slot].indexOf(u'.');
     return point < 0 ? 0 : static_cast<int>(Z[slot].size() - point - 1);
 }
@@ -474,7 +474,7 @@ FoodReport mealFood(const MealTotals& t, const QString& title, const QLocale& lo
     FillArray_S(S, sums);
     setHundredGramValues(S, meal.Z);
     meal.portion = PortionState{100, {}, 0};
-    RecomputePortion(sums, *meal.portion, S, meal.Z, meal.vPortionFactor, locale);
+    restatePortion(sums, *meal.portion, S, meal.Z, meal.vPortionFactor, locale);
     meal.Z[slot::TotalWeight] = FormatNumber(t.grams, 2, locale);
     return meal;
 }

@@ -4,7 +4,7 @@
 #include "cli/manyfoods.h"
 #include "common/commandline.h"
 #include "common/outsidetext.h"
-#include "common/vberror.h"
+#include "common/runtimeerror.h"
 #include "fooddb/datacontrol.h"
 
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dailyvalues/dailyvalues.h"
 
-#include "common/vbtext.h"
+#include "common/numbertext.h"
 #include "report/reportlines.h"
 
 #include <QStringView>

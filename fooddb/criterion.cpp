@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fooddb/criterion.h"
 
-#include "common/vberror.h"
+#include "common/runtimeerror.h"
 #include "fooddb/dataerrors.h"
 
 namespace velmora {
@@ -9,8 +9,9 @@ namespace velmora {
 namespace {
 
 [[noreturn]] void syntaxError(const QString& text) {
-    throw VbError(dataerr::kSyntaxError,
-                  QStringLiteral("Syntax error (missing operator) in expression '%1'.").arg(text));
+    throw RunTimeError(
+        dataerr::kSyntaxError,
+        QStringLiteral("Syntax error (missing operator) in expression '%1'.").arg(text));
 }
 
 bool isBlank(QChar c) {

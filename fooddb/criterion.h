@@ -12,7 +12,7 @@ struct Criterion {
     QString value;  // quotes undoubled
 };
 
-// Throws VbError (3077) when the text is not of that form.
+// Throws RunTimeError (3077) when the text is not of that form.
 Criterion parseCriterion(const QString& text);
 
 }  // namespace velmora

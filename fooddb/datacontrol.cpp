@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fooddb/datacontrol.h"
 
+#include "common/numbertext.h"
 #include "common/outsidetext.h"
+#include "common/runtimeerror.h"
 #include "common/utf8text.h"
-#include "common/vberror.h"
-#include "common/vbtext.h"
 #include "fooddb/criterion.h"
 #include "fooddb/dataerrors.h"
 #include "fooddb/jetlike.h"
@@ -159,10 +159,11 @@ std::array<int, kBoundFieldCount> boundColumns(const sqlite::Statement& st) {
         c = 0;
         while (c < n && !equalsIgnoringCaseLatin(sqlite3_column_name(st.get(), c), name)) ++c;
         if (c == n)
-            throw VbError(dataerr::kColumnMissing,
-                          QStringLiteral("Item not found in this collection: the column '%1' is "
-                                         "missing from the food table.")
-                              .arg(QLatin1StringView(name.data(), qsizetype(name.size()))));
+            throw RunTimeError(
+                dataerr::kColumnMissing,
+                QStringLiteral("Item not found in this collection: the column '%1' is "
+                               "missing from the food table.")
+                    .arg(QLatin1StringView(name.data(), qsizetype(name.size()))));
     }
     return column;
 }
@@ -197,14 +198,14 @@ void DataControl::open() {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(file, error);
     if (path.isEmpty() || !std::filesystem::exists(status) || std::filesystem::is_directory(status))
-        throw VbError(dataerr::kFileNotFound,
-                      QStringLiteral("Could not find file '%1'.").arg(shown));
+        throw RunTimeError(dataerr::kFileNotFound,
+                           QStringLiteral("Could not find file '%1'.").arg(shown));
     // A FIFO or a device would block the first read for ever, or be no table at all.
     if (!std::filesystem::is_regular_file(status))
-        throw VbError(dataerr::kCannotOpen,
-                      QStringLiteral("The database engine cannot open '%1': it is "
-                                     "not a file but a device, pipe or socket.")
-                          .arg(shown));
+        throw RunTimeError(dataerr::kCannotOpen,
+                           QStringLiteral("The database engine cannot open '%1': it is "
+                                          "not a file but a device, pipe or socket.")
+                               .arg(shown));
     // The table itself, not a link to it: the engine looks for its side files beside it.
     const std::filesystem::path real = std::filesystem::canonical(file, error);
     QByteArray name = QByteArray::fromStdString(error ? file.native() : real.native());
@@ -247,11 +248,12 @@ QByteArray DataControl::writeAheadSnapshot(const QByteArray& table, const QStrin
                 std::filesystem::copy_file((table + side).toStdString(), copy.native() + side,
                                            error);
     if (!folder->isValid() || error)
-        throw VbError(dataerr::kCannotOpen,
-                      QStringLiteral("The database engine cannot open '%1': a program is writing "
-                                     "it, and no copy could be made to read (%2).")
-                          .arg(shown, error ? QString::fromStdString(error.message())
-                                            : folder->errorString()));
+        throw RunTimeError(
+            dataerr::kCannotOpen,
+            QStringLiteral("The database engine cannot open '%1': a program is writing "
+                           "it, and no copy could be made to read (%2).")
+                .arg(shown,
+                     error ? QString::fromStdString(error.message()) : folder->errorString()));
     snapshot_ = std::move(folder);
     return QByteArray::fromStdString(copy.native());
 }
@@ -264,7 +266,7 @@ auto DataControl::engine(Step step) -> decltype(step()) {
     } catch (const sqlite::Error& e) {
         throwEngineError(e, DatabaseName, RecordSource);
     } catch (const std::bad_alloc&) {
-        throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
+        throw RunTimeError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
     }
 }
 
@@ -273,12 +275,12 @@ Recordset DataControl::readRecordset() {
     const char* tail = nullptr;
     sqlite::Statement whole = db_.prepare(sql, &tail);
     if (!whole)
-        throw VbError(dataerr::kQueryError,
-                      QStringLiteral("Error in query expression '%1'.").arg(RecordSource));
+        throw RunTimeError(dataerr::kQueryError,
+                           QStringLiteral("Error in query expression '%1'.").arg(RecordSource));
     for (const char* p = tail; p && p < sql.constData() + sql.size(); ++p)
         if (!std::isspace(static_cast<unsigned char>(*p)))
-            throw VbError(dataerr::kTrailingText,
-                          QStringLiteral("Characters found after end of SQL statement."));
+            throw RunTimeError(dataerr::kTrailingText,
+                               QStringLiteral("Characters found after end of SQL statement."));
     const std::array<int, kBoundFieldCount> column = boundColumns(whole);
 
     Recordset rs;
@@ -410,8 +412,9 @@ void DataControl::FindFirst(const QString& criterionText) {
                                     c.column.toStdString()))
             field = f;
     if (field < 0)
-        throw VbError(dataerr::kColumnMissing,
-                      QStringLiteral("Item not found in this collection: '%1'.").arg(c.column));
+        throw RunTimeError(
+            dataerr::kColumnMissing,
+            QStringLiteral("Item not found in this collection: '%1'.").arg(c.column));
     const int row = engine([&] { return findInColumn(field, c.value); });
     if (row < 0) {
         rs_.noMatch_ = true;

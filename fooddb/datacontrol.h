@@ -32,14 +32,14 @@ class DataControl : public QObject {
 
     // Opens the database (the first time, or after DatabaseName changed) and runs RecordSource.
     // On success the result replaces the record set, its first row (if any) becomes current and
-    // reposition() follows. On failure a VbError is thrown and the previous record set, current
-    // record and bound fields stay exactly as they were.
+    // reposition() follows. On failure a RunTimeError is thrown and the previous record set,
+    // current record and bound fields stay exactly as they were.
     void Refresh();
 
     const Recordset& recordset() const { return rs_; }
 
     // Makes the first row meeting `criterion` current, or sets NoMatch and keeps the current
-    // record. Throws VbError for a criterion it cannot read.
+    // record. Throws RunTimeError for a criterion it cannot read.
     void FindFirst(const QString& criterion);
 
     // Makes `row` of the record set the current record, as a find that landed there would; a row

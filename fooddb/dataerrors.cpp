@@ -2,7 +2,7 @@
 #include "fooddb/dataerrors.h"
 
 #include "common/outsidetext.h"
-#include "common/vberror.h"
+#include "common/runtimeerror.h"
 #include "fooddb/jetlike.h"
 
 namespace velmora {
@@ -13,56 +13,59 @@ void throwEngineError(const sqlite::Error& e, const QString& file, const QString
     const QString sql = printable(query, 2 * kQuoteLimit);
     const QString msg = printable(e.message());
     if (msg == QLatin1String(kInvalidPatternText))
-        throw VbError(dataerr::kInvalidPattern, QStringLiteral("Invalid pattern string"));
+        throw RunTimeError(dataerr::kInvalidPattern, QStringLiteral("Invalid pattern string"));
     if (e.code() == SQLITE_READONLY_ROLLBACK)
-        throw VbError(dataerr::kUnfinishedWrite,
-                      QStringLiteral("Another program did not finish writing the food table "
-                                     "'%1': its unfinished changes lie in a journal file beside "
-                                     "it. Let that program finish with the table first.")
-                          .arg(path));
+        throw RunTimeError(
+            dataerr::kUnfinishedWrite,
+            QStringLiteral("Another program did not finish writing the food table "
+                           "'%1': its unfinished changes lie in a journal file beside "
+                           "it. Let that program finish with the table first.")
+                .arg(path));
     switch (e.primary()) {
         case SQLITE_AUTH:
-            throw VbError(dataerr::kNotAllowed,
-                          QStringLiteral("The food table '%1' holds something the "
-                                         "program will not run: %2.")
-                              .arg(path, msg));
+            throw RunTimeError(dataerr::kNotAllowed,
+                               QStringLiteral("The food table '%1' holds something the "
+                                              "program will not run: %2.")
+                                   .arg(path, msg));
         case SQLITE_INTERRUPT:
-            throw VbError(dataerr::kTooLarge,
-                          QStringLiteral("System resource exceeded: the food table "
-                                         "'%1' is too large, or CSR14 is not a table.")
-                              .arg(path));
+            throw RunTimeError(dataerr::kTooLarge,
+                               QStringLiteral("System resource exceeded: the food table "
+                                              "'%1' is too large, or CSR14 is not a table.")
+                                   .arg(path));
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
-            throw VbError(dataerr::kCannotOpen,
-                          QStringLiteral("The database engine cannot open the file '%1'. "
-                                         "You may need permission to read it.")
-                              .arg(path));
+            throw RunTimeError(dataerr::kCannotOpen,
+                               QStringLiteral("The database engine cannot open the file '%1'. "
+                                              "You may need permission to read it.")
+                                   .arg(path));
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            throw VbError(dataerr::kFileInUse,
-                          QStringLiteral("Could not use '%1'; file already in use.").arg(path));
+            throw RunTimeError(
+                dataerr::kFileInUse,
+                QStringLiteral("Could not use '%1'; file already in use.").arg(path));
         case SQLITE_NOTADB:
-            throw VbError(dataerr::kNotADatabase,
-                          QStringLiteral("Unrecognized database format '%1'.").arg(path));
+            throw RunTimeError(dataerr::kNotADatabase,
+                               QStringLiteral("Unrecognized database format '%1'.").arg(path));
         case SQLITE_CORRUPT:
-            throw VbError(dataerr::kCorrupt,
-                          QStringLiteral("Cannot read database '%1'. The file may be "
-                                         "damaged.")
-                              .arg(path));
+            throw RunTimeError(dataerr::kCorrupt,
+                               QStringLiteral("Cannot read database '%1'. The file may be "
+                                              "damaged.")
+                                   .arg(path));
         case SQLITE_NOMEM:
-            throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
+            throw RunTimeError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
         default:
             break;
     }
     if (msg.startsWith(QLatin1String("no such table: ")))
-        throw VbError(
+        throw RunTimeError(
             dataerr::kNoSuchTable,
             QStringLiteral("The database engine cannot find the input table or query '%1'.")
                 .arg(msg.mid(15)));
     if (e.primary() == SQLITE_ERROR)
-        throw VbError(dataerr::kQueryError,
-                      QStringLiteral("Error in query expression '%1': %2.").arg(sql, msg));
-    throw VbError(dataerr::kEngineError, QStringLiteral("Database engine error: %1.").arg(msg));
+        throw RunTimeError(dataerr::kQueryError,
+                           QStringLiteral("Error in query expression '%1': %2.").arg(sql, msg));
+    throw RunTimeError(dataerr::kEngineError,
+                       QStringLiteral("Database engine error: %1.").arg(msg));
 }
 
 QString dataErrorText(int number) {

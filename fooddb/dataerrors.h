@@ -27,8 +27,8 @@ inline constexpr int kColumnMissing = 3265;
 inline constexpr int kNotADatabase = 3343;
 }  // namespace dataerr
 
-// Throws the VbError for an engine fault met on the table `file` while it ran `query` (empty for
-// the opening). Both come from outside and are quoted escaped.
+// Throws the RunTimeError for an engine fault met on the table `file` while it ran `query` (empty
+// for the opening). Both come from outside and are quoted escaped.
 [[noreturn]] void throwEngineError(const sqlite::Error& e, const QString& file,
                                    const QString& query);
 

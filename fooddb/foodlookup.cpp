@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fooddb/foodlookup.h"
 
-#include "common/vberror.h"
+#include "common/runtimeerror.h"
 #include "fooddb/datacontrol.h"
 #include "fooddb/findfood.h"
 #include "fooddb/jetlike.h"
@@ -127,7 +127,7 @@ FoodMatch findFood(DataControl& data, const QString& food) {
             data.Refresh();
             return findByNdbNumber(data, food);
         }
-    } catch (const VbError&) {
+    } catch (const RunTimeError&) {
         // A table these queries do not suit, such as a view without row keys: the window's way,
         // which also reports a table it cannot read.
     }

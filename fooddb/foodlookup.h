@@ -24,7 +24,7 @@ struct FoodMatch {
 // Makes the food `food` names the current record of `data` (its DatabaseName set): the first
 // food, in the order of the window's list, whose description equals `food` as the find step
 // compares (case ignored), or else the first whose NDB number does. The answer is always
-// findFoodInList's; the record source is left as the lookup set it. Throws VbError as Refresh.
+// findFoodInList's; the record source is left as the lookup set it. Throws RunTimeError as Refresh.
 FoodMatch findFood(DataControl& data, const QString& food);
 
 // The same the window's way: the whole list, then the find step over it.

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fooddb/recordset.h"
 
+#include "common/runtimeerror.h"
 #include "common/utf8text.h"
-#include "common/vberror.h"
 
 namespace velmora {
 
@@ -39,7 +39,7 @@ void Recordset::append(std::string_view description, std::int64_t key, const Fie
     }
     // Every per-row structure counts, so no table can make the record set outgrow memory.
     if (bytes_ > kRecordsetLimit)
-        throw VbError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
+        throw RunTimeError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
 }
 
 }  // namespace velmora

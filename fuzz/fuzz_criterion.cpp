@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The find criterion reader on any text: a column and a value that write back to the same, or
 // error 3077; and any description, quoted as the find step quotes it, comes back unchanged.
-#include "common/vberror.h"
+#include "common/runtimeerror.h"
 #include "fooddb/criterion.h"
 #include "fooddb/findfood.h"
 #include "fuzzcheck.h"
@@ -9,7 +9,7 @@
 // The criterion `text` reads as; none when it is refused, which it must be with error 3077.
 static std::optional<Criterion> parsed(const QString& text) try {
     return parseCriterion(text);
-} catch (const VbError& e) {
+} catch (const RunTimeError& e) {
     FUZZ_REQUIRE(e.number() == 3077);
     return std::nullopt;
 }

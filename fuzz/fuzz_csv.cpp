@@ -2,7 +2,7 @@
 // The builder's CSV reader on any bytes: a fault with a sensible position, or records that write
 // back as RFC 4180 and read again the same. After a "#", food table rows under the table's
 // header instead: every number the table accepts is finite and survives its own text.
-#include "common/vbtext.h"
+#include "common/numbertext.h"
 #include "fuzzcheck.h"
 #include "tools/csvreader.h"
 #include "tools/foodtable.h"

@@ -2,7 +2,7 @@
 // numberText, roundedText, roundHalfAway and FormatNumber for any finite double, any int counts
 // (out of range: the nearest in range) and a few locales: plain decimals without exponent, and the
 // reference rounding. The input: x, n and the significant digits as in memory, a locale byte.
-#include "common/vbtext.h"
+#include "common/numbertext.h"
 #include "fuzzcheck.h"
 
 #include <QLocale>

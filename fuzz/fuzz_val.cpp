@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Val on any text: never fails, and reads what strtod reads after the blanks Val skips, as long
 // as that is a number in the form Val reads: a sign, digits with ".", an optional exponent.
-#include "common/vbtext.h"
+#include "common/numbertext.h"
 #include "fuzzcheck.h"
 
 void fuzzOne(QByteArrayView input) {

@@ -3,7 +3,7 @@
 
 #include "common/designwidgets.h"
 #include "common/msgbox.h"
-#include "common/vberror.h"
+#include "common/runtimeerror.h"
 #include "help/rtfreader.h"
 
 #include <QCloseEvent>

@@ -3,8 +3,8 @@
 
 #include "common/designwidgets.h"
 #include "common/msgbox.h"
+#include "common/numbertext.h"
 #include "common/outsidetext.h"
-#include "common/vbtext.h"
 #include "common/windowguard.h"
 
 #include <QFont>

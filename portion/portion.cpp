@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "portion/portion.h"
 
-#include "common/vbtext.h"
+#include "common/numbertext.h"
 #include "fooddb/foodcolumns.h"
 
 namespace velmora {
@@ -50,8 +50,8 @@ QString scaledField(const FieldReader& field, int i, double factor, int decimals
 
 }  // namespace
 
-void RecomputePortion(const FieldReader& field, const PortionState& portion, ValueArray& S,
-                      ValueArray& Z, double& vPortionFactor, const QLocale& locale) {
+void restatePortion(const FieldReader& field, const PortionState& portion, ValueArray& S,
+                    ValueArray& Z, double& vPortionFactor, const QLocale& locale) {
     vPortionFactor = static_cast<double>(portion.vPortionGrams) / 100;
     // Calories with one decimal, every other nutrient with three; water, which no report shows,
     // keeps the 100-gram text of the list click.

@@ -55,7 +55,7 @@ QString portionText(double x, int decimals);
 // compound) for `portion`: S and Z slots 2..31 (calories with 1 decimal, the rest with 3), Z(41)
 // the weight with 2 decimals in `locale`'s form, Z(34) the quantity, Z(33) the unit. The caller
 // has made the food of Z(0) the current record.
-void RecomputePortion(const FieldReader& field, const PortionState& portion, ValueArray& S,
-                      ValueArray& Z, double& vPortionFactor, const QLocale& locale = QLocale());
+void restatePortion(const FieldReader& field, const PortionState& portion, ValueArray& S,
+                    ValueArray& Z, double& vPortionFactor, const QLocale& locale = QLocale());
 
 }  // namespace velmora

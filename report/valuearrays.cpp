@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/valuearrays.h"
 
-#include "common/vbtext.h"
+#include "common/numbertext.h"
 #include "report/reportlines.h"
 
 namespace velmora {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/fdcimport.h"
 
+#include "common/numbertext.h"
 #include "common/outsidetext.h"
-#include "common/vbtext.h"
 #include "tools/csvreader.h"
 
 #include <sys/stat.h>

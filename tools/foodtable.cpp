@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/foodtable.h"
 
-#include "common/vbtext.h"
+#include "common/numbertext.h"
 
 #include "common/outsidetext.h"
 #include "tools/csvreader.h"

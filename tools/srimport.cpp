@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/srimport.h"
 
+#include "common/numbertext.h"
 #include "common/outsidetext.h"
 #include "common/utf8text.h"
-#include "common/vbtext.h"
 #include "tools/inputfile.h"
 
 #include <array>

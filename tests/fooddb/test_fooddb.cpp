@@ -2,7 +2,7 @@
 // The food table layer: LIKE with the Jet engine's rules, the data control's queries, fields and
 // find over a small table (read through a table's keys and, from a view, whole rows), and what
 // a failed or hostile step leaves behind: nothing changed, nothing written.
-#include "common/vberror.h"
+#include "common/runtimeerror.h"
 #include "fixturedb.h"
 #include "fooddb/datacontrol.h"
 #include "fooddb/findfood.h"
@@ -24,7 +24,7 @@ const QString kView = QStringLiteral("Select ALL * From Foods Order by descripti
 int errorNumber(const std::function<void()>& f) {
     try {
         f();
-    } catch (const VbError& e) {
+    } catch (const RunTimeError& e) {
         return e.number();
     }
     return 0;

@@ -31,7 +31,7 @@ class TestPortion : public velmora::test::TestCase {
         double factor = 0;
         // Each portion is restated from the fields, so an earlier one leaves no trace.
         for (float grams : {321.f, 50.f})
-            RecomputePortion(food(2), {grams, "1 cup", 0.25f}, S, Z, factor, QLocale("de_DE"));
+            restatePortion(food(2), {grams, "1 cup", 0.25f}, S, Z, factor, QLocale("de_DE"));
         QCOMPARE(factor, 0.5);
         // Calories, protein, fiber, zinc, vitamin B12, then weight, quantity and unit; S the same.
         QCOMPARE((QStringList{Z[2], Z[3], Z[6], Z[14], Z[26], Z[41], Z[34], Z[33]}),

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "common/vberror.h"
+#include "common/runtimeerror.h"
 
 namespace velmora {
 
@@ -41,7 +41,7 @@ QString standardErrorText(int number) {
 CaughtError caughtError() {
     try {
         throw;
-    } catch (const VbError& e) {
+    } catch (const RunTimeError& e) {
         return {e.number(), e.description()};
     } catch (const std::bad_alloc&) {
         return {err::OutOfMemory, standardErrorText(err::OutOfMemory)};

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Number <-> text conversions: the exact texts the reports are compared on.
+#include "common/numbertext.h"
 #include "common/outsidetext.h"
 #include "common/utf8locale.h"
-#include "common/vbtext.h"
 #include "testcase.h"
 
 #include <QtTest>
@@ -17,7 +17,7 @@ using namespace velmora;
 using Row = std::tuple<double, int, QString>;
 Q_DECLARE_METATYPE(Row)
 
-class TestVbText : public velmora::test::TestCase {
+class TestNumberText : public velmora::test::TestCase {
     Q_OBJECT
   private slots:
     // V: Val, N: numberText, R: roundedText, F: FormatNumber in US English, G: in German.
@@ -104,5 +104,5 @@ class TestVbText : public velmora::test::TestCase {
     }
 };
 
-QTEST_APPLESS_MAIN(TestVbText)
-#include "test_vbtext.moc"
+QTEST_APPLESS_MAIN(TestNumberText)
+#include "test_numbertext.moc"

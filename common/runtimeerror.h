@@ -9,9 +9,9 @@
 
 namespace velmora {
 
-class VbError : public std::exception {
+class RunTimeError : public std::exception {
   public:
-    VbError(int number, QString description)
+    RunTimeError(int number, QString description)
         : number_(number), description_(std::move(description)) {}
     int number() const noexcept { return number_; }
     const QString& description() const noexcept { return description_; }
@@ -31,8 +31,8 @@ struct CaughtError {
     QString description;
 };
 
-// The exception being handled, as the user is told of it: a VbError as it is, std::bad_alloc as
-// "Out of memory", anything else as an internal error. Only inside a catch block.
+// The exception being handled, as the user is told of it: a RunTimeError as it is, std::bad_alloc
+// as "Out of memory", anything else as an internal error. Only inside a catch block.
 CaughtError caughtError();
 
 // "Run-time error 'n':", an empty line and the text: an error the program does not trap.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "common/vbtext.h"
+#include "common/numbertext.h"
 
 #include <algorithm>
 #include <charconv>
