@@ -32,6 +32,10 @@ void FoodListView::setFoodModel(FoodListModel* model) {
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
         setCurrentIndex(QModelIndex());
         scrollToTop();
+        // Every row is as high as the first: on a grid of that height the layout measures no
+        // row, which with half a million rows is a third of a Reset.
+        if (foodModel_->rowCount() > 0 && !gridSize().isValid())
+            setGridSize(QSize(1, sizeHintForIndex(foodModel_->index(0)).height()));
     });
 }
 

@@ -31,8 +31,12 @@ int main(int argc, char** argv) {
                 velmora::readCommandLine(parser, velmora::commandLineArguments(argc, argv)))
             return *status;
         if (!parser.positionalArguments().isEmpty())
-            return velmora::usageError(QStringLiteral("unexpected argument '%1'")
-                                           .arg(parser.positionalArguments().first()));
+            return velmora::usageError(
+                QStringLiteral("unexpected argument '%1'")
+                    .arg(velmora::printable(parser.positionalArguments().first())));
+        // Two tables named: which one was meant is not for the program to guess.
+        if (parser.values(databaseOption).size() > 1)
+            return velmora::usageError(QStringLiteral("--database is given more than once"));
         if (parser.isSet(databaseOption))
             database = velmora::absoluteFileName(parser.value(databaseOption));
     }
