@@ -13,7 +13,6 @@
 #include <QTextDocument>
 
 #include <algorithm>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -48,7 +47,7 @@ struct CharState {
 };
 
 // Control words that stand for one character.
-constexpr std::pair<std::u16string_view, char16_t> kCharacterWords[] = {
+constexpr std::pair<QStringView, char16_t> kCharacterWords[] = {
     {u"line", QChar::LineSeparator},
     {u"tab", u'\t'},
     {u"cell", u'\t'},
@@ -67,7 +66,7 @@ using FormatStep = void (*)(CharState& ch, bool hasParam, int param);
 constexpr bool switchedOn(bool hasParam, int param) {
     return !hasParam || param != 0;
 }
-constexpr std::pair<std::u16string_view, FormatStep> kFormatWords[] = {
+constexpr std::pair<QStringView, FormatStep> kFormatWords[] = {
     {u"plain", [](CharState& ch, bool, int) { ch = CharState(); }},
     {u"f", [](CharState& ch, bool h, int p) { ch.font = h ? p : 0; }},
     {u"fs", [](CharState& ch, bool h, int p) { ch.halfPoints = h ? std::clamp(p, 2, 3276) : 24; }},
