@@ -33,7 +33,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// A fixed seed: every run measures the same download.
+// The same sequence from the same start on every run, so that every run measures the same
+// download.
 struct Random {
     std::uint64_t state = 0x9E3779B97F4A7C15ull;
     std::uint64_t next() {

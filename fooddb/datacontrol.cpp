@@ -416,15 +416,8 @@ void DataControl::FindFirst(const QString& criterionText) {
             dataerr::kColumnMissing,
             QStringLiteral("Item not found in this collection: '%1'.").arg(c.column));
     const int row = engine([&] { return findInColumn(field, c.value); });
-    if (row < 0) {
-        rs_.noMatch_ = true;
-        return;
-    }
-    FieldTexts fields = engine([&] { return readFields(rs_, row); });
-    rs_.noMatch_ = false;
-    int action = 0, save = 0;
-    emit validate(action, save);
-    moveTo(row, std::move(fields));
+    if (row >= 0) moveToRow(row);  // a record that cannot be read leaves NoMatch as it was
+    rs_.noMatch_ = row < 0;
 }
 
 QString defaultDatabasePath() {
