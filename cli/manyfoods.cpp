@@ -157,16 +157,13 @@ QString rankKey(const ReportRequest& request, const QString& column) {
                : column;
 }
 
-// The candidates as whole rows in list order, each numbered in CODE (which no report shows)
-// so that the find step can make each the current record in turn.
-QString candidateQuery(const QString& fields, const QString& filter, const QString& key,
-                       int candidates) {
+// The candidates as whole rows (not "*", which the data control would read again row by row as
+// each becomes current), in list order.
+QString candidateQuery(const QString& filter, const QString& key, int candidates) {
     return QStringLiteral(
-               "SELECT %1, CAST(row_number() OVER (ORDER BY Description, rowid) AS "
-               "TEXT) AS CODE FROM CSR14 WHERE rowid IN (SELECT rowid FROM CSR14 "
-               "WHERE %2 ORDER BY %3 DESC, description, rowid LIMIT %4) ORDER BY "
-               "Description, rowid")
-        .arg(fields, filter, key)
+               "SELECT CSR14.* FROM CSR14 WHERE rowid IN (SELECT rowid FROM CSR14 WHERE %1 "
+               "ORDER BY %2 DESC, description, rowid LIMIT %3) ORDER BY Description, rowid")
+        .arg(filter, key)
         .arg(candidates);
 }
 
@@ -175,8 +172,8 @@ std::vector<Ranked> readCandidates(DataControl& data, int found, const ReportReq
                                    const QLocale& locale) {
     std::vector<Ranked> ranked;
     const PortionedFood portion{{}, 0, request.perMeasure ? 1 : 0, 1};
-    for (int row = 1; row <= found; ++row) {
-        data.FindFirst(QStringLiteral("CODE = '%1'").arg(row));
+    for (int row = 0; row < found; ++row) {
+        data.moveToRow(row);
         // Only what the line shows: the portion recomputation skips what was not measured.
         const auto report = reportOf(
             [&](int i) {
@@ -195,9 +192,6 @@ std::vector<Ranked> rankedFoods(DataControl& data, const ReportRequest& request,
                                 const QLocale& locale) {
     const QString column = columnName(request.nutrient);
     const QString filter = rankFilter(request, column), key = rankKey(request, column);
-    QStringList fields;
-    for (int f = 0; f + 1 < kBoundFieldCount; ++f) fields << columnName(f);
-    const QString fieldList = fields.join(QStringLiteral(", "));
     std::vector<Ranked> ranked;
     const int first = request.perMeasure ? request.top + 20 : request.top;
     // A candidate whose report shows no amount (a measure too heavy for a portion, a value the
@@ -205,7 +199,7 @@ std::vector<Ranked> rankedFoods(DataControl& data, const ReportRequest& request,
     for (int candidates = first;
          ranked.size() < static_cast<std::size_t>(request.top) && candidates <= 8 * first;
          candidates *= 2) {
-        data.RecordSource = candidateQuery(fieldList, filter, key, candidates);
+        data.RecordSource = candidateQuery(filter, key, candidates);
         data.Refresh();
         const int found = data.recordset().RecordCount();
         ranked = readCandidates(data, found, request, locale);
