@@ -166,6 +166,7 @@ DataControl::DataControl(QObject* parent) : QObject(parent) {}
 DataControl::~DataControl() = default;
 
 void DataControl::open() {
+    removeLeftCopies();
     const QString path = DatabaseName;
     const QString shown = printableLine(path);
     // SQLite would create a missing file even for reading; the program must never create it.

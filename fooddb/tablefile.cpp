@@ -177,7 +177,6 @@ void TableFile::open(const QByteArray& path, const QString& file, Configure conf
     path_ = path;
     file_ = file;
     configure_ = std::move(configure);
-    removeLeftCopies();
     if (!exists(path + "-wal")) {
         if (!isWriteAheadTable(path)) return openAs(Mode::Rollback);
         // No log, so nobody is connected: the table as it stands, with nothing made beside it.
