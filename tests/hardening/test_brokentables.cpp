@@ -50,7 +50,9 @@ enum Table {
     Writer
 };
 // Interrupted: a read-only folder, and the program ends by SIGTERM once its window is up.
-enum Access { Plain, ReadOnlyFolder, WriteLocked, Interrupted };
+// TempFull: a read-only folder, and a temporary folder with no room for a copy (mounted: root
+// only).
+enum Access { Plain, ReadOnlyFolder, WriteLocked, Interrupted, TempFull };
 constexpr int kStarts = 0;
 
 QList<FixtureFood> goodFoods() {
@@ -231,6 +233,7 @@ class BrokenTables : public velmora::test::TestCase {
         row("a writer at work", Writer, Plain, kStarts, " of 1303");
         row("a writer at work, read-only folder", Writer, ReadOnlyFolder, kStarts, " of 1303");
         row("interrupted while reading a copy", WalLog, Interrupted, kStarts, " of 4");
+        row("no room for a copy", WalLog, TempFull, 3051, "(No space left on device).");
     }
 
   private:
@@ -306,7 +309,7 @@ class BrokenTables : public velmora::test::TestCase {
         QVERIFY(leaveKilledCopy(root + "/tmp"));
         using P = QFileDevice;
         const auto dirMode = P::Permissions(0x7555);
-        const bool readOnly = access == ReadOnlyFolder || access == Interrupted;
+        const bool readOnly = access != Plain && access != WriteLocked;
         for (const QString& d : {root, folder, root + "/probe"}) QFile::setPermissions(d, dirMode);
         if (QFileInfo(path).isFile() && !QFileInfo(path).isSymLink())
             QFile::setPermissions(path, P::Permissions(readOnly ? 0x4444 : 0x6444));
@@ -319,6 +322,13 @@ class BrokenTables : public velmora::test::TestCase {
                 std::make_unique<sqlite::Database>(QFile::encodeName(path), SQLITE_OPEN_READWRITE);
             locker->exec("BEGIN EXCLUSIVE");
         }
+        const auto unmount = qScopeGuard([&] {
+            if (access == TempFull) QProcess::execute("umount", {root + "/tmp"});
+        });
+        if (access == TempFull &&
+            QProcess::execute(
+                "mount", {"-t", "tmpfs", "-o", "size=4k,mode=1777", "tmpfs", root + "/tmp"}) != 0)
+            QSKIP("only root can mount a temporary folder without room");
         // Held between reading the log and the table, a writer commits and folds its log in.
         bool written = false;
         const Run r = run(root, QFileInfo(path).canonicalFilePath(), access, [&] {
