@@ -12,12 +12,6 @@ namespace velmora {
 
 namespace {
 
-// Beyond ASCII only LONG S and KELVIN SIGN fold to ASCII letters (s and k): a description
-// holding one of them matches a text holding the letter.
-bool foldsFromBeyondAscii(char32_t c) {
-    return c == U's' || c == U'k';
-}
-
 bool isAsciiLetter(char32_t c) {
     return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
 }

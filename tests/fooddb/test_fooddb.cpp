@@ -91,6 +91,9 @@ class TestFoodDb : public velmora::test::TestCase {
             {"percent is literal", "%", "abc", 0},
             {"underscore is literal", "a_c", "abc", 0},
             {"backtracking", "*a*b*c", "aXbYaZbc", 1},
+            {"Kelvin sign is a k", "*chicken*", "Chic\u212Aen soup", 1},
+            {"long s is an s", "*soup", "Chicken \u017Foup", 1},
+            {"a run without s or k", "*oup*", "Chicken \u017Fo\u00FCp", 0},
             {"open bracket", "*[a*", "a", -1},
         };
         for (const auto& [name, pattern, text, match] : rows)
