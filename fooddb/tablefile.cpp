@@ -198,10 +198,17 @@ void TableFile::openAs(Mode mode) {
         flags |= SQLITE_OPEN_URI;
     } else if (mode == Mode::Copy) {
         name = copy_.make(path_, file_);
+        // Our own file, and ours alone: the log's index is kept in memory, not in one more file
+        // that a full temporary folder might refuse, and nothing is folded in at the end.
+        flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     }
     const bool hadShm = exists(path_ + "-shm");
     sqlite::Database db(name, flags);
     db.check(sqlite3_busy_timeout(db.get(), 2000));
+    if (mode == Mode::Copy) {
+        db.exec("PRAGMA locking_mode=EXCLUSIVE");
+        db.check(sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr));
+    }
     if (mode == Mode::Log) {
         try {
             db.prepare(QStringLiteral("SELECT 1 FROM sqlite_schema")).step();  // opens the log

@@ -326,8 +326,9 @@ class BrokenTables : public velmora::test::TestCase {
             if (access == TempFull) QProcess::execute("umount", {root + "/tmp"});
         });
         if (access == TempFull &&
-            QProcess::execute(
-                "mount", {"-t", "tmpfs", "-o", "size=4k,mode=1777", "tmpfs", root + "/tmp"}) != 0)
+            QProcess::execute("mount", {"-t", "tmpfs", "-o",
+                                        QStringLiteral("size=%1,mode=1777").arg(roomForLog(path)),
+                                        "tmpfs", root + "/tmp"}) != 0)
             QSKIP("only root can mount a temporary folder without room");
         // Held between reading the log and the table, a writer commits and folds its log in.
         bool written = false;
@@ -350,6 +351,12 @@ class BrokenTables : public velmora::test::TestCase {
     }
 
   private:
+    // Room for a copy of the table and its log but for their last page.
+    static qint64 roomForLog(const QString& table) {
+        const auto pages = [](const QString& f) { return (QFileInfo(f).size() + 4095) / 4096; };
+        return (pages(table) + pages(table + "-wal") - 1) * 4096;
+    }
+
     // A copy that a run killed outright left in the temporary folder, the running user's.
     bool leaveKilledCopy(const QString& tmp) {
         QFile copy(tmp + "/velmora-table-Killed");
