@@ -77,6 +77,65 @@ bool joinedView(const QString& path, bool endless) {
                              : "CREATE VIEW CSR14 AS SELECT a.* FROM T a, T b");
 }
 
+bool hotJournal(const QString& path) {
+    // Copies of a table and its journal while a writer's changes are half written: what
+    // a crash of that writer leaves behind.
+    const QString original = path + ".writer";
+    if (!writeFixtureDb(original, goodFoods()).isEmpty()) return false;
+    sqlite::Database w(QFile::encodeName(original), SQLITE_OPEN_READWRITE);
+    w.exec("PRAGMA cache_size = 1; BEGIN");
+    w.exec("UPDATE CSR14 SET Description = Description || zeroblob(2000)");
+    return QFile::copy(original, path) && QFile::copy(original + "-journal", path + "-journal") &&
+           QFile::remove(original);
+}
+
+bool walLogLeft(const QString& path) {
+    // A table and the log its writer left: the last row is only in the log.
+    const QString original = path + ".writer";
+    if (!writeFixtureDb(original, goodFoods()).isEmpty() ||
+        !sql(original, "PRAGMA journal_mode=WAL"))
+        return false;
+    {
+        sqlite::Database w(QFile::encodeName(original), SQLITE_OPEN_READWRITE);
+        w.exec("PRAGMA wal_autocheckpoint = 0");
+        w.exec("INSERT INTO CSR14 (Description) VALUES ('Zucchini')");
+        if (!QFile::copy(original, path) || !QFile::copy(original + "-wal", path + "-wal"))
+            return false;
+    }
+    return QFile::remove(original);
+}
+
+bool writerAtWork(const QString& path, std::unique_ptr<sqlite::Database>& writer) {
+    // A writer at work: its last commit, 300 new foods, only in its log. The food on show
+    // at the start lies on a page that commit did not touch.
+    QList<FixtureFood> foods = goodFoods();
+    for (int i = 0; i < 1000; ++i) foods.append({QStringLiteral("Filler %1").arg(i)});
+    if (!writeFixtureDb(path, foods).isEmpty() || !sql(path, "PRAGMA journal_mode=WAL"))
+        return false;
+    writer = std::make_unique<sqlite::Database>(QFile::encodeName(path), SQLITE_OPEN_READWRITE);
+    writer->exec("PRAGMA wal_autocheckpoint = 0; BEGIN");
+    for (int i = 0; i < 300; ++i)
+        writer->exec(QStringLiteral("INSERT INTO CSR14 (Description) VALUES ('Aaa %1')").arg(i));
+    writer->exec("COMMIT");
+    return true;
+}
+
+bool linkToWal(const QString& path, std::unique_ptr<sqlite::Database>& writer) {
+    // The program's folder links to a table whose last rows are still in its writer's log.
+    const QString data = QFileInfo(path).dir().filePath("../data");
+    const QString target = data + "/Velmora.mdb";
+    if (!QDir().mkpath(data) || !writeFixtureDb(target, goodFoods()).isEmpty() ||
+        !sql(target, "PRAGMA journal_mode=WAL"))
+        return false;
+    writer = std::make_unique<sqlite::Database>(QFile::encodeName(target), SQLITE_OPEN_READWRITE);
+    writer->exec("PRAGMA wal_autocheckpoint = 0");
+    writer->exec("INSERT INTO CSR14 (Description) VALUES ('Zucchini')");
+    QFile::setPermissions(data, QFileDevice::Permissions(0x7777));
+    for (const QString& f : QDir(data).entryList(QDir::Files))
+        QFile::setPermissions(data + '/' + f, QFileDevice::Permissions(0x6666));
+    return QFile::link(target, path);
+}
+
 bool makeTable(Table table, const QString& detail, const QString& path,
                std::unique_ptr<sqlite::Database>& writer) {
     switch (table) {
@@ -121,64 +180,14 @@ bool makeTable(Table table, const QString& detail, const QString& path,
                        "SELECT T.* FROM T, n");
         case Fifo:
             return mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
-        case HotJournal: {
-            // Copies of a table and its journal while a writer's changes are half written: what
-            // a crash of that writer leaves behind.
-            const QString original = path + ".writer";
-            if (!writeFixtureDb(original, goodFoods()).isEmpty()) return false;
-            sqlite::Database w(QFile::encodeName(original), SQLITE_OPEN_READWRITE);
-            w.exec("PRAGMA cache_size = 1; BEGIN");
-            w.exec("UPDATE CSR14 SET Description = Description || zeroblob(2000)");
-            return QFile::copy(original, path) &&
-                   QFile::copy(original + "-journal", path + "-journal") && QFile::remove(original);
-        }
-        case WalLog: {
-            // A table and the log its writer left: the last row is only in the log.
-            const QString original = path + ".writer";
-            if (!writeFixtureDb(original, goodFoods()).isEmpty() ||
-                !sql(original, "PRAGMA journal_mode=WAL"))
-                return false;
-            {
-                sqlite::Database w(QFile::encodeName(original), SQLITE_OPEN_READWRITE);
-                w.exec("PRAGMA wal_autocheckpoint = 0");
-                w.exec("INSERT INTO CSR14 (Description) VALUES ('Zucchini')");
-                if (!QFile::copy(original, path) || !QFile::copy(original + "-wal", path + "-wal"))
-                    return false;
-            }
-            return QFile::remove(original);
-        }
-        case Writer: {
-            // A writer at work: its last commit, 300 new foods, only in its log. The food on show
-            // at the start lies on a page that commit did not touch.
-            QList<FixtureFood> foods = goodFoods();
-            for (int i = 0; i < 1000; ++i) foods.append({QStringLiteral("Filler %1").arg(i)});
-            if (!writeFixtureDb(path, foods).isEmpty() || !sql(path, "PRAGMA journal_mode=WAL"))
-                return false;
-            writer =
-                std::make_unique<sqlite::Database>(QFile::encodeName(path), SQLITE_OPEN_READWRITE);
-            writer->exec("PRAGMA wal_autocheckpoint = 0; BEGIN");
-            for (int i = 0; i < 300; ++i)
-                writer->exec(
-                    QStringLiteral("INSERT INTO CSR14 (Description) VALUES ('Aaa %1')").arg(i));
-            writer->exec("COMMIT");
-            return true;
-        }
-        case LinkToWal: {
-            // The program's folder links to a table whose last rows are still in its writer's log.
-            const QString data = QFileInfo(path).dir().filePath("../data");
-            const QString target = data + "/Velmora.mdb";
-            if (!QDir().mkpath(data) || !writeFixtureDb(target, goodFoods()).isEmpty() ||
-                !sql(target, "PRAGMA journal_mode=WAL"))
-                return false;
-            writer = std::make_unique<sqlite::Database>(QFile::encodeName(target),
-                                                        SQLITE_OPEN_READWRITE);
-            writer->exec("PRAGMA wal_autocheckpoint = 0");
-            writer->exec("INSERT INTO CSR14 (Description) VALUES ('Zucchini')");
-            QFile::setPermissions(data, QFileDevice::Permissions(0x7777));
-            for (const QString& f : QDir(data).entryList(QDir::Files))
-                QFile::setPermissions(data + '/' + f, QFileDevice::Permissions(0x6666));
-            return QFile::link(target, path);
-        }
+        case HotJournal:
+            return hotJournal(path);
+        case WalLog:
+            return walLogLeft(path);
+        case Writer:
+            return writerAtWork(path, writer);
+        case LinkToWal:
+            return linkToWal(path, writer);
     }
     return false;
 }
