@@ -215,6 +215,7 @@ void TableFile::openAs(Mode mode) {
         } catch (const sqlite::Error& e) {
             // Read-only media or folder: no shared-memory file can be made beside the table.
             if (e.primary() != SQLITE_CANTOPEN && e.primary() != SQLITE_READONLY) throw;
+            db = {};
             return openAs(Mode::Copy);
         }
         madeShm_ = !hadShm && exists(path_ + "-shm");
