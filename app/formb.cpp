@@ -8,7 +8,6 @@
 #include "common/outsidetext.h"
 #include "common/runtimeerror.h"
 #include "common/sendkeys.h"
-#include "fooddb/dataerrors.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -67,7 +66,6 @@ FormB::FormB(QString databasePath, QWidget* parent)
     buildMenu();
     connect(&Data1, &DataControl::reposition, this, &FormB::Data1_Reposition);
     connect(&Data1, &DataControl::validate, this, &FormB::Data1_Validate);
-    connect(&Data1, &DataControl::error, this, &FormB::Data1_Error);
 }
 
 FormB::~FormB() = default;
@@ -230,7 +228,6 @@ void FormB::rethrowKept() {
 
 void FormB::Form_Load() {
     const Trap trap(*this);  // the start fails with the error of its first list click
-    CR = QStringLiteral("\r\n");
     DBList1->setVisible(true);
     QCoreApplication::processEvents();
     setText1(QString());
@@ -263,11 +260,6 @@ void FormB::Data1_Reposition() {
 
 void FormB::Data1_Validate(int& /*action*/, int& /*save*/) {
     // Nothing is ever edited, so nothing is saved.
-}
-
-void FormB::Data1_Error(int dataErr, int& response) {
-    MsgBox(QStringLiteral("Data1_Error() event hit error:") + dataErrorText(dataErr));
-    response = 0;
 }
 
 void FormB::cmdPageDown_Click() {

@@ -38,11 +38,6 @@ class FormB : public QMainWindow {
     // into the list. Throws RunTimeError when the food table cannot be opened.
     void Form_Load();
 
-    // Public members other windows use.
-    QString CR;
-    QString svPortionDescrip;
-    bool bvCancel = false;
-
     // What tests and the benchmark look at.
     const QString& Text1Text() const { return text1_; }
     DataControl& data() { return Data1; }
@@ -77,7 +72,6 @@ class FormB : public QMainWindow {
   private slots:
     void Data1_Reposition();
     void Data1_Validate(int& action, int& save);
-    void Data1_Error(int dataErr, int& response);
 
   private:
     // Runs the body of a handler that Qt called: no error may leave it through Qt. An error is
@@ -125,6 +119,8 @@ class FormB : public QMainWindow {
     QFrame* Line2 = nullptr;
 
     AppState state_;
+    QString svPortionDescrip;  // the report's portion header
+    bool bvCancel = false;     // the portion dialog was cancelled
     QString text1_;
     ValueArray S;
     bool bvSearchMode = false;

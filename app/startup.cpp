@@ -25,7 +25,7 @@ bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {
     } catch (...) {
         MsgBox(runTimeErrorText(caughtError()));
     }
-    exit(1);
+    QCoreApplication::exit(1);
     return true;
 }
 

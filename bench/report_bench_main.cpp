@@ -3,6 +3,7 @@
 // exits 0 unless it cannot run:
 // - one food's report (by description, by NDB number) on a table 59 times the shipped one
 //   (466,513 rows) against the same on the shipped table, as the user starts it (a process);
+// - --search on that table against sqlite3's own LIKE listing the same descriptions (processes);
 // - --rank over a table 64 times the shipped one (about 500,000 rows) against a floor that reads
 //   the nutrient column in one SQL ORDER BY, both in this process;
 // - each command of velmora-report on the shipped table against one plain report (processes).
@@ -16,6 +17,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <sqlite3.h>
@@ -64,7 +67,7 @@ void figure(const QString& name, const Samples& samples, const Samples& floor, d
                           name, QString::number(limit), QString::number(ratio, 'f', 2));
 }
 
-// One run of velmora-report with `args`, its output thrown away, until it ended.
+// One run of `program` with `args`, its output thrown away, until it ended.
 double processRun(const QString& program, const QStringList& args) {
     QList<QByteArray> bytes{QFile::encodeName(program)};
     for (const QString& a : args) bytes << a.toUtf8();
@@ -82,7 +85,7 @@ double processRun(const QString& program, const QStringList& args) {
     posix_spawn_file_actions_destroy(&files);
     if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
         WEXITSTATUS(status) != 0)
-        fail(QStringLiteral("velmora-report %1 failed").arg(args.join(u' ')));
+        fail(QStringLiteral("%1 %2 failed").arg(QFileInfo(program).fileName(), args.join(u' ')));
     return msSince(t0);
 }
 
@@ -167,6 +170,27 @@ void lookupFigures(const QString& program, const QString& big, const QString& sh
     }
 }
 
+// --search as the user starts it, against the sqlite3 shell listing the same descriptions with
+// its own LIKE: a few hits and many.
+void searchFigures(const QString& program, const QString& big, int rounds) {
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (shell.isEmpty()) {
+        std::printf("# --search against sqlite3: skipped, no sqlite3 on the PATH\n");
+        return;
+    }
+    for (const QString term : {QStringLiteral("quinoa"), QStringLiteral("chicken")}) {
+        const QStringList search{"--database", big, "--search", term};
+        const QStringList floor{big, QStringLiteral("select Description from CSR14 where "
+                                                    "Description like '%%1%' order by Description")
+                                         .arg(term)};
+        const auto s = alternate(rounds, {[&] { return processRun(program, search); },
+                                          [&] { return processRun(shell, floor); }});
+        figure(QStringLiteral("velmora-report --search %1, 466,513 rows, against sqlite3's LIKE")
+                   .arg(term),
+               s[0], s[1], 1.3);
+    }
+}
+
 // Rank: the work alone, in this process.
 void rankFigures(const QString& rankTable, int rounds) {
     const QStringList rank{"--database", rankTable, "--rank", "potassium"};
@@ -237,6 +261,7 @@ int main(int argc, char** argv) {
     std::printf("# medians of %d runs each, after one that warms the caches\n", rounds);
 
     lookupFigures(program, big, shipped, rounds);
+    searchFigures(program, big, rounds);
     rankFigures(rankTable, rounds);
     const QString meal = scratch.filePath(QStringLiteral("meal.txt"));
     writeMeal(meal);

@@ -32,15 +32,6 @@ QString columnName(int slot) {
     return latin1(kFoodColumns[static_cast<std::size_t>(slot)].name);
 }
 
-// The WHERE condition of the window's Search for `term`, taken from its query.
-QString searchCondition(const QString& term) {
-    const QString query = searchQuery(term);
-    const QLatin1StringView where(" WHERE ");
-    const qsizetype begin = query.indexOf(where) + where.size();
-    const qsizetype end = query.lastIndexOf(QLatin1StringView("Order by description"));
-    return u'(' + query.mid(begin, end - begin) + u')';
-}
-
 // The decimals the portion report writes a slot with, as the recomputation itself writes them.
 int portionDecimals(int slot) {
     ValueArray S, Z;
@@ -141,7 +132,8 @@ QString rankFilter(const ReportRequest& request, const QString& column) {
     QString filter = column + QStringLiteral(" < ''");
     if (request.perMeasure)
         filter += QStringLiteral(" AND GMWT_1 < '' AND GMWT_1 > 0 AND length(GMWT_DESC1) > 0");
-    if (!request.term.isEmpty()) filter += QStringLiteral(" AND ") + searchCondition(request.term);
+    if (!request.term.isEmpty())
+        filter += QStringLiteral(" AND (") + searchQuery(request.term).condition + u')';
     return filter;
 }
 
@@ -157,14 +149,15 @@ QString rankKey(const ReportRequest& request, const QString& column) {
                : column;
 }
 
-// The candidates as whole rows (not "*", which the data control would read again row by row as
-// each becomes current), in list order.
-QString candidateQuery(const QString& filter, const QString& key, int candidates) {
-    return QStringLiteral(
-               "SELECT CSR14.* FROM CSR14 WHERE rowid IN (SELECT rowid FROM CSR14 WHERE %1 "
-               "ORDER BY %2 DESC, description, rowid LIMIT %3) ORDER BY Description, rowid")
-        .arg(filter, key)
-        .arg(candidates);
+// The candidates in list order, as whole rows: each of them is read.
+TableQuery candidateQuery(const QString& filter, const QString& key, int candidates) {
+    return TableQuery()
+        .where(QStringLiteral("rowid IN (SELECT rowid FROM CSR14 WHERE %1 ORDER BY %2 DESC, "
+                              "description, rowid LIMIT %3)")
+                   .arg(filter, key)
+                   .arg(candidates))
+        .orderedBy(QStringLiteral("Description, rowid"))
+        .wholeRows();
 }
 
 // The reports of the `found` candidates of the current query that show an amount, in list order.

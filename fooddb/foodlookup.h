@@ -5,6 +5,8 @@
 // on exactly as the window's.
 #pragma once
 
+#include "fooddb/tablequery.h"
+
 #include <QString>
 
 #include <string>
@@ -32,7 +34,7 @@ FoodMatch findFoodInList(DataControl& data, const QString& food);
 
 // The record sources of the candidates for `food`, in list order (for the index check): every
 // food that can match is among them.
-QString descriptionCandidates(const QString& food);
-QString ndbCandidates(const QString& food);
+TableQuery descriptionCandidates(const QString& food);
+TableQuery ndbCandidates(const QString& food);
 
 }  // namespace velmora

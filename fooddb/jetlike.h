@@ -42,7 +42,20 @@ class JetPattern {
     bool segmentsOnly_ = false;
     std::vector<std::string> segments_;
     bool anchoredStart_ = true, anchoredEnd_ = true;
+    // The first UTF-8 bytes of the characters beyond ASCII that fold into a letter of the runs: a
+    // text without any of them matches on its bytes or not at all.
+    std::string foldingLeads_;
 };
+
+// Beyond ASCII only LONG S (U+017F) and KELVIN SIGN (U+212A) fold to ASCII letters, s and k: a
+// text holding one of them matches a pattern holding the letter. The first byte of the UTF-8 of the
+// one that folds into `c`, or 0.
+inline char foldingLead(char32_t c) {
+    return c == U's' ? '\xC5' : c == U'k' ? '\xE2' : '\0';
+}
+inline bool foldsFromBeyondAscii(char32_t c) {
+    return foldingLead(c) != 0;
+}
 
 // Error text of a malformed pattern, as the LIKE function reports it.
 inline constexpr const char* kInvalidPatternText = "Invalid pattern string";

@@ -280,9 +280,11 @@ class TestReportCli : public velmora::test::TestCase {
                 return steps.join('\n');
             };
             for (const char* food : {"kale", "Éclair", "asb", "09003"})
-                QVERIFY2(!plan(descriptionCandidates(food)).contains("SCAN CSR14"),
-                         qPrintable(plan(descriptionCandidates(food))));
-            QVERIFY(plan(ndbCandidates("09003")).contains("USING INDEX CSR14_NDB_NO"));
+                QVERIFY2(!plan(descriptionCandidates(food).statement("rowid, Description"))
+                              .contains("SCAN CSR14"),
+                         qPrintable(plan(descriptionCandidates(food).statement("rowid"))));
+            QVERIFY(
+                plan(ndbCandidates("09003").statement("*")).contains("USING INDEX CSR14_NDB_NO"));
         }
         QStringList texts = {"asb", "akb", "ASB", "nothing", "09003",
                              "AB",  "ab",  "3",   "blob",    "10"};
