@@ -19,16 +19,19 @@ using namespace velmora::test;
 
 namespace {
 
-// Zinc is Null and selenium 0 for the apple; the salad has one household measure; the pears
-// differ in case only; kale and spinach tie, and the list puts kale first.
+// Zinc and calories are Null and selenium 0 for the apple; the salad has one household measure;
+// the pears differ in case only, and one shares its NDB number with another food; kale and
+// spinach tie, and the list puts kale first.
 QList<FixtureFood> cliFoods() {
     return {{"Apple, raw", {{"WATER", 85.56}, {"SELENIUM", 0.0}, {"NDB_NO", "09003"}}},
             {"Chef's salad", {{"ENERG_KCAL", 120.0}, {"GMWT_1", 326.0}, {"GMWT_DESC1", "1.5 cup"}}},
             {"Spinach, raw", {{"ENERG_KCAL", 23.0}}},
             {"Pear", {{"ENERG_KCAL", 57.0}, {"NDB_NO", "09252"}}},
             {"PEAR", {{"ENERG_KCAL", 57.0}, {"NDB_NO", "09253"}}},
+            {"Pear, Foundation", {{"NDB_NO", "09252"}}},
             {"Kale, raw", {{"ENERG_KCAL", 23.0}}},
-            {"Bad\x1B]0;owned\x07\nfood", {}}};
+            {"Bad\x1B]0;owned\x07\nfood",
+             {{"NDB_NO", "66666"}, {"GMWT_1", 100.0}, {"GMWT_DESC1", "1\x1B[31m cup"}}}};
 }
 
 // The window's text for the food clicked in its list (w[0]), after the portion dialog's option,
@@ -53,7 +56,8 @@ struct Run {
 };
 
 // Runs velmora-report in `folder` with `args`, `input` on its standard input. An argument
-// ">/dev/full" or ">&-" sends standard output there or closes it; "\351" is the byte 0xE9.
+// ">/dev/full" or ">&-" sends standard output there or closes it; "\351" is the byte 0xE9, in the
+// arguments and the input.
 Run report(const QString& folder, QStringList args, const QByteArray& input = {}) {
     QProcess p;
     p.setWorkingDirectory(folder);
@@ -70,7 +74,7 @@ Run report(const QString& folder, QStringList args, const QByteArray& input = {}
         program = "/bin/sh";
     }
     p.start(program, args);
-    p.write(input);
+    p.write(QByteArray(input).replace("\\351", "\xE9"));
     p.closeWriteChannel();
     if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit) return {};
     return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
@@ -118,6 +122,24 @@ class TestReportCli : public velmora::test::TestCase {
         // Foods the find step cannot tell apart: the first in the list, and a word on it.
         row("--json|PEAR", 0, R"(~"description":"Pear","grams":100,"ndb_number":"09252")");
         row("pear", 0, "!2 foods have the description 'pear'; this is the first of them");
+        row("09252", 0,
+            "!2 foods have the NDB number '09252'; this is the first of them in the list (name "
+            "another by its description: 'Pear, Foundation')");
+        // Texts of the table reach the terminal escaped; calories not measured have no amount
+        // and no percent.
+        row("--measure|1|--count|0.5|66666", 0,
+            "~ Quantity: 0.5\n Unit: 1\\x1B[31m cup\n Total weight: 50.00 grams\n"
+            " Item:  Bad\\x1B]0;owned\\x07\\nfood\n");
+        row("--dv|09003", 0, "~ Calories:  \n\n Total Fat in grams:  \n\n");
+        row("--grams|50|--dv|--daily-values|2016|Chef's salad", 0,
+            "=Chef's salad|Option1|TextOp1|50");
+        row("--csv|--dv|--daily-values|2016|Chef's salad", 0,
+            "~nutrient,unit,amount,percent_daily_value,daily_values\r\nCalories,kcal,120,6,"
+            "2016\r\n");
+        row("--json|--daily-values|2016|chef's salad", 0,
+            R"(~{"daily_values":"2016","description":"Chef's salad")");
+        row("--json|--daily-values|2016|Chef's salad", 0,
+            R"(~{"label":"Vitamin A","unit":"iu","value":null})");
         row("--csv|--dv|Chef's salad", 0,
             "~nutrient,unit,amount,percent_daily_value\r\nCalories,kcal,120,6\r\n");
         row("--search|RAW", 0, "Apple, raw\nKale, raw\nSpinach, raw\n");
@@ -137,11 +159,19 @@ class TestReportCli : public velmora::test::TestCase {
             "~Quantity                  0.25\nUnit                      1.5 cup\n"
             "Calories (kcal)           97.8\n");
         row("--compare|Chef's salad|Apple, raw|--csv", 0,
-            "~nutrient,unit,Chef's salad,\"Apple, raw\"\r\nCalories,kcal,120,\r\n");
+            "~nutrient,unit,Chef's salad,\"Apple, raw\"\r\nTotal weight,g,100,100\r\n"
+            "Calories,kcal,120,\r\n");
+        row("--compare|Chef's salad@0.25x1|09003@50g|--csv", 0,
+            "~Total weight,g,81.5,50\r\nQuantity,,0.25,\r\nUnit,,1.5 "
+            "cup,\r\nCalories,kcal,97.8,\r\n",
+            "de_DE.UTF-8");
         row("--meal|-", 0,
             "~ Meal of 2 portions:\n 81.50 grams  Chef's salad (0.25 of 1.5 cup)\n"
             " 50.00 grams  Apple, raw\n",
-            "en_US.UTF-8", "Chef's salad@0.25x1\n  # a comment\n\n09003@50g # half\n");
+            "en_US.UTF-8", "Chef's salad@0.25x1\n  # a comment\n\n09003@50g # half @ lunch\n");
+        row("--meal|-|--dv|--daily-values|2016", 0,
+            "~\nPercent Daily Values of the 2016 FDA rule\n Total weight: 100.00 grams\n",
+            "en_US.UTF-8", "Chef's salad\n");
         row("--meal|-|--csv", 0, "~Calories,kcal,97.8,1\r\n", "en_US.UTF-8",
             "Chef's salad@0.25x1\n09003@50g\n");
         const char* usage = "Try 'velmora-report --help'";
@@ -159,6 +189,9 @@ class TestReportCli : public velmora::test::TestCase {
         row("--compare|09003|Plum@5g", 4, "'Plum'");
         row("--meal|-", 4, "-:2: no food has the description or NDB number 'Plum'", "en_US.UTF-8",
             "09003@50g\nPlum\n");
+        row("--meal|-", 2, "-:2: not UTF-8", "en_US.UTF-8", "09003@50g\nCaf\\351@5g\n");
+        row("--daily-values|2017|--dv|09003", 2, "--daily-values is 1993 or 2016, not '2017'");
+        row("--daily-values|2016|09003", 2, "--daily-values goes with --dv or --json");
         row("--help|>/dev/full", 1, "cannot write: No space left on device");
         row("--version|>&-", 1, "cannot write: Bad file descriptor");
         row("--database|/nonexistent/x.mdb|Apple, raw", 1, "Run-time error '3024':");
@@ -171,7 +204,8 @@ class TestReportCli : public velmora::test::TestCase {
         QFETCH(QString, locale);
         QFETCH(QString, input);
         QLocale::setDefault(QLocale(locale));
-        AppFixture app(cliFoods());
+        AppFixture app(cliFoods(),
+                       args.contains("2016") ? DailyValueRule::Fda2016 : DailyValueRule::Fda1993);
         if (text.startsWith('=')) text = window(app, text.mid(1).split('|'), args.contains("--dv"));
         // A file name that is no UTF-8, which QTemporaryDir could not remove.
         const std::string cafe = app.folder().toStdString() + "/caf\xE9.mdb";
@@ -224,6 +258,11 @@ class TestReportCli : public velmora::test::TestCase {
             else
                 QCOMPARE(sums[n]["value"].toDouble(), sum);
         }
+        // A food is looked up once however often the meal names it: one word each on the twins
+        // of 'pear' and of 'PEAR'.
+        const Run twins = report(app.folder(), {"--database", app.databasePath(), "--meal", "-"},
+                                 "pear\nPEAR@5g\npear\n");
+        QCOMPARE(twins.err.count("foods have the description"), 2);
     }
 
     // The lookup finds the window's food: through the indexes when the table has them (the
@@ -240,14 +279,14 @@ class TestReportCli : public velmora::test::TestCase {
         QFETCH(bool, binary);
         // Twins, case variants and Unicode case, not in list order; the characters that fold to
         // ASCII letters, each without an ASCII twin; no description; a description that is
-        // another's NDB number.
+        // another's NDB number; an NDB number of two foods.
         QList<FixtureFood> foods = {
             {"Kale, raw", {{"NDB_NO", "1"}}}, {"KALE, RAW", {{"NDB_NO", "2"}}},
             {"Pear", {{"NDB_NO", "3"}}},      {"Pear", {{"NDB_NO", "4"}}},
             {"éclair", {{"NDB_NO", "5"}}},    {"ÉCLAIR", {{"NDB_NO", "6"}}},
             {"Éclair", {{"NDB_NO", "7"}}},    {QVariant(), {{"NDB_NO", "8"}}},
             {"09003", {{"NDB_NO", "9"}}},     {"Apple", {{"NDB_NO", "09003"}}},
-            {"Çay", {{"NDB_NO", "ab"}}},
+            {"Çay", {{"NDB_NO", "ab"}}},      {"Plum", {{"NDB_NO", "3"}}},
         };
         for (char32_t c = 0x80; c <= 0x10FFFF; ++c)
             if (QChar::toCaseFolded(c) < 0x80)
@@ -291,10 +330,11 @@ class TestReportCli : public velmora::test::TestCase {
         DataControl fast, whole;
         fast.DatabaseName = whole.DatabaseName = path;
         const auto found = [](const DataControl& d, const FoodMatch& m) {
-            return m.found ? QString("%1 %2 %3")
+            return m.found ? QString("%1 %2 %3 %4")
                                  .arg(d.txtFields(field::NdbNumber))
                                  .arg(m.sharing)
                                  .arg(m.byNdbNumber)
+                                 .arg(m.others.join('|'))
                            : QString("none");
         };
         for (const QString& text : texts)
