@@ -66,8 +66,9 @@ QCommandLineOption databaseOption() {
 QCommandLineOption dailyValuesOption() {
     return QCommandLineOption(
         QStringLiteral("daily-values"),
-        QStringLiteral("Percent Daily Values of the FDA's YEAR: 1993, the labels of the 1990s "
-                       "(the default), or 2016, today's labels."),
+        QStringLiteral("Give Percent Daily Values of the FDA's Daily Values of YEAR: 1993, "
+                       "those of the labels of the 1990s (the default), or 2016, those of "
+                       "today's labels."),
         QStringLiteral("YEAR"));
 }
 
