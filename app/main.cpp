@@ -40,14 +40,11 @@ int main(int argc, char** argv) {
             database = velmora::absoluteFileName(parser.value(databaseOption));
         if (parser.values(dailyValuesOption).size() > 1)
             return velmora::usageError(QStringLiteral("--daily-values is given more than once"));
-        if (parser.isSet(dailyValuesOption)) {
-            const auto rule = velmora::dailyValueRuleNamed(parser.value(dailyValuesOption));
-            if (!rule)
-                return velmora::usageError(
-                    QStringLiteral("--daily-values is 1993 or 2016, not '%1'")
-                        .arg(velmora::printable(parser.value(dailyValuesOption))));
-            dailyValues = *rule;
-        }
+        const QString problem =
+            parser.isSet(dailyValuesOption)
+                ? velmora::readDailyValueRule(parser.value(dailyValuesOption), dailyValues)
+                : QString();
+        if (!problem.isEmpty()) return velmora::usageError(problem);
     }
     velmora::VelmoraApplication app(argc, argv);
     velmora::installWidgetMessageBoxes();

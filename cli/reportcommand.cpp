@@ -211,13 +211,9 @@ QString readMealFile(const QCommandLineParser& parser, const ReportOptions& o, R
 
 QString readDailyValues(const QCommandLineParser& parser, const ReportOptions& o,
                         ReportRequest& r) {
-    if (!parser.isSet(o.dailyValues)) return {};
-    const auto rule = dailyValueRuleNamed(parser.value(o.dailyValues));
-    if (!rule)
-        return QStringLiteral("--daily-values is 1993 or 2016, not '%1'")
-            .arg(printable(parser.value(o.dailyValues)));
-    r.dailyValues = *rule;
-    return {};
+    return parser.isSet(o.dailyValues)
+               ? readDailyValueRule(parser.value(o.dailyValues), r.dailyValues)
+               : QString();
 }
 
 QString readRequest(const QCommandLineParser& parser, const ReportOptions& o, ReportRequest& r) {

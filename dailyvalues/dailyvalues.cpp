@@ -2,6 +2,7 @@
 #include "dailyvalues/dailyvalues.h"
 
 #include "common/numbertext.h"
+#include "common/outsidetext.h"
 #include "report/reportlines.h"
 
 #include <QStringView>
@@ -51,10 +52,13 @@ bool hasDailyValue(DailyValueRule rule, int slot) {
                                [slot](const DailyValueRow& r) { return r.index == slot; });
 }
 
-std::optional<DailyValueRule> dailyValueRuleNamed(QStringView name) {
-    if (name == u"1993") return DailyValueRule::Fda1993;
-    if (name == u"2016") return DailyValueRule::Fda2016;
-    return std::nullopt;
+QString readDailyValueRule(const QString& value, DailyValueRule& rule) {
+    for (const DailyValueRule r : {DailyValueRule::Fda1993, DailyValueRule::Fda2016}) {
+        if (value != dailyValueRuleName(r)) continue;
+        rule = r;
+        return {};
+    }
+    return QStringLiteral("--daily-values is 1993 or 2016, not '%1'").arg(printable(value));
 }
 
 QString dailyValueRuleName(DailyValueRule rule) {

@@ -9,7 +9,6 @@
 #include <QStringView>
 
 #include <array>
-#include <optional>
 #include <span>
 
 namespace velmora {
@@ -28,8 +27,10 @@ enum class DailyValueRule { Fda1993, Fda2016 };
 std::span<const DailyValueRow> dailyValues(DailyValueRule rule);
 bool hasDailyValue(DailyValueRule rule, int slot);
 
-// The rule a command line names ("1993", "2016"), or nothing; and its name.
-std::optional<DailyValueRule> dailyValueRuleNamed(QStringView name);
+// Reads the value of --daily-values ("1993", "2016") into `rule`; the empty text when it is one,
+// else what is wrong with it.
+QString readDailyValueRule(const QString& value, DailyValueRule& rule);
+// "1993" or "2016".
 QString dailyValueRuleName(DailyValueRule rule);
 
 // The three arrays the percent calculation works on; indexes are nutrient slots.
