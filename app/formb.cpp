@@ -57,8 +57,9 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 
 }  // namespace
 
-FormB::FormB(QString databasePath, QWidget* parent)
+FormB::FormB(QString databasePath, DailyValueRule dailyValues, QWidget* parent)
     : QMainWindow(parent), databasePath_(std::move(databasePath)) {
+    dv_.rule = dailyValues;
     setObjectName(QStringLiteral("FormB"));
     setWindowTitle(AppTitle);
     setWindowIcon(appIcon());
@@ -245,17 +246,20 @@ void FormB::Form_Load() {
 
 void FormB::Data1_Reposition() {
     while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
-    const int position = Data1.recordset().AbsolutePosition() + 1;
     if (bvSearchMode) {
-        lblRecordCount->setText(QStringLiteral("Item ") + QString::number(position) +
-                                QStringLiteral(" of ") + QString::number(ivItemCount) +
-                                QStringLiteral(" found in search"));
+        showSearchPosition();
     } else {
         ivItemCount = Data1.recordset().RecordCount();
         lblRecordCount->setText(QStringLiteral("Food Database Item Number ") +
-                                QString::number(position) + QStringLiteral(" of ") +
-                                QString::number(ivItemCount));
+                                QString::number(Data1.recordset().AbsolutePosition() + 1) +
+                                QStringLiteral(" of ") + QString::number(ivItemCount));
     }
+}
+
+void FormB::showSearchPosition() {
+    lblRecordCount->setText(
+        QStringLiteral("Item ") + QString::number(Data1.recordset().AbsolutePosition() + 1) +
+        QStringLiteral(" of ") + QString::number(ivItemCount) + QStringLiteral(" found in search"));
 }
 
 void FormB::Data1_Validate(int& /*action*/, int& /*save*/) {
@@ -327,10 +331,7 @@ void FormB::cmdSearch_Click() {
         if (count > 0) {
             ivItemCount = count;
             cmdPageUp_Click();
-            lblRecordCount->setText(QStringLiteral("Item ") +
-                                    QString::number(Data1.recordset().AbsolutePosition() + 1) +
-                                    QStringLiteral(" of ") + QString::number(ivItemCount) +
-                                    QStringLiteral(" found in search"));
+            showSearchPosition();
         }
         bvSearchMode = true;
     } catch (...) {

@@ -30,8 +30,10 @@ class FoodListView;
 class FormB : public QMainWindow {
     Q_OBJECT
   public:
-    // The food table is `databasePath`, or Velmora.mdb in the program's own folder.
-    explicit FormB(QString databasePath = {}, QWidget* parent = nullptr);
+    // The food table is `databasePath`, or Velmora.mdb in the program's own folder; the Percent
+    // Daily Values are those of `dailyValues`.
+    explicit FormB(QString databasePath = {}, DailyValueRule dailyValues = DailyValueRule::Fda1993,
+                   QWidget* parent = nullptr);
     ~FormB() override;
 
     // The load step: opens the food table, fills the list, shows the window and types a, l, c, o
@@ -94,6 +96,8 @@ class FormB : public QMainWindow {
     void buildViews(QWidget* client);
     void buildMenu();
     void setText1(const QString& text);
+    // "Item N of M found in search": the current record's position in the search result.
+    void showSearchPosition();
     void Form_Unload();
     void portionCommand();
     void RecomputePortion();

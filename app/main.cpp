@@ -5,12 +5,14 @@
 #include "common/msgbox_widgets.h"
 #include "common/outsidetext.h"
 #include "common/utf8locale.h"
+#include "dailyvalues/dailyvalues.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char** argv) {
     const QString locale = velmora::chooseUtf8Locale();
     QString database;
+    velmora::DailyValueRule dailyValues = velmora::DailyValueRule::Fda1993;
     {
         // Read before any window system is touched: --help and --version work without a display,
         // and a wrong argument never opens a window.
@@ -21,12 +23,9 @@ int main(int argc, char** argv) {
         QCommandLineParser parser;
         parser.setApplicationDescription(
             QStringLiteral("Look up the nutrient content of foods in the USDA food table."));
-        const QCommandLineOption databaseOption(
-            QStringLiteral("database"),
-            QStringLiteral("Read the food table PATH instead of Velmora.mdb in the program's "
-                           "folder."),
-            QStringLiteral("PATH"));
-        parser.addOption(databaseOption);
+        const QCommandLineOption databaseOption = velmora::databaseOption();
+        const QCommandLineOption dailyValuesOption = velmora::dailyValuesOption();
+        parser.addOptions({databaseOption, dailyValuesOption});
         if (const auto status =
                 velmora::readCommandLine(parser, velmora::commandLineArguments(argc, argv)))
             return *status;
@@ -39,10 +38,17 @@ int main(int argc, char** argv) {
             return velmora::usageError(QStringLiteral("--database is given more than once"));
         if (parser.isSet(databaseOption))
             database = velmora::absoluteFileName(parser.value(databaseOption));
+        if (parser.values(dailyValuesOption).size() > 1)
+            return velmora::usageError(QStringLiteral("--daily-values is given more than once"));
+        const QString problem =
+            parser.isSet(dailyValuesOption)
+                ? velmora::readDailyValueRule(parser.value(dailyValuesOption), dailyValues)
+                : QString();
+        if (!problem.isEmpty()) return velmora::usageError(problem);
     }
     velmora::VelmoraApplication app(argc, argv);
     velmora::installWidgetMessageBoxes();
-    velmora::StartResult start = velmora::Main(database);
+    velmora::StartResult start = velmora::Main(database, dailyValues);
     if (!start.mainWindow) return start.exitStatus;
     return app.exec();
 }

@@ -56,6 +56,22 @@ std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList
     return std::nullopt;
 }
 
+QCommandLineOption databaseOption() {
+    return QCommandLineOption(
+        QStringLiteral("database"),
+        QStringLiteral("Read the food table PATH instead of Velmora.mdb in the program's folder."),
+        QStringLiteral("PATH"));
+}
+
+QCommandLineOption dailyValuesOption() {
+    return QCommandLineOption(
+        QStringLiteral("daily-values"),
+        QStringLiteral("Give Percent Daily Values of the FDA's Daily Values of YEAR: 1993, "
+                       "those of the labels of the 1990s (the default), or 2016, those of "
+                       "today's labels."),
+        QStringLiteral("YEAR"));
+}
+
 void reserveStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd)
         if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {

@@ -22,6 +22,10 @@ inline const QString kVersion = QStringLiteral(VELMORA_VERSION);
 std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList& arguments,
                                    const QString& usage = {});
 
+// The options that velmora and velmora-report both take, with the one help text each.
+QCommandLineOption databaseOption();
+QCommandLineOption dailyValuesOption();
+
 // A standard stream the program was started without (closed) is held by /dev/null, read-only:
 // otherwise the first file or descriptor the process opens would take its number, and output
 // meant for it would go there. Writing to it then fails with "Bad file descriptor", as it

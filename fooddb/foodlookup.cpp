@@ -74,12 +74,25 @@ FoodMatch findByDescription(DataControl& data, const QString& food) {
     int sharing = 0;
     for (int row = 0; row < rs.RecordCount(); ++row)
         sharing += foldedCodePoints(rs.descriptionUtf8(row)) == folded;
-    return {true, false, sharing};
+    return {true, false, sharing, {}};
 }
 
+// The find step over the current record set; then the foods after the one found that it would
+// take for the number too. The found one is current again at the end.
 FoodMatch findByNdbNumber(DataControl& data, const QString& food) {
     data.FindFirst(QStringLiteral("NDB_NO = '") + SrchReplace(food) + u'\'');
-    return {!data.recordset().NoMatch(), true, 0};
+    if (data.recordset().NoMatch()) return {false, true, 0, {}};
+    FoodMatch m{true, true, 1, {}};
+    const int found = data.recordset().AbsolutePosition();
+    const std::u32string folded = foldedText(food);
+    for (int row = found + 1; row < data.recordset().RecordCount(); ++row) {
+        data.moveToRow(row);
+        if (foldedText(data.txtFields(field::NdbNumber)) != folded) continue;
+        ++m.sharing;
+        if (m.others.size() < kMostNamed) m.others << data.txtFields(field::Description);
+    }
+    data.moveToRow(found);
+    return m;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "fooddb/tablequery.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <string>
 
@@ -18,10 +19,14 @@ class DataControl;
 struct FoodMatch {
     bool found = false;
     bool byNdbNumber = false;
-    // Found by description: how many foods the find step takes for that text (twins, or
-    // descriptions that differ only in case); the first of them in the list is the one found.
+    // How many foods the find step takes for the text: by description, twins or descriptions
+    // that differ only in case; by NDB number, the foods that carry it (downloads give some
+    // numbers twice). The first of them in the list is the one found.
     int sharing = 0;
+    // Found by NDB number: the descriptions of the others, the first kMostNamed of them.
+    QStringList others;
 };
+inline constexpr qsizetype kMostNamed = 5;
 
 // Makes the food `food` names the current record of `data` (its DatabaseName set): the first
 // food, in the order of the window's list, whose description equals `food` as the find step

@@ -234,7 +234,10 @@ class TestMainWindow : public velmora::test::TestCase {
     void ownRecords() {
         const auto sauce = [](double kcal, double cup) {
             return FixtureFood{"Applesauce",
-                               {{"ENERG_KCAL", kcal}, {"GMWT_1", cup}, {"GMWT_DESC1", "1 cup"}}};
+                               {{"ENERG_KCAL", kcal},
+                                {"CHOLESTRL", kcal / 2},
+                                {"GMWT_1", cup},
+                                {"GMWT_DESC1", "1 cup"}}};
         };
         AppFixture app({{QVariant(), {{"ENERG_KCAL", 1.0}}},
                         sauce(42, 113),
@@ -251,6 +254,7 @@ class TestMainWindow : public velmora::test::TestCase {
             QCOMPARE(label(f), QStringLiteral("Food Database Item Number %1 of 4").arg(row + 1));
         };
         shows(2, " Calories:  68\r\n");
+        QVERIFY(f.Text1Text().contains(" Cholesterol in mg:  34\r\n"));  // the last value copied
         portion(f, "Option2", "TextOp2", "1");
         QVERIFY(f.Text1Text().contains(
             " Total weight: 170.00 grams\r\n Item:  Applesauce\r\n    \r\n Calories:   115.6\r\n"));
