@@ -402,6 +402,7 @@ bool XlsxSheet::readRow() {
             if (inText) text_ += part_->xml.text();
             continue;
         }
+        if (token == Token::EndDocument) part_->fail(u"the part ends inside a row"_s);
         const QStringView name = part_->xml.name();
         if (token == Token::StartElement) {
             if (name == u"c") startCell(cell);
@@ -412,6 +413,7 @@ bool XlsxSheet::readRow() {
             if (name == u"v" || name == u"t") inText = false;
             if (name == u"rPh") phonetic = false;
             if (name == u"c") endCell(cell);
+            if (name == u"c") cell.valued = false;  // a <c> inside a <c> ends once
         }
     }
     row_ = rowGiven_ ? rowGiven_ : row_ + 1;
