@@ -47,11 +47,11 @@ qsizetype decimal(QStringView digits, qsizetype limit) {
 void unescape(QString& text, qsizetype from) {
     qsizetype to = text.indexOf(u"_x", from);
     if (to < 0) return;
-    const auto hex = [](QChar c) {
-        return c.isDigit() ? c.unicode() - u'0'
-               : (c.unicode() | 0x20) >= u'a' && (c.unicode() | 0x20) <= u'f'
-                   ? (c.unicode() | 0x20) - u'a' + 10
-                   : -1;
+    const auto hex = [](QChar digit) {
+        const char16_t c = digit.unicode(), lower = c | 0x20;
+        return c >= u'0' && c <= u'9'           ? c - u'0'
+               : lower >= u'a' && lower <= u'f' ? lower - u'a' + 10
+                                                : -1;
     };
     for (qsizetype i = to; i < text.size(); ++to) {
         int code = 0;
@@ -177,6 +177,7 @@ qsizetype Archive::read(char* into, qsizetype size) {
     // minizip stops at the declared size; counting here does not depend on that.
     inflated_ += std::uint64_t(count);
     if (inflated_ > kMaxPartBytes) fail(QStringLiteral("the part inflates to more than 1 GB"));
+    Progress::instance().update(file_, inflated_, declared_);
     if (count > 0) return count;
     open_ = false;
     if (unzCloseCurrentFile(zip_) != UNZ_OK) fail(QStringLiteral("damaged ZIP entry (bad CRC)"));

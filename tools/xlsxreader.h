@@ -54,8 +54,9 @@ class XlsxSheet {
     ~XlsxSheet();
 
     const QString& name() const { return name_; }
-    // Reads the next row that holds a cell; false after the last. Rows come in rising order, an
-    // absent or empty row is skipped. Throws Fault.
+    // Reads the next row that holds a cell; false after the last, once the whole part is read and
+    // checked against its checksum. Rows come in rising order, an absent or empty row is skipped.
+    // Throws Fault.
     bool next();
     qsizetype row() const { return row_; }  // its number, from 1
     // The row's cells in rising column order; an empty cell is absent.
@@ -107,16 +108,14 @@ class XlsxWorkbook {
     // them.
     XlsxSheet sheet(const QString& name) const;
 
-    // Shared string `index`, for the sheets.
+  private:
+    friend class XlsxSheet;
+    void readSharedStrings(XlsxPart& part);
     QStringView sharedString(qsizetype index) const {
-        return QStringView(strings_).sliced(
-            starts_[std::size_t(index)],
-            starts_[std::size_t(index) + 1] - starts_[std::size_t(index)]);
+        const auto i = std::size_t(index);
+        return QStringView(strings_).sliced(starts_[i], starts_[i + 1] - starts_[i]);
     }
     qsizetype sharedStringCount() const { return qsizetype(starts_.size()) - 1; }
-
-  private:
-    void readSharedStrings(XlsxPart& part);
 
     QString path_;
     QStringList names_;
