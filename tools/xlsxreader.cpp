@@ -484,8 +484,9 @@ void XlsxSheet::endCell(const Pending& cell) {
         const qsizetype index = decimal(digits, book_.sharedStringCount());
         if (index < 0 || index >= book_.sharedStringCount())
             part_->fail(QStringLiteral("cell %1: shared string %2 does not exist (there are %3)")
-                            .arg(columnName(cell.column), quoted(digits),
-                                 QString::number(book_.sharedStringCount())));
+                            .arg(columnName(cell.column) +
+                                     QString::number(rowGiven_ ? rowGiven_ : row_ + 1),
+                                 quoted(digits), QString::number(book_.sharedStringCount())));
         text_.truncate(cell.start);
         span = {-1 - index, book_.sharedString(index).size()};
     } else if (cell.type == XlsxCell::Type::Text) {
