@@ -66,6 +66,16 @@ void unescape(QString& text, qsizetype from) {
     text.truncate(to);
 }
 
+// Whether an element is named `what`, compared inline: a sheet has millions of elements, most of
+// them named with one letter.
+template <std::size_t N>
+bool named(QStringView name, const char16_t (&what)[N]) {
+    if (name.size() != qsizetype(N - 1)) return false;
+    for (std::size_t i = 0; i + 1 < N; ++i)
+        if (name[qsizetype(i)] != what[i]) return false;
+    return true;
+}
+
 // Closes a file descriptor on every way out.
 struct Descriptor {
     int fd;
@@ -181,7 +191,8 @@ qsizetype Archive::read(char* into, qsizetype size) {
     if (count > 0) return count;
     open_ = false;
     if (unzCloseCurrentFile(zip_) != UNZ_OK) fail(QStringLiteral("damaged ZIP entry (bad CRC)"));
-    // Without this, an entry that ends before its declared size would pass unchecked.
+    // minizip checks the CRC only once the declared size is reached: an entry that ends short of
+    // it would pass unchecked.
     if (inflated_ != declared_)
         fail(QStringLiteral("damaged ZIP entry (%1 bytes, its header says %2)")
                  .arg(inflated_)
@@ -204,6 +215,7 @@ class XlsxPart {
     Token next() {
         for (;;) {
             const Token token = xml.readNext();
+            // Whatever follows the root element is read for the checksum alone.
             if (token == Token::EndDocument)
                 while (archive_.read(buffer_.get(), kChunk) > 0) {
                 }
@@ -220,8 +232,6 @@ class XlsxPart {
         throw Fault{{file_, qsizetype(xml.lineNumber()), qsizetype(xml.columnNumber()) + 1,
                      label_ + u": "_s + what}};
     }
-    const QString& label() const { return label_; }
-
     QXmlStreamReader xml;
 
   private:
@@ -371,7 +381,8 @@ bool XlsxSheet::next() {
     while (part_) {
         const Token token = part_->next();
         if (token == Token::EndDocument) part_.reset();
-        if (token == Token::StartElement && part_->xml.name() == u"row" && readRow()) return true;
+        if (token == Token::StartElement && named(part_->xml.name(), u"row") && readRow())
+            return true;
     }
     cells_.clear();
     return false;
@@ -398,7 +409,7 @@ bool XlsxSheet::readRow() {
     Pending cell;
     bool inText = false, phonetic = false;
     for (Token token;
-         (token = part_->next()) != Token::EndElement || part_->xml.name() != u"row";) {
+         (token = part_->next()) != Token::EndElement || !named(part_->xml.name(), u"row");) {
         if (token == Token::Characters) {
             if (inText) text_ += part_->xml.text();
             continue;
@@ -406,15 +417,15 @@ bool XlsxSheet::readRow() {
         if (token == Token::EndDocument) part_->fail(u"the part ends inside a row"_s);
         const QStringView name = part_->xml.name();
         if (token == Token::StartElement) {
-            if (name == u"c") startCell(cell);
+            if (named(name, u"c")) startCell(cell);
             // A value, or an inline string's text (also of its rich-text runs).
-            if (name == u"v" || (name == u"t" && !phonetic)) inText = cell.valued = true;
-            if (name == u"rPh") phonetic = true;
+            if (named(name, u"v") || (named(name, u"t") && !phonetic)) inText = cell.valued = true;
+            if (named(name, u"rPh")) phonetic = true;
         } else if (token == Token::EndElement) {
-            if (name == u"v" || name == u"t") inText = false;
-            if (name == u"rPh") phonetic = false;
-            if (name == u"c") endCell(cell);
-            if (name == u"c") cell.valued = false;  // a <c> inside a <c> ends once
+            if (named(name, u"v") || named(name, u"t")) inText = false;
+            if (named(name, u"rPh")) phonetic = false;
+            if (named(name, u"c")) endCell(cell);
+            if (named(name, u"c")) cell.valued = false;  // a <c> inside a <c> ends once
         }
     }
     row_ = rowGiven_ ? rowGiven_ : row_ + 1;
@@ -452,8 +463,12 @@ std::optional<XlsxCell::Type> cellType(QStringView t) {
 }  // namespace
 
 void XlsxSheet::startCell(Pending& cell) {
-    const QXmlStreamAttributes a = part_->xml.attributes();
-    const QStringView ref = a.value(QLatin1String("r")), t = a.value(QLatin1String("t"));
+    const QXmlStreamAttributes attributes = part_->xml.attributes();
+    QStringView ref, t;
+    for (const QXmlStreamAttribute& a : attributes) {
+        if (named(a.qualifiedName(), u"r")) ref = a.value();
+        if (named(a.qualifiedName(), u"t")) t = a.value();
+    }
     // A cell without a reference follows the one before it.
     int column = cell.column + 1;
     if (!ref.isEmpty()) {
