@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/foodtable.h"
 
+#include "common/numbertext.h"
+#include "common/outsidetext.h"
 #include "common/utf8text.h"
 #include "tools/recordscanner.h"
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace velmora::mkdb {
 
@@ -24,6 +28,25 @@ static_assert(kColumnNumbers[slotOf("TOT_LIPID")] == "204" &&
               kColumnNumbers[slotOf("CHOLESTRL")] == "601");
 
 }  // namespace
+
+QString quotedCell(std::string_view utf8) {
+    return u'"' + printable(QString::fromUtf8(utf8.data(), qsizetype(utf8.size()))) + u'"';
+}
+
+Amount readAmount(std::string_view text, char decimalPoint) {
+    std::optional<double> value;
+    if (decimalPoint == '.') {
+        value = plainNumber(text);
+    } else if (text.find('.') == std::string_view::npos) {
+        std::string number(text);
+        std::replace(number.begin(), number.end(), decimalPoint, '.');
+        value = plainNumber(number);
+    }
+    if (!value) return {0, QStringLiteral("is not a number")};
+    if (!(std::fabs(*value) <= kLargestAmount))
+        return {0, QStringLiteral("is out of range (beyond ±10^%1)").arg(kLargestAmountPower)};
+    return {*value, {}};
+}
 
 int nutrientSlot(std::string_view number) {
     for (int slot = 0; slot < kNutrientColumns; ++slot)

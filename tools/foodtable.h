@@ -37,6 +37,20 @@ using FoodRow = std::array<Cell, kColumnCount>;
 // Takes the rows one by one, in the table's order.
 using RowSink = std::function<void(const FoodRow&)>;
 
+// A cell quoted in a message: shortened, control characters escaped.
+QString quotedCell(std::string_view utf8);
+
+// A value the table is to store, read from a plain number (plainNumber) written with
+// `decimalPoint` ('.' or ','; with ',' a "." is refused, as it may group thousands there), no
+// larger than kLargestAmount either way: the table holds nothing the program would show as not
+// measured. `problem` says what is wrong otherwise, after the quoted text in a message: "is not a
+// number", "is out of range (beyond ±10^15)". Every reader takes its amounts through it.
+struct Amount {
+    double value = 0;
+    QString problem;  // empty when `value` is the number
+};
+Amount readAmount(std::string_view text, char decimalPoint = '.');
+
 // Nutrient amounts by SR nutrient number ("Nutr_No", FDC's "nutrient_nbr"). Slots below
 // kNutrientColumns are the table's nutrient columns in order; slot kNutrientColumns + i holds
 // kStandIns[i], which fills its column when a food lacks the column's own nutrient.

@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/recordscanner.h"
 
-#include "common/numbertext.h"
 #include "common/outsidetext.h"
 #include "common/utf8text.h"
-#include "fooddb/foodcolumns.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <cstring>
 
 namespace velmora::mkdb {
@@ -54,10 +51,6 @@ void appendUtf8(std::string& out, char16_t c) {
 }
 
 }  // namespace
-
-QString quotedCell(std::string_view utf8) {
-    return u'"' + printable(QString::fromUtf8(utf8.data(), qsizetype(utf8.size()))) + u'"';
-}
 
 RecordScanner::RecordScanner(InputFile& in, const ScanFormat& format)
     : in_(in),
@@ -285,8 +278,10 @@ qsizetype RecordScanner::nonAscii(const char* q, const char* limit) {
 void RecordScanner::parse(const char* end) {
     const bool bounded = end == nullptr;
     const char* limit = bounded ? in_.end() : end;
-    if (!bounded && limit > start_ && limit[-1] == (limit == in_.end() ? '\x1A' : '\r'))
-        --limit;  // the CR of a CR LF, or a DOS end-of-file mark
+    if (!bounded && limit == in_.end() && limit > start_ && limit[-1] == '\x1A')
+        --limit;  // a DOS end-of-file mark
+    if (!bounded && limit > start_ && limit[-1] == '\r')
+        --limit;  // the CR of a CR LF, or of the input's last line
     const char separator = format_.separator;
     unquoted_.clear();
     unquoted_.reserve(std::size_t(limit - start_));
@@ -329,21 +324,10 @@ void RecordScanner::convertFields() {
 
 double RecordScanner::amount(qsizetype i, QStringView label, std::string_view text) const {
     if (text.empty()) throw fault(i, QStringLiteral("%1: empty, expected a number").arg(label));
-    std::optional<double> value;
-    if (format_.decimalPoint == '.') {
-        value = plainNumber(text);
-    } else if (text.find('.') == std::string_view::npos) {  // "1.234" may mean 1234 there
-        number_ = text;
-        std::replace(number_.begin(), number_.end(), format_.decimalPoint, '.');
-        value = plainNumber(number_);
-    }
-    if (!value)
-        throw fault(i, QStringLiteral("%1: %2 is not a number").arg(label, quotedCell(text)));
-    if (!(std::fabs(*value) <= kLargestAmount))
-        throw fault(i, QStringLiteral("%1: %2 is out of range (beyond ±10^%3)")
-                           .arg(label, quotedCell(text))
-                           .arg(kLargestAmountPower));
-    return *value;
+    const Amount amount = readAmount(text, format_.decimalPoint);
+    if (!amount.problem.isEmpty())
+        throw fault(i, QStringLiteral("%1: %2 %3").arg(label, quotedCell(text), amount.problem));
+    return amount.value;
 }
 
 std::optional<double> RecordScanner::optionalAmount(qsizetype i, QStringView label) const {

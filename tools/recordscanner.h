@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/foodtable.h"
 #include "tools/inputfile.h"
 
 namespace velmora::mkdb {
@@ -47,9 +48,10 @@ struct ScanFormat {
 inline constexpr ScanFormat kCsvFormat{};
 
 // Whatever the format: a UTF-8 byte order mark at the start is skipped and makes the file UTF-8;
-// one of UTF-16 is refused; lines end in LF or CR LF (a CR alone is refused); a NUL byte is
-// refused; a DOS end-of-file mark (0x1A) as the input's last byte is dropped; an empty line is a
-// record of one empty field; a record over kMaxRecordBytes is refused as it is read.
+// one of UTF-16 is refused; lines end in LF or CR LF (a CR alone is refused but at the input's
+// end); a NUL byte is refused; a DOS end-of-file mark (0x1A) as the input's last byte is dropped;
+// an empty line is a record of one empty field; a record over kMaxRecordBytes is refused as it is
+// read.
 class RecordScanner {
   public:
     RecordScanner(InputFile& in, const ScanFormat& format);
@@ -73,9 +75,8 @@ class RecordScanner {
     static constexpr qsizetype kOrMore = std::numeric_limits<qsizetype>::max();
     void requireFields(qsizetype fewest, const QString& what, qsizetype most = -1);
 
-    // Field `i` (or `text`, a part of it) as a plain number in the format's notation, no larger
-    // than kLargestAmount either way: the table stores nothing it would not show. Refused with
-    // `label` (the field's name) otherwise, an empty field too.
+    // Field `i` (or `text`, a part of it) as readAmount reads it in the format's notation; refused
+    // with `label` (the field's name) otherwise, an empty field too.
     double amount(qsizetype i, QStringView label) const { return amount(i, label, (*this)[i]); }
     double amount(qsizetype i, QStringView label, std::string_view text) const;
     // The same, with nothing for an empty field (not measured).
@@ -120,13 +121,9 @@ class RecordScanner {
     const char* next_ = nullptr;  // where the next record starts
     std::vector<std::string_view> fields_;
     std::vector<const char*> starts_;
-    std::string unquoted_;        // fields with doubled quotes, undoubled
-    std::string converted_;       // fields in a single-byte encoding, in UTF-8
-    mutable std::string number_;  // a number with a decimal comma, with a point
+    std::string unquoted_;   // fields with doubled quotes, undoubled
+    std::string converted_;  // fields in a single-byte encoding, in UTF-8
 };
-
-// A field quoted in a message: shortened, control characters escaped.
-QString quotedCell(std::string_view utf8);
 
 // A delimited file whose first record names its columns, of which a reader wants some: they are
 // found by name, and every row must have as many fields as the header.
