@@ -250,7 +250,7 @@ bool closerToZeroThanOne(std::string_view text) {
 
 }  // namespace
 
-std::optional<double> plainNumber(std::string_view text) {
+bool isPlainNumberText(std::string_view text) {
     const auto digits = [&](std::size_t& i) {
         const std::size_t start = i;
         while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
@@ -259,13 +259,17 @@ std::optional<double> plainNumber(std::string_view text) {
     std::size_t i = !text.empty() && text.front() == '-' ? 1 : 0;
     std::size_t mantissa = digits(i);
     if (i < text.size() && text[i] == '.') mantissa += digits(++i);
-    if (mantissa == 0) return std::nullopt;
+    if (mantissa == 0) return false;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         ++i;
         if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (digits(i) == 0) return std::nullopt;
+        if (digits(i) == 0) return false;
     }
-    if (i != text.size()) return std::nullopt;
+    return i == text.size();
+}
+
+std::optional<double> plainNumber(std::string_view text) {
+    if (!isPlainNumberText(text)) return std::nullopt;
     // from_chars alone would also take "inf", "nan" and hexadecimal forms.
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -34,16 +34,16 @@ QString quotedCell(std::string_view utf8) {
 }
 
 Amount readAmount(std::string_view text, char decimalPoint) {
-    std::optional<double> value;
-    if (decimalPoint == '.') {
-        value = plainNumber(text);
-    } else if (text.find('.') == std::string_view::npos) {
-        std::string number(text);
+    std::string number;
+    if (decimalPoint != '.') {
+        if (text.find('.') != std::string_view::npos) return {0, QStringLiteral("is not a number")};
+        number = text;
         std::replace(number.begin(), number.end(), decimalPoint, '.');
-        value = plainNumber(number);
+        text = number;
     }
-    if (!value) return {0, QStringLiteral("is not a number")};
-    if (!(std::fabs(*value) <= kLargestAmount))
+    const std::optional<double> value = plainNumber(text);
+    if (!value && !isPlainNumberText(text)) return {0, QStringLiteral("is not a number")};
+    if (!value || !(std::fabs(*value) <= kLargestAmount))
         return {0, QStringLiteral("is out of range (beyond ±10^%1)").arg(kLargestAmountPower)};
     return {*value, {}};
 }
@@ -77,7 +77,7 @@ qsizetype readFoodTableCsv(const QString& path, const RowSink& sink) {
 qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink) {
     RecordScanner csv(in, kCsvFormat);
     if (!csv.next()) throw Fault{{in.name(), 1, 1, QStringLiteral("empty file: no header row")}};
-    csv.requireFields(kColumnCount, QStringLiteral("header"));
+    csv.requireFields(kColumnCount, "header");
     for (int c = 0; c < kColumnCount; ++c) {
         const std::string_view expected = kColumns[std::size_t(c)].name;
         if (csv[c] != expected)
@@ -91,7 +91,7 @@ qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink) {
     qsizetype rows = 0;
     FoodRow row;
     while (csv.next()) {
-        csv.requireFields(kColumnCount, QStringLiteral("row"));
+        csv.requireFields(kColumnCount, "row");
         if (csv[0].empty()) throw csv.fault(0, QStringLiteral("the description is empty"));
         for (int c = 0; c < kColumnCount; ++c) {
             Cell& cell = row[std::size_t(c)];

@@ -93,7 +93,8 @@ Diagnostic RecordScanner::atEnd(const QString& what) const {
     return position(end_, what);
 }
 
-void RecordScanner::requireFields(qsizetype fewest, const QString& what, qsizetype most) {
+// requireFields() when the record has too few or too many fields.
+void RecordScanner::fitFields(qsizetype fewest, const char* what, qsizetype most) {
     if (most < 0) most = fewest;
     if (format_.trailingEmptyFields)
         while (size() > most && fields_.back().empty()) {
@@ -106,12 +107,14 @@ void RecordScanner::requireFields(qsizetype fewest, const QString& what, qsizety
                                      ? QStringLiteral("at least %1").arg(fewest)
                                      : QStringLiteral("%1 to %2").arg(fewest).arg(most);
         throw Fault{atEnd(QStringLiteral("%1 has %2 field%3, expected %4")
-                              .arg(what)
+                              .arg(QLatin1StringView(what))
                               .arg(size())
                               .arg(size() == 1 ? "" : "s", expected))};
     }
     if (size() > most)
-        throw fault(most, QStringLiteral("%1 has more than %2 fields").arg(what).arg(most));
+        throw fault(
+            most,
+            QStringLiteral("%1 has more than %2 fields").arg(QLatin1StringView(what)).arg(most));
 }
 
 // The line feed that ends the record starting at the input's front (quotes paired), or the end of
@@ -223,8 +226,8 @@ qsizetype RecordScanner::nonAscii(const char* q, const char* limit) {
 // The quoted field at `p` (its opening quote); returns where it ends, after the closing quote.
 [[gnu::always_inline]] inline const char* RecordScanner::parseQuoted(const char* p,
                                                                      const char* limit,
-                                                                     bool bounded, char separator) {
-    const char quote = char(quote_);
+                                                                     bool bounded, Delimiters d) {
+    const char quote = char(d.quote);
     const char* open = p++;
     const std::size_t from = unquoted_.size();
     bool doubled = false;
@@ -253,7 +256,7 @@ qsizetype RecordScanner::nonAscii(const char* q, const char* limit) {
         fields_.emplace_back(open + 1, std::size_t(p - open - 1));
     }
     ++p;  // the closing quote
-    if (p < limit && *p != separator)
+    if (p < limit && *p != d.separator)
         fail(p, *p == '\r' ? carriageReturnAlone()
                            : QStringLiteral("unexpected character after closing quote (%1)")
                                  .arg(QLatin1Char(quote)));
@@ -263,11 +266,10 @@ qsizetype RecordScanner::nonAscii(const char* q, const char* limit) {
 // The unquoted field at `p`; returns where it ends.
 [[gnu::always_inline]] inline const char* RecordScanner::parseUnquoted(const char* p,
                                                                        const char* limit,
-                                                                       bool bounded,
-                                                                       char separator) {
+                                                                       bool bounded, Delimiters d) {
     const char* field = p;
-    while (p < limit && *p != separator) {
-        if (static_cast<unsigned char>(*p) == quote_)
+    while (p < limit && *p != d.separator) {
+        if (static_cast<unsigned char>(*p) == d.quote)
             fail(p, QStringLiteral("quote (%1) inside an unquoted field").arg(QLatin1Char(*p)));
         p += checkedLength(p, limit, bounded, false);
     }
@@ -282,15 +284,15 @@ void RecordScanner::parse(const char* end) {
         --limit;  // a DOS end-of-file mark
     if (!bounded && limit > start_ && limit[-1] == '\r')
         --limit;  // the CR of a CR LF, or of the input's last line
-    const char separator = format_.separator;
+    const Delimiters d{format_.separator, quote_};
     unquoted_.clear();
     unquoted_.reserve(std::size_t(limit - start_));
     const char* p = start_;
     for (;;) {
         starts_.push_back(p);
-        p = p < limit && static_cast<unsigned char>(*p) == quote_
-                ? parseQuoted(p, limit, bounded, separator)
-                : parseUnquoted(p, limit, bounded, separator);
+        p = p < limit && static_cast<unsigned char>(*p) == d.quote
+                ? parseQuoted(p, limit, bounded, d)
+                : parseUnquoted(p, limit, bounded, d);
         if (p < limit) {
             ++p;  // the separator
             continue;
@@ -430,7 +432,7 @@ void TableFile::readHeader(std::initializer_list<std::string_view> columns) {
 
 bool TableFile::next() {
     if (!scanner_.next()) return false;
-    scanner_.requireFields(qsizetype(header_.size()), QStringLiteral("row"));
+    scanner_.requireFields(qsizetype(header_.size()), "row");
     return true;
 }
 

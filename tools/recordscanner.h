@@ -73,7 +73,9 @@ class RecordScanner {
     // 39"; `what` is "row" or "header"). Trailing empty fields beyond `most` are dropped first
     // when the format allows them.
     static constexpr qsizetype kOrMore = std::numeric_limits<qsizetype>::max();
-    void requireFields(qsizetype fewest, const QString& what, qsizetype most = -1);
+    void requireFields(qsizetype fewest, const char* what, qsizetype most = -1) {
+        if (size() < fewest || size() > (most < 0 ? fewest : most)) fitFields(fewest, what, most);
+    }
 
     // Field `i` (or `text`, a part of it) as readAmount reads it in the format's notation; refused
     // with `label` (the field's name) otherwise, an empty field too.
@@ -96,14 +98,20 @@ class RecordScanner {
     const char* findRecordEnd(const char* from);
     void parse(const char* end);
     // parse()'s steps, inlined into it.
-    inline const char* parseQuoted(const char* p, const char* limit, bool bounded, char separator);
-    inline const char* parseUnquoted(const char* p, const char* limit, bool bounded,
-                                     char separator);
+    // The separator and the quote (or a value no byte has) in registers, not reread from members
+    // that a call might have changed.
+    struct Delimiters {
+        char separator;
+        int quote;
+    };
+    inline const char* parseQuoted(const char* p, const char* limit, bool bounded, Delimiters d);
+    inline const char* parseUnquoted(const char* p, const char* limit, bool bounded, Delimiters d);
     inline qsizetype checkedLength(const char* q, const char* limit, bool bounded, bool quoted);
     qsizetype nonAscii(const char* q, const char* limit);
     void control(const char* q, const char* limit, bool bounded, bool quoted) const;
     void convertFields();
     void readByteOrderMark();
+    void fitFields(qsizetype fewest, const char* what, qsizetype most);
     [[noreturn]] void failTooLarge() const;
     [[noreturn]] void fail(const char* at, const QString& what) const;
 

@@ -44,7 +44,7 @@ struct FieldRef {
 };
 
 void requireFields(RecordScanner& line, qsizetype count) {
-    line.requireFields(count, QStringLiteral("row"), RecordScanner::kOrMore);
+    line.requireFields(count, "row", RecordScanner::kOrMore);
 }
 
 void noteEncoding(const RecordScanner& line, QStringList* notes) {

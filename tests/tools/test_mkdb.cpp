@@ -250,7 +250,7 @@ static void csvAndReleaseRows() {
     bad("blank line", h + "\n" + row(), "2:1: row has 1 field, expected 39");
     bad("decimal comma", h + row({{1, "\"0,5\""}}), "2:6: WATER: \"0,5\"");
     // No food has that much of anything: the table would hide it as not measured.
-    bad("amount too large", h + row({{1, "1e308"}}), "2:6: WATER: \"1e308\" is out of range");
+    bad("amount too large", h + row({{1, "1e999"}}), "2:6: WATER: \"1e999\" is out of range");
     bad("unterminated quote", h + row() + "\"Open,1\n", "3:1: unterminated quoted field");
     bad("quote in unquoted", h + row({{0, "a\"b"}}), "2:2: quote (\") inside an unquoted field");
     bad("text after quote", h + row({{0, "\"a\"b"}}), "2:4: unexpected character after");
