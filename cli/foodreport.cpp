@@ -3,6 +3,7 @@
 
 #include "common/numbertext.h"
 #include "common/outsidetext.h"
+#include "common/utf8text.h"
 #include "dailyvalues/dailyvalues.h"
 #include "fooddb/datacontrol.h"
 #include "fooddb/foodcolumns.h"
@@ -26,10 +27,6 @@ namespace {
 bool fitsPortion(double x) {
     return std::isfinite(x) && x > 0 && x <= std::numeric_limits<float>::max() &&
            static_cast<float>(x) > 0;
-}
-
-QString latin1(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "common/numbertext.h"
 #include "common/outsidetext.h"
+#include "common/utf8text.h"
 #include "fooddb/datacontrol.h"
 #include "fooddb/findfood.h"
 #include "fooddb/foodcolumns.h"
@@ -28,10 +29,6 @@
 namespace velmora {
 
 namespace {
-
-QString latin1(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QString columnName(int slot) {
     return latin1(kFoodColumns[static_cast<std::size_t>(slot)].name);

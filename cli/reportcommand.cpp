@@ -83,15 +83,6 @@ void describeCommandLine(QCommandLineParser& parser, const ReportOptions& o) {
 
 // Each reader below returns what is wrong with the command line, or nothing.
 
-QString repeatedOption(const QCommandLineParser& parser) {
-    QStringList seen;
-    for (const QString& name : parser.optionNames()) {
-        if (seen.contains(name)) return QStringLiteral("--%1 is given more than once").arg(name);
-        seen << name;
-    }
-    return {};
-}
-
 QString readFormatAndMode(const QCommandLineParser& parser, const ReportOptions& o,
                           ReportRequest& r) {
     r.dv = parser.isSet(o.dv);
@@ -204,7 +195,6 @@ QString readCompared(const QStringList& foods, ReportRequest& r) {
 
 QString readMealFile(const QCommandLineParser& parser, const ReportOptions& o, ReportRequest& r) {
     r.mealFile = parser.value(o.meal);
-    if (r.mealFile.isEmpty()) return QStringLiteral("--meal needs a file");
     if (r.mealFile != u"-") r.mealFile = absoluteFileName(r.mealFile);
     return {};
 }
@@ -217,7 +207,7 @@ QString readDailyValues(const QCommandLineParser& parser, const ReportOptions& o
 }
 
 QString readRequest(const QCommandLineParser& parser, const ReportOptions& o, ReportRequest& r) {
-    if (QString p = repeatedOption(parser); !p.isEmpty()) return p;
+    if (QString p = emptyFileName(parser, {&o.database, &o.meal}); !p.isEmpty()) return p;
     if (QString p = readFormatAndMode(parser, o, r); !p.isEmpty()) return p;
     if (QString p = readDailyValues(parser, o, r); !p.isEmpty()) return p;
     const QStringList foods = parser.positionalArguments();

@@ -91,10 +91,6 @@ std::string fieldText(const sqlite::Statement& st, int c) {
     }
 }
 
-// No food has this much of anything per 100 g, nor a measure this heavy; a larger stored number
-// is a fault of the table, and scaled to a portion it could become infinite.
-constexpr double kLargestAmount = 1e15;
-
 // Bound field `f` of the column at `c`. A nutrient or weight column holds numbers: a cell that is
 // no number ("n/a", "1,5") or out of range was not measured, the same in every report, portion and
 // percent, never read as 0 or cut to its first digits.
@@ -141,23 +137,6 @@ std::array<int, kBoundFieldCount> boundColumns(const sqlite::Statement& st) {
                     .arg(QLatin1StringView(name.data(), qsizetype(name.size()))));
     }
     return column;
-}
-
-// Equal without regard to ASCII case; both texts are ASCII.
-bool asciiEqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if (ca != cb && ((ca | 0x20) != (cb | 0x20) || !std::isalpha(ca))) return false;
-    }
-    return true;
-}
-
-bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, bool bAscii) {
-    if (aAscii && bAscii) return asciiEqualsIgnoringCase(a, b);
-    // A few non-ASCII letters fold to ASCII ones (the Kelvin sign to k), so compare folded.
-    return foldedCodePoints(a) == foldedCodePoints(b);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QChar>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 
@@ -67,6 +68,39 @@ std::u32string foldedCodePoints(std::string_view s, bool pattern) {
         i += len;
     }
     return out;
+}
+
+namespace {
+
+// Equal without regard to ASCII case; both texts are ASCII.
+bool asciiEqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if (ca != cb && ((ca | 0x20) != (cb | 0x20) || !std::isalpha(ca))) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, bool bAscii) {
+    if (aAscii && bAscii) return asciiEqualsIgnoringCase(a, b);
+    // A few non-ASCII letters fold to ASCII ones (the Kelvin sign to k), so compare folded.
+    return foldedCodePoints(a) == foldedCodePoints(b);
+}
+
+std::uint64_t foldedHash(std::string_view utf8, bool ascii) {
+    // FNV-1a over the folded code points; an ASCII text's are its bytes with A-Z lowered.
+    std::uint64_t h = 0xCBF29CE484222325ull;
+    const auto add = [&h](char32_t c) { h = (h ^ c) * 0x100000001B3ull; };
+    if (ascii) {
+        for (const char c : utf8) add(char32_t(fold(static_cast<unsigned char>(c))));
+    } else {
+        for (const char32_t c : foldedCodePoints(utf8)) add(c);
+    }
+    return h;
 }
 
 JetPattern::JetPattern(std::string_view utf8Pattern) {

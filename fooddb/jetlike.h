@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,5 +71,12 @@ inline constexpr char32_t kNoCharacter = 0x110000;
 // Decodes UTF-8 and folds case, one code point per element. Invalid bytes become U+FFFD in a
 // text; in a pattern they become kNoCharacter, except C0 80, which is a NUL.
 std::u32string foldedCodePoints(std::string_view utf8, bool pattern = false);
+
+// Whether two descriptions are the same to the find step: equal once their case is folded.
+// `aAscii` and `bAscii` say whether each is plain ASCII (isAscii), which is quickly compared.
+bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, bool bAscii);
+
+// A hash of a text on which any two texts equalsIgnoringCase finds equal agree.
+std::uint64_t foldedHash(std::string_view utf8, bool ascii);
 
 }  // namespace velmora

@@ -3,19 +3,21 @@
 // FoodData Central download.
 #include "common/commandline.h"
 #include "common/outsidetext.h"
-#include "common/utf8locale.h"
+#include "common/utf8text.h"
 #include "tools/dbwriter.h"
 #include "tools/fdcimport.h"
 #include "tools/foodtable.h"
 #include "tools/inputfile.h"
 #include "tools/srimport.h"
 
-#include <QCoreApplication>
 #include <QString>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <new>
 #include <variant>
+#include <vector>
 
 namespace {
 
@@ -31,6 +33,41 @@ void printError(const QString& message) {
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
+struct Source;
+
+// What to build from where.
+struct BuildRequest {
+    const Source* source = nullptr;
+    QString input, output;
+    unsigned typeBits = (1u << kFdcTypes.size()) - 1;
+};
+
+// A kind of input: its option (none for the CSV table), the files it reads from the path given,
+// and the reader, which gives the rows to the sink and returns the counts line.
+struct Source {
+    const char* option;
+    const char* valueName;
+    const char* help;
+    QStringList (*inputs)(const QString& path);
+    QString (*read)(const BuildRequest& r, const RowSink& sink, QStringList& notes);
+};
+
+enum { kCsvSource, kSrSource, kFdcSource };
+const std::array<Source, 3> kSources{{
+    {nullptr, "DATA.csv", "The CSV source.", [](const QString& path) { return QStringList{path}; },
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return counted(readFoodTableCsv(r.input, sink), u"food");
+     }},
+    {"sr", "SR_FOLDER", "Read the SR release in SR_FOLDER.", srReleaseFiles,
+     [](const BuildRequest& r, const RowSink& sink, QStringList& notes) {
+         return counted(readSrRelease(r.input, sink, &notes), u"food");
+     }},
+    {"fdc", "FDC_FOLDER", "Read the FoodData Central download in FDC_FOLDER.", fdcInputFiles,
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return readFdcDownload(r.input, r.typeBits, sink).toString();
+     }},
+}};
+
 // The bits of the types LIST names; an unknown name is a usage error.
 std::optional<unsigned> typeMask(const QString& list, QString& unknown) {
     unsigned mask = 0;
@@ -45,15 +82,14 @@ std::optional<unsigned> typeMask(const QString& list, QString& unknown) {
     return mask;
 }
 
-// What to build from where.
-struct BuildRequest {
-    QString input, output;
-    bool fromRelease = false, fromFdc = false;
-    unsigned typeBits = (1u << kFdcTypes.size()) - 1;
+struct SourceOption {
+    const Source* source;
+    QCommandLineOption option;
 };
 
 struct MkdbOptions {
-    QCommandLineOption release, fdc, types;
+    std::vector<SourceOption> sources;  // of the sources that have an option
+    QCommandLineOption types;
 };
 
 MkdbOptions describeCommandLine(QCommandLineParser& parser) {
@@ -63,47 +99,70 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
         "FoodData Central download in its CSV form (food.csv, nutrient.csv, food_nutrient.csv "
         "and the files beside them) in FDC_FOLDER."));
     MkdbOptions o{
-        .release = QCommandLineOption(QStringLiteral("sr"),
-                                      QStringLiteral("Read the SR release in SR_FOLDER."),
-                                      QStringLiteral("SR_FOLDER")),
-        .fdc =
-            QCommandLineOption(QStringLiteral("fdc"),
-                               QStringLiteral("Read the FoodData Central download in FDC_FOLDER."),
-                               QStringLiteral("FDC_FOLDER")),
-        .types = QCommandLineOption(
-            QStringLiteral("types"),
-            QStringLiteral("With --fdc, the food types to read, separated by commas: "
-                           "sr_legacy_food, foundation_food, survey_fndds_food, branded_food "
-                           "(default: all four)."),
-            QStringLiteral("LIST")),
+        {},
+        QCommandLineOption(QStringLiteral("types"),
+                           QStringLiteral("With --fdc, the food types to read, separated by "
+                                          "commas: sr_legacy_food, foundation_food, "
+                                          "survey_fndds_food, branded_food (default: all four)."),
+                           QStringLiteral("LIST")),
     };
-    parser.addOptions({o.release, o.fdc, o.types});
+    for (const Source& source : kSources)
+        if (source.option)
+            o.sources.push_back({&source, QCommandLineOption(QLatin1StringView(source.option),
+                                                             QLatin1StringView(source.help),
+                                                             QLatin1StringView(source.valueName))});
+    for (const SourceOption& source : o.sources) parser.addOption(source.option);
+    parser.addOption(o.types);
     parser.addPositionalArgument(QStringLiteral("DATA.csv"), QStringLiteral("The CSV source."),
                                  QStringLiteral("[DATA.csv]"));
     parser.addPositionalArgument(QStringLiteral("OUT.mdb"), QStringLiteral("The table to write."));
     return o;
 }
 
+// Reads which source the options choose, and its path; what is wrong, or nothing.
+QString readSource(const QCommandLineParser& parser, const MkdbOptions& o, BuildRequest& r) {
+    r.source = &kSources[kCsvSource];
+    for (const auto& [source, option] : o.sources) {
+        if (!parser.isSet(option)) continue;
+        if (r.source->option)
+            return QStringLiteral("--%1 and --%2 exclude each other")
+                .arg(QLatin1StringView(r.source->option), QLatin1StringView(source->option));
+        if (QString problem = velmora::emptyFileName(parser, {&option}); !problem.isEmpty())
+            return problem;
+        r.source = source;
+        r.input = parser.value(option);
+    }
+    if (parser.isSet(o.types) && r.source != &kSources[kFdcSource])
+        return QStringLiteral("--types goes with --fdc only");
+    return {};
+}
+
+// What is wrong with the request's files, or nothing.
+QString readFiles(const QCommandLineParser& parser, BuildRequest& r) {
+    const QStringList files = parser.positionalArguments();
+    QStringList names{QStringLiteral("OUT.mdb")};
+    if (!r.source->option) names.prepend(QStringLiteral("DATA.csv"));
+    if (files.size() < names.size())
+        return QStringLiteral("no %1 given").arg(names.sliced(files.size()).join(u" and "));
+    if (files.size() > names.size())
+        return QStringLiteral("unexpected argument '%1'")
+            .arg(velmora::printable(files[names.size()]));
+    for (qsizetype i = 0; i < files.size(); ++i)
+        if (files[i].isEmpty()) return QStringLiteral("%1: the file name is empty").arg(names[i]);
+    r.output = files.last();
+    if (!r.source->option) r.input = files.first();
+    return {};
+}
+
 // The request, or the exit status when the program ends now.
-std::variant<BuildRequest, int> readMkdbCommandLine(int argc, char* argv[]) {
+std::variant<BuildRequest, int> readMkdbCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     const MkdbOptions o = describeCommandLine(parser);
-    if (const auto status =
-            velmora::readCommandLine(parser, velmora::commandLineArguments(argc, argv), kUsage))
-        return *status;
-    for (const QCommandLineOption* option : {&o.release, &o.fdc, &o.types})
-        if (parser.values(*option).size() > 1)
-            return velmora::usageError(
-                QStringLiteral("--%1 given more than once").arg(option->names().first()), kUsage);
+    if (const auto status = velmora::readCommandLine(parser, arguments, kUsage)) return *status;
     BuildRequest r;
-    r.fromRelease = parser.isSet(o.release);
-    r.fromFdc = parser.isSet(o.fdc);
-    const QStringList files = parser.positionalArguments();
-    if ((r.fromRelease && r.fromFdc) || (parser.isSet(o.types) && !r.fromFdc) ||
-        files.size() != (r.fromRelease || r.fromFdc ? 1 : 2)) {
-        std::fputs(qUtf8Printable(kUsage), stderr);
-        return 2;
-    }
+    QString problem = readSource(parser, o, r);
+    if (problem.isEmpty()) problem = readFiles(parser, r);
+    if (!problem.isEmpty()) return velmora::usageError(problem, kUsage);
     if (parser.isSet(o.types)) {
         QString unknown;
         const auto mask = typeMask(parser.value(o.types), unknown);
@@ -113,29 +172,14 @@ std::variant<BuildRequest, int> readMkdbCommandLine(int argc, char* argv[]) {
                 kUsage);
         r.typeBits = *mask;
     }
-    r.input = r.fromRelease ? parser.value(o.release)
-              : r.fromFdc   ? parser.value(o.fdc)
-                            : files.first();
-    r.output = files.last();
     return r;
-}
-
-// Reads the input into `sink`; what was read, as the last line counts it.
-QString readInput(const BuildRequest& r, const RowSink& sink, QStringList& notes) {
-    if (r.fromFdc) return readFdcDownload(r.input, r.typeBits, sink).toString();
-    const qsizetype foods =
-        r.fromRelease ? readSrRelease(r.input, sink, &notes) : readFoodTableCsv(r.input, sink);
-    return QStringLiteral("%1 foods").arg(foods);
 }
 
 // Builds the table; the exit status.
 int build(const BuildRequest& r) {
     // The output first: a refused output, or one that cannot be written, must cost no reading.
     DatabaseOutput database;
-    const QStringList inputs = r.fromRelease ? srReleaseFiles(r.input)
-                               : r.fromFdc   ? fdcInputFiles(r.input)
-                                             : QStringList{r.input};
-    if (const auto error = database.open(r.output, inputs)) {
+    if (const auto error = database.open(r.output, r.source->inputs(r.input))) {
         printError(*error);
         return 1;
     }
@@ -143,7 +187,7 @@ int build(const BuildRequest& r) {
     QStringList notes;
     try {
         const auto error =
-            database.write([&](const RowSink& sink) { counts = readInput(r, sink, notes); });
+            database.write([&](const RowSink& sink) { counts = r.source->read(r, sink, notes); });
         if (error) {
             printError(*error);
             return 1;
@@ -162,18 +206,15 @@ int build(const BuildRequest& r) {
         std::fprintf(stderr, "velmora-mkdb: %s\n", note.toLocal8Bit().constData());
     std::printf("%s: %s\n", velmora::printableLine(r.output).toLocal8Bit().constData(),
                 qUtf8Printable(counts));
-    return 0;
+    return velmora::outputStatus();
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const QString locale = velmora::chooseUtf8Locale();
-    QCoreApplication app(argc, argv);
-    velmora::useRequestedLocale(locale);
-    QCoreApplication::setApplicationName(QStringLiteral("velmora-mkdb"));
-    QCoreApplication::setApplicationVersion(velmora::kVersion);
-    const auto request = readMkdbCommandLine(argc, argv);
+    const velmora::ProgramStart start(argc, argv, QStringLiteral("velmora-mkdb"),
+                                      QStringLiteral("velmora-mkdb"));
+    const auto request = readMkdbCommandLine(start.arguments());
     if (const int* status = std::get_if<int>(&request)) return *status;
     return build(std::get<BuildRequest>(request));
 }
