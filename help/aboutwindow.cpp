@@ -8,6 +8,7 @@
 
 #include <QMenuBar>
 #include <QPalette>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -52,7 +53,7 @@ QByteArray frmAbout::aboutRtf() {
     return QByteArray(kAboutRtf);
 }
 
-frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
+frmAbout::frmAbout(QWidget* parent, const QStringList& tableLines) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("Velmora program information"));
     // A fixed dialog: a title and a close box, no minimise, no maximise, no help button.
@@ -87,6 +88,17 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     palette.setColor(QPalette::Text, Qt::black);
     RichTextBox1->setPalette(palette);
     readRtf(QByteArrayView(kAboutRtf), *RichTextBox1->document());
+    if (!tableLines.isEmpty()) {
+        // After an empty line, in the text's own font, each line starting with one blank as its
+        // lines do.
+        QTextCursor end(RichTextBox1->document());
+        end.movePosition(QTextCursor::End);
+        end.insertBlock();
+        for (const QString& line : tableLines) {
+            end.insertBlock();
+            end.insertText(u' ' + line);
+        }
+    }
     RichTextBox1->moveCursor(QTextCursor::Start);
 
     adjustSize();

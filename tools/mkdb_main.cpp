@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-mkdb: builds the program's food table file from the CSV source, an SR release or a
-// FoodData Central download.
+// FoodData Central download, or a national food table.
 #include "common/commandline.h"
 #include "common/outsidetext.h"
 #include "common/utf8locale.h"
@@ -8,11 +8,13 @@
 #include "tools/fdcimport.h"
 #include "tools/foodtable.h"
 #include "tools/inputfile.h"
+#include "tools/nationalreaders.h"
 #include "tools/srimport.h"
 
 #include <QCoreApplication>
 #include <QString>
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <variant>
@@ -21,10 +23,23 @@ namespace {
 
 using namespace velmora::mkdb;
 
-const QString kUsage = QStringLiteral(
-    "usage: velmora-mkdb DATA.csv OUT.mdb\n"
-    "       velmora-mkdb --sr SR_FOLDER OUT.mdb\n"
-    "       velmora-mkdb --fdc FDC_FOLDER OUT.mdb [--types LIST]\n");
+// "en|fr": what --names takes with `reader`.
+QString languages(const NationalReader& reader) {
+    return QLatin1StringView(reader.languages[0]) + u'|' + QLatin1StringView(reader.languages[1]);
+}
+
+QString usage() {
+    QString text = QStringLiteral(
+        "usage: velmora-mkdb DATA.csv OUT.mdb\n"
+        "       velmora-mkdb --sr SR_FOLDER OUT.mdb\n"
+        "       velmora-mkdb --fdc FDC_FOLDER OUT.mdb [--types LIST]\n");
+    for (const NationalReader& reader : kNationalReaders)
+        text += QStringLiteral("       velmora-mkdb --%1 %2 OUT.mdb [--names %3]\n")
+                    .arg(QLatin1StringView(reader.option), QLatin1StringView(reader.valueName),
+                         languages(reader));
+    return text;
+}
+const QString kUsage = usage();
 
 void printError(const QString& message) {
     Progress::instance().clear();
@@ -50,10 +65,13 @@ struct BuildRequest {
     QString input, output;
     bool fromRelease = false, fromFdc = false;
     unsigned typeBits = (1u << kFdcTypes.size()) - 1;
+    const NationalReader* national = nullptr;
+    QString names = QStringLiteral("en");
 };
 
 struct MkdbOptions {
-    QCommandLineOption release, fdc, types;
+    QCommandLineOption release, fdc, types, names;
+    QList<QCommandLineOption> national;  // one for each of kNationalReaders
 };
 
 MkdbOptions describeCommandLine(QCommandLineParser& parser) {
@@ -76,8 +94,21 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
                            "sr_legacy_food, foundation_food, survey_fndds_food, branded_food "
                            "(default: all four)."),
             QStringLiteral("LIST")),
+        .names = QCommandLineOption(
+            QStringLiteral("names"),
+            QStringLiteral("With a national table, the language of the names that become the "
+                           "descriptions (default: en); a food without a name in it takes its "
+                           "other name."),
+            QStringLiteral("LANG")),
+        .national = {},
     };
+    for (const NationalReader& reader : kNationalReaders)
+        o.national << QCommandLineOption(QLatin1StringView(reader.option),
+                                         QLatin1StringView(reader.help),
+                                         QLatin1StringView(reader.valueName));
     parser.addOptions({o.release, o.fdc, o.types});
+    parser.addOptions(o.national);
+    parser.addOption(o.names);
     parser.addPositionalArgument(QStringLiteral("DATA.csv"), QStringLiteral("The CSV source."),
                                  QStringLiteral("[DATA.csv]"));
     parser.addPositionalArgument(QStringLiteral("OUT.mdb"), QStringLiteral("The table to write."));
@@ -91,16 +122,25 @@ std::variant<BuildRequest, int> readMkdbCommandLine(int argc, char* argv[]) {
     if (const auto status =
             velmora::readCommandLine(parser, velmora::commandLineArguments(argc, argv), kUsage))
         return *status;
-    for (const QCommandLineOption* option : {&o.release, &o.fdc, &o.types})
+    QList<const QCommandLineOption*> once{&o.release, &o.fdc, &o.types, &o.names};
+    for (const QCommandLineOption& option : o.national) once << &option;
+    for (const QCommandLineOption* option : once)
         if (parser.values(*option).size() > 1)
             return velmora::usageError(
                 QStringLiteral("--%1 given more than once").arg(option->names().first()), kUsage);
     BuildRequest r;
     r.fromRelease = parser.isSet(o.release);
     r.fromFdc = parser.isSet(o.fdc);
+    int sources = r.fromRelease + r.fromFdc;
+    for (qsizetype n = 0; n < o.national.size(); ++n)
+        if (parser.isSet(o.national[n])) {
+            r.national = &kNationalReaders[std::size_t(n)];
+            r.input = parser.value(o.national[n]);
+            ++sources;
+        }
     const QStringList files = parser.positionalArguments();
-    if ((r.fromRelease && r.fromFdc) || (parser.isSet(o.types) && !r.fromFdc) ||
-        files.size() != (r.fromRelease || r.fromFdc ? 1 : 2)) {
+    if (sources > 1 || (parser.isSet(o.types) && !r.fromFdc) ||
+        (parser.isSet(o.names) && !r.national) || files.size() != (sources > 0 ? 1 : 2)) {
         std::fputs(qUtf8Printable(kUsage), stderr);
         return 2;
     }
@@ -113,15 +153,34 @@ std::variant<BuildRequest, int> readMkdbCommandLine(int argc, char* argv[]) {
                 kUsage);
         r.typeBits = *mask;
     }
-    r.input = r.fromRelease ? parser.value(o.release)
-              : r.fromFdc   ? parser.value(o.fdc)
-                            : files.first();
+    if (r.national && parser.isSet(o.names)) {
+        r.names = parser.value(o.names);
+        if (std::none_of(
+                r.national->languages.begin(), r.national->languages.end(),
+                [&](const char* language) { return r.names == QLatin1StringView(language); }))
+            return velmora::usageError(
+                QStringLiteral("--names is %1 with --%2, not \"%3\"")
+                    .arg(languages(*r.national), QLatin1StringView(r.national->option),
+                         velmora::printable(r.names)),
+                kUsage);
+    }
+    if (!r.national)
+        r.input = r.fromRelease ? parser.value(o.release)
+                  : r.fromFdc   ? parser.value(o.fdc)
+                                : files.first();
     r.output = files.last();
     return r;
 }
 
 // Reads the input into `sink`; what was read, as the last line counts it.
-QString readInput(const BuildRequest& r, const RowSink& sink, QStringList& notes) {
+QString readInput(const BuildRequest& r, const RowSink& sink, QStringList& notes,
+                  DatabaseOutput& database, QStringList& sourceLines) {
+    if (r.national) {
+        const NationalResult result = r.national->read(r.input, r.names, sink);
+        database.setSourceRecord(result.source);
+        sourceLines = velmora::sourceRecordLines(result.source);
+        return result.counts;
+    }
     if (r.fromFdc) return readFdcDownload(r.input, r.typeBits, sink).toString();
     const qsizetype foods =
         r.fromRelease ? readSrRelease(r.input, sink, &notes) : readFoodTableCsv(r.input, sink);
@@ -132,18 +191,20 @@ QString readInput(const BuildRequest& r, const RowSink& sink, QStringList& notes
 int build(const BuildRequest& r) {
     // The output first: a refused output, or one that cannot be written, must cost no reading.
     DatabaseOutput database;
-    const QStringList inputs = r.fromRelease ? srReleaseFiles(r.input)
-                               : r.fromFdc   ? fdcInputFiles(r.input)
-                                             : QStringList{r.input};
+    const QStringList inputs = r.national      ? r.national->inputFiles(r.input)
+                               : r.fromRelease ? srReleaseFiles(r.input)
+                               : r.fromFdc     ? fdcInputFiles(r.input)
+                                               : QStringList{r.input};
     if (const auto error = database.open(r.output, inputs)) {
         printError(*error);
         return 1;
     }
     QString counts;
-    QStringList notes;
+    QStringList notes, sourceLines;
     try {
-        const auto error =
-            database.write([&](const RowSink& sink) { counts = readInput(r, sink, notes); });
+        const auto error = database.write([&](const RowSink& sink) {
+            counts = readInput(r, sink, notes, database, sourceLines);
+        });
         if (error) {
             printError(*error);
             return 1;
@@ -162,6 +223,8 @@ int build(const BuildRequest& r) {
         std::fprintf(stderr, "velmora-mkdb: %s\n", note.toLocal8Bit().constData());
     std::printf("%s: %s\n", velmora::printableLine(r.output).toLocal8Bit().constData(),
                 qUtf8Printable(counts));
+    for (const QString& line : sourceLines)
+        std::printf("%s\n", qUtf8Printable(velmora::printableLine(line)));
     return 0;
 }
 
