@@ -5,7 +5,8 @@
 #   ./velmora.sh test     build and run every test, again under the sanitizers, a short fuzz run and
 #                         the package check (non-zero exit on any failure)
 #   ./velmora.sh bench    build in Release and print the benchmark's figures: the window's work,
-#                         velmora-report's, and a full FoodData Central import beside sqlite3
+#                         velmora-report's, a full FoodData Central import beside sqlite3, and a
+#                         Ciqual import beside Qt's XML reader alone
 #   ./velmora.sh startup  build in Release and time the splash and the main window mapping under
 #                         Xvfb against a minimal Qt program, on the shipped table and ones ten and
 #                         59 times its size

@@ -2,6 +2,7 @@
 #include "help/aboutwindow.h"
 
 #include "common/designwidgets.h"
+#include "common/outsidetext.h"
 #include "common/version.h"
 #include "common/windowguard.h"
 #include "help/rtfreader.h"
@@ -96,7 +97,7 @@ frmAbout::frmAbout(QWidget* parent, const QStringList& tableLines) : QDialog(par
         end.insertBlock();
         for (const QString& line : tableLines) {
             end.insertBlock();
-            end.insertText(u' ' + line);
+            end.insertText(u' ' + shownText(line));  // the table's text: of any length
         }
     }
     RichTextBox1->moveCursor(QTextCursor::Start);

@@ -208,6 +208,12 @@ Unit unitInName(const QString& name) {
     return slash < 0 ? Unit::Unknown : unitNamed(inside.first(slash));
 }
 
+// A file of one kind without a single record: another file, or a download cut short.
+Fault noRecords(const XmlInput& in, const char* record) {
+    return Fault{{in.name(), in.xml().lineNumber(), 1,
+                  QStringLiteral("no %1 records").arg(QLatin1StringView(record))}};
+}
+
 struct Constituent {
     QString code;  // shared by every amount of it
     Unit unit = Unit::Unknown;
@@ -261,6 +267,7 @@ class CiqualReader {
                                QStringLiteral("constituent %1 listed twice").arg(printable(code)));
             constituents_.insert(code, {code, unit, int(constituents_.size())});
         }
+        if (constituents_.isEmpty()) throw noRecords(in.input(), "<CONST>");
         noteRepairs(in.input());
     }
 
@@ -280,17 +287,16 @@ class CiqualReader {
                               {},
                               {}});
         }
-        if (foods_.empty())
-            throw Fault{
-                {files_.alim, in.input().xml().lineNumber(), 1, QStringLiteral("no foods")}};
+        if (foods_.empty()) throw noRecords(in.input(), "<ALIM>");
         noteRepairs(in.input());
     }
 
     void readAmounts() {
         Records<3> in(files_.compo, "COMPO", {"alim_code", "const_code", "teneur"});
         std::unordered_set<quint64> seen;  // food index and constituent index
-        qsizetype orphans = 0;
+        qsizetype orphans = 0, records = 0;
         while (in.next()) {
+            ++records;
             const QString& food = in.required(0);
             const QString& code = in.required(1);
             const auto found = foodIndex_.constFind(food);
@@ -311,6 +317,7 @@ class CiqualReader {
             foods_[std::size_t(*found)].amounts.push_back(
                 {constituent->code, constituent->unit, *amount});
         }
+        if (records == 0) throw noRecords(in.input(), "<COMPO>");
         if (orphans > 0)
             notes_ << QStringLiteral("%1 amounts of foods not in %2 skipped")
                           .arg(orphans)

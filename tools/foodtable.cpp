@@ -71,7 +71,23 @@ constexpr std::array<std::pair<int, int>, 5> kStandIns{{
     {35, slotOf("CARBOHYDRT")},
 }};
 
+constexpr std::array<NutrientMapping, kNutrientSlots> srMappings() {
+    std::array<NutrientMapping, kNutrientSlots> mappings{};
+    for (std::size_t i = 0; i < kSlotNumbers.size(); ++i) {
+        int slot = kSlotNumbers[i].slot;
+        for (const auto& [standIn, column] : kStandIns)
+            if (slot == standIn) slot = column;
+        mappings[i] = {kSlotNumbers[i].number, kFirstNutrientColumn + slot};
+    }
+    return mappings;
+}
+constexpr std::array<NutrientMapping, kNutrientSlots> kSrMappings = srMappings();
+
 }  // namespace
+
+std::span<const NutrientMapping> srNutrientMappings() {
+    return kSrMappings;
+}
 
 QString quotedCell(std::string_view utf8) {
     return u'"' + printable(QString::fromUtf8(utf8.data(), qsizetype(utf8.size()))) + u'"';

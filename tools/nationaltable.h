@@ -8,8 +8,9 @@
 // unique, fills NDB_NO and CODE, counts, and writes the source record.
 //
 // Adding a table takes three things:
-//  1. a NutrientMapping: the agency's identifiers (INFOODS tagnames where the agency has them)
-//     and the column each goes to, in order of preference where several feed one column;
+//  1. a NutrientMapping list (tools/foodtable.h): the agency's identifiers (INFOODS tagnames
+//     where the agency has them; SR numbers, srNutrientMappings, where it numbers them so) and
+//     the column each goes to, in order of preference where several feed one column;
 //  2. a reader that fills a NationalSource, checks the files (refusals name file and line, as
 //     Fault), reads amounts with readMarkedAmount and units with unitNamed, and gives every food
 //     to NationalTable::add in the agency's order;
@@ -103,12 +104,6 @@ struct NationalFood {
     std::vector<FoodName> names;             // at least one not empty, in the agency's order
     std::vector<HouseholdMeasure> measures;  // the first two become GMWT_1 and GMWT_2
     std::vector<SourceAmount> amounts;
-};
-
-// An agency identifier and the column of CSR14 (columnIndex) it goes to.
-struct NutrientMapping {
-    std::string_view nutrient;
-    int column;
 };
 
 // What a reader tells about its table before the first food.

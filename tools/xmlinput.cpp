@@ -78,6 +78,11 @@ XmlInput::XmlInput(const QString& path) {
     readDeclaration();
 }
 
+XmlInput::XmlInput(QByteArrayView bytes, const QString& name) {
+    in_.openMemory(bytes, name);
+    readDeclaration();
+}
+
 Fault XmlInput::fault(const QString& what) const {
     return Fault{{in_.name(), xml_.lineNumber(), xml_.columnNumber() + 1, what}};
 }

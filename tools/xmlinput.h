@@ -20,6 +20,8 @@ class XmlInput {
   public:
     // Opens `path`; throws Fault.
     explicit XmlInput(const QString& path);
+    // Reads `bytes` instead, for fuzz targets; they must outlive the reads.
+    XmlInput(QByteArrayView bytes, const QString& name);
 
     // The next token, never Invalid: a fault in the XML is thrown as Fault.
     QXmlStreamReader::TokenType next();
