@@ -97,7 +97,8 @@ QStringList sourceRecordLines(const SourceRecord& r) {
 }
 
 QStringList sourceAboutLines(const SourceRecord& r) {
-    return {QStringLiteral("Food table: %1, version %2").arg(r.name, r.version), r.citation};
+    return {QStringLiteral("Food table: ") + r.name, QStringLiteral("Version: ") + r.version,
+            r.citation};
 }
 
 }  // namespace velmora

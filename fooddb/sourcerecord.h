@@ -39,7 +39,7 @@ std::optional<SourceRecord> readSourceRecord(const sqlite::Database& db);
 // "Label: value" lines, as velmora-mkdb and velmora-report --source print them.
 QStringList sourceRecordLines(const SourceRecord& record);
 
-// The lines the About window adds below its own text: the table's name and version, and its
+// The lines the About window adds below its own text: the table's name, its version and its
 // citation.
 QStringList sourceAboutLines(const SourceRecord& record);
 

@@ -7,9 +7,13 @@
 #include "common/windowguard.h"
 #include "help/rtfreader.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QMenuBar>
 #include <QPalette>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -99,10 +103,23 @@ frmAbout::frmAbout(QWidget* parent, const QStringList& tableLines) : QDialog(par
             end.insertBlock();
             end.insertText(u' ' + shownText(line));  // the table's text: of any length
         }
+        growForText();
     }
     RichTextBox1->moveCursor(QTextCursor::Start);
 
     adjustSize();
+}
+
+void frmAbout::growForText() {
+    // The designed box holds the designed text; the table's lines make the window taller, by at
+    // most the box's height again (a longer text scrolls), so they show without scrolling.
+    const int frame = 2 * RichTextBox1->frameWidth();
+    QTextDocument* doc = RichTextBox1->document();
+    doc->setTextWidth(RichTextBox1->width() - frame);
+    const int needed = int(std::ceil(doc->size().height())) + frame;
+    const int extra = std::clamp(needed - RichTextBox1->height(), 0, RichTextBox1->height());
+    RichTextBox1->resize(RichTextBox1->width(), RichTextBox1->height() + extra);
+    client_->setFixedSize(client_->width(), client_->height() + extra);
 }
 
 void frmAbout::mnuClose_Click() {

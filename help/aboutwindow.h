@@ -22,6 +22,8 @@ class frmAbout : public QDialog {
     void mnuClose_Click();
 
   private:
+    void growForText();
+
     QWidget* client_ = nullptr;
     QTextEdit* RichTextBox1 = nullptr;
 };
