@@ -79,7 +79,8 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
         "Build a Velmora food table OUT.mdb from the CSV source DATA.csv, from a USDA SR release "
         "in its ASCII form (FOOD_DES.txt, NUT_DATA.txt, WEIGHT.txt) in SR_FOLDER, or from a "
         "FoodData Central download in its CSV form (food.csv, nutrient.csv, food_nutrient.csv "
-        "and the files beside them) in FDC_FOLDER."));
+        "and the files beside them) in FDC_FOLDER, or from a national food table: the French "
+        "Ciqual table in its XML form in CIQUAL_FOLDER."));
     MkdbOptions o{
         .release = QCommandLineOption(QStringLiteral("sr"),
                                       QStringLiteral("Read the SR release in SR_FOLDER."),
