@@ -5,7 +5,7 @@
 // units, each with the marker the agency wrote. A NationalTable does the rest the same way for
 // every source: it maps the identifiers to the columns of CSR14 through the source's
 // NutrientMapping, converts units, applies the markers, chooses the description and makes it
-// unique, fills NDB_NO and CODE, counts, and writes the source record.
+// unique, fills NDB_NO and CODE, counts, and makes the source record that velmora-mkdb writes.
 //
 // Adding a table takes three things:
 //  1. a NutrientMapping list (tools/foodtable.h): the agency's identifiers (INFOODS tagnames
@@ -27,7 +27,8 @@
 //    its definition in NationalSource::carbohydrate.
 //  - Markers (readMarkedAmount): empty, "-" and "N" are not measured (Null); traces ("traces",
 //    "Tr", "TR") and values below a limit ("< 0,5", "<LOD", "<LOQ", "<LOD or <LOQ") are 0 and
-//    counted; an estimate "(1.2)" is 1.2.
+//    counted; an estimate "(1.2)" is 1.2. A reader that learns of a trace otherwise (a list of
+//    the nutrients a food holds traces of) hands over a MarkedAmount of Marker::Trace itself.
 //  - Descriptions: the name in the language asked for (--names), else the food's other name; a
 //    description already taken, ignoring case, gets " [CODE]" with the agency's food code.
 //  - NDB_NO is the agency's food code as text, CODE its food group code.
