@@ -5,8 +5,9 @@
 #   ./velmora.sh test     build and run every test, again under the sanitizers, a short fuzz run and
 #                         the package check (non-zero exit on any failure)
 #   ./velmora.sh bench    build in Release and print the benchmark's figures: the window's work,
-#                         velmora-report's, a full FoodData Central import beside sqlite3, and a
-#                         Ciqual import beside Qt's XML reader alone
+#                         velmora-report's, a full FoodData Central import beside sqlite3, a
+#                         Ciqual import beside Qt's XML reader alone, and reading a workbook sheet
+#                         of the largest national table's size
 #   ./velmora.sh startup  build in Release and time the splash and the main window mapping under
 #                         Xvfb against a minimal Qt program, on the shipped table and ones ten and
 #                         59 times its size
@@ -27,8 +28,10 @@ case "$command" in
 esac
 
 # What every command builds with, and what the program needs to show its window (Arial's
-# metric-compatible stand-in).
-packages=(cmake g++ make qt6-base-dev libsqlite3-dev fonts-liberation2)
+# metric-compatible stand-in). The builder reads .xlsx workbooks (ZIP archives) with minizip, whose
+# headers need zlib's; CMake finds it through pkg-config.
+packages=(cmake g++ make pkgconf qt6-base-dev libsqlite3-dev libminizip-dev zlib1g-dev
+    fonts-liberation2)
 # What the package check runs: cpack's shlibdeps step (dpkg-dev, file), the validators, the manual
 # page renderer, and an X server to start the packaged program in.
 package_tools=(dpkg-dev file desktop-file-utils appstream lintian man-db xvfb xauth xdotool)
@@ -108,10 +111,11 @@ case "$command" in
     bench)
         cmake --preset release >/dev/null
         cmake --build --preset release --target velmora_bench velmora_bench_report \
-            velmora_fdcbench velmora-report velmora-mkdb
+            velmora_fdcbench velmora_xlsxbench velmora-report velmora-mkdb
         QT_QPA_PLATFORM=offscreen build/release/bin/velmora_bench
         build/release/bin/velmora_bench_report
         build/release/bin/velmora_fdcbench
+        build/release/bin/velmora_xlsxbench
         ;;
     package)
         cmake --preset release >/dev/null

@@ -8,7 +8,6 @@
 #include "common/outsidetext.h"
 #include "common/runtimeerror.h"
 #include "common/sendkeys.h"
-#include "fooddb/dataerrors.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -58,8 +57,9 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 
 }  // namespace
 
-FormB::FormB(QString databasePath, QWidget* parent)
+FormB::FormB(QString databasePath, DailyValueRule dailyValues, QWidget* parent)
     : QMainWindow(parent), databasePath_(std::move(databasePath)) {
+    dv_.rule = dailyValues;
     setObjectName(QStringLiteral("FormB"));
     setWindowTitle(AppTitle);
     setWindowIcon(appIcon());
@@ -67,7 +67,6 @@ FormB::FormB(QString databasePath, QWidget* parent)
     buildMenu();
     connect(&Data1, &DataControl::reposition, this, &FormB::Data1_Reposition);
     connect(&Data1, &DataControl::validate, this, &FormB::Data1_Validate);
-    connect(&Data1, &DataControl::error, this, &FormB::Data1_Error);
 }
 
 FormB::~FormB() = default;
@@ -230,7 +229,6 @@ void FormB::rethrowKept() {
 
 void FormB::Form_Load() {
     const Trap trap(*this);  // the start fails with the error of its first list click
-    CR = QStringLiteral("\r\n");
     DBList1->setVisible(true);
     QCoreApplication::processEvents();
     setText1(QString());
@@ -248,26 +246,24 @@ void FormB::Form_Load() {
 
 void FormB::Data1_Reposition() {
     while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
-    const int position = Data1.recordset().AbsolutePosition() + 1;
     if (bvSearchMode) {
-        lblRecordCount->setText(QStringLiteral("Item ") + QString::number(position) +
-                                QStringLiteral(" of ") + QString::number(ivItemCount) +
-                                QStringLiteral(" found in search"));
+        showSearchPosition();
     } else {
         ivItemCount = Data1.recordset().RecordCount();
         lblRecordCount->setText(QStringLiteral("Food Database Item Number ") +
-                                QString::number(position) + QStringLiteral(" of ") +
-                                QString::number(ivItemCount));
+                                QString::number(Data1.recordset().AbsolutePosition() + 1) +
+                                QStringLiteral(" of ") + QString::number(ivItemCount));
     }
+}
+
+void FormB::showSearchPosition() {
+    lblRecordCount->setText(
+        QStringLiteral("Item ") + QString::number(Data1.recordset().AbsolutePosition() + 1) +
+        QStringLiteral(" of ") + QString::number(ivItemCount) + QStringLiteral(" found in search"));
 }
 
 void FormB::Data1_Validate(int& /*action*/, int& /*save*/) {
     // Nothing is ever edited, so nothing is saved.
-}
-
-void FormB::Data1_Error(int dataErr, int& response) {
-    MsgBox(QStringLiteral("Data1_Error() event hit error:") + dataErrorText(dataErr));
-    response = 0;
 }
 
 void FormB::cmdPageDown_Click() {
@@ -335,10 +331,7 @@ void FormB::cmdSearch_Click() {
         if (count > 0) {
             ivItemCount = count;
             cmdPageUp_Click();
-            lblRecordCount->setText(QStringLiteral("Item ") +
-                                    QString::number(Data1.recordset().AbsolutePosition() + 1) +
-                                    QStringLiteral(" of ") + QString::number(ivItemCount) +
-                                    QStringLiteral(" found in search"));
+            showSearchPosition();
         }
         bvSearchMode = true;
     } catch (...) {

@@ -30,18 +30,15 @@ class FoodListView;
 class FormB : public QMainWindow {
     Q_OBJECT
   public:
-    // The food table is `databasePath`, or Velmora.mdb in the program's own folder.
-    explicit FormB(QString databasePath = {}, QWidget* parent = nullptr);
+    // The food table is `databasePath`, or Velmora.mdb in the program's own folder; the Percent
+    // Daily Values are those of `dailyValues`.
+    explicit FormB(QString databasePath = {}, DailyValueRule dailyValues = DailyValueRule::Fda1993,
+                   QWidget* parent = nullptr);
     ~FormB() override;
 
     // The load step: opens the food table, fills the list, shows the window and types a, l, c, o
     // into the list. Throws RunTimeError when the food table cannot be opened.
     void Form_Load();
-
-    // Public members other windows use.
-    QString CR;
-    QString svPortionDescrip;
-    bool bvCancel = false;
 
     // What tests and the benchmark look at.
     const QString& Text1Text() const { return text1_; }
@@ -77,7 +74,6 @@ class FormB : public QMainWindow {
   private slots:
     void Data1_Reposition();
     void Data1_Validate(int& action, int& save);
-    void Data1_Error(int dataErr, int& response);
 
   private:
     // Runs the body of a handler that Qt called: no error may leave it through Qt. An error is
@@ -100,6 +96,8 @@ class FormB : public QMainWindow {
     void buildViews(QWidget* client);
     void buildMenu();
     void setText1(const QString& text);
+    // "Item N of M found in search": the current record's position in the search result.
+    void showSearchPosition();
     void Form_Unload();
     void portionCommand();
     void RecomputePortion();
@@ -125,6 +123,8 @@ class FormB : public QMainWindow {
     QFrame* Line2 = nullptr;
 
     AppState state_;
+    QString svPortionDescrip;  // the report's portion header
+    bool bvCancel = false;     // the portion dialog was cancelled
     QString text1_;
     ValueArray S;
     bool bvSearchMode = false;

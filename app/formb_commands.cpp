@@ -41,11 +41,8 @@ void FormB::portionCommand() {
     if (findFood(Z[slot::Description]) == FindOutcome::Found) measures = measuresOf(fields());
     {
         // Every way out but Submit leaves the report and the portion as they were.
-        frmPortion dialog(Z[slot::Description], measures, this);
-        if (dialog.exec() == QDialog::Accepted)
-            static_cast<PortionState&>(state_) = dialog.portion();
-        else
-            bvCancel = true;
+        frmPortion dialog(Z[slot::Description], measures, state_, this);
+        bvCancel = dialog.exec() != QDialog::Accepted;
     }
     if (!bvCancel) {
         RecomputePortion();

@@ -4,45 +4,41 @@
 #include "common/commandline.h"
 #include "common/msgbox_widgets.h"
 #include "common/outsidetext.h"
-#include "common/utf8locale.h"
-
-#include <QCoreApplication>
+#include "dailyvalues/dailyvalues.h"
 
 int main(int argc, char** argv) {
-    const QString locale = velmora::chooseUtf8Locale();
     QString database;
+    velmora::DailyValueRule dailyValues = velmora::DailyValueRule::Fda1993;
     {
         // Read before any window system is touched: --help and --version work without a display,
         // and a wrong argument never opens a window.
-        QCoreApplication core(argc, argv);
-        velmora::useRequestedLocale(locale);
-        QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
-        QCoreApplication::setApplicationVersion(velmora::kVersion);
+        const velmora::ProgramStart start(argc, argv, QStringLiteral("velmora"),
+                                          QStringLiteral("Velmora"));
         QCommandLineParser parser;
         parser.setApplicationDescription(
             QStringLiteral("Look up the nutrient content of foods in the USDA food table."));
-        const QCommandLineOption databaseOption(
-            QStringLiteral("database"),
-            QStringLiteral("Read the food table PATH instead of Velmora.mdb in the program's "
-                           "folder."),
-            QStringLiteral("PATH"));
-        parser.addOption(databaseOption);
-        if (const auto status =
-                velmora::readCommandLine(parser, velmora::commandLineArguments(argc, argv)))
-            return *status;
+        const QCommandLineOption databaseOption = velmora::databaseOption();
+        const QCommandLineOption dailyValuesOption = velmora::dailyValuesOption();
+        parser.addOptions({databaseOption, dailyValuesOption});
+        if (const auto status = velmora::readCommandLine(parser, start.arguments())) return *status;
         if (!parser.positionalArguments().isEmpty())
             return velmora::usageError(
                 QStringLiteral("unexpected argument '%1'")
                     .arg(velmora::printable(parser.positionalArguments().first())));
-        // Two tables named: which one was meant is not for the program to guess.
-        if (parser.values(databaseOption).size() > 1)
-            return velmora::usageError(QStringLiteral("--database is given more than once"));
+        if (const QString problem = velmora::emptyFileName(parser, {&databaseOption});
+            !problem.isEmpty())
+            return velmora::usageError(problem);
         if (parser.isSet(databaseOption))
             database = velmora::absoluteFileName(parser.value(databaseOption));
+        const QString problem =
+            parser.isSet(dailyValuesOption)
+                ? velmora::readDailyValueRule(parser.value(dailyValuesOption), dailyValues)
+                : QString();
+        if (!problem.isEmpty()) return velmora::usageError(problem);
     }
     velmora::VelmoraApplication app(argc, argv);
     velmora::installWidgetMessageBoxes();
-    velmora::StartResult start = velmora::Main(database);
+    velmora::StartResult start = velmora::Main(database, dailyValues);
     if (!start.mainWindow) return start.exitStatus;
     return app.exec();
 }

@@ -25,7 +25,7 @@ bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {
     } catch (...) {
         MsgBox(runTimeErrorText(caughtError()));
     }
-    exit(1);
+    QCoreApplication::exit(1);
     return true;
 }
 
@@ -43,13 +43,13 @@ StartResult failedStart(std::unique_ptr<FormB> formB, QPointer<frmSplash> splash
 
 }  // namespace
 
-StartResult Main(const QString& databasePath) {
+StartResult Main(const QString& databasePath, DailyValueRule dailyValues) {
     StartResult result;
     QPointer<frmSplash> splash = new frmSplash;
     splash->setAttribute(Qt::WA_DeleteOnClose);
     splash->show();
     QCoreApplication::processEvents();
-    auto formB = std::make_unique<FormB>(databasePath);
+    auto formB = std::make_unique<FormB>(databasePath, dailyValues);
     try {
         formB->Form_Load();
     } catch (...) {

@@ -2,6 +2,8 @@
 // The start procedure and the application object.
 #pragma once
 
+#include "dailyvalues/dailyvalues.h"
+
 #include <QApplication>
 
 #include <memory>
@@ -25,7 +27,8 @@ struct StartResult {
 
 // Splash window, then the main window with its load step, then the splash window closes. A food
 // table that cannot be opened is reported and ends the start with a non-zero status. The table is
-// `databasePath`, or Velmora.mdb in the program's own folder.
-StartResult Main(const QString& databasePath = {});
+// `databasePath`, or Velmora.mdb in the program's own folder; the percents are of `dailyValues`.
+StartResult Main(const QString& databasePath = {},
+                 DailyValueRule dailyValues = DailyValueRule::Fda1993);
 
 }  // namespace velmora

@@ -254,7 +254,8 @@ StartupTimes loadFloor(const QString& dbPath) {
     const auto t0 = Clock::now();
     Db db = openTable(dbPath, false);
     RowStore rows;
-    if (!db || !readRows(db.get(), kLoadQuery.toUtf8(), rows))
+    if (!db || !readRows(db.get(),
+                         kLoadQuery.statement(QStringLiteral("rowid, Description")).toUtf8(), rows))
         fail(QStringLiteral("the floor's query failed"));
     QStringListModel model(rows.descriptions);
     FloorWindow floor = makeFloorWindow(&model);
@@ -409,8 +410,9 @@ void searchRound(FormB& form, int n, SearchFloor& floor, SearchTerm& term, bool 
     const double reset = msSince(t0);
     check(!form.searchMode() && form.itemCount() == n, QStringLiteral("reset failed"));
     settle();
-    const double resetFloor =
-        refillFloor(floor.db.get(), kLoadQuery.toUtf8(), floor.model, floor.rows);
+    const double resetFloor = refillFloor(
+        floor.db.get(), kLoadQuery.statement(QStringLiteral("rowid, Description")).toUtf8(),
+        floor.model, floor.rows);
     settle();
     if (!keep) return;
     term.program.push_back(search);

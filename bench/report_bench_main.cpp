@@ -3,9 +3,11 @@
 // exits 0 unless it cannot run:
 // - one food's report (by description, by NDB number) on a table 59 times the shipped one
 //   (466,513 rows) against the same on the shipped table, as the user starts it (a process);
+// - --search on that table against sqlite3's own LIKE listing the same descriptions (processes);
 // - --rank over a table 64 times the shipped one (about 500,000 rows) against a floor that reads
 //   the nutrient column in one SQL ORDER BY, both in this process;
-// - each command of velmora-report on the shipped table against one plain report (processes).
+// - each command of velmora-report on the shipped table against one plain report (processes);
+// - meals of a megabyte: time per thousand lines and peak memory (processes).
 // Both tables get the indexes the table builder makes (description, NDB number).
 //
 //   velmora_bench_report [--quick] [FOLDER]   (FOLDER holds Velmora.mdb and velmora-report)
@@ -16,12 +18,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <sqlite3.h>
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,8 +69,9 @@ void figure(const QString& name, const Samples& samples, const Samples& floor, d
                           name, QString::number(limit), QString::number(ratio, 'f', 2));
 }
 
-// One run of velmora-report with `args`, its output thrown away, until it ended.
-double processRun(const QString& program, const QStringList& args) {
+// One run of `program` with `args`, its output thrown away, until it ended; its peak memory in
+// `peakKb` when given.
+double processRun(const QString& program, const QStringList& args, long* peakKb = nullptr) {
     QList<QByteArray> bytes{QFile::encodeName(program)};
     for (const QString& a : args) bytes << a.toUtf8();
     std::vector<char*> argv;
@@ -78,11 +84,13 @@ double processRun(const QString& program, const QStringList& args) {
     const auto t0 = Clock::now();
     pid_t pid = 0;
     int status = 0;
+    rusage usage{};
     const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&files);
-    if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+    if (spawned != 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
         WEXITSTATUS(status) != 0)
-        fail(QStringLiteral("velmora-report %1 failed").arg(args.join(u' ')));
+        fail(QStringLiteral("%1 %2 failed").arg(QFileInfo(program).fileName(), args.join(u' ')));
+    if (peakKb) *peakKb = usage.ru_maxrss;
     return msSince(t0);
 }
 
@@ -167,6 +175,27 @@ void lookupFigures(const QString& program, const QString& big, const QString& sh
     }
 }
 
+// --search as the user starts it, against the sqlite3 shell listing the same descriptions with
+// its own LIKE: a few hits and many.
+void searchFigures(const QString& program, const QString& big, int rounds) {
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (shell.isEmpty()) {
+        std::printf("# --search against sqlite3: skipped, no sqlite3 on the PATH\n");
+        return;
+    }
+    for (const QString& term : {QStringLiteral("quinoa"), QStringLiteral("chicken")}) {
+        const QStringList search{"--database", big, "--search", term};
+        const QStringList floor{big, QStringLiteral("select Description from CSR14 where "
+                                                    "Description like '%%1%' order by Description")
+                                         .arg(term)};
+        const auto s = alternate(rounds, {[&] { return processRun(program, search); },
+                                          [&] { return processRun(shell, floor); }});
+        figure(QStringLiteral("velmora-report --search %1, 466,513 rows, against sqlite3's LIKE")
+                   .arg(term),
+               s[0], s[1], 1.3);
+    }
+}
+
 // Rank: the work alone, in this process.
 void rankFigures(const QString& rankTable, int rounds) {
     const QStringList rank{"--database", rankTable, "--rank", "potassium"};
@@ -213,6 +242,39 @@ void commandFigures(const QString& program, const QString& shipped, const QStrin
                s[static_cast<std::size_t>(i) + 1], s[0], 2);
 }
 
+// The meals of a megabyte that once took a minute and half a gigabyte: one food on 170,000 lines,
+// one food and measure on 38,000. Cost per thousand lines, and peak memory beside one report's.
+void bigMealFigures(const QString& program, const QString& shipped, const QString& folder,
+                    int rounds) {
+    const QString meal = QDir(folder).filePath(QStringLiteral("big-meal.txt"));
+    long reportKb = 0;
+    processRun(program, {"--database", shipped, "01001"}, &reportKb);
+    for (const auto& [line, lines] :
+         {std::pair("01001\n", 170000), std::pair("Apples, raw, with skin@1x1\n", 38000)}) {
+        QFile file(meal);
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(line).repeated(lines)) < 0)
+            fail(QStringLiteral("cannot write ") + meal);
+        file.close();
+        long peakKb = 0;
+        Samples ms;
+        for (int i = 0; i < std::max(rounds / 4, 3); ++i)
+            ms.push_back(processRun(program, {"--database", shipped, "--meal", meal}, &peakKb));
+        const double perThousand = median(ms) * 1000 / lines;
+        const QString name = QStringLiteral("--meal of %1 lines of %2")
+                                 .arg(lines)
+                                 .arg(QString::fromLatin1(line).trimmed());
+        std::printf("%s: %.0f ms, %.1f ms per thousand lines, peak %ld KiB (one report %ld KiB)\n",
+                    qPrintable(name), median(ms), perThousand, peakKb, reportKb);
+        goals << QStringLiteral("# goal %1 %2 < 100 ms per thousand lines (%3)")
+                     .arg(perThousand < 100 ? QStringLiteral("met:   ") : QStringLiteral("MISSED:"),
+                          name, QString::number(perThousand, 'f', 1));
+        goals << QStringLiteral("# goal %1 %2 peak memory < one report's + 64 MiB (%3 KiB)")
+                     .arg(peakKb < reportKb + 65536 ? QStringLiteral("met:   ")
+                                                    : QStringLiteral("MISSED:"),
+                          name, QString::number(peakKb));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -237,10 +299,12 @@ int main(int argc, char** argv) {
     std::printf("# medians of %d runs each, after one that warms the caches\n", rounds);
 
     lookupFigures(program, big, shipped, rounds);
+    searchFigures(program, big, rounds);
     rankFigures(rankTable, rounds);
     const QString meal = scratch.filePath(QStringLiteral("meal.txt"));
     writeMeal(meal);
     commandFigures(program, shipped, meal, rounds);
+    bigMealFigures(program, shipped, scratch.path(), rounds);
 
     for (const QString& g : goals) std::printf("%s\n", qPrintable(g));
     return 0;

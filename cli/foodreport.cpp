@@ -3,6 +3,7 @@
 
 #include "common/numbertext.h"
 #include "common/outsidetext.h"
+#include "common/utf8text.h"
 #include "dailyvalues/dailyvalues.h"
 #include "fooddb/datacontrol.h"
 #include "fooddb/foodcolumns.h"
@@ -26,15 +27,6 @@ namespace {
 bool fitsPortion(double x) {
     return std::isfinite(x) && x > 0 && x <= std::numeric_limits<float>::max() &&
            static_cast<float>(x) > 0;
-}
-
-QString latin1(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-bool hasDailyValue(int slot) {
-    return std::ranges::any_of(kDailyValues,
-                               [slot](const DailyValueRow& r) { return r.index == slot; });
 }
 
 }  // namespace
@@ -104,20 +96,42 @@ std::variant<FoodReport, ReportOutput> reportOf(const FieldReader& fields, const
     return r;
 }
 
-std::variant<FoodReport, ReportOutput> lookUpFood(DataControl& data, const PortionedFood& p,
-                                                  const QLocale& locale, QString& err) {
-    const FoodMatch match = findFood(data, p.food);
+namespace {
+
+// The find step cannot tell them apart: say so, and how to name the others.
+QString sharingNote(const FoodMatch& match, const QString& food) {
+    if (!match.byNdbNumber)
+        return QStringLiteral(
+                   "%1 foods have the description '%2'; this is the first of them in "
+                   "the list (name another by its NDB number)")
+            .arg(match.sharing)
+            .arg(printable(food));
+    QStringList others;
+    for (const QString& other : match.others) others << u'\'' + printable(other) + u'\'';
+    if (const qsizetype more = match.sharing - 1 - match.others.size(); more > 0)
+        others << QStringLiteral("%1 more").arg(more);
+    return QStringLiteral(
+               "%1 foods have the NDB number '%2'; this is the first of them in the "
+               "list (name another by its description: %3)")
+        .arg(match.sharing)
+        .arg(printable(food), others.join(QStringLiteral(", ")));
+}
+
+}  // namespace
+
+std::optional<ReportOutput> findNamedFood(DataControl& data, const QString& food, QString& err) {
+    const FoodMatch match = findFood(data, food);
     if (!match.found)
         return failure(kExitNotFound, QStringLiteral("no food has the description or NDB number "
                                                      "'%1'")
-                                          .arg(printable(p.food)));
-    // The find step cannot tell them apart: say so, and how to name the others.
-    if (match.sharing > 1)
-        err += failure(0, QStringLiteral("%1 foods have the description '%2'; this is the first "
-                                         "of them in the list (name another by its NDB number)")
-                              .arg(match.sharing)
-                              .arg(printable(p.food)))
-                   .err;
+                                          .arg(printable(food)));
+    if (match.sharing > 1) err += failure(0, sharingNote(match, food)).err;
+    return std::nullopt;
+}
+
+std::variant<FoodReport, ReportOutput> lookUpFood(DataControl& data, const PortionedFood& p,
+                                                  const QLocale& locale, QString& err) {
+    if (auto failed = findNamedFood(data, p.food, err)) return *failed;
     return reportOf([&data](int i) { return data.txtFields(i); }, p, locale);
 }
 
@@ -127,31 +141,51 @@ QString waterText(const FoodReport& r) {
     return roundedText(Val(water) * r.vPortionFactor, 3);
 }
 
-QString reportLines(const FoodReport& r, bool dv, const QLocale& locale) {
+QString reportLines(const FoodReport& r, bool dv, DailyValueRule rule, const QLocale& locale) {
+    // Texts from the table, bound for a terminal: no escape sequence or line break of theirs may
+    // act there.
+    ValueArray Z = r.Z;
+    Z[slot::Description] = lineText(Z[slot::Description]);
+    Z[slot::Unit] = lineText(Z[slot::Unit]);
     QString svPortionDescrip;
     DailyValueState state;
-    QString text = dv ? annotatedReport(r.Z, state, svPortionDescrip, locale)
-                      : reportText(r.Z, svPortionDescrip, locale);
+    state.rule = rule;
+    QString text = dv ? annotatedReport(Z, state, svPortionDescrip, locale)
+                      : reportText(Z, svPortionDescrip, locale);
     text.replace(CR, QStringLiteral("\n"));
     if (!text.endsWith(u'\n')) text += u'\n';
     return text;
 }
 
-QJsonObject reportJson(const FoodReport& r, const QLocale& locale) {
+PortionSummary summaryOf(const FoodReport& r) {
+    return {r.Z[slot::Description], r.ndbNumber, r.Z[slot::TotalWeight], r.Z[slot::Quantity],
+            r.vPortionFactor * 100, r.portion};
+}
+
+QJsonObject summaryJson(const PortionSummary& p) {
+    QJsonObject food;
+    food[QStringLiteral("description")] = p.description;
+    food[QStringLiteral("ndb_number")] = p.ndbNumber.isEmpty() ? QJsonValue() : p.ndbNumber;
+    food[QStringLiteral("grams")] = roundHalfAway(p.grams, 2);
+    if (p.portion && !p.portion->svPortionUnit.isEmpty()) {
+        // The quantity as the report's header writes it, as a number.
+        food[QStringLiteral("quantity")] = Val(numberText(p.portion->vPortionQuantity, 7));
+        food[QStringLiteral("unit")] = p.portion->svPortionUnit;
+    }
+    return food;
+}
+
+QJsonObject reportJson(const FoodReport& r, DailyValueRule rule, const QLocale& locale) {
     // The percents as the annotated report computes and rounds them.
     DailyValueState dv;
+    dv.rule = rule;
     QString header;
     annotatedReport(r.Z, dv, header, locale);
 
-    QJsonObject food;
-    food[QStringLiteral("description")] = r.Z[slot::Description];
-    food[QStringLiteral("ndb_number")] = r.ndbNumber.isEmpty() ? QJsonValue() : r.ndbNumber;
-    food[QStringLiteral("grams")] = roundHalfAway(r.vPortionFactor * 100, 2);
-    if (r.portion && !r.portion->svPortionUnit.isEmpty()) {
-        // The quantity as the report's header writes it, as a number.
-        food[QStringLiteral("quantity")] = Val(numberText(r.portion->vPortionQuantity, 7));
-        food[QStringLiteral("unit")] = r.portion->svPortionUnit;
-    }
+    QJsonObject food = summaryJson(summaryOf(r));
+    // Said only of the table that is not the default, whose output stays as it always was.
+    if (rule != DailyValueRule::Fda1993)
+        food[QStringLiteral("daily_values")] = dailyValueRuleName(rule);
     QJsonArray nutrients;
     for (int i = 1; i <= 31; ++i) {
         const FoodColumn& column = kFoodColumns[static_cast<std::size_t>(i)];
@@ -161,7 +195,7 @@ QJsonObject reportJson(const FoodReport& r, const QLocale& locale) {
         QJsonObject nutrient{{QStringLiteral("label"), latin1(column.nutrient)},
                              {QStringLiteral("unit"), latin1(column.unit)},
                              {QStringLiteral("value"), value}};
-        if (hasDailyValue(i))
+        if (hasDailyValue(rule, i))
             nutrient[QStringLiteral("percent_daily_value")] =
                 value.isNull() ? QJsonValue() : QJsonValue(dv.vPercentDV[i]);
         nutrients.append(nutrient);
@@ -191,12 +225,14 @@ QString nutrientUnit(int slot) {
     return latin1(kFoodColumns[static_cast<std::size_t>(slot)].unit);
 }
 
-std::array<QString, kValueSlots> percentTexts(const ValueArray& Z, const QLocale& locale) {
+std::array<QString, kValueSlots> percentTexts(const ValueArray& Z, DailyValueRule rule,
+                                              const QLocale& locale) {
     DailyValueState dv;
+    dv.rule = rule;
     QString header;
     annotatedReport(Z, dv, header, locale);
     std::array<QString, kValueSlots> texts;
-    for (const DailyValueRow& row : kDailyValues)
+    for (const DailyValueRow& row : dailyValues(rule))
         if (!Z[row.index].isEmpty()) texts[row.index] = numberText(dv.vPercentDV[row.index]);
     return texts;
 }
@@ -215,17 +251,23 @@ QString csvRecord(const QStringList& fields) {
     return record + QStringLiteral("\r\n");
 }
 
-QString reportCsv(const FoodReport& r, bool dv, const QLocale& locale) {
-    QStringList header{QStringLiteral("nutrient"), QStringLiteral("unit"),
-                       QStringLiteral("amount")};
-    if (dv) header << QStringLiteral("percent_daily_value");
-    QString csv = csvRecord(header);
-    const auto percents = percentTexts(r.Z, locale);
-    for (const int i : reportNutrients()) {
-        QStringList row{nutrientName(i), nutrientUnit(i), r.Z[i].trimmed()};
-        if (dv) row << percents[i];
-        csv += csvRecord(row);
-    }
+QStringList dailyValueFields(bool dv, DailyValueRule rule, const std::optional<QString>& percent) {
+    if (!dv) return {};
+    QStringList fields{percent.value_or(QStringLiteral("percent_daily_value"))};
+    // As in JSON, only the table that is not the default is named.
+    if (rule != DailyValueRule::Fda1993)
+        fields << (percent ? dailyValueRuleName(rule) : QStringLiteral("daily_values"));
+    return fields;
+}
+
+QString reportCsv(const FoodReport& r, bool dv, DailyValueRule rule, const QLocale& locale) {
+    QString csv = csvRecord(
+        QStringList{QStringLiteral("nutrient"), QStringLiteral("unit"), QStringLiteral("amount")} +
+        dailyValueFields(dv, rule));
+    const auto percents = percentTexts(r.Z, rule, locale);
+    for (const int i : reportNutrients())
+        csv += csvRecord(QStringList{nutrientName(i), nutrientUnit(i), r.Z[i].trimmed()} +
+                         dailyValueFields(dv, rule, percents[i]));
     return csv;
 }
 

@@ -3,6 +3,7 @@
 // writes reports in: the window's text, JSON and CSV.
 #pragma once
 
+#include "dailyvalues/dailyvalues.h"
 #include "portion/portion.h"
 #include "report/valuearrays.h"
 
@@ -65,9 +66,12 @@ struct FoodReport {
 std::variant<FoodReport, ReportOutput> reportOf(const FieldReader& fields, const PortionedFood& p,
                                                 const QLocale& locale);
 
-// Finds the food as the window's find step does (fooddb/foodlookup.h) and makes its report, or
-// the failure (4 for a food not found). Adds a line to `err` when several foods share the
-// description.
+// Makes the food `food` names the current record as the window's find step does
+// (fooddb/foodlookup.h), or gives the failure (4 for a food not found). Adds a line to `err`
+// when several foods share the description or NDB number.
+std::optional<ReportOutput> findNamedFood(DataControl& data, const QString& food, QString& err);
+
+// Finds the food as findNamedFood does and makes its report, or gives the failure.
 std::variant<FoodReport, ReportOutput> lookUpFood(DataControl& data, const PortionedFood& p,
                                                   const QLocale& locale, QString& err);
 
@@ -75,12 +79,28 @@ std::variant<FoodReport, ReportOutput> lookUpFood(DataControl& data, const Porti
 // its 100-gram amount); the empty text when it was not measured.
 QString waterText(const FoodReport& r);
 
-// The report's text as the window shows it, with line feeds for line ends and a final one.
-QString reportLines(const FoodReport& r, bool dv, const QLocale& locale);
+// The report's text as the window shows it, with line feeds for line ends and a final one; the
+// description and the measure escaped as lineText escapes them. With `dv` the annotated report,
+// its percents of `rule`.
+QString reportLines(const FoodReport& r, bool dv, DailyValueRule rule, const QLocale& locale);
 
-// The report as JSON: description, ndb_number, grams, quantity and unit of a measure, and the
-// nutrients in column order with label, unit, value and the percent Daily Value.
-QJsonObject reportJson(const FoodReport& r, const QLocale& locale);
+// What a listing of portions shows of one: the food, its weight and measure.
+struct PortionSummary {
+    QString description;
+    QString ndbNumber;
+    QString weight;    // Z(41), as the report writes it in the locale's form
+    QString quantity;  // Z(34), the same
+    double grams = 0;
+    std::optional<PortionState> portion;
+};
+PortionSummary summaryOf(const FoodReport& r);
+
+// A portion as JSON: description, ndb_number, grams, and quantity and unit of a measure.
+QJsonObject summaryJson(const PortionSummary& p);
+
+// The report as JSON: summaryJson's fields, daily_values under 2016, and the nutrients in column
+// order with label, unit, value and the percent Daily Value of `rule`.
+QJsonObject reportJson(const FoodReport& r, DailyValueRule rule, const QLocale& locale);
 QString jsonText(const QJsonValue& value);
 
 // The nutrient lines of the report, in its order: value slots 2 to 31 but ash.
@@ -90,16 +110,22 @@ std::vector<int> reportNutrients();
 QString nutrientName(int slot);
 QString nutrientUnit(int slot);
 
-// The percent Daily Value of each slot as the annotated report computes it, or the empty text
-// where there is none (no Daily Value, or no value).
-std::array<QString, kValueSlots> percentTexts(const ValueArray& Z, const QLocale& locale);
+// The percent Daily Value of each slot as the annotated report computes it under `rule`, or the
+// empty text where there is none (no Daily Value, or no value).
+std::array<QString, kValueSlots> percentTexts(const ValueArray& Z, DailyValueRule rule,
+                                              const QLocale& locale);
 
 // RFC 4180: fields joined by commas, quoted where they must be, the record ended by CR LF.
 QString csvRecord(const QStringList& fields);
 
+// The fields a CSV record with `dv` ends with: the percent Daily Value and, under 2016, the
+// rule's name; for the header (no `percent`), their names. None without `dv`.
+QStringList dailyValueFields(bool dv, DailyValueRule rule,
+                             const std::optional<QString>& percent = std::nullopt);
+
 // The report as CSV: nutrient, unit, amount (the text the report shows), and with `dv` the percent
-// Daily Value.
-QString reportCsv(const FoodReport& r, bool dv, const QLocale& locale);
+// Daily Value (and daily_values under 2016).
+QString reportCsv(const FoodReport& r, bool dv, DailyValueRule rule, const QLocale& locale);
 
 // One line of output for a text from the table: control characters and line breaks escaped.
 QString lineText(const QString& text);

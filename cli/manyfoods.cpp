@@ -3,20 +3,26 @@
 
 #include "common/numbertext.h"
 #include "common/outsidetext.h"
+#include "common/utf8text.h"
 #include "fooddb/datacontrol.h"
 #include "fooddb/findfood.h"
 #include "fooddb/foodcolumns.h"
 
+#include <QHash>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QStringDecoder>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -24,31 +30,8 @@ namespace velmora {
 
 namespace {
 
-QString latin1(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 QString columnName(int slot) {
     return latin1(kFoodColumns[static_cast<std::size_t>(slot)].name);
-}
-
-// The WHERE condition of the window's Search for `term`, taken from its query.
-QString searchCondition(const QString& term) {
-    const QString query = searchQuery(term);
-    const QLatin1StringView where(" WHERE ");
-    const qsizetype begin = query.indexOf(where) + where.size();
-    const qsizetype end = query.lastIndexOf(QLatin1StringView("Order by description"));
-    return u'(' + query.mid(begin, end - begin) + u')';
-}
-
-// The decimals the portion report writes a slot with, as the recomputation itself writes them.
-int portionDecimals(int slot) {
-    ValueArray S, Z;
-    double factor = 0;
-    restatePortion([](int) { return QStringLiteral("0.123456789"); }, PortionState{100, {}, 0}, S,
-                   Z, factor);
-    const qsizetype point = Z[slot].indexOf(u'.');
-    return point < 0 ? 0 : static_cast<int>(Z[slot].size() - point - 1);
 }
 
 // Lines of text, `gap` blanks between columns, each column padded to its width (to the right for
@@ -141,7 +124,8 @@ QString rankFilter(const ReportRequest& request, const QString& column) {
     QString filter = column + QStringLiteral(" < ''");
     if (request.perMeasure)
         filter += QStringLiteral(" AND GMWT_1 < '' AND GMWT_1 > 0 AND length(GMWT_DESC1) > 0");
-    if (!request.term.isEmpty()) filter += QStringLiteral(" AND ") + searchCondition(request.term);
+    if (!request.term.isEmpty())
+        filter += QStringLiteral(" AND (") + searchQuery(request.term).condition + u')';
     return filter;
 }
 
@@ -157,14 +141,15 @@ QString rankKey(const ReportRequest& request, const QString& column) {
                : column;
 }
 
-// The candidates as whole rows (not "*", which the data control would read again row by row as
-// each becomes current), in list order.
-QString candidateQuery(const QString& filter, const QString& key, int candidates) {
-    return QStringLiteral(
-               "SELECT CSR14.* FROM CSR14 WHERE rowid IN (SELECT rowid FROM CSR14 WHERE %1 "
-               "ORDER BY %2 DESC, description, rowid LIMIT %3) ORDER BY Description, rowid")
-        .arg(filter, key)
-        .arg(candidates);
+// The candidates in list order, as whole rows: each of them is read.
+TableQuery candidateQuery(const QString& filter, const QString& key, int candidates) {
+    return TableQuery()
+        .where(QStringLiteral("rowid IN (SELECT rowid FROM CSR14 WHERE %1 ORDER BY %2 DESC, "
+                              "description, rowid LIMIT %3)")
+                   .arg(filter, key)
+                   .arg(candidates))
+        .orderedBy(QStringLiteral("Description, rowid"))
+        .wholeRows();
 }
 
 // The reports of the `found` candidates of the current query that show an amount, in list order.
@@ -264,13 +249,12 @@ ReportOutput rankFoods(DataControl& data, const ReportRequest& request, const QL
 
 namespace {
 
-// Adds a row: `label`, then each report's `value`.
+// Adds a row: `head` (the label, and in CSV the unit), then each report's `value`.
 template <typename Value>
-void addRow(QList<QStringList>& rows, const std::vector<FoodReport>& reports, const QString& label,
+void addRow(QList<QStringList>& rows, const std::vector<FoodReport>& reports, QStringList head,
             const Value& value) {
-    QStringList row{label};
-    for (const FoodReport& r : reports) row << value(r);
-    rows << row;
+    for (const FoodReport& r : reports) head << value(r);
+    rows << head;
 }
 
 QStringList comparisonHeader(const std::vector<FoodReport>& reports, bool csv) {
@@ -286,35 +270,42 @@ QStringList comparisonHeader(const std::vector<FoodReport>& reports, bool csv) {
     return header;
 }
 
-// The text's rows above the nutrients: the weight, and the measure where any food has one.
-void addPortionRows(QList<QStringList>& rows, const std::vector<FoodReport>& reports) {
-    addRow(rows, reports, QStringLiteral("Total weight (grams)"),
-           [](const FoodReport& r) { return r.Z[slot::TotalWeight]; });
+// The rows above the nutrients: the weight, and the measure where any food has one. CSV writes
+// its numbers with a point whatever the locale, and the measure's text as it stands.
+void addPortionRows(QList<QStringList>& rows, const std::vector<FoodReport>& reports, bool csv) {
+    // CSV gives the unit a column of its own, and none to the measure's rows.
+    const auto head = [csv](const QString& text, const QString& label, const QString& unit) {
+        return csv ? QStringList{label, unit} : QStringList{text};
+    };
+    addRow(rows, reports,
+           head(QStringLiteral("Total weight (grams)"), QStringLiteral("Total weight"),
+                QStringLiteral("g")),
+           [csv](const FoodReport& r) {
+               return csv ? roundedText(r.vPortionFactor * 100, 2) : r.Z[slot::TotalWeight];
+           });
     const auto hasMeasure = [](const FoodReport& r) {
         return r.portion && !r.portion->svPortionUnit.isEmpty();
     };
     if (!std::ranges::any_of(reports, hasMeasure)) return;
-    const auto measurePart = [&](const FoodReport& r, int s) {
-        return hasMeasure(r) ? lineText(r.Z[s]) : QString();
-    };
-    addRow(rows, reports, QStringLiteral("Quantity"),
-           [&](const FoodReport& r) { return measurePart(r, slot::Quantity); });
-    addRow(rows, reports, QStringLiteral("Unit"),
-           [&](const FoodReport& r) { return measurePart(r, slot::Unit); });
+    const QString quantity = QStringLiteral("Quantity"), unit = QStringLiteral("Unit");
+    addRow(rows, reports, head(quantity, quantity, {}), [&](const FoodReport& r) {
+        if (!hasMeasure(r)) return QString();
+        return csv ? numberText(r.portion->vPortionQuantity, 7) : lineText(r.Z[slot::Quantity]);
+    });
+    addRow(rows, reports, head(unit, unit, {}), [&](const FoodReport& r) {
+        if (!hasMeasure(r)) return QString();
+        return csv ? r.portion->svPortionUnit : lineText(r.Z[slot::Unit]);
+    });
 }
 
 QList<QStringList> comparisonRows(const std::vector<FoodReport>& reports, bool csv) {
     QList<QStringList> rows{comparisonHeader(reports, csv)};
-    if (!csv) addPortionRows(rows, reports);
+    addPortionRows(rows, reports, csv);
     for (const int i : reportNutrients()) {
-        const auto value = [i](const FoodReport& r) { return r.Z[i].trimmed(); };
-        if (csv) {
-            addRow(rows, reports, nutrientName(i), value);
-            rows.last().insert(1, nutrientUnit(i));
-        } else {
-            addRow(rows, reports, nutrientName(i) + QStringLiteral(" (") + nutrientUnit(i) + u')',
-                   value);
-        }
+        const QStringList head =
+            csv ? QStringList{nutrientName(i), nutrientUnit(i)}
+                : QStringList{nutrientName(i) + QStringLiteral(" (") + nutrientUnit(i) + u')'};
+        addRow(rows, reports, head, [i](const FoodReport& r) { return r.Z[i].trimmed(); });
     }
     return rows;
 }
@@ -335,7 +326,7 @@ ReportOutput compareFoods(DataControl& data, const ReportRequest& request, const
     ReportOutput out{0, {}, err};
     if (request.format == ReportFormat::Json) {
         QJsonArray json;
-        for (const FoodReport& r : reports) json.append(reportJson(r, locale));
+        for (const FoodReport& r : reports) json.append(reportJson(r, request.dailyValues, locale));
         out.out = jsonText(json);
         return out;
     }
@@ -376,58 +367,131 @@ QString readMeal(const QString& name, QByteArray& bytes) {
     return problem;
 }
 
-struct MealLine {
-    int number;
-    PortionedFood food;
-};
-
-// A meal line's food and portion; after the portion, "#" starts a comment too (a description may
-// hold one).
-QString withoutComment(QString text) {
-    const qsizetype at = text.lastIndexOf(u'@');
-    if (at >= 0) {
-        const qsizetype hash = text.indexOf(u'#', at);
-        text = text.left(at).trimmed() + u'@' +
-               text.mid(at + 1, hash < 0 ? -1 : hash - at - 1).trimmed();
+// Where a meal line's comment starts: at a "#" after an "@", a portion and blanks; -1 for none. A
+// description may hold both "#" and "@", the comment too ("01001@5g # butter @ breakfast").
+qsizetype commentStart(QStringView text) {
+    for (qsizetype at = text.indexOf(u'@'); at >= 0; at = text.indexOf(u'@', at + 1)) {
+        qsizetype i = at + 1;
+        while (i < text.size() && !text[i].isSpace() && text[i] != u'#' && text[i] != u'@') ++i;
+        while (i < text.size() && text[i].isSpace()) ++i;
+        if (i < text.size() && text[i] == u'#') return i;
     }
+    return -1;
+}
+
+// A meal line's food and portion, without the comment and the blanks around each.
+QString withoutComment(QString text) {
+    if (const qsizetype hash = commentStart(text); hash >= 0) text.truncate(hash);
+    const qsizetype at = text.lastIndexOf(u'@');
+    if (at >= 0) text = text.left(at).trimmed() + u'@' + text.mid(at + 1).trimmed();
     return text;
 }
 
-// Every line read before the table is opened: a bad one ends the run with nothing printed. The
-// failure, if any; `file` names the file in messages.
-std::optional<ReportOutput> readMealLines(const QString& name, const QString& file,
-                                          std::vector<MealLine>& lines) {
-    QByteArray bytes;
-    if (const QString problem = readMeal(name, bytes); !problem.isEmpty())
-        return failure(kExitTableError, QStringLiteral("cannot read %1: %2").arg(file, problem));
-    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
-    const QStringList texts = QString::fromUtf8(bytes).split(u'\n');
-    for (qsizetype n = 0; n < texts.size(); ++n) {
-        const QString text = texts[n].trimmed();
+QString linePlace(const QString& file, int line) {
+    return QStringLiteral("%1:%2").arg(file).arg(line);
+}
+
+// A portion line of the meal: its number and its food with the portion. Gives the failure that
+// ends the meal, if any.
+using MealLineUse = std::function<std::optional<ReportOutput>(int, const PortionedFood&)>;
+
+// Calls `use` for every portion line of the meal's `bytes`, in order, until it fails; a line that
+// is no UTF-8 or no portion fails by itself. The failure, if any; `file` names the file.
+std::optional<ReportOutput> forEachMealLine(QByteArrayView bytes, const QString& file,
+                                            const MealLineUse& use) {
+    if (bytes.startsWith("\xEF\xBB\xBF")) bytes = bytes.sliced(3);
+    int portions = 0;
+    for (int number = 1; !bytes.isEmpty(); ++number) {
+        const qsizetype end = bytes.indexOf('\n');
+        const QByteArrayView line = end < 0 ? bytes : bytes.first(end);
+        bytes = end < 0 ? QByteArrayView() : bytes.sliced(end + 1);
+        // A byte that is no UTF-8 would become U+FFFD, and the food not found for it.
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        const QString text = QString(utf8(line)).trimmed();
+        if (utf8.hasError())
+            return failure(kExitUsage, linePlace(file, number) + QStringLiteral(": not UTF-8"));
         if (text.isEmpty() || text.startsWith(u'#')) continue;
         PortionedFood food;
-        const QString place = QStringLiteral("%1:%2").arg(file).arg(n + 1);
         if (const QString problem = readPortionedFood(withoutComment(text), food);
             !problem.isEmpty())
-            return failure(kExitUsage, place + QStringLiteral(": ") + problem);
+            return failure(kExitUsage, linePlace(file, number) + QStringLiteral(": ") + problem);
         // A food without a portion counts with 100 grams, its 100-gram report's amounts.
         if (food.grams == 0 && food.measure == 0) food.grams = 100;
-        lines.push_back({static_cast<int>(n + 1), food});
+        if (auto failed = use(number, food)) return withPlace(*failed, linePlace(file, number));
+        ++portions;
     }
-    if (lines.empty()) return failure(kExitUsage, file + QStringLiteral(": no portions"));
+    if (portions == 0) return failure(kExitUsage, file + QStringLiteral(": no portions"));
     return std::nullopt;
 }
 
-std::optional<ReportOutput> lookUpPortions(DataControl& data, const std::vector<MealLine>& lines,
-                                           const QString& file, const QLocale& locale,
-                                           std::vector<FoodReport>& portions, QString& err) {
-    for (const MealLine& line : lines) {
-        auto found = lookUpFood(data, line.food, locale, err);
-        if (ReportOutput* failed = std::get_if<ReportOutput>(&found))
-            return withPlace(*failed, QStringLiteral("%1:%2").arg(file).arg(line.number));
-        portions.push_back(std::get<FoodReport>(std::move(found)));
+// A food of the meal, looked up once however often the meal names it: what its portions are
+// restated from. The amounts are kept as the numbers their texts read as, all that the
+// restatement reads of them.
+struct MealFood {
+    QString description, ndbNumber;
+    HouseholdMeasures measures;
+    std::array<double, slot::LastNutrient + 1> amount{};
+    std::bitset<slot::LastNutrient + 1> measured;
+};
+
+MealFood currentFood(const DataControl& data) {
+    MealFood f{data.txtFields(field::Description),
+               data.txtFields(field::NdbNumber),
+               measuresOf([&data](int i) { return data.txtFields(i); }),
+               {},
+               {}};
+    for (int i = slot::FirstNutrient; i <= slot::LastNutrient; ++i) {
+        f.measured[static_cast<std::size_t>(i)] = !data.txtFields(i).isEmpty();
+        f.amount[static_cast<std::size_t>(i)] = Val(data.txtFields(i));
     }
-    return std::nullopt;
+    return f;
+}
+
+// The fields of the food as the restatement reads them.
+FieldReader fieldsOf(const MealFood& f) {
+    return [&f](int i) {
+        const auto s = static_cast<std::size_t>(i);
+        if (i == field::Description) return f.description;
+        if (i == field::NdbNumber) return f.ndbNumber;
+        if (i <= slot::LastNutrient)
+            return f.measured[s] ? QString::fromStdString(roundTripDecimal(f.amount[s]))
+                                 : QString();
+        if (i == field::Measure1Grams) return f.measures[0].grams;
+        if (i == field::Measure1Text) return f.measures[0].text;
+        if (i == field::Measure2Grams) return f.measures[1].grams;
+        if (i == field::Measure2Text) return f.measures[1].text;
+        return QString();
+    };
+}
+
+// A distinct portion of the meal, a food and an amount, restated once however often the meal
+// names it: what the totals and the listing take of its report.
+struct MealPortion {
+    PortionSummary summary;
+    std::array<double, slot::LastNutrient + 1> amount{};  // as the report shows them
+    std::bitset<slot::LastNutrient + 1> measured;
+};
+
+MealPortion mealPortionOf(const FoodReport& r) {
+    MealPortion m{summaryOf(r), {}, {}};
+    for (int i = slot::FirstNutrient; i <= slot::LastNutrient; ++i) {
+        const QString value = i == slot::FirstNutrient ? waterText(r) : r.Z[i];
+        m.measured[static_cast<std::size_t>(i)] = !value.isEmpty();
+        m.amount[static_cast<std::size_t>(i)] = Val(value);
+    }
+    return m;
+}
+
+struct PortionKey {
+    QString food;
+    double grams;
+    int measure;
+    double count;
+    bool operator==(const PortionKey&) const = default;
+};
+
+std::size_t qHash(const PortionKey& k, std::size_t seed = 0) {
+    return qHashMulti(seed, k.food, k.grams, k.measure, k.count);
 }
 
 // Each nutrient's sum over the portions that have a value, as their reports show it.
@@ -438,25 +502,59 @@ struct MealTotals {
     double grams = 0;
 };
 
-MealTotals mealTotals(const std::vector<FoodReport>& portions) {
-    MealTotals t;
-    t.portions = static_cast<int>(portions.size());
-    for (const FoodReport& r : portions) {
-        t.grams += r.vPortionFactor * 100;
-        for (int i = 1; i <= 31; ++i) {
-            const QString value = i == 1 ? waterText(r) : r.Z[i];
-            if (value.isEmpty())
-                ++t.lacking[static_cast<std::size_t>(i)];
-            else
-                t.sum[static_cast<std::size_t>(i)] += Val(value);
-        }
+void addPortion(MealTotals& t, const MealPortion& p) {
+    ++t.portions;
+    t.grams += p.summary.grams;
+    for (std::size_t i = slot::FirstNutrient; i <= slot::LastNutrient; ++i) {
+        if (p.measured[i])
+            t.sum[i] += p.amount[i];
+        else
+            ++t.lacking[i];
     }
-    return t;
 }
+
+// The meal so far, a line at a time: the totals, the distinct portions, and for text and JSON
+// the listing, which keeps of a line only the number of its portion.
+struct Meal {
+    DataControl& data;
+    const QLocale& locale;
+    bool listed;
+    QHash<QString, MealFood> foods;
+    QHash<PortionKey, int> known;
+    std::vector<MealPortion> portions;
+    std::vector<int> listing;
+    MealTotals totals;
+    QString err;
+
+    std::optional<ReportOutput> add(const PortionedFood& p) {
+        const PortionKey key{p.food, p.grams, p.measure, p.count};
+        auto portion = known.constFind(key);
+        if (portion == known.cend()) {
+            if (auto failed = restate(p)) return failed;
+            portion = known.insert(key, static_cast<int>(portions.size() - 1));
+        }
+        addPortion(totals, portions[static_cast<std::size_t>(*portion)]);
+        if (listed) listing.push_back(*portion);
+        return std::nullopt;
+    }
+
+    // Appends the portion's restatement, or gives the failure.
+    std::optional<ReportOutput> restate(const PortionedFood& p) {
+        auto food = foods.constFind(p.food);
+        if (food == foods.cend()) {
+            if (auto failed = findNamedFood(data, p.food, err)) return failed;
+            food = foods.insert(p.food, currentFood(data));
+        }
+        const auto report = reportOf(fieldsOf(*food), p, locale);
+        if (const ReportOutput* failed = std::get_if<ReportOutput>(&report)) return *failed;
+        portions.push_back(mealPortionOf(std::get<FoodReport>(report)));
+        return std::nullopt;
+    }
+};
 
 // The sums written as the portion report writes its amounts: the recomputation over them, for
 // 100 grams.
-FoodReport mealFood(const MealTotals& t, const QString& title, const QLocale& locale) {
+FoodReport totalsReport(const MealTotals& t, const QString& title, const QLocale& locale) {
     const FieldReader sums = [&](int i) {
         if (i == 0) return title;
         const auto s = static_cast<std::size_t>(i);
@@ -473,89 +571,127 @@ FoodReport mealFood(const MealTotals& t, const QString& title, const QLocale& lo
     return meal;
 }
 
-QString mealJson(const FoodReport& meal, const std::vector<FoodReport>& portions,
-                 const MealTotals& t, const QLocale& locale) {
-    QJsonArray list;
-    for (const FoodReport& r : portions) {
-        QJsonObject portion = reportJson(r, locale);
-        portion.remove(QStringLiteral("nutrients"));
-        list.append(portion);
-    }
-    QJsonObject json = reportJson(meal, locale);
+// A portion's JSON as an element of the meal's "portions", indented as the document indents it.
+QString portionItem(const PortionSummary& p) {
+    const QString object = QString::fromUtf8(QJsonDocument(summaryJson(p)).toJson()).trimmed();
+    const QString indent(8, u' ');
+    // JSON writes a line break inside a text as an escape, so every line break is the layout's.
+    return indent + QString(object).replace(u'\n', u'\n' + indent);
+}
+
+// The meal's JSON. The portions are written into the text, each distinct one rendered once:
+// a document of a hundred thousand portion objects would take a hundred times the memory.
+QString mealJson(const FoodReport& meal, const Meal& m, DailyValueRule rule,
+                 const QLocale& locale) {
+    QJsonObject json = reportJson(meal, rule, locale);
     json.remove(QStringLiteral("description"));
     json.remove(QStringLiteral("ndb_number"));
-    json[QStringLiteral("grams")] = roundHalfAway(t.grams, 2);
+    json[QStringLiteral("grams")] = roundHalfAway(m.totals.grams, 2);
     QJsonArray nutrients = json[QStringLiteral("nutrients")].toArray();
     for (qsizetype i = 0; i < nutrients.size(); ++i) {
         QJsonObject nutrient = nutrients[i].toObject();
         nutrient[QStringLiteral("foods_without_value")] =
-            t.lacking[static_cast<std::size_t>(i + 1)];
+            m.totals.lacking[static_cast<std::size_t>(i + 1)];
         nutrients[i] = nutrient;
     }
     json[QStringLiteral("nutrients")] = nutrients;
-    json[QStringLiteral("portions")] = list;
-    return jsonText(json);
+    // "portions" sorts last of the keys: it goes where the document's closing brace stands.
+    QString text = jsonText(json);
+    text.chop(QStringLiteral("\n}\n").size());
+    text += QStringLiteral(",\n    \"portions\": [\n");
+    QStringList items;
+    qsizetype size = text.size();
+    for (const MealPortion& p : m.portions) items << portionItem(p.summary);
+    for (const int i : m.listing) size += items[i].size() + 2;
+    text.reserve(size + 16);
+    for (std::size_t i = 0; i < m.listing.size(); ++i) {
+        if (i > 0) text += QStringLiteral(",\n");
+        text += items[m.listing[i]];
+    }
+    return text + QStringLiteral("\n    ]\n}\n");
 }
 
-QString mealCsv(const FoodReport& meal, const MealTotals& t, bool dv, const QLocale& locale) {
-    QStringList header{QStringLiteral("nutrient"), QStringLiteral("unit"), QStringLiteral("total"),
-                       QStringLiteral("foods_without_value")};
-    if (dv) header << QStringLiteral("percent_daily_value");
-    QString text = csvRecord(header);
-    const auto percents = percentTexts(meal.Z, locale);
+QString mealCsv(const FoodReport& meal, const MealTotals& t, bool dv, DailyValueRule rule,
+                const QLocale& locale) {
+    QString text =
+        csvRecord(QStringList{QStringLiteral("nutrient"), QStringLiteral("unit"),
+                              QStringLiteral("total"), QStringLiteral("foods_without_value")} +
+                  dailyValueFields(dv, rule));
+    const auto percents = percentTexts(meal.Z, rule, locale);
     for (const int i : reportNutrients()) {
-        QStringList row{nutrientName(i), nutrientUnit(i), meal.Z[i].trimmed(),
-                        QString::number(t.lacking[static_cast<std::size_t>(i)])};
-        if (dv) row << percents[static_cast<std::size_t>(i)];
-        text += csvRecord(row);
+        const auto s = static_cast<std::size_t>(i);
+        text += csvRecord(QStringList{nutrientName(i), nutrientUnit(i), meal.Z[i].trimmed(),
+                                      QString::number(t.lacking[s])} +
+                          dailyValueFields(dv, rule, percents[s]));
     }
     return text;
 }
 
-QString mealText(FoodReport meal, const std::vector<FoodReport>& portions, const MealTotals& t,
-                 const QString& title, bool dv, const QLocale& locale) {
-    QList<QStringList> list;
-    for (const FoodReport& r : portions) {
-        QString item = lineText(r.Z[slot::Description]);
-        if (r.portion && !r.portion->svPortionUnit.isEmpty())
-            item +=
-                QStringLiteral(" (%1 of %2)").arg(r.Z[slot::Quantity], lineText(r.Z[slot::Unit]));
-        list.append({QString(), r.Z[slot::TotalWeight], QStringLiteral("grams "), item});
-    }
+// A line of the meal's listing: " 81.50 grams  Chef's salad (0.25 of 1.5 cup)", the weight
+// right-aligned in `width`.
+QString listingLine(const PortionSummary& p, qsizetype width) {
+    QString line = u' ' + p.weight.rightJustified(width) + QStringLiteral(" grams  ") +
+                   lineText(p.description);
+    if (p.portion && !p.portion->svPortionUnit.isEmpty())
+        line += QStringLiteral(" (%1 of %2)").arg(p.quantity, lineText(p.portion->svPortionUnit));
+    while (line.endsWith(u' ')) line.chop(1);
+    return line + u'\n';
+}
+
+QString mealText(FoodReport meal, const Meal& m, const ReportRequest& request,
+                 const QLocale& locale) {
+    qsizetype width = 0;
+    for (const MealPortion& p : m.portions) width = std::max(width, p.summary.weight.size());
+    QStringList lines;
+    for (const MealPortion& p : m.portions) lines << listingLine(p.summary, width);
+    // A meal of a hundred thousand lines: the text is made in place, never copied.
+    qsizetype size = 0;
+    for (const int i : m.listing) size += lines[i].size();
+    QString text;
+    text.reserve(size + 4096);
+    text += u' ' + meal.Z[slot::Description] + QStringLiteral(":\n");
+    for (const int i : m.listing) text += lines[i];
     // A sum that misses some portions says so on its line.
-    const int n = t.portions;
+    const int n = m.totals.portions;
     for (const int i : reportNutrients()) {
-        const int missing = t.lacking[static_cast<std::size_t>(i)];
+        const int missing = m.totals.lacking[static_cast<std::size_t>(i)];
         if (missing > 0 && missing < n)
             meal.Z[i] += QStringLiteral(" (%1 of %2 portions without a value)").arg(missing).arg(n);
     }
-    return u' ' + title + QStringLiteral(":\n") + columns(list, 0b10) + u'\n' +
-           reportLines(meal, dv, locale);
+    text += u'\n';
+    text += reportLines(meal, request.dv, request.dailyValues, locale);
+    return text;
 }
 
 }  // namespace
 
 ReportOutput mealReport(DataControl& data, const ReportRequest& request, const QLocale& locale) {
     const QString file = printableLine(request.mealFile);
-    std::vector<MealLine> lines;
-    if (auto failed = readMealLines(request.mealFile, file, lines)) return *failed;
-    std::vector<FoodReport> portions;
-    QString err;
-    if (auto failed = lookUpPortions(data, lines, file, locale, portions, err)) return *failed;
+    QByteArray bytes;
+    if (const QString problem = readMeal(request.mealFile, bytes); !problem.isEmpty())
+        return failure(kExitTableError, QStringLiteral("cannot read %1: %2").arg(file, problem));
+    // Every line is read before the table is opened: a bad one ends the run with nothing printed.
+    if (auto failed = forEachMealLine(
+            bytes, file, [](int, const PortionedFood&) { return std::optional<ReportOutput>(); }))
+        return *failed;
+    Meal meal{data, locale, request.format != ReportFormat::Csv, {}, {}, {}, {}, {}, {}};
+    if (auto failed = forEachMealLine(bytes, file,
+                                      [&meal](int, const PortionedFood& p) { return meal.add(p); }))
+        return *failed;
 
-    const MealTotals totals = mealTotals(portions);
+    const MealTotals& totals = meal.totals;
     const int n = totals.portions;
     const QString title = QStringLiteral("Meal of %1 portion%2").arg(n).arg(n == 1 ? "" : "s");
-    FoodReport meal = mealFood(totals, title, locale);
+    FoodReport sums = totalsReport(totals, title, locale);
     switch (request.format) {
         case ReportFormat::Json:
-            return {0, mealJson(meal, portions, totals, locale), err};
+            return {0, mealJson(sums, meal, request.dailyValues, locale), meal.err};
         case ReportFormat::Csv:
-            return {0, mealCsv(meal, totals, request.dv, locale), err};
+            return {0, mealCsv(sums, totals, request.dv, request.dailyValues, locale), meal.err};
         case ReportFormat::Text:
             break;
     }
-    return {0, mealText(std::move(meal), portions, totals, title, request.dv, locale), err};
+    return {0, mealText(std::move(sums), meal, request, locale), meal.err};
 }
 
 }  // namespace velmora

@@ -28,8 +28,8 @@ ReportOutput tableError(const CaughtError& e) {
 
 // The options, as --help lists them.
 struct ReportOptions {
-    QCommandLineOption database, grams, measure, count, dv, json, csv, search, rank, top,
-        perMeasure, compare, meal, source;
+    QCommandLineOption database, grams, measure, count, dv, dailyValues, json, csv, search, rank,
+        top, perMeasure, compare, meal, source;
 };
 
 QCommandLineOption option(const char* name, const char* help, const char* value = nullptr) {
@@ -40,9 +40,7 @@ QCommandLineOption option(const char* name, const char* help, const char* value 
 
 ReportOptions reportOptions() {
     return {
-        .database = option(
-            "database", "Read the food table PATH instead of Velmora.mdb in the program's folder.",
-            "PATH"),
+        .database = databaseOption(),
         .grams = option("grams", "Restate the report for G grams.", "G"),
         .measure = option(
             "measure",
@@ -50,6 +48,7 @@ ReportOptions reportOptions() {
             "1|2"),
         .count = option("count", "The number of household measures.", "N"),
         .dv = option("dv", "Annotate the report (or the meal's) with Percent Daily Values."),
+        .dailyValues = dailyValuesOption(),
         .json = option("json", "Print JSON instead of text."),
         .csv = option("csv", "Print CSV (RFC 4180) instead of text."),
         .search = option("search",
@@ -78,8 +77,8 @@ void describeCommandLine(QCommandLineParser& parser, const ReportOptions& o) {
         QStringLiteral("Print the nutrient report of a food from the USDA food table, as the "
                        "Velmora window shows it; or foods ranked by a nutrient, foods side by "
                        "side, and a meal's totals."));
-    parser.addOptions({o.database, o.grams, o.measure, o.count, o.dv, o.json, o.csv, o.search,
-                       o.rank, o.top, o.perMeasure, o.compare, o.meal, o.source});
+    parser.addOptions({o.database, o.grams, o.measure, o.count, o.dv, o.dailyValues, o.json, o.csv,
+                       o.search, o.rank, o.top, o.perMeasure, o.compare, o.meal, o.source});
     parser.addPositionalArgument(
         QStringLiteral("FOOD"),
         QStringLiteral("The food's description or NDB number. A PORTION is 45g (grams), 0.25x1 "
@@ -87,15 +86,6 @@ void describeCommandLine(QCommandLineParser& parser, const ReportOptions& o) {
 }
 
 // Each reader below returns what is wrong with the command line, or nothing.
-
-QString repeatedOption(const QCommandLineParser& parser) {
-    QStringList seen;
-    for (const QString& name : parser.optionNames()) {
-        if (seen.contains(name)) return QStringLiteral("--%1 is given more than once").arg(name);
-        seen << name;
-    }
-    return {};
-}
 
 QString readFormatAndMode(const QCommandLineParser& parser, const ReportOptions& o,
                           ReportRequest& r) {
@@ -132,6 +122,11 @@ QString misplacedPart(const QCommandLineParser& parser, const ReportOptions& o, 
          "--grams, --measure and --count go with one FOOD only"},
         {parser.isSet(o.dv), modeBit(Report) | modeBit(Meal),
          "--dv goes with one FOOD or --meal only"},
+        // Only --dv and the JSON of whole reports show percents.
+        {parser.isSet(o.dailyValues) && !parser.isSet(o.dv) && !parser.isSet(o.json), 0,
+         "--daily-values goes with --dv or --json"},
+        {parser.isSet(o.dailyValues), modeBit(Report) | modeBit(Compare) | modeBit(Meal),
+         "--daily-values goes with one FOOD, --compare or --meal only"},
         {parser.isSet(o.top) || parser.isSet(o.perMeasure), modeBit(Rank),
          "--top and --per-measure go with --rank only"},
         {parser.isSet(o.search), modeBit(Search) | modeBit(Rank), "--search goes with --rank only"},
@@ -204,7 +199,6 @@ QString readCompared(const QStringList& foods, ReportRequest& r) {
 
 QString readMealFile(const QCommandLineParser& parser, const ReportOptions& o, ReportRequest& r) {
     r.mealFile = parser.value(o.meal);
-    if (r.mealFile.isEmpty()) return QStringLiteral("--meal needs a file");
     if (r.mealFile != u"-") r.mealFile = absoluteFileName(r.mealFile);
     return {};
 }
@@ -221,9 +215,17 @@ QString readSource(const QCommandLineParser& parser, const QStringList& foods, R
     return {};
 }
 
+QString readDailyValues(const QCommandLineParser& parser, const ReportOptions& o,
+                        ReportRequest& r) {
+    return parser.isSet(o.dailyValues)
+               ? readDailyValueRule(parser.value(o.dailyValues), r.dailyValues)
+               : QString();
+}
+
 QString readRequest(const QCommandLineParser& parser, const ReportOptions& o, ReportRequest& r) {
-    if (QString p = repeatedOption(parser); !p.isEmpty()) return p;
+    if (QString p = emptyFileName(parser, {&o.database, &o.meal}); !p.isEmpty()) return p;
     if (QString p = readFormatAndMode(parser, o, r); !p.isEmpty()) return p;
+    if (QString p = readDailyValues(parser, o, r); !p.isEmpty()) return p;
     const QStringList foods = parser.positionalArguments();
     if (parser.isSet(o.source)) return readSource(parser, foods, r);
     if (QString p = misplacedPart(parser, o, r.mode, foods); !p.isEmpty()) return p;
@@ -287,13 +289,13 @@ ReportOutput runCommand(DataControl& data, const ReportRequest& request, const Q
     const FoodReport& r = std::get<FoodReport>(found);
     switch (request.format) {
         case ReportFormat::Json:
-            return {0, jsonText(reportJson(r, locale)), err};
+            return {0, jsonText(reportJson(r, request.dailyValues, locale)), err};
         case ReportFormat::Csv:
-            return {0, reportCsv(r, request.dv, locale), err};
+            return {0, reportCsv(r, request.dv, request.dailyValues, locale), err};
         case ReportFormat::Text:
             break;
     }
-    return {0, reportLines(r, request.dv, locale), err};
+    return {0, reportLines(r, request.dv, request.dailyValues, locale), err};
 }
 
 }  // namespace

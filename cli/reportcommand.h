@@ -29,6 +29,7 @@ struct ReportRequest {
     bool perMeasure = false;
     QString mealFile;  // --meal: a file name, or "-" for standard input
     bool dv = false;
+    DailyValueRule dailyValues = DailyValueRule::Fda1993;  // the percents' table
 };
 
 // Reads the process's `arguments` (commandLineArguments). Returns the request, or the exit status

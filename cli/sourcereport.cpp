@@ -29,7 +29,7 @@ QJsonObject sourceJson(const SourceRecord& r) {
 
 ReportOutput sourceReport(DataControl& data, ReportFormat format) {
     // No food is read, but the table must be a food table as for every other command.
-    data.RecordSource = QStringLiteral("SELECT * FROM CSR14 WHERE 0");
+    data.RecordSource = TableQuery().where(QStringLiteral("0")).wholeRows();
     data.Refresh();
     const std::optional<SourceRecord> source = data.sourceRecord();
     switch (format) {

@@ -2,8 +2,8 @@
 #include "common/commandline.h"
 
 #include "common/outsidetext.h"
+#include "common/utf8locale.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <fcntl.h>
@@ -17,21 +17,45 @@ namespace velmora {
 
 namespace {
 
+QString commandName;  // set by ProgramStart
+
 QString programName() {
-    return QFileInfo(QCoreApplication::arguments().value(0)).fileName();
+    return commandName.isEmpty() ? QFileInfo(QCoreApplication::arguments().value(0)).fileName()
+                                 : commandName;
 }
 
-// Standard output after the help or the version: a full disk or a closed output must not pass
-// for a text written.
-std::optional<int> written() {
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
-    const int error = errno;
-    std::fprintf(stderr, "%s: cannot write: %s\n", qUtf8Printable(programName()),
-                 std::strerror(error));
-    return 1;
+// Qt's help names the program by the path it was started by.
+QString helpText(const QCommandLineParser& parser) {
+    QString text = parser.helpText();
+    const QString usage = QStringLiteral("Usage: ") + QCoreApplication::arguments().value(0);
+    if (text.startsWith(usage + u' ') || text.startsWith(usage + u'\n'))
+        text.replace(0, usage.size(), QStringLiteral("Usage: ") + programName());
+    return text;
+}
+
+QString repeatedOption(const QCommandLineParser& parser) {
+    QStringList seen;
+    for (const QString& name : parser.optionNames()) {
+        if (seen.contains(name)) return QStringLiteral("--%1 is given more than once").arg(name);
+        seen << name;
+    }
+    return {};
 }
 
 }  // namespace
+
+ProgramStart::Locale::Locale() {
+    reserveStandardStreams();
+    requested = chooseUtf8Locale();
+}
+
+ProgramStart::ProgramStart(int& argc, char** argv, const QString& command, const QString& name)
+    : app_(argc, argv), arguments_(commandLineArguments(argc, argv)) {
+    useRequestedLocale(locale_.requested);
+    commandName = command;
+    QCoreApplication::setApplicationName(name);
+    QCoreApplication::setApplicationVersion(kVersion);
+}
 
 std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList& arguments,
                                    const QString& usage) {
@@ -45,15 +69,41 @@ std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList
     // The parser's message quotes the argument it did not take.
     if (!parser.parse(arguments)) return usageError(printable(parser.errorText()), usage);
     if (parser.isSet(help)) {
-        std::fputs(qUtf8Printable(parser.helpText()), stdout);
-        return written();
+        std::fputs(qUtf8Printable(helpText(parser)), stdout);
+        return outputStatus();
     }
     if (parser.isSet(version)) {
         std::printf("%s %s\n", qUtf8Printable(QCoreApplication::applicationName()),
                     qUtf8Printable(QCoreApplication::applicationVersion()));
-        return written();
+        return outputStatus();
     }
+    if (const QString problem = repeatedOption(parser); !problem.isEmpty())
+        return usageError(problem, usage);
     return std::nullopt;
+}
+
+QCommandLineOption databaseOption() {
+    return QCommandLineOption(
+        QStringLiteral("database"),
+        QStringLiteral("Read the food table PATH instead of Velmora.mdb in the program's folder."),
+        QStringLiteral("PATH"));
+}
+
+QCommandLineOption dailyValuesOption() {
+    return QCommandLineOption(
+        QStringLiteral("daily-values"),
+        QStringLiteral("Give Percent Daily Values of the FDA's Daily Values of YEAR: 1993, "
+                       "those of the labels of the 1990s (the default), or 2016, those of "
+                       "today's labels."),
+        QStringLiteral("YEAR"));
+}
+
+QString emptyFileName(const QCommandLineParser& parser,
+                      std::initializer_list<const QCommandLineOption*> options) {
+    for (const QCommandLineOption* option : options)
+        if (parser.isSet(*option) && parser.value(*option).isEmpty())
+            return QStringLiteral("--%1: the file name is empty").arg(option->names().constLast());
+    return {};
 }
 
 void reserveStandardStreams() {
@@ -73,6 +123,14 @@ int usageError(const QString& message, const QString& usage) {
     else
         std::fputs(qUtf8Printable(usage), stderr);
     return 2;
+}
+
+int outputStatus(int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    const int error = errno;
+    std::fprintf(stderr, "%s: cannot write: %s\n", qUtf8Printable(programName()),
+                 std::strerror(error));
+    return 1;
 }
 
 }  // namespace velmora

@@ -226,7 +226,31 @@ QString FormatNumber(double x, int n, const QLocale& locale) {
     return out;
 }
 
-std::optional<double> plainNumber(std::string_view text) {
+namespace {
+
+// Whether the plain number `text` is below 1 in size: then a result out of range is one too close
+// to zero for a double, which rounds to 0 as Val and the nearest double have it, not a fault.
+bool closerToZeroThanOne(std::string_view text) {
+    const std::size_t exponentAt = std::min(text.find_first_of("eE"), text.size());
+    const std::string_view mantissa = text.substr(0, exponentAt);
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t firstDigit = mantissa.find_first_of("123456789");
+    if (firstDigit == std::string_view::npos) return true;
+    // The power of ten of the first significant digit, kept in range for any exponent text.
+    long long power = firstDigit < point ? static_cast<long long>(point - firstDigit) - 1
+                                         : -static_cast<long long>(firstDigit - point);
+    std::string_view exponent = text.substr(std::min(exponentAt + 1, text.size()));
+    const bool negative = exponent.starts_with('-');
+    if (negative || exponent.starts_with('+')) exponent.remove_prefix(1);
+    long long e = 0;
+    for (const char c : exponent) e = std::min(e * 10 + (c - '0'), 1'000'000'000LL);
+    power += negative ? -e : e;
+    return power < 0;
+}
+
+}  // namespace
+
+bool isPlainNumberText(std::string_view text) {
     const auto digits = [&](std::size_t& i) {
         const std::size_t start = i;
         while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
@@ -235,18 +259,22 @@ std::optional<double> plainNumber(std::string_view text) {
     std::size_t i = !text.empty() && text.front() == '-' ? 1 : 0;
     std::size_t mantissa = digits(i);
     if (i < text.size() && text[i] == '.') mantissa += digits(++i);
-    if (mantissa == 0) return std::nullopt;
+    if (mantissa == 0) return false;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         ++i;
         if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (digits(i) == 0) return std::nullopt;
+        if (digits(i) == 0) return false;
     }
+    return i == text.size();
+}
+
+std::optional<double> plainNumber(std::string_view text) {
+    if (!isPlainNumberText(text)) return std::nullopt;
     // from_chars alone would also take "inf", "nan" and hexadecimal forms.
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (i != text.size() || error != std::errc() || end != text.data() + text.size() ||
-        !std::isfinite(value))
-        return std::nullopt;
+    if (error == std::errc::result_out_of_range && closerToZeroThanOne(text)) return 0.0;
+    if (error != std::errc() || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 

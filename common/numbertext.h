@@ -51,8 +51,11 @@ std::string roundTripDecimal(double x);
 
 // A finite decimal number and nothing else: optional "-", digits with an optional "." part,
 // optional exponent ("-0.43", "1.5e3"). Nothing for any other text: no blanks, no "+", no
-// thousands separators, no inf or nan ("1,5", "n/a", "").
+// thousands separators, no inf or nan ("1,5", "n/a", ""), nor a number beyond double range
+// ("1e309"). One too close to zero for a double ("1e-400", in any notation) is 0, as Val reads it.
 std::optional<double> plainNumber(std::string_view text);
+// Whether `text` has the form plainNumber takes, whatever its size.
+bool isPlainNumberText(std::string_view text);
 
 // Whether a quantity text written by numberText in `locale` (or in plain "." form) is zero.
 // Val alone would read "0,25" as 0 in a decimal-comma locale.

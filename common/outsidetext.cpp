@@ -56,21 +56,24 @@ bool needsEscape(QStringView text, qsizetype i) {
 QString escaped(QStringView text, qsizetype limit) {
     QString out;
     out.reserve(std::min(text.size(), limit) + 8);
-    qsizetype shown = 0;
+    qsizetype shown = 0, kept = 0;  // characters from `kept` on are not in `out` yet
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (shown == limit) {
+            out += text.sliced(kept, i - kept);
             out += u'…';
-            break;
+            return out;
         }
-        if (needsEscape(text, i))
+        if (needsEscape(text, i)) {
+            out += text.sliced(kept, i - kept);
             appendEscape(out, text[i].unicode());
-        else
-            out += text[i];
+            kept = i + 1;
+        }
         // A surrogate pair is one character.
         if (!(QChar::isHighSurrogate(text[i].unicode()) && i + 1 < text.size() &&
               QChar::isLowSurrogate(text[i + 1].unicode())))
             ++shown;
     }
+    out += text.sliced(kept);
     return out;
 }
 

@@ -5,33 +5,33 @@ namespace velmora {
 
 QString standardErrorText(int number) {
     switch (number) {
-        case 3:
+        case err::ReturnWithoutGoSub:
             return QStringLiteral("Return without GoSub");
-        case 5:
+        case err::InvalidProcedureCall:
             return QStringLiteral("Invalid procedure call or argument");
-        case 6:
+        case err::Overflow:
             return QStringLiteral("Overflow");
-        case 7:
+        case err::OutOfMemory:
             return QStringLiteral("Out of memory");
-        case 9:
+        case err::SubscriptOutOfRange:
             return QStringLiteral("Subscript out of range");
-        case 11:
+        case err::DivisionByZero:
             return QStringLiteral("Division by zero");
-        case 13:
+        case err::TypeMismatch:
             return QStringLiteral("Type mismatch");
-        case 28:
+        case err::OutOfStackSpace:
             return QStringLiteral("Out of stack space");
-        case 51:
+        case err::InternalError:
             return QStringLiteral("Internal error");
-        case 52:
+        case err::BadFileNameOrNumber:
             return QStringLiteral("Bad file name or number");
-        case 53:
+        case err::FileNotFound:
             return QStringLiteral("File not found");
-        case 75:
+        case err::PathFileAccessError:
             return QStringLiteral("Path/File access error");
-        case 91:
+        case err::ObjectVariableNotSet:
             return QStringLiteral("Object variable or With block variable not set");
-        case 380:
+        case err::InvalidPropertyValue:
             return QStringLiteral("Invalid property value");
         default:
             return {};

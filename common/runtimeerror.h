@@ -38,13 +38,22 @@ CaughtError caughtError();
 // "Run-time error 'n':", an empty line and the text: an error the program does not trap.
 QString runTimeErrorText(const CaughtError& error);
 
-// Error numbers raised by the program's own code.
+// The error numbers that have a standard text; the program raises some of them itself.
 namespace err {
+inline constexpr int ReturnWithoutGoSub = 3;
 inline constexpr int InvalidProcedureCall = 5;
 inline constexpr int Overflow = 6;
 inline constexpr int OutOfMemory = 7;
+inline constexpr int SubscriptOutOfRange = 9;
+inline constexpr int DivisionByZero = 11;
 inline constexpr int TypeMismatch = 13;
+inline constexpr int OutOfStackSpace = 28;
 inline constexpr int InternalError = 51;
+inline constexpr int BadFileNameOrNumber = 52;
+inline constexpr int FileNotFound = 53;
+inline constexpr int PathFileAccessError = 75;
+inline constexpr int ObjectVariableNotSet = 91;
+inline constexpr int InvalidPropertyValue = 380;
 }  // namespace err
 
 }  // namespace velmora

@@ -33,6 +33,11 @@ qsizetype utf8SequenceLength(const char* p, const char* end);
 // 0x9F); 0 for the five bytes the code page leaves undefined.
 char16_t cp1252Char(unsigned char byte);
 
+// An ASCII text of the program's own (a column name, a food type) as a QString.
+inline QString latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
 // QString::fromUtf8 drops a U+FEFF that starts the text; in a stored text it is data (a find by
 // the listed text must meet the stored one), so it stays.
 inline QString textFromUtf8(QByteArrayView utf8) {

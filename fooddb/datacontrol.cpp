@@ -10,15 +10,12 @@
 #include "fooddb/jetlike.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <cctype>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <new>
+#include <optional>
 #include <unordered_set>
 
 namespace velmora {
@@ -31,22 +28,14 @@ namespace {
 constexpr int kStepsPerCheck = 1000;
 constexpr std::int64_t kStepChecks = 500'000;
 
-// A table that another tool switched to write-ahead logging (header bytes 18 and 19 are 2) makes
-// even a read-only connection create -wal and -shm files beside it, or fail where it cannot.
-bool isWriteAheadTable(const QByteArray& path) {
-    std::ifstream file(path.toStdString(), std::ios::binary);
-    char header[20] = {};
-    return file.read(header, sizeof header) &&
-           std::string_view(header, 16) == std::string_view("SQLite format 3\0", 16) &&
-           header[18] == 2 && header[19] == 2;
-}
-
-// The program only ever reads: refuse anything but reading at the engine too.
+// The program only ever reads: refuse anything but reading at the engine too. A read transaction
+// holds one state of the table for a record set.
 int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*, const char*) {
     switch (action) {
         case SQLITE_SELECT:
         case SQLITE_READ:
         case SQLITE_FUNCTION:
+        case SQLITE_TRANSACTION:
             return SQLITE_OK;
         default:
             return SQLITE_DENY;
@@ -82,20 +71,6 @@ QByteArray sqlText(const QString& text) {
     return out;
 }
 
-// "Select [ALL] * From TABLE ..." reads whole rows of one table. The same query with the row's
-// key and description in place of "*" gives the same rows in the same order; `table` gets the
-// table's name. Empty for any other record source.
-QString keyedQuery(const QString& sql, QString& table) {
-    static const QRegularExpression star(
-        QStringLiteral(
-            "^\\s*select\\s+(?:all\\s+)?\\*\\s+from\\s+([A-Za-z_][A-Za-z0-9_]*)(\\s.*)?$"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch m = star.match(sql);
-    if (!m.hasMatch()) return {};
-    table = m.captured(1);
-    return QStringLiteral("SELECT rowid, Description FROM ") + table + m.captured(2);
-}
-
 bool equalsIgnoringCaseLatin(const char* a, std::string_view b) {
     return QLatin1StringView(a).compare(QLatin1StringView(b.data(), qsizetype(b.size())),
                                         Qt::CaseInsensitive) == 0;
@@ -115,10 +90,6 @@ std::string fieldText(const sqlite::Statement& st, int c) {
             return std::string(st.columnText(c));
     }
 }
-
-// No food has this much of anything per 100 g, nor a measure this heavy; a larger stored number
-// is a fault of the table, and scaled to a portion it could become infinite.
-constexpr double kLargestAmount = 1e15;
 
 // Bound field `f` of the column at `c`. A nutrient or weight column holds numbers: a cell that is
 // no number ("n/a", "1,5") or out of range was not measured, the same in every report, portion and
@@ -168,29 +139,13 @@ std::array<int, kBoundFieldCount> boundColumns(const sqlite::Statement& st) {
     return column;
 }
 
-// Equal without regard to ASCII case; both texts are ASCII.
-bool asciiEqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if (ca != cb && ((ca | 0x20) != (cb | 0x20) || !std::isalpha(ca))) return false;
-    }
-    return true;
-}
-
-bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, bool bAscii) {
-    if (aAscii && bAscii) return asciiEqualsIgnoringCase(a, b);
-    // A few non-ASCII letters fold to ASCII ones (the Kelvin sign to k), so compare folded.
-    return foldedCodePoints(a) == foldedCodePoints(b);
-}
-
 }  // namespace
 
 DataControl::DataControl(QObject* parent) : QObject(parent) {}
 DataControl::~DataControl() = default;
 
 void DataControl::open() {
+    removeLeftCopies();
     const QString path = DatabaseName;
     const QString shown = printableLine(path);
     // SQLite would create a missing file even for reading; the program must never create it.
@@ -208,101 +163,97 @@ void DataControl::open() {
                                .arg(shown));
     // The table itself, not a link to it: the engine looks for its side files beside it.
     const std::filesystem::path real = std::filesystem::canonical(file, error);
-    QByteArray name = QByteArray::fromStdString(error ? file.native() : real.native());
-    int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
-    snapshot_.reset();
-    if (isWriteAheadTable(name)) {
-        if (std::filesystem::exists((name + "-wal").toStdString(), error)) {
-            // Someone writes it, or left their log: its committed rows are in the log. Read a
-            // copy of both in a folder of our own, so nothing appears beside the table (and a
-            // table on read-only media can be read at all).
-            name = writeAheadSnapshot(name, shown);
-        } else {
-            // Read as it stands, with no side files and no locks.
-            name = "file:" + name.toPercentEncoding("/") + "?immutable=1";
-            flags |= SQLITE_OPEN_URI;
-        }
-    }
+    const QByteArray name = QByteArray::fromStdString(error ? file.native() : real.native());
     try {
-        sqlite::Database db(name, flags);
-        db.check(sqlite3_busy_timeout(db.get(), 2000));
-        db.exec("PRAGMA query_only=1");
-        db.check(registerJetLike(db.get()));
-        db.check(sqlite3_set_authorizer(db.get(), readOnlyAuthorizer, nullptr));
-        sqlite3_progress_handler(db.get(), kStepsPerCheck, countSteps, &steps_);
-        db_ = std::move(db);
+        file_.open(name, path, [this](sqlite::Database& db) { configure(db); });
     } catch (const sqlite::Error& e) {
+        file_.close();
         throwEngineError(e, path, {});
     }
     openedName_ = path;
 }
 
-QByteArray DataControl::writeAheadSnapshot(const QByteArray& table, const QString& shown) {
-    auto folder = std::make_unique<QTemporaryDir>();
-    const std::filesystem::path copy =
-        std::filesystem::path(QFile::encodeName(folder->path()).toStdString()) / "table";
-    std::error_code error;
-    if (folder->isValid())
-        for (const char* side : {"-wal", ""})  // the log first: a checkpoint empties it later
-            if (!error)
-                std::filesystem::copy_file((table + side).toStdString(), copy.native() + side,
-                                           error);
-    if (!folder->isValid() || error)
-        throw RunTimeError(
-            dataerr::kCannotOpen,
-            QStringLiteral("The database engine cannot open '%1': a program is writing "
-                           "it, and no copy could be made to read (%2).")
-                .arg(shown,
-                     error ? QString::fromStdString(error.message()) : folder->errorString()));
-    snapshot_ = std::move(folder);
-    return QByteArray::fromStdString(copy.native());
+void DataControl::configure(sqlite::Database& db) {
+    db.exec("PRAGMA query_only=1");
+    db.check(registerJetLike(db.get()));
+    db.check(sqlite3_set_authorizer(db.get(), readOnlyAuthorizer, nullptr));
+    sqlite3_progress_handler(db.get(), kStepsPerCheck, countSteps, &steps_);
 }
 
+// Every read of the table. A table read as it stands that a writer took up meanwhile is read
+// again, through that writer's log: what was read may mix two states.
 template <typename Step>
 auto DataControl::engine(Step step) -> decltype(step()) {
-    steps_ = kStepChecks;
     try {
-        return step();
+        for (;;) {
+            steps_ = kStepChecks;
+            std::optional<decltype(step())> result;
+            try {
+                result.emplace(step());
+            } catch (const sqlite::Error&) {
+                if (!file_.writerCame()) throw;
+            }
+            if (!file_.writerCame()) {
+                file_.endRecordset();
+                return std::move(*result);
+            }
+            file_.reopen();
+        }
     } catch (const sqlite::Error& e) {
-        throwEngineError(e, DatabaseName, RecordSource);
+        file_.endRecordset();
+        throwEngineError(e, DatabaseName, RecordSource.shown());
     } catch (const std::bad_alloc&) {
+        file_.endRecordset();
         throw RunTimeError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
     }
 }
 
-Recordset DataControl::readRecordset() {
-    const QByteArray sql = sqlText(RecordSource);
+namespace {
+
+// The one statement `sql` compiles to; text after it is refused, not run.
+sqlite::Statement onlyStatement(const sqlite::Database& db, const QString& sql,
+                                const QString& shown) {
+    const QByteArray text = sqlText(sql);
     const char* tail = nullptr;
-    sqlite::Statement whole = db_.prepare(sql, &tail);
-    if (!whole)
+    sqlite::Statement st = db.prepare(text, &tail);
+    if (!st)
         throw RunTimeError(dataerr::kQueryError,
-                           QStringLiteral("Error in query expression '%1'.").arg(RecordSource));
-    for (const char* p = tail; p && p < sql.constData() + sql.size(); ++p)
+                           QStringLiteral("Error in query expression '%1'.").arg(shown));
+    for (const char* p = tail; p && p < text.constData() + text.size(); ++p)
         if (!std::isspace(static_cast<unsigned char>(*p)))
             throw RunTimeError(dataerr::kTrailingText,
                                QStringLiteral("Characters found after end of SQL statement."));
-    const std::array<int, kBoundFieldCount> column = boundColumns(whole);
+    return st;
+}
 
-    Recordset rs;
-    // A column of that name would stand for the key, so such a table is read whole.
-    bool keyable = true;
-    for (int c = 0; c < whole.columnCount(); ++c)
+// A column of one of these names would stand for the row key, so such a table is read whole.
+bool namesTheKey(const sqlite::Statement& st) {
+    for (int c = 0; c < st.columnCount(); ++c)
         for (const char* reserved : {"rowid", "oid", "_rowid_"})
-            keyable =
-                keyable && !equalsIgnoringCaseLatin(reserved, sqlite3_column_name(whole.get(), c));
-    QString table;
-    const QString keyed = keyable ? keyedQuery(RecordSource, table) : QString();
+            if (equalsIgnoringCaseLatin(reserved, sqlite3_column_name(st.get(), c))) return true;
+    return false;
+}
+
+}  // namespace
+
+Recordset DataControl::readRecordset() {
+    const TableQuery& q = RecordSource;
+    // Compiled even when keys are read: it checks the table, its 39 columns and the condition.
+    sqlite::Statement whole = onlyStatement(db(), q.statement(QStringLiteral("*")), q.shown());
+    const std::array<int, kBoundFieldCount> column = boundColumns(whole);
     sqlite::Statement keys;
     // Only a table's rows have keys to read them by; a view would give keys of its own.
-    if (!keyed.isEmpty() && isTable(table)) {
+    if (q.byKey && !namesTheKey(whole) && isTable(q.table)) {
         try {
-            keys = db_.prepare(QByteArrayView(sqlText(keyed)));
+            keys =
+                onlyStatement(db(), q.statement(QStringLiteral("rowid, Description")), q.shown());
         } catch (const sqlite::Error&) {
-            // A view, or a table without row keys: read whole rows instead.
+            // A table without row keys: whole rows instead.
         }
     }
+    Recordset rs;
     if (keys) {
-        rs.table_ = table;
+        rs.table_ = q.table;
         // A description is text: read in place, without a copy per row.
         while (keys.step())
             rs.append(keys.columnType(1) == SQLITE_TEXT ? keys.columnText(1) : fieldText(keys, 1),
@@ -320,8 +271,8 @@ Recordset DataControl::readRecordset() {
 }
 
 bool DataControl::isTable(const QString& name) {
-    sqlite::Statement st =
-        db_.prepare(QStringLiteral("SELECT type FROM sqlite_schema WHERE name = ? COLLATE NOCASE"));
+    sqlite::Statement st = db().prepare(
+        QStringLiteral("SELECT type FROM sqlite_schema WHERE name = ? COLLATE NOCASE"));
     st.bind(1, name);
     return st.step() && st.columnText(0) == "table";
 }
@@ -335,7 +286,7 @@ DataControl::FieldTexts DataControl::readFields(const Recordset& rs, int row) {
         return texts;
     }
     sqlite::Statement st =
-        db_.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(rs.table_));
+        db().prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(rs.table_));
     const std::array<int, kBoundFieldCount> column = boundColumns(st);
     st.bind(1, static_cast<long long>(rs.keys_[r]));
     if (st.step())
@@ -345,15 +296,20 @@ DataControl::FieldTexts DataControl::readFields(const Recordset& rs, int row) {
 }
 
 void DataControl::Refresh() {
-    if (!db_ || openedName_ != DatabaseName) {
-        db_ = {};
+    if (!isOpen() || openedName_ != DatabaseName) {
+        file_.close();
         openedName_.clear();
         open();
     }
-    // Everything is read before anything visible changes, so a failure changes nothing.
-    Recordset next = engine([this] { return readRecordset(); });
-    FieldTexts first;
-    if (next.RecordCount() > 0) first = engine([&] { return readFields(next, 0); });
+    // Everything is read before anything visible changes, so a failure changes nothing; the rows
+    // and the first record in one read transaction.
+    auto [next, first] = engine([this] {
+        file_.beginRecordset();
+        Recordset rs = readRecordset();
+        FieldTexts fields;
+        if (rs.RecordCount() > 0) fields = readFields(rs, 0);
+        return std::pair{std::move(rs), std::move(fields)};
+    });
     int action = 0, save = 0;
     emit validate(action, save);
     emit recordsetAboutToChange();
@@ -393,7 +349,7 @@ int DataControl::findInColumn(int field, const QString& wanted) {
     // Other columns are not held: the table names the keys whose value matches, and the first
     // of them in the record set's order is the one.
     const std::string_view column = kFoodColumns[static_cast<std::size_t>(field)].name;
-    sqlite::Statement st = db_.prepare(
+    sqlite::Statement st = db().prepare(
         QStringLiteral("SELECT rowid, %1 FROM %2")
             .arg(QLatin1StringView(column.data(), qsizetype(column.size())), rs_.table_));
     std::unordered_set<std::int64_t> matching;
@@ -421,8 +377,8 @@ void DataControl::FindFirst(const QString& criterionText) {
 }
 
 std::optional<SourceRecord> DataControl::sourceRecord() {
-    if (!db_) return std::nullopt;
-    return engine([this] { return readSourceRecord(db_); });
+    if (!isOpen()) return std::nullopt;
+    return engine([this] { return readSourceRecord(db()); });
 }
 
 QString defaultDatabasePath() {

@@ -6,19 +6,14 @@
 #include "fooddb/foodcolumns.h"
 #include "fooddb/recordset.h"
 #include "fooddb/sourcerecord.h"
-#include "fooddb/sqlite.h"
+#include "fooddb/tablefile.h"
+#include "fooddb/tablequery.h"
 
 #include <QObject>
 #include <QString>
 
-class QTemporaryDir;
-
 #include <array>
 #include <cstdint>
-#include <memory>
-#include <string>
-#include <string_view>
-#include <vector>
 
 namespace velmora {
 
@@ -29,13 +24,17 @@ class DataControl : public QObject {
     ~DataControl() override;
 
     QString DatabaseName;
-    QString RecordSource = QStringLiteral("CSR14");
+    TableQuery RecordSource;
 
     // Opens the database (the first time, or after DatabaseName changed) and runs RecordSource.
     // On success the result replaces the record set, its first row (if any) becomes current and
     // reposition() follows. On failure a RunTimeError is thrown and the previous record set,
-    // current record and bound fields stay exactly as they were.
+    // current record and bound fields stay exactly as they were. A table that another program
+    // writes is read through its log: the record set, and its rows read later, show one committed
+    // state of it, the one the last Refresh saw.
     void Refresh();
+    // Whether the table is open (a Refresh succeeded once, or failed only in its query).
+    bool isOpen() const { return static_cast<bool>(file_.db()); }
 
     const Recordset& recordset() const { return rs_; }
 
@@ -59,17 +58,17 @@ class DataControl : public QObject {
     // The record set is about to be replaced / has been replaced by a Refresh.
     void recordsetAboutToChange();
     void recordsetChanged();
-    // Before the current record changes (action code, save flag), after it changed, and for data
-    // errors raised outside the program's own code (error number, response code in and out).
+    // Before the current record changes (action code, save flag), and after it changed. Every read
+    // of the table happens inside a call of the program's own (Refresh, FindFirst, moveToRow),
+    // which throws what fails, so no data error arises outside the program's code.
     void validate(int& action, int& save);
     void reposition();
-    void error(int dataErr, int& response);
 
   private:
     using FieldTexts = std::array<QString, kBoundFieldCount>;
     void open();
-    // A private copy of a table in write-ahead-log mode and its log; the path of the copy.
-    QByteArray writeAheadSnapshot(const QByteArray& table, const QString& shown);
+    void configure(sqlite::Database& db);
+    const sqlite::Database& db() const { return file_.db(); }
     template <typename Step>
     auto engine(Step step) -> decltype(step());
     Recordset readRecordset();
@@ -78,8 +77,7 @@ class DataControl : public QObject {
     int findInColumn(int field, const QString& wanted);
     void moveTo(int row, FieldTexts fields);
 
-    std::unique_ptr<QTemporaryDir> snapshot_;  // outlives db_, which reads from it
-    sqlite::Database db_;
+    TableFile file_;
     QString openedName_;
     std::int64_t steps_ = 0;  // engine steps left for the query that runs now
     Recordset rs_;

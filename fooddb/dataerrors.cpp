@@ -40,9 +40,7 @@ void throwEngineError(const sqlite::Error& e, const QString& file, const QString
                                    .arg(path));
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            throw RunTimeError(
-                dataerr::kFileInUse,
-                QStringLiteral("Could not use '%1'; file already in use.").arg(path));
+            throwBeingWritten(file);
         case SQLITE_NOTADB:
             throw RunTimeError(dataerr::kNotADatabase,
                                QStringLiteral("Unrecognized database format '%1'.").arg(path));
@@ -68,25 +66,11 @@ void throwEngineError(const sqlite::Error& e, const QString& file, const QString
                        QStringLiteral("Database engine error: %1.").arg(msg));
 }
 
-QString dataErrorText(int number) {
-    const QString standard = standardErrorText(number);
-    if (!standard.isEmpty()) return standard;
-    switch (number) {
-        case dataerr::kFileNotFound:
-            return QStringLiteral("Could not find file.");
-        case dataerr::kInvalidPattern:
-            return QStringLiteral("Invalid pattern string");
-        case dataerr::kFileInUse:
-            return QStringLiteral("Could not use the database; file already in use.");
-        case dataerr::kNotADatabase:
-            return QStringLiteral("Unrecognized database format.");
-        case dataerr::kNoSuchTable:
-            return QStringLiteral("The database engine cannot find the input table or query.");
-        case dataerr::kColumnMissing:
-            return QStringLiteral("Item not found in this collection.");
-        default:
-            return QStringLiteral("Data access error %1.").arg(number);
-    }
+void throwBeingWritten(const QString& file) {
+    throw RunTimeError(dataerr::kFileInUse,
+                       QStringLiteral("Could not use '%1'; file already in use: another program is "
+                                      "writing it. Try again when it has finished.")
+                           .arg(printableLine(file)));
 }
 
 }  // namespace velmora

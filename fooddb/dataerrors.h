@@ -32,7 +32,8 @@ inline constexpr int kNotADatabase = 3343;
 [[noreturn]] void throwEngineError(const sqlite::Error& e, const QString& file,
                                    const QString& query);
 
-// Error text of an error number this layer raises, for messages built elsewhere.
-QString dataErrorText(int number);
+// Throws the RunTimeError for a table `file` that another program is writing at this moment, so
+// that no consistent state of it can be read now.
+[[noreturn]] void throwBeingWritten(const QString& file);
 
 }  // namespace velmora

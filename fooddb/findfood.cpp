@@ -23,11 +23,15 @@ QString notFoundText(const QString& svFindName) {
     return QStringLiteral("Item ") + svFindName + QStringLiteral(" was not found.");
 }
 
-QString searchQuery(const QString& term) {
+TableQuery searchQuery(const QString& term) {
     const QString cleaned = term.contains(u'\'') ? SrchReplace(term) : term;
+    const QString pattern = QStringLiteral("'*") + cleaned + QStringLiteral("*'");
     // No blank around the pattern: the text has always been written this way.
-    return QStringLiteral("Select ALL * From CSR14 WHERE description LIKE") + QStringLiteral("'*") +
-           cleaned + QStringLiteral("*'") + QStringLiteral("Order by description");
+    return TableQuery()
+        .where(QStringLiteral("description LIKE ") + pattern)
+        .orderedBy(QStringLiteral("description"))
+        .writtenAs(QStringLiteral("Select ALL * From CSR14 WHERE description LIKE") + pattern +
+                   QStringLiteral("Order by description"));
 }
 
 }  // namespace velmora

@@ -2,6 +2,8 @@
 // Moving to a food by its description, and the query texts of the food list.
 #pragma once
 
+#include "fooddb/tablequery.h"
+
 #include <QString>
 
 namespace velmora {
@@ -24,12 +26,19 @@ FindOutcome FindFoodByDescription(DataControl& data, const QString& description,
 QString notFoundText(const QString& svFindName);
 inline const QString kNotFoundTitle = QStringLiteral("Code");
 
-// The record sources of the food list: all foods at start-up, every food with a description
-// after Reset, and the foods whose description contains `term` (its quotes doubled, its pattern
-// characters kept) for Search.
-inline const QString kLoadQuery = QStringLiteral("Select ALL * From CSR14 Order by description");
-inline const QString kResetQuery =
-    QStringLiteral("Select ALL * From CSR14 WHERE description LIKE  '*' Order by description");
-QString searchQuery(const QString& term);
+// The record sources of the food list, with the texts the window's design gives them: every food
+// at start-up; every food again after Reset, which refills the list with all items (one without a
+// description too, which a pattern would leave out); and for Search the foods whose description
+// contains `term` (its quotes doubled, its pattern characters kept).
+inline const TableQuery kLoadQuery =
+    TableQuery()
+        .orderedBy(QStringLiteral("description"))
+        .writtenAs(QStringLiteral("Select ALL * From CSR14 Order by description"));
+inline const TableQuery kResetQuery =
+    TableQuery()
+        .orderedBy(QStringLiteral("description"))
+        .writtenAs(QStringLiteral(
+            "Select ALL * From CSR14 WHERE description LIKE  '*' Order by description"));
+TableQuery searchQuery(const QString& term);
 
 }  // namespace velmora

@@ -61,6 +61,16 @@ inline constexpr std::array<FoodColumn, kBoundFieldCount> kFoodColumns{{
     {"CODE", ColumnType::Text, "", ""},
 }};
 
+// No food has this much of anything per 100 g, nor a measure this heavy: the builders refuse a
+// larger value, and the program reads a larger stored one as not measured (scaled to a portion
+// it could become infinite).
+inline constexpr int kLargestAmountPower = 15;  // of ten
+inline constexpr double kLargestAmount = [] {
+    double x = 1;
+    for (int i = 0; i < kLargestAmountPower; ++i) x *= 10;
+    return x;
+}();
+
 // Index of a column by name; an unknown name does not compile.
 consteval int columnIndex(std::string_view name) {
     for (int i = 0; i < kBoundFieldCount; ++i)

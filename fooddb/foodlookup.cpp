@@ -12,12 +12,6 @@ namespace velmora {
 
 namespace {
 
-// Beyond ASCII only LONG S and KELVIN SIGN fold to ASCII letters (s and k): a description
-// holding one of them matches a text holding the letter.
-bool foldsFromBeyondAscii(char32_t c) {
-    return c == U's' || c == U'k';
-}
-
 bool isAsciiLetter(char32_t c) {
     return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
 }
@@ -61,11 +55,11 @@ QString candidateCondition(const QString& column, const std::u32string& folded,
 // The list is "Order by description"; foods it cannot tell apart stay in the table's order, the
 // order of their row keys. The "+" keeps the column's collation but lets the engine read the
 // candidates through the index and sort the few it finds, instead of walking the whole index.
-const QString kListOrder = QStringLiteral(" Order by +description, rowid");
+const QString kListOrder = QStringLiteral("+description, rowid");
 
 // Some table keeps NDB numbers as numbers or bytes: their texts need the window's way.
-const QString kNdbNotText =
-    QStringLiteral("SELECT CSR14.* FROM CSR14 WHERE NDB_NO < '' OR NDB_NO >= x'' LIMIT 1");
+const TableQuery kNdbNotText =
+    TableQuery().where(QStringLiteral("NDB_NO < '' OR NDB_NO >= x''")).first(1).wholeRows();
 
 std::u32string foldedText(const QString& food) {
     return foldedCodePoints(food.toUtf8().toStdString());
@@ -80,38 +74,51 @@ FoodMatch findByDescription(DataControl& data, const QString& food) {
     int sharing = 0;
     for (int row = 0; row < rs.RecordCount(); ++row)
         sharing += foldedCodePoints(rs.descriptionUtf8(row)) == folded;
-    return {true, false, sharing};
+    return {true, false, sharing, {}};
 }
 
+// The find step over the current record set; then the foods after the one found that it would
+// take for the number too. The found one is current again at the end.
 FoodMatch findByNdbNumber(DataControl& data, const QString& food) {
     data.FindFirst(QStringLiteral("NDB_NO = '") + SrchReplace(food) + u'\'');
-    return {!data.recordset().NoMatch(), true, 0};
+    if (data.recordset().NoMatch()) return {false, true, 0, {}};
+    FoodMatch m{true, true, 1, {}};
+    const int found = data.recordset().AbsolutePosition();
+    const std::u32string folded = foldedText(food);
+    for (int row = found + 1; row < data.recordset().RecordCount(); ++row) {
+        data.moveToRow(row);
+        if (foldedText(data.txtFields(field::NdbNumber)) != folded) continue;
+        ++m.sharing;
+        if (m.others.size() < kMostNamed) m.others << data.txtFields(field::Description);
+    }
+    data.moveToRow(found);
+    return m;
 }
 
 }  // namespace
 
-QString descriptionCandidates(const QString& food) {
+TableQuery descriptionCandidates(const QString& food) {
     // Numbers and bytes sort before and after every text; the record set shows them as texts.
-    return QStringLiteral("Select ALL * From CSR14 WHERE ") +
-           candidateCondition(QStringLiteral("Description"), foldedText(food),
-                              QStringLiteral("NOCASE")) +
-           QStringLiteral(
-               " OR Description < '' COLLATE NOCASE OR Description >= x'' COLLATE "
-               "NOCASE") +
-           kListOrder;
+    return TableQuery()
+        .where(candidateCondition(QStringLiteral("Description"), foldedText(food),
+                                  QStringLiteral("NOCASE")) +
+               QStringLiteral(" OR Description < '' COLLATE NOCASE OR Description >= x'' "
+                              "COLLATE NOCASE"))
+        .orderedBy(kListOrder);
 }
 
-QString ndbCandidates(const QString& food) {
+TableQuery ndbCandidates(const QString& food) {
     const std::u32string folded = foldedText(food);
     // NDB numbers are digits: the index (in the column's own order) serves them. A text with
     // letters needs NOCASE, which reads the whole column.
     bool caseless = true;
     for (const char32_t c : folded) caseless = caseless && c < 0x80 && !isAsciiLetter(c);
     // Whole rows, so that the find step compares the NDB numbers of the candidates only.
-    return QStringLiteral("SELECT CSR14.* FROM CSR14 WHERE ") +
-           candidateCondition(QStringLiteral("NDB_NO"), folded,
-                              caseless ? QStringLiteral("BINARY") : QStringLiteral("NOCASE")) +
-           kListOrder;
+    return TableQuery()
+        .where(candidateCondition(QStringLiteral("NDB_NO"), folded,
+                                  caseless ? QStringLiteral("BINARY") : QStringLiteral("NOCASE")))
+        .orderedBy(kListOrder)
+        .wholeRows();
 }
 
 FoodMatch findFood(DataControl& data, const QString& food) {
@@ -128,8 +135,9 @@ FoodMatch findFood(DataControl& data, const QString& food) {
             return findByNdbNumber(data, food);
         }
     } catch (const RunTimeError&) {
-        // A table these queries do not suit, such as a view without row keys: the window's way,
-        // which also reports a table it cannot read.
+        // A table that cannot be opened is not tried again.
+        if (!data.isOpen()) throw;
+        // A table these queries do not suit, such as a view without row keys: the window's way.
     }
     return findFoodInList(data, food);
 }

@@ -5,7 +5,10 @@
 // on exactly as the window's.
 #pragma once
 
+#include "fooddb/tablequery.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <string>
 
@@ -16,10 +19,14 @@ class DataControl;
 struct FoodMatch {
     bool found = false;
     bool byNdbNumber = false;
-    // Found by description: how many foods the find step takes for that text (twins, or
-    // descriptions that differ only in case); the first of them in the list is the one found.
+    // How many foods the find step takes for the text: by description, twins or descriptions
+    // that differ only in case; by NDB number, the foods that carry it (downloads give some
+    // numbers twice). The first of them in the list is the one found.
     int sharing = 0;
+    // Found by NDB number: the descriptions of the others, the first kMostNamed of them.
+    QStringList others;
 };
+inline constexpr qsizetype kMostNamed = 5;
 
 // Makes the food `food` names the current record of `data` (its DatabaseName set): the first
 // food, in the order of the window's list, whose description equals `food` as the find step
@@ -32,7 +39,7 @@ FoodMatch findFoodInList(DataControl& data, const QString& food);
 
 // The record sources of the candidates for `food`, in list order (for the index check): every
 // food that can match is among them.
-QString descriptionCandidates(const QString& food);
-QString ndbCandidates(const QString& food);
+TableQuery descriptionCandidates(const QString& food);
+TableQuery ndbCandidates(const QString& food);
 
 }  // namespace velmora

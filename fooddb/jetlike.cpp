@@ -6,6 +6,9 @@
 #include <QChar>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstring>
 
 namespace velmora {
 
@@ -65,6 +68,39 @@ std::u32string foldedCodePoints(std::string_view s, bool pattern) {
         i += len;
     }
     return out;
+}
+
+namespace {
+
+// Equal without regard to ASCII case; both texts are ASCII.
+bool asciiEqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if (ca != cb && ((ca | 0x20) != (cb | 0x20) || !std::isalpha(ca))) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, bool bAscii) {
+    if (aAscii && bAscii) return asciiEqualsIgnoringCase(a, b);
+    // A few non-ASCII letters fold to ASCII ones (the Kelvin sign to k), so compare folded.
+    return foldedCodePoints(a) == foldedCodePoints(b);
+}
+
+std::uint64_t foldedHash(std::string_view utf8, bool ascii) {
+    // FNV-1a over the folded code points; an ASCII text's are its bytes with A-Z lowered.
+    std::uint64_t h = 0xCBF29CE484222325ull;
+    const auto add = [&h](char32_t c) { h = (h ^ c) * 0x100000001B3ull; };
+    if (ascii) {
+        for (const char c : utf8) add(char32_t(fold(static_cast<unsigned char>(c))));
+    } else {
+        for (const char32_t c : foldedCodePoints(utf8)) add(c);
+    }
+    return h;
 }
 
 JetPattern::JetPattern(std::string_view utf8Pattern) {
@@ -129,6 +165,8 @@ void JetPattern::findShortcuts() {
         if (tokens_[k].kind == Kind::Star) continue;
         if (k == 0 || tokens_[k - 1].kind == Kind::Star) segments_.emplace_back();
         segments_.back().push_back(static_cast<char>(tokens_[k].ch));
+        const char lead = foldingLead(tokens_[k].ch);
+        if (lead != 0 && foldingLeads_.find(lead) == std::string::npos) foldingLeads_ += lead;
     }
 }
 
@@ -210,13 +248,39 @@ bool equalFolded(const char* text, std::string_view folded) {
     return true;
 }
 
+// A byte of the text as the folded byte `f` compares it: a letter in either case, any other byte
+// as it is. OR-ing 0x20 turns an upper-case letter into its lower case and leaves it alone.
+unsigned char caseBit(unsigned char f) {
+    return f >= 'a' && f <= 'z' ? 0x20 : 0;
+}
+
 // Where `folded` first occurs in `text` from `from` on, ignoring ASCII case; npos when nowhere.
+// Sixteen places at a time: only where both its first and its last byte match is it compared in
+// full, so a common first letter costs little (the search runs on every description).
 std::size_t findFolded(std::string_view text, std::string_view folded, std::size_t from) {
-    if (folded.size() > text.size()) return std::string_view::npos;
+    const std::size_t m = folded.size();
+    if (m > text.size() || from > text.size() - m) return std::string_view::npos;
+    if (m == 0) return from;
+    const std::size_t places = text.size() - m + 1;  // the places it may start at
     const auto first = static_cast<unsigned char>(folded.front());
-    for (std::size_t i = from; i + folded.size() <= text.size(); ++i)
+    const auto last = static_cast<unsigned char>(folded.back());
+    using Bytes = unsigned char __attribute__((vector_size(16)));
+    const Bytes firstBit = Bytes{} + caseBit(first), lastBit = Bytes{} + caseBit(last);
+    std::size_t i = from;
+    for (; i + 16 <= places; i += 16) {
+        Bytes a, b;
+        std::memcpy(&a, text.data() + i, 16);
+        std::memcpy(&b, text.data() + i + m - 1, 16);
+        const auto both = ((a | firstBit) == first) & ((b | lastBit) == last);
+        std::uint64_t half[2];
+        std::memcpy(half, &both, 16);
+        if ((half[0] | half[1]) == 0) continue;
+        for (std::size_t k = 0; k < 16; ++k)
+            if (both[k] && equalFolded(text.data() + i + k, folded)) return i + k;
+    }
+    for (; i < places; ++i)
         if (kFold.to[static_cast<unsigned char>(text[i])] == first &&
-            equalFolded(text.data() + i + 1, folded.substr(1)))
+            equalFolded(text.data() + i, folded))
             return i;
     return std::string_view::npos;
 }
@@ -252,13 +316,17 @@ bool JetPattern::matchesSegments(std::string_view text) const {
 bool JetPattern::matches(std::string_view utf8Text) const {
     if (!valid_) return false;
     if (anything_) return true;
-    const bool ascii = isAscii(utf8Text);
     // A few letters beyond ASCII fold into it (the Kelvin sign into k): only an ASCII text that
     // does not match is surely no match.
     if (segmentsOnly_) {
         if (matchesSegments(utf8Text)) return true;
-        if (ascii) return false;
+        const bool folds = std::ranges::any_of(foldingLeads_, [&](char lead) {
+            return utf8Text.find(lead) != std::string_view::npos;
+        });
+        if (!folds) return false;
     }
+    const bool ascii = isAscii(utf8Text);
+    if (segmentsOnly_ && ascii) return false;
     if (ascii) return matchesFolded(AsciiFolded{utf8Text});
     thread_local std::u32string folded;
     folded = foldedCodePoints(utf8Text);

@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +43,20 @@ class JetPattern {
     bool segmentsOnly_ = false;
     std::vector<std::string> segments_;
     bool anchoredStart_ = true, anchoredEnd_ = true;
+    // The first UTF-8 bytes of the characters beyond ASCII that fold into a letter of the runs: a
+    // text without any of them matches on its bytes or not at all.
+    std::string foldingLeads_;
 };
+
+// Beyond ASCII only LONG S (U+017F) and KELVIN SIGN (U+212A) fold to ASCII letters, s and k: a
+// text holding one of them matches a pattern holding the letter. The first byte of the UTF-8 of the
+// one that folds into `c`, or 0.
+inline char foldingLead(char32_t c) {
+    return c == U's' ? '\xC5' : c == U'k' ? '\xE2' : '\0';
+}
+inline bool foldsFromBeyondAscii(char32_t c) {
+    return foldingLead(c) != 0;
+}
 
 // Error text of a malformed pattern, as the LIKE function reports it.
 inline constexpr const char* kInvalidPatternText = "Invalid pattern string";
@@ -57,5 +71,12 @@ inline constexpr char32_t kNoCharacter = 0x110000;
 // Decodes UTF-8 and folds case, one code point per element. Invalid bytes become U+FFFD in a
 // text; in a pattern they become kNoCharacter, except C0 80, which is a NUL.
 std::u32string foldedCodePoints(std::string_view utf8, bool pattern = false);
+
+// Whether two descriptions are the same to the find step: equal once their case is folded.
+// `aAscii` and `bAscii` say whether each is plain ASCII (isAscii), which is quickly compared.
+bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, bool bAscii);
+
+// A hash of a text on which any two texts equalsIgnoringCase finds equal agree.
+std::uint64_t foldedHash(std::string_view utf8, bool ascii);
 
 }  // namespace velmora

@@ -92,6 +92,12 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
     return button;
 }
 
+// A button reads "&" as the mark of its shortcut key: a measure such as "1 cup & a half" must
+// show as it stands and bind no Alt key.
+QString literalText(QString text) {
+    return text.replace(u'&', QStringLiteral("&&"));
+}
+
 // The portion globals are single precision; a weight they cannot hold is refused, not stored
 // as infinity.
 bool fitsSingle(double x) {
@@ -116,8 +122,8 @@ QString tooSmall() {
 }  // namespace
 
 frmPortion::frmPortion(const QString& description, const std::optional<HouseholdMeasures>& measures,
-                       QWidget* parent)
-    : QDialog(parent) {
+                       PortionState& portion, QWidget* parent)
+    : QDialog(parent), portion_(portion) {
     setObjectName(QStringLiteral("frmPortion"));
     setWindowTitle(QStringLiteral("Adjust Portion Size"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -189,8 +195,9 @@ void frmPortion::Form_Load(const QString& description,
     for (const Row& row :
          {Row{Option2, TextOp2, Line2, measures_[0]}, Row{Option3, TextOp3, Line3, measures_[1]}}) {
         if (!row.measure.text.isEmpty()) {
-            row.option->setText(shownText(QStringLiteral("Enter number of ") + row.measure.text +
-                                          QStringLiteral(" portions.")));
+            row.option->setText(
+                literalText(shownText(QStringLiteral("Enter number of ") + row.measure.text +
+                                      QStringLiteral(" portions."))));
         } else {
             row.option->hide();
             row.box->hide();

@@ -22,13 +22,11 @@ class frmPortion : public QDialog {
   public:
     // Loads the dialog for the food `description`. `measures` are the food's household measures,
     // or nothing when the food could not be found (the options then keep their design captions).
-    // exec() gives Accepted after a Submit of a positive weight, Rejected when the user cancels
-    // by the Cancel button, the close box or Escape.
+    // A Submit of a positive weight stores it in `portion`, the window's portion state, and
+    // exec() gives Accepted; the Cancel button, the close box and Escape give Rejected, and
+    // neither they nor a refused entry change `portion`.
     frmPortion(const QString& description, const std::optional<HouseholdMeasures>& measures,
-               QWidget* parent = nullptr);
-
-    // The portion submitted; after exec() gave Accepted.
-    const PortionState& portion() const { return portion_; }
+               PortionState& portion, QWidget* parent = nullptr);
 
   public slots:
     void Option1_Click();
@@ -50,7 +48,7 @@ class frmPortion : public QDialog {
     // Shows a message about the entry, then puts the focus back into the box in use.
     void tell(const QString& message);
 
-    PortionState portion_;
+    PortionState& portion_;
     HouseholdMeasures measures_;
 
     QLabel* lblItem = nullptr;

@@ -43,9 +43,9 @@ QString portionText(double x, int decimals) {
 namespace {
 
 // An empty field is a nutrient that was not measured: it must stay empty, never become " 0".
-QString scaledField(const FieldReader& field, int i, double factor, int decimals) {
+QString scaledField(const FieldReader& field, int i, double factor) {
     const QString text = field(i);
-    return text.isEmpty() ? QString() : portionText(Val(text) * factor, decimals);
+    return text.isEmpty() ? QString() : portionText(Val(text) * factor, portionDecimals(i));
 }
 
 }  // namespace
@@ -53,11 +53,9 @@ QString scaledField(const FieldReader& field, int i, double factor, int decimals
 void restatePortion(const FieldReader& field, const PortionState& portion, ValueArray& S,
                     ValueArray& Z, double& vPortionFactor, const QLocale& locale) {
     vPortionFactor = static_cast<double>(portion.vPortionGrams) / 100;
-    // Calories with one decimal, every other nutrient with three; water, which no report shows,
-    // keeps the 100-gram text of the list click.
-    for (int i = slot::Calories + 1; i <= slot::LastNutrient; ++i)
-        S[i] = scaledField(field, i, vPortionFactor, 3);
-    S[slot::Calories] = scaledField(field, slot::Calories, vPortionFactor, 1);
+    // Water, which no report shows, keeps the 100-gram text of the list click.
+    for (int i = slot::Calories; i <= slot::LastNutrient; ++i)
+        S[i] = scaledField(field, i, vPortionFactor);
     for (int i = slot::Calories; i <= slot::LastNutrient; ++i) Z[i] = S[i];
 
     Z[slot::TotalWeight] = FormatNumber(vPortionFactor * 100, 2, locale);

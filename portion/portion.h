@@ -51,6 +51,12 @@ std::optional<double> measureCount(QStringView text, const QLocale& locale = QLo
 // `decimals` places, plain, without trailing zeros (" 12.346", " 4", " 0.25").
 QString portionText(double x, int decimals);
 
+// The decimals the portion report writes nutrient slot `slot` with: 1 for calories, 3 for the
+// others.
+constexpr int portionDecimals(int slot) {
+    return slot == slot::Calories ? 1 : 3;
+}
+
 // Restates the current record's per-100-gram values (read through `field`, so portions never
 // compound) for `portion`: S and Z slots 2..31 (calories with 1 decimal, the rest with 3), Z(41)
 // the weight with 2 decimals in `locale`'s form, Z(34) the quantity, Z(33) the unit. The caller

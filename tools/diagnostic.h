@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A fault in an input file, reported the way compilers do so editors can jump to it.
+// A fault in an input file, reported the way compilers do so editors can jump to it; and the
+// counts a build ends with.
 #pragma once
 
 #include <QString>
@@ -23,5 +24,11 @@ struct Diagnostic {
             .arg(what);
     }
 };
+
+// A count and its noun, as the counts lines give them: "1 food", "2 foods".
+inline QString counted(qsizetype count, QStringView noun) {
+    return QStringLiteral("%1 %2%3").arg(count).arg(noun).arg(count == 1 ? QLatin1StringView()
+                                                                         : QLatin1StringView("s"));
+}
 
 }  // namespace velmora::mkdb

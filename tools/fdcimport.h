@@ -10,15 +10,17 @@
 #include <QStringList>
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 #include "tools/foodtable.h"
 
 namespace velmora::mkdb {
 
-// The food types that are foods, in the order the table takes them.
+// The food types that are foods, in the order the table takes them, and their places in it.
 inline constexpr std::array<std::string_view, 4> kFdcTypes{"sr_legacy_food", "foundation_food",
                                                            "survey_fndds_food", "branded_food"};
+enum FdcType : std::uint8_t { kSrLegacyFood, kFoundationFood, kSurveyFood, kBrandedFood };
 
 struct FdcCounts {
     std::array<qsizetype, kFdcTypes.size()> foods{};
@@ -26,6 +28,7 @@ struct FdcCounts {
     qsizetype orphanAmounts = 0;    // food_nutrient.csv rows of no food that is read
     qsizetype repeatedAmounts = 0;  // a second amount of a food and nutrient: the first is kept
     qsizetype madeUnique = 0;       // descriptions given a suffix to tell them apart
+    qsizetype sharedNumbers = 0;    // NDB numbers that more than one food has
 
     qsizetype total() const;
     QString toString() const;  // the counts line
@@ -36,7 +39,9 @@ QStringList fdcInputFiles(const QString& folder);
 
 // Reads the download in `folder`, the types whose bits are set in `types` (bit i: kFdcTypes[i]),
 // and gives its foods to `sink` in the table's order: by type, then by fdc_id, each description
-// unique ignoring ASCII case. Throws Fault.
+// unique as the find step compares them (UniqueNames). A file of the download that is there but
+// cannot be read (a symbolic link to nothing among them) is refused, optional or not. Throws
+// Fault.
 FdcCounts readFdcDownload(const QString& folder, unsigned types, const RowSink& sink);
 
 }  // namespace velmora::mkdb

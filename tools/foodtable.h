@@ -41,12 +41,38 @@ using RowSink = std::function<void(const FoodRow&)>;
 // A cell quoted in a message: shortened, control characters escaped.
 QString quotedCell(std::string_view utf8);
 
+// A value the table is to store, read from a plain number (plainNumber) written with
+// `decimalPoint` ('.' or ','; with ',' a "." is refused, as it may group thousands there), no
+// larger than kLargestAmount either way: the table holds nothing the program would show as not
+// measured. `problem` says what is wrong otherwise, after the quoted text in a message: "is not a
+// number", "is out of range (beyond ±10^15)". Every reader takes its amounts through it.
+struct Amount {
+    double value = 0;
+    QString problem;  // empty when `value` is the number
+};
+Amount readAmount(std::string_view text, char decimalPoint = '.');
+
 // Nutrient amounts by SR nutrient number ("Nutr_No", FDC's "nutrient_nbr"). Slots below
-// kNutrientColumns are the table's nutrient columns in order; the others stand in for one of
-// them when a food lacks it.
-inline constexpr int kNutrientColumns = 31;
+// kNutrientColumns are the table's nutrient columns in order; slot kNutrientColumns + i holds
+// kStandIns[i], which fills its column when a food lacks the column's own nutrient.
 inline constexpr int kFirstNutrientColumn = columnIndex("WATER");
-inline constexpr int kNutrientSlots = kNutrientColumns + 5;
+inline constexpr int kNutrientColumns = columnIndex("CHOLESTRL") + 1 - kFirstNutrientColumn;
+struct StandIn {
+    std::string_view number;  // the SR number of the nutrient that stands in
+    int column;               // the column it fills
+};
+// In order of preference for each column. Vitamin E (alpha-tocopherol, 323) falls back to 394,
+// which some releases give instead; FoodData Central's analysed foods often give energy only as
+// Atwater specific (958) or general (957) factors, fat only as NLEA (298) and carbohydrate only by
+// summation (205.2).
+inline constexpr std::array<StandIn, 5> kStandIns{{
+    {"394", columnIndex("VIT_E")},
+    {"958", columnIndex("ENERG_KCAL")},
+    {"957", columnIndex("ENERG_KCAL")},
+    {"298", columnIndex("TOT_LIPID")},
+    {"205.2", columnIndex("CARBOHYDRT")},
+}};
+inline constexpr int kNutrientSlots = kNutrientColumns + int(kStandIns.size());
 // The slot of an SR nutrient number, or -1 for a nutrient the table has no column for.
 int nutrientSlot(std::string_view number);
 // Fills each nutrient column of `row` from `amounts` (NaN: no amount), the first of a column's
@@ -63,8 +89,9 @@ struct NutrientMapping {
 std::span<const NutrientMapping> srNutrientMappings();
 
 // The CSV food table: a header row with exactly the 39 column names in order, then one row of
-// 39 cells per food. An empty cell is Null; an empty description, and a file without foods, are
-// refused. Returns the number of rows given to `sink`; throws Fault.
+// 39 cells per food. An empty cell is Null; an empty description, a number beyond
+// kLargestAmount, and a file without foods are refused. Returns the number of rows given to
+// `sink`; throws Fault.
 qsizetype readFoodTableCsv(const QString& path, const RowSink& sink);
 qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink);
 

@@ -60,7 +60,6 @@ class InputFile {
     // Adds bytes at the end (moving what is unread to the buffer's front, so pointers into it are
     // stale afterwards); false at the end of the input. Throws Fault on a read error.
     bool fill();
-    bool atEnd() const { return eof_ && begin_ == end_; }
 
     // The file whose reading is under way, for "input too large" when memory runs out.
     static const QString& current();

@@ -3,48 +3,119 @@
 // FoodData Central download, or a national food table.
 #include "common/commandline.h"
 #include "common/outsidetext.h"
-#include "common/utf8locale.h"
+#include "common/utf8text.h"
+#include "tools/ciqualimport.h"
 #include "tools/dbwriter.h"
 #include "tools/fdcimport.h"
 #include "tools/foodtable.h"
 #include "tools/inputfile.h"
-#include "tools/nationalreaders.h"
 #include "tools/srimport.h"
 
-#include <QCoreApplication>
 #include <QString>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <new>
 #include <variant>
+#include <vector>
 
 namespace {
 
 using namespace velmora::mkdb;
 
-// "en|fr": what --names takes with `reader`.
-QString languages(const NationalReader& reader) {
-    return QLatin1StringView(reader.languages[0]) + u'|' + QLatin1StringView(reader.languages[1]);
-}
-
-QString usage() {
-    QString text = QStringLiteral(
-        "usage: velmora-mkdb DATA.csv OUT.mdb\n"
-        "       velmora-mkdb --sr SR_FOLDER OUT.mdb\n"
-        "       velmora-mkdb --fdc FDC_FOLDER OUT.mdb [--types LIST]\n");
-    for (const NationalReader& reader : kNationalReaders)
-        text += QStringLiteral("       velmora-mkdb --%1 %2 OUT.mdb [--names %3]\n")
-                    .arg(QLatin1StringView(reader.option), QLatin1StringView(reader.valueName),
-                         languages(reader));
-    return text;
-}
-const QString kUsage = usage();
-
 void printError(const QString& message) {
     Progress::instance().clear();
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
+
+struct Source;
+
+// What to build from where.
+struct BuildRequest {
+    const Source* source = nullptr;
+    QString input, output;
+    unsigned typeBits = (1u << kFdcTypes.size()) - 1;
+    QString names;  // a national table's --names
+};
+
+// What a reader read: the counts line, and a national table's source record.
+struct Built {
+    QString counts;
+    std::optional<velmora::SourceRecord> source;
+};
+
+Built national(const NationalResult& result) {
+    return {result.counts, result.source};
+}
+
+// A kind of input: its option (none for the CSV table), the files it reads from the path given,
+// the languages --names takes (the first by default; none but for a national table), and the
+// reader, which gives the rows to the sink.
+struct Source {
+    const char* option;
+    const char* valueName;
+    const char* help;
+    std::array<const char*, 2> languages;
+    QStringList (*inputs)(const QString& path);
+    Built (*read)(const BuildRequest& r, const RowSink& sink, QStringList& notes);
+};
+
+enum { kCsvSource, kSrSource, kFdcSource };
+const std::array<Source, 4> kSources{{
+    {nullptr,
+     "DATA.csv",
+     "The CSV source.",
+     {},
+     [](const QString& path) { return QStringList{path}; },
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return Built{counted(readFoodTableCsv(r.input, sink), u"food"), {}};
+     }},
+    {"sr",
+     "SR_FOLDER",
+     "Read the SR release in SR_FOLDER.",
+     {},
+     srReleaseFiles,
+     [](const BuildRequest& r, const RowSink& sink, QStringList& notes) {
+         return Built{counted(readSrRelease(r.input, sink, &notes), u"food"), {}};
+     }},
+    {"fdc",
+     "FDC_FOLDER",
+     "Read the FoodData Central download in FDC_FOLDER.",
+     {},
+     fdcInputFiles,
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return Built{readFdcDownload(r.input, r.typeBits, sink).toString(), {}};
+     }},
+    {"ciqual",
+     "CIQUAL_FOLDER",
+     "Read the French Ciqual table in its XML form (alim_*.xml, const_*.xml, compo_*.xml) in "
+     "CIQUAL_FOLDER.",
+     {"en", "fr"},
+     ciqualInputFiles,
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return national(readCiqual(r.input, r.names, sink));
+     }},
+}};
+
+// "en|fr": what --names takes with `source`.
+QString languages(const Source& source) {
+    return QLatin1StringView(source.languages[0]) + u'|' + QLatin1StringView(source.languages[1]);
+}
+
+QString usage() {
+    QString text = QStringLiteral("usage: velmora-mkdb DATA.csv OUT.mdb\n");
+    for (const Source& source : kSources) {
+        if (!source.option) continue;
+        text += QStringLiteral("       velmora-mkdb --%1 %2 OUT.mdb")
+                    .arg(QLatin1StringView(source.option), QLatin1StringView(source.valueName));
+        if (&source == &kSources[kFdcSource]) text += QStringLiteral(" [--types LIST]");
+        if (source.languages[0]) text += QStringLiteral(" [--names %1]").arg(languages(source));
+        text += u'\n';
+    }
+    return text;
+}
+const QString kUsage = usage();
 
 // The bits of the types LIST names; an unknown name is a usage error.
 std::optional<unsigned> typeMask(const QString& list, QString& unknown) {
@@ -60,18 +131,14 @@ std::optional<unsigned> typeMask(const QString& list, QString& unknown) {
     return mask;
 }
 
-// What to build from where.
-struct BuildRequest {
-    QString input, output;
-    bool fromRelease = false, fromFdc = false;
-    unsigned typeBits = (1u << kFdcTypes.size()) - 1;
-    const NationalReader* national = nullptr;
-    QString names = QStringLiteral("en");
+struct SourceOption {
+    const Source* source;
+    QCommandLineOption option;
 };
 
 struct MkdbOptions {
-    QCommandLineOption release, fdc, types, names;
-    QList<QCommandLineOption> national;  // one for each of kNationalReaders
+    std::vector<SourceOption> sources;  // of the sources that have an option
+    QCommandLineOption types, names;
 };
 
 MkdbOptions describeCommandLine(QCommandLineParser& parser) {
@@ -82,69 +149,85 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
         "and the files beside them) in FDC_FOLDER, or from a national food table: the French "
         "Ciqual table in its XML form in CIQUAL_FOLDER."));
     MkdbOptions o{
-        .release = QCommandLineOption(QStringLiteral("sr"),
-                                      QStringLiteral("Read the SR release in SR_FOLDER."),
-                                      QStringLiteral("SR_FOLDER")),
-        .fdc =
-            QCommandLineOption(QStringLiteral("fdc"),
-                               QStringLiteral("Read the FoodData Central download in FDC_FOLDER."),
-                               QStringLiteral("FDC_FOLDER")),
-        .types = QCommandLineOption(
-            QStringLiteral("types"),
-            QStringLiteral("With --fdc, the food types to read, separated by commas: "
-                           "sr_legacy_food, foundation_food, survey_fndds_food, branded_food "
-                           "(default: all four)."),
-            QStringLiteral("LIST")),
-        .names = QCommandLineOption(
-            QStringLiteral("names"),
-            QStringLiteral("With a national table, the language of the names that become the "
-                           "descriptions (default: en); a food without a name in it takes its "
-                           "other name."),
-            QStringLiteral("LANG")),
-        .national = {},
+        {},
+        QCommandLineOption(QStringLiteral("types"),
+                           QStringLiteral("With --fdc, the food types to read, separated by "
+                                          "commas: sr_legacy_food, foundation_food, "
+                                          "survey_fndds_food, branded_food (default: all four)."),
+                           QStringLiteral("LIST")),
+        QCommandLineOption(QStringLiteral("names"),
+                           QStringLiteral("With a national table, the language of the names that "
+                                          "become the descriptions (default: en); a food without "
+                                          "a name in it takes its other name."),
+                           QStringLiteral("LANG")),
     };
-    for (const NationalReader& reader : kNationalReaders)
-        o.national << QCommandLineOption(QLatin1StringView(reader.option),
-                                         QLatin1StringView(reader.help),
-                                         QLatin1StringView(reader.valueName));
-    parser.addOptions({o.release, o.fdc, o.types});
-    parser.addOptions(o.national);
-    parser.addOption(o.names);
+    for (const Source& source : kSources)
+        if (source.option)
+            o.sources.push_back({&source, QCommandLineOption(QLatin1StringView(source.option),
+                                                             QLatin1StringView(source.help),
+                                                             QLatin1StringView(source.valueName))});
+    for (const SourceOption& source : o.sources) parser.addOption(source.option);
+    parser.addOptions({o.types, o.names});
     parser.addPositionalArgument(QStringLiteral("DATA.csv"), QStringLiteral("The CSV source."),
                                  QStringLiteral("[DATA.csv]"));
     parser.addPositionalArgument(QStringLiteral("OUT.mdb"), QStringLiteral("The table to write."));
     return o;
 }
 
+// Reads which source the options choose, and its path; what is wrong, or nothing.
+QString readSource(const QCommandLineParser& parser, const MkdbOptions& o, BuildRequest& r) {
+    r.source = &kSources[kCsvSource];
+    for (const auto& [source, option] : o.sources) {
+        if (!parser.isSet(option)) continue;
+        if (r.source->option)
+            return QStringLiteral("--%1 and --%2 exclude each other")
+                .arg(QLatin1StringView(r.source->option), QLatin1StringView(source->option));
+        if (QString problem = velmora::emptyFileName(parser, {&option}); !problem.isEmpty())
+            return problem;
+        r.source = source;
+        r.input = parser.value(option);
+    }
+    if (parser.isSet(o.types) && r.source != &kSources[kFdcSource])
+        return QStringLiteral("--types goes with --fdc only");
+    if (!r.source->languages[0])
+        return parser.isSet(o.names) ? QStringLiteral("--names goes with a national table only")
+                                     : QString();
+    r.names =
+        parser.isSet(o.names) ? parser.value(o.names) : QString::fromLatin1(r.source->languages[0]);
+    if (std::none_of(r.source->languages.begin(), r.source->languages.end(),
+                     [&](const char* language) { return r.names == QLatin1StringView(language); }))
+        return QStringLiteral("--names is %1 with --%2, not \"%3\"")
+            .arg(languages(*r.source), QLatin1StringView(r.source->option),
+                 velmora::printable(r.names));
+    return {};
+}
+
+// What is wrong with the request's files, or nothing.
+QString readFiles(const QCommandLineParser& parser, BuildRequest& r) {
+    const QStringList files = parser.positionalArguments();
+    QStringList names{QStringLiteral("OUT.mdb")};
+    if (!r.source->option) names.prepend(QStringLiteral("DATA.csv"));
+    if (files.size() < names.size())
+        return QStringLiteral("no %1 given").arg(names.sliced(files.size()).join(u" and "));
+    if (files.size() > names.size())
+        return QStringLiteral("unexpected argument '%1'")
+            .arg(velmora::printable(files[names.size()]));
+    for (qsizetype i = 0; i < files.size(); ++i)
+        if (files[i].isEmpty()) return QStringLiteral("%1: the file name is empty").arg(names[i]);
+    r.output = files.last();
+    if (!r.source->option) r.input = files.first();
+    return {};
+}
+
 // The request, or the exit status when the program ends now.
-std::variant<BuildRequest, int> readMkdbCommandLine(int argc, char* argv[]) {
+std::variant<BuildRequest, int> readMkdbCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     const MkdbOptions o = describeCommandLine(parser);
-    if (const auto status =
-            velmora::readCommandLine(parser, velmora::commandLineArguments(argc, argv), kUsage))
-        return *status;
-    QList<const QCommandLineOption*> once{&o.release, &o.fdc, &o.types, &o.names};
-    for (const QCommandLineOption& option : o.national) once << &option;
-    for (const QCommandLineOption* option : once)
-        if (parser.values(*option).size() > 1)
-            return velmora::usageError(
-                QStringLiteral("--%1 given more than once").arg(option->names().first()), kUsage);
+    if (const auto status = velmora::readCommandLine(parser, arguments, kUsage)) return *status;
     BuildRequest r;
-    r.fromRelease = parser.isSet(o.release);
-    r.fromFdc = parser.isSet(o.fdc);
-    int sources = r.fromRelease + r.fromFdc;
-    for (qsizetype n = 0; n < o.national.size(); ++n)
-        if (parser.isSet(o.national[n])) {
-            r.national = &kNationalReaders[std::size_t(n)];
-            r.input = parser.value(o.national[n]);
-            ++sources;
-        }
-    const QStringList files = parser.positionalArguments();
-    if (sources > 1 || (parser.isSet(o.types) && !r.fromFdc) ||
-        (parser.isSet(o.names) && !r.national) || files.size() != (sources > 0 ? 1 : 2)) {
-        std::fputs(qUtf8Printable(kUsage), stderr);
-        return 2;
-    }
+    QString problem = readSource(parser, o, r);
+    if (problem.isEmpty()) problem = readFiles(parser, r);
+    if (!problem.isEmpty()) return velmora::usageError(problem, kUsage);
     if (parser.isSet(o.types)) {
         QString unknown;
         const auto mask = typeMask(parser.value(o.types), unknown);
@@ -154,57 +237,23 @@ std::variant<BuildRequest, int> readMkdbCommandLine(int argc, char* argv[]) {
                 kUsage);
         r.typeBits = *mask;
     }
-    if (r.national && parser.isSet(o.names)) {
-        r.names = parser.value(o.names);
-        if (std::none_of(
-                r.national->languages.begin(), r.national->languages.end(),
-                [&](const char* language) { return r.names == QLatin1StringView(language); }))
-            return velmora::usageError(
-                QStringLiteral("--names is %1 with --%2, not \"%3\"")
-                    .arg(languages(*r.national), QLatin1StringView(r.national->option),
-                         velmora::printable(r.names)),
-                kUsage);
-    }
-    if (!r.national)
-        r.input = r.fromRelease ? parser.value(o.release)
-                  : r.fromFdc   ? parser.value(o.fdc)
-                                : files.first();
-    r.output = files.last();
     return r;
-}
-
-// Reads the input into `sink`; what was read, as the last line counts it.
-QString readInput(const BuildRequest& r, const RowSink& sink, QStringList& notes,
-                  DatabaseOutput& database, QStringList& sourceLines) {
-    if (r.national) {
-        const NationalResult result = r.national->read(r.input, r.names, sink);
-        database.setSourceRecord(result.source);
-        sourceLines = velmora::sourceRecordLines(result.source);
-        return result.counts;
-    }
-    if (r.fromFdc) return readFdcDownload(r.input, r.typeBits, sink).toString();
-    const qsizetype foods =
-        r.fromRelease ? readSrRelease(r.input, sink, &notes) : readFoodTableCsv(r.input, sink);
-    return QStringLiteral("%1 foods").arg(foods);
 }
 
 // Builds the table; the exit status.
 int build(const BuildRequest& r) {
     // The output first: a refused output, or one that cannot be written, must cost no reading.
     DatabaseOutput database;
-    const QStringList inputs = r.national      ? r.national->inputFiles(r.input)
-                               : r.fromRelease ? srReleaseFiles(r.input)
-                               : r.fromFdc     ? fdcInputFiles(r.input)
-                                               : QStringList{r.input};
-    if (const auto error = database.open(r.output, inputs)) {
+    if (const auto error = database.open(r.output, r.source->inputs(r.input))) {
         printError(*error);
         return 1;
     }
-    QString counts;
-    QStringList notes, sourceLines;
+    Built built;
+    QStringList notes;
     try {
         const auto error = database.write([&](const RowSink& sink) {
-            counts = readInput(r, sink, notes, database, sourceLines);
+            built = r.source->read(r, sink, notes);
+            if (built.source) database.setSourceRecord(*built.source);
         });
         if (error) {
             printError(*error);
@@ -223,21 +272,19 @@ int build(const BuildRequest& r) {
     for (const QString& note : notes)
         std::fprintf(stderr, "velmora-mkdb: %s\n", note.toLocal8Bit().constData());
     std::printf("%s: %s\n", velmora::printableLine(r.output).toLocal8Bit().constData(),
-                qUtf8Printable(counts));
-    for (const QString& line : sourceLines)
-        std::printf("%s\n", qUtf8Printable(velmora::printableLine(line)));
-    return 0;
+                qUtf8Printable(built.counts));
+    if (built.source)
+        for (const QString& line : velmora::sourceRecordLines(*built.source))
+            std::printf("%s\n", qUtf8Printable(velmora::printableLine(line)));
+    return velmora::outputStatus();
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const QString locale = velmora::chooseUtf8Locale();
-    QCoreApplication app(argc, argv);
-    velmora::useRequestedLocale(locale);
-    QCoreApplication::setApplicationName(QStringLiteral("velmora-mkdb"));
-    QCoreApplication::setApplicationVersion(velmora::kVersion);
-    const auto request = readMkdbCommandLine(argc, argv);
+    const velmora::ProgramStart start(argc, argv, QStringLiteral("velmora-mkdb"),
+                                      QStringLiteral("velmora-mkdb"));
+    const auto request = readMkdbCommandLine(start.arguments());
     if (const int* status = std::get_if<int>(&request)) return *status;
     return build(std::get<BuildRequest>(request));
 }

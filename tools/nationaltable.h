@@ -14,7 +14,7 @@
 //  2. a reader that fills a NationalSource, checks the files (refusals name file and line, as
 //     Fault), reads amounts with readMarkedAmount and units with unitNamed, and gives every food
 //     to NationalTable::add in the agency's order;
-//  3. a line in kNationalReaders (tools/nationalreaders.h), which gives velmora-mkdb its option.
+//  3. an entry in kSources (tools/mkdb_main.cpp), which gives velmora-mkdb its option.
 //
 // The rules, the same for every source:
 //  - Units: g, mg and µg are converted to the column's unit. An amount in a unit its column

@@ -19,9 +19,10 @@ struct SrFile {
 
 // One row per food of FOOD_DES, in its order, given to `sink`; returns their number. Every file
 // is checked whole: a short row, a value that should be a number and is not, a food in NUT_DATA
-// or WEIGHT that FOOD_DES lacks, a food or nutrient given twice, an empty description, no foods,
-// or a byte that code page 1252 leaves undefined is a Fault. A file that is valid UTF-8 and not
-// plain ASCII (or starts with a UTF-8 byte order mark) is read as UTF-8, and `notes` says so.
+// or WEIGHT that FOOD_DES lacks, a food, nutrient or measure given twice, an empty description,
+// no foods, or a byte that the file's encoding does not allow is a Fault. A file whose first
+// non-ASCII character is valid UTF-8 (or that starts with a UTF-8 byte order mark) is read as
+// UTF-8, and `notes` says so; any other as code page 1252.
 qsizetype srTableFromFiles(const SrFile& foodDes, const SrFile& nutData, const SrFile& weight,
                            const RowSink& sink, QStringList* notes = nullptr);
 

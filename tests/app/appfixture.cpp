@@ -30,10 +30,10 @@ QList<FixtureFood> browseFoods() {
     return foods;
 }
 
-AppFixture::AppFixture(const QList<FixtureFood>& foods) {
+AppFixture::AppFixture(const QList<FixtureFood>& foods, DailyValueRule dailyValues) {
     const QString err = writeFixtureDb(databasePath(), foods);
     if (!err.isEmpty()) qFatal("fixture table: %s", qPrintable(err));
-    form_ = std::make_unique<FormB>(databasePath());
+    form_ = std::make_unique<FormB>(databasePath(), dailyValues);
     form_->Form_Load();
 }
 

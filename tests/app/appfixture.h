@@ -16,7 +16,8 @@ QList<FixtureFood> browseFoods();
 
 class AppFixture {
   public:
-    explicit AppFixture(const QList<FixtureFood>& foods = browseFoods());
+    explicit AppFixture(const QList<FixtureFood>& foods = browseFoods(),
+                        DailyValueRule dailyValues = DailyValueRule::Fda1993);
     // The main window after its load step.
     FormB& form() { return *form_; }
     QString folder() const { return dir_.path(); }

@@ -51,6 +51,14 @@ class TestNumberText : public velmora::test::TestCase {
              Row(2.5, 0, "3"), Row(-1500.5, 1, "-1,500.5"), Row(-0.01, 1, "0.0"),
              Row(belowHalf, 1, "0.4"), Row(1500.4, -1, "1,500")});
         add('G', {Row(1500, 2, "1.500,00")});
+        // P: plainNumber, the digits 1 when it takes the text. Too close to zero is 0, however
+        // written; beyond range is no number.
+        add('P',
+            {Row(-0.43, 1, "-0.43"), Row(1500, 1, "1.5E3"), Row(0, 1, "1e-324"),
+             Row(0, 1, "0." + QString(330, u'0') + "1"), Row(0, 1, "-0.0000001e-400"),
+             Row(5e-324, 1, "4.9e-324"), Row(0, 0, "1e309"), Row(0, 0, "1" + QString(309, u'0')),
+             Row(0, 0, "+1"), Row(0, 0, "1,5"), Row(0, 0, " 1"), Row(0, 0, "."), Row(0, 0, "inf"),
+             Row(0, 0, "0x1p3"), Row(0, 0, "1e")});
     }
     void text() {
         QFETCH(char, fn);
@@ -58,6 +66,10 @@ class TestNumberText : public velmora::test::TestCase {
         const auto& [x, n, expected] = row;
         if (fn == 'V') {
             QCOMPARE(Val(expected), x);
+        } else if (fn == 'P') {
+            const auto value = plainNumber(expected.toStdString());
+            QCOMPARE(value.has_value(), n == 1);
+            if (value) QCOMPARE(*value, x);
         } else if (fn == 'N') {
             QCOMPARE(numberText(x, n), expected);
             QCOMPARE(numberText(x, n, u','), QString(expected).replace(u'.', u','));

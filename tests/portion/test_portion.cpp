@@ -6,6 +6,7 @@
 #include "portion/portion.h"
 #include "testcase.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QtTest>
@@ -14,11 +15,12 @@ using namespace velmora;
 
 namespace {
 // The bound fields of a food with calories, protein, fiber and vitamin B12, nothing else measured,
-// and `measures` household measures: 1 cup of 125 g, 1 medium of 182 g.
+// and `measures` household measures: 1 cup of 125 g, 1 medium & a half of 182 g.
 FieldReader food(int measures) {
     QMap<int, QString> f = {{2, "52.26"}, {3, "0.26"}, {6, "2.50"}, {26, "0"}};
     if (measures > 0) f.insert({{field::Measure1Grams, "125"}, {field::Measure1Text, "1 cup"}});
-    if (measures > 1) f.insert({{field::Measure2Grams, "182"}, {field::Measure2Text, "1 medium"}});
+    if (measures > 1)
+        f.insert({{field::Measure2Grams, "182"}, {field::Measure2Text, "1 medium & a half"}});
     return [f](int i) { return f.value(i); };
 }
 }  // namespace
@@ -55,11 +57,12 @@ class TestPortion : public velmora::test::TestCase {
         const QString grams =
             "Please enter the weight in grams as a number, for example 50 or 12,5.";
         QTest::newRow("quarter cup") << 2 << 2 << "0.25" << 0 << p(31.25f, "1 cup", 0.25f) << "";
-        QTest::newRow("second measure") << 2 << 3 << "2" << 0 << p(364, "1 medium", 2) << "";
+        QTest::newRow("second measure")
+            << 2 << 3 << "2" << 0 << p(364, "1 medium & a half", 2) << "";
         QTest::newRow("grams") << 1 << 1 << "12,5" << 0 << p(12.5f, "", 0) << "";
         QTest::newRow("comma for cups") << 2 << 2 << "1,5" << 0 << p(187.5f, "1 cup", 1.5f) << "";
         QTest::newRow("a fraction reads to its slash")
-            << 2 << 3 << "1/4" << 0 << p(182, "1 medium", 1) << "";
+            << 2 << 3 << "1/4" << 0 << p(182, "1 medium & a half", 1) << "";
         // A refused entry leaves the last submitted portion as it was.
         QTest::newRow("not found, zero grams") << -1 << 1 << "0" << 0 << earlier << zero;
         QTest::newRow("nothing typed") << 0 << 1 << "" << 0 << earlier << zero;
@@ -85,22 +88,27 @@ class TestPortion : public velmora::test::TestCase {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         test::MessageRecorder messages;
         const auto found = measures < 0 ? std::nullopt : std::optional(measuresOf(food(measures)));
-        frmPortion dlg("Apple", found);
+        PortionState kept{7, QStringLiteral("old"), 3};  // the window's, from an earlier Submit
+        frmPortion dlg("Apple", found, kept);
         dlg.show();
         const auto child = [&](const QString& name) { return dlg.findChild<QWidget*>(name); };
         QRadioButton* option[4] = {};
         QLineEdit* box[4] = {};
         // A row for each measure, the grams row chosen, every box empty; no captions if not found.
+        // A measure's "&" is shown as it stands and binds no key.
         QStringList captions = {"Option1", "Option2", "Option3"};
         if (measures >= 0)
             captions = QStringList{"Enter weight in grams", "Enter number of 1 cup portions.",
-                                   "Enter number of 1 medium portions."}
+                                   "Enter number of 1 medium & a half portions."}
                            .mid(0, measures + 1);
         QCOMPARE(child("lblDescrip")->property("text"), "Apple");
         for (int i = 1; i <= 3; ++i) {
             option[i] = dlg.findChild<QRadioButton*>(QStringLiteral("Option%1").arg(i));
             box[i] = dlg.findChild<QLineEdit*>(QStringLiteral("TextOp%1").arg(i));
-            if (i <= captions.size()) QCOMPARE(option[i]->text(), captions[i - 1]);
+            if (i <= captions.size())
+                QCOMPARE(QAccessible::queryAccessibleInterface(option[i])->text(QAccessible::Name),
+                         captions[i - 1]);
+            QVERIFY(option[i]->shortcut().isEmpty());
             for (const char* name : {"Option%1", "TextOp%1", "Line%1"})
                 QCOMPARE(child(QString(name).arg(i))->isVisible(), i <= captions.size());
             QCOMPARE(option[i]->isChecked(), i == 1);
@@ -124,10 +132,7 @@ class TestPortion : public velmora::test::TestCase {
         if (way == 2) dlg.close();
         if (way == 3) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
         const bool submitted = !dlg.isVisible() && dlg.result() == QDialog::Accepted;
-        // The command keeps the earlier portion unless the dialog was submitted.
-        const PortionState state =
-            submitted ? dlg.portion() : PortionState{7, QStringLiteral("old"), 3};
-        QTEST((QVariantList{state.vPortionGrams, state.svPortionUnit, state.vPortionQuantity}),
+        QTEST((QVariantList{kept.vPortionGrams, kept.svPortionUnit, kept.vPortionQuantity}),
               "result");
         QTEST(messages.texts().join(u'|'), "message");
         QCOMPARE(dlg.isVisible(), !messages.texts().isEmpty());  // refused: open, entry kept

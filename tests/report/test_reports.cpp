@@ -59,19 +59,41 @@ class TestReports : public velmora::test::TestCase {
         }
     }
 
-    // Before any food was shown, calories read 0 and have their line; fats that read as zero have
-    // no note.
+    // Calories not measured (as before any food was shown) have neither amount nor percent line;
+    // measured 0 reads 0 and has its line. Fats that read as zero have no note.
     void annotatedWithoutValues() {
-        ValueArray z;
-        z[30] = QStringLiteral(" 0.000");
-        z[29] = QStringLiteral("abc");
+        for (const QString& calories : {QString(), QStringLiteral(" 0")}) {
+            ValueArray z;
+            z[2] = calories;
+            z[30] = QStringLiteral(" 0.000");
+            z[29] = QStringLiteral("abc");
+            DailyValueState st;
+            st.svDVLine[2] = QStringLiteral("stale");
+            QString header;
+            const QString text = annotatedReport(z, st, header);
+            const QString block = calories.isEmpty() ? "\r\n" : "0\r\n" + percentLine("0");
+            QVERIFY(text.startsWith(" Total weight:  grams\r\n Item:  \r\n    \r\n Calories:  " +
+                                    block + "\r\n Total Fat"));
+            QCOMPARE(text.count(QStringLiteral("Percent Daily Value:")),
+                     calories.isEmpty() ? 0 : 1);
+            QVERIFY(!text.contains(QStringLiteral("FDA does not specify")));
+        }
+    }
+
+    // Under the 2016 rule the report says so first, and vitamin A, which has no value there in
+    // IU, gets a note instead of its percent.
+    void annotated2016() {
+        ValueArray z = granola();
+        z[slot::Quantity] = QStringLiteral("2");
+        z[slot::Unit] = QStringLiteral("1 cup");
         DailyValueState st;
+        st.rule = DailyValueRule::Fda2016;
         QString header;
         const QString text = annotatedReport(z, st, header);
-        QVERIFY(text.startsWith(" Total weight:  grams\r\n Item:  \r\n    \r\n Calories:  0\r\n" +
-                                percentLine("0") + "\r\n"));
-        QCOMPARE(text.count(QStringLiteral("Percent Daily Value:")), 1);
-        QVERIFY(!text.contains(QStringLiteral("FDA does not specify")));
+        QVERIFY(text.startsWith(
+            "Percent Daily Values of the 2016 FDA rule\r\n Quantity: 2\r\n Unit: 1 cup\r\n"));
+        QVERIFY(text.contains(" Vitamin A in iu:  2500\r\n    no 2016 Daily Value in IU\r\n\r\n"));
+        QVERIFY(text.contains(" Total Fat in grams:  20.1\r\n" + percentLine("25.8")));
     }
 
     // Shown unless the quantity reads as zero in the locale given, or else the default one.
@@ -112,22 +134,44 @@ class TestReports : public velmora::test::TestCase {
 
     // One amount set, in slot: calories always get a percent line, the others unless the amount is
     // exactly 0 (a trace reads 0). Halves round away from zero on 15 digits; no grouping.
+    // Under 2016 one Daily Value of each nutrient is 100%, and vitamin A has no line.
     void calcDV_data() {
         QTest::addColumn<int>("slot");
         QTest::addColumn<double>("amount");
         QTest::addColumn<QString>("percent");  // empty: no line
+        QTest::addColumn<bool>("rule2016");
         using R = std::tuple<int, double, QString>;
         for (const auto& [slot, amount, percent] :
              {R(2, 0, "0"), R(3, 0, ""), R(11, 0.001, "0"), R(2, 245, "12.3"), R(2, 23, "1.2"),
               R(2, std::nextafter(7.0, 0.0), "0.4"), R(18, 100000, "2000"), R(19, 45, "150"),
               R(26, 6.6, "110")})
-            QTest::addRow("slot %d: %.17g", slot, amount) << slot << amount << percent;
+            QTest::addRow("slot %d: %.17g", slot, amount) << slot << amount << percent << false;
+        const std::pair<int, double> rule2016[] = {
+            {slot::of("ENERG_KCAL"), 2000}, {slot::of("PROTEIN"), 50},
+            {slot::of("TOT_LIPID"), 78},    {slot::of("CARBOHYDRT"), 275},
+            {slot::of("FIBER_TD"), 28},     {slot::of("CALCIUM"), 1300},
+            {slot::of("PHOSPHORUS"), 1250}, {slot::of("IRON"), 18},
+            {slot::of("SODIUM"), 2300},     {slot::of("POTASSIUM"), 4700},
+            {slot::of("MAGNESIUM"), 420},   {slot::of("ZINC"), 11},
+            {slot::of("COPPER"), 0.9},      {slot::of("MANGANESE"), 2.3},
+            {slot::of("SELENIUM"), 55},     {slot::of("VIT_E"), 15},
+            {slot::of("THIAMIN"), 1.2},     {slot::of("RIBOFLAVIN"), 1.3},
+            {slot::of("NIACIN"), 16},       {slot::of("PANTO_ACID"), 5},
+            {slot::of("VIT_B6"), 1.7},      {slot::of("FOLATE"), 400},
+            {slot::of("VIT_B12"), 2.4},     {slot::of("VIT_C"), 90},
+            {slot::of("FA_SAT"), 20},       {slot::of("CHOLESTRL"), 300},
+            {slot::of("VIT_A"), 0}};
+        for (const auto& [slot, dv] : rule2016)
+            QTest::addRow("2016 slot %d", slot)
+                << slot << (dv > 0 ? dv : 5000) << (dv > 0 ? "100" : "") << true;
     }
     void calcDV() {
         QFETCH(int, slot);
         QFETCH(double, amount);
         QFETCH(QString, percent);
+        QFETCH(bool, rule2016);
         DailyValueState st;
+        if (rule2016) st.rule = DailyValueRule::Fda2016;
         // Lines of an earlier food go, those of nutrients without a Daily Value too.
         st.svDVLine[slot] = st.svDVLine[7] = st.svDVLine[29] = QStringLiteral("stale");
         st.vAmount[slot] = amount;
@@ -138,7 +182,7 @@ class TestReports : public velmora::test::TestCase {
         QStringList expected{percentLine(slot == 2 ? percent : "0")};
         if (slot != 2 && !percent.isEmpty()) expected << percentLine(percent);
         QCOMPARE(shown, expected);
-        QCOMPARE(st.vPercentDV[slot], percent.toDouble());
+        if (!percent.isEmpty()) QCOMPARE(st.vPercentDV[slot], percent.toDouble());
     }
 };
 

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-mkdb as a user runs it: what it refuses (a command line, an input, an output) leaves
 // the folder as it was, a fault placed as FILE:LINE:COLUMN; tables from CSV and from an SR release
-// arrive cell for cell; and the table the build ships (bin/Velmora.mdb from data/foods.csv).
+// arrive cell for cell; and the table the build ships (bin/Velmora.mdb from data/foods.csv). The
+// record scanner's formats that the national tables need, on their own.
 #include <QtTest>
 #include <csignal>
 #include "testcase.h"
 
 #include "fixturedb.h"
+#include "tools/recordscanner.h"
 
 using namespace velmora::test;
+using namespace velmora::mkdb;
 using namespace Qt::StringLiterals;
 
 const QString kMkdb = qEnvironmentVariable("VELMORA_TEST_BIN") + u"/velmora-mkdb"_s;
@@ -27,25 +30,44 @@ static QByteArray row(const QMap<int, QByteArray>& changes = {}) {
     return cells.join(',') + '\n';
 }
 
+// Each nutrient column after its SR number. Food 09999 of the release has amount k of the k-th,
+// so a nutrient put in another column shows.
+const QStringList kSrNumbers =
+    u"255 WATER 208 ENERG_KCAL 203 PROTEIN 204 TOT_LIPID 205 CARBOHYDRT 291 FIBER_TD 207 ASH "
+    "301 CALCIUM 305 PHOSPHORUS 303 IRON 307 SODIUM 306 POTASSIUM 304 MAGNESIUM 309 ZINC "
+    "312 COPPER 315 MANGANESE 317 SELENIUM 318 VIT_A 323 VIT_E 404 THIAMIN 405 RIBOFLAVIN "
+    "406 NIACIN 410 PANTO_ACID 415 VIT_B6 417 FOLATE 418 VIT_B12 401 VIT_C 606 FA_SAT "
+    "645 FA_MONO 646 FA_POLY 601 CHOLESTRL"_s.split(u' ');
+static QString eachNutrient(bool cells) {
+    QString text;
+    for (qsizetype k = 0; k < kSrNumbers.size(); k += 2)
+        text += cells ? u"%1=%2.0 "_s.arg(kSrNumbers[k + 1]).arg(k / 2 + 1)
+                      : u"~09999~^~%1~^%2\r\n"_s.arg(kSrNumbers[k]).arg(k / 2 + 1);
+    return text;
+}
+
 // An SR release (code page 1252, CRLF; file names in any case): foods with three, one and no
 // measures; a nutrient missing, a measured 0, vitamin E as 323 and 394 (323 wins) and 394 only.
 const QMap<QString, QByteArray> kRelease{
     {u"FOOD_DES.txt"_s,
      "~01001~^~0100~^~Butter, salted~^~BUTTER,WITH SALT~^~~^~~^~Y~^~~^0^~~^6.38^4.27^8.79^3.87\r\n"
      "~11457~^~1100~^~Spinach, raw~^~SPINACH,RAW~^~~^~~^~Y~^~Large stems~^28^~Spinacia~^^2.44\r\n"
-     "~14999~^~1400~^~Caf\xE9 au lait, \x93instant\x94~^~CAFE~^~~^~~^~~^~~^\r\n"},
+     "~14999~^~1400~^~Caf\xE9 au lait, \x93instant\x94~^~CAFE~^~~^~~^~~^~~^\r\n"
+     "~09999~^~0900~^~All~^~~^~~^~~^~~^~~^\r\n"},
     {u"NUT_DATA.TXT"_s,
      "~01001~^~255~^15.87^7^0.12^~1~\r\n~01001~^~208~^717^0^^~4~\r\n~01001~^~291~^0.0^0^^~4~\r\n"
      "~01001~^~323~^2.32^1\r\n~01001~^~394~^9\r\n~01001~^~417~^3\r\n~01001~^~999~^42\r\n"
      "~11457~^~208~^23\r\n~11457~^~318~^9377\r\n~11457~^~404~^0.078\r\n~11457~^~394~^2.03\r\n"
-     "~14999~^~208~^1\r\n"},
+     "~14999~^~208~^1\r\n" +
+         eachNutrient(false).toLatin1()},
     {u"Weight.txt"_s,  // Seq sorts as a number: 10 comes after 2
      "~01001~^10^1^~stick~^113^^\r\n~01001~^2^1.000^~tbsp~^14.2^^\r\n"
      "~01001~^1^0.50^~cup~^113.5^^\r\n~11457~^1^1^~cup~^30^^\r\n"}};
 
 // A FoodData Central download (every field quoted, columns found by name, extra columns): the
 // release's three foods as SR Legacy, then an analysed food of each energy, fat and carbohydrate
-// stand-in, a survey food, branded foods whose descriptions are taken, and a food of another type.
+// stand-in and one with an SR food's NDB number, a survey food, branded foods whose descriptions
+// are taken (ignoring the case of É and of the Kelvin sign too), and a food of another type.
 const QMap<QString, QByteArray> kFdc{
     {u"food.csv"_s,
      "\"fdc_id\",\"data_type\",\"description\",\"food_category_id\",\"publication_date\"\n"
@@ -55,7 +77,10 @@ const QMap<QString, QByteArray> kFdc{
      "\"foundation_food\",\"Tahini\",\"99\",\"\"\n\"30\",\"survey_fndds_food\",\"Milk\",\"\",\"\"\n"
      "\"40\",\"sample_food\",\"Sample\",\"\",\"\"\n\"101\",\"sr_legacy_food\",\"Butter, "
      "salted\",\"1\",\"\"\n\"102\",\"sr_legacy_food\",\"Spinach, raw\",\"11\",\"\"\n\"103\","
-     "\"sr_legacy_food\",\"Café au lait, “instant”\",\"\",\"\"\n"},
+     "\"sr_legacy_food\",\"Café au lait, “instant”\",\"\",\"\"\n\"13\",\"branded_food\","
+     "\"CAFÉ AU LAIT, “INSTANT”\",\"\",\"\"\n\"15\",\"branded_food\",\"Kale\",\"\",\"\"\n"
+     "\"16\",\"branded_food\",\"\u212AALE\",\"\",\"\"\n\"22\",\"foundation_food\","
+     "\"Butter, unsalted\",\"\",\"\"\n"},
     {u"nutrient.csv"_s,
      "\"id\",\"name\",\"unit_name\",\"nutrient_nbr\",\"rank\"\n\"1051\",\"\",\"\",\"255\",\"\"\n"
      "\"1008\",\"\",\"\",\"208\",\"\"\n\"1079\",\"\",\"\",\"291\",\"\"\n\"1109\",\"\",\"\",\"323\","
@@ -93,7 +118,8 @@ const QMap<QString, QByteArray> kFdc{
      "\"id\",\"code\",\"description\"\n\"1\",\"0100\",\"\"\n\"16\",\"1600\",\"\"\n"},
     {u"sr_legacy_food.csv"_s,
      "\"fdc_id\",\"NDB_number\"\n\"101\",\"1001\"\n\"102\",\"11457\"\n\"103\",\"14999\"\n"},
-    {u"foundation_food.csv"_s, "\"fdc_id\",\"NDB_number\",\"footnote\"\n\"20\",\"16158\",\"\"\n"},
+    {u"foundation_food.csv"_s,
+     "\"fdc_id\",\"NDB_number\",\"footnote\"\n\"20\",\"16158\",\"\"\n\"22\",\"1001\",\"\"\n"},
     {u"survey_fndds_food.csv"_s, "\"fdc_id\",\"food_code\"\n\"30\",\"11111000\"\n"},
     {u"branded_food.csv"_s,
      "\"fdc_id\",\"brand_owner\",\"serving_size\",\"serving_size_unit\","
@@ -144,6 +170,166 @@ struct Case {
     int status, signal = 0;
 };
 
+// CNF 2015's, NEVO's, and code page 1252 with RFC 4180 quoting.
+const ScanFormat kScanFormats[] = {{.encoding = TextEncoding::Latin1, .trailingEmptyFields = true},
+                                   {.separator = '|',
+                                    .quote = '\0',
+                                    .encoding = TextEncoding::Utf8ElseCp1252,
+                                    .decimalPoint = ','},
+                                   {.encoding = TextEncoding::Cp1252}};
+
+// A run that ends before it reads: arguments "|"-separated (an empty one between two "|").
+static void runs(const char* name, const char* shell, const char* args, int status,
+                 const QString& err) {
+    QTest::newRow(name) << Case{shell, {}, args, err, {}, status};
+}
+
+// A run on malformed input, over an existing output.
+static void bad(const char* name, const QByteArray& content, const QString& err,
+                const QString& file = u"in.csv"_s) {
+    const QString args = file.startsWith(u"sr/")    ? u"--sr|sr|o"_s
+                         : file.startsWith(u"fdc/") ? u"--fdc|fdc|o"_s
+                                                    : u"in.csv|o"_s;
+    QTest::newRow(name) << Case{u"echo previous > o"_s, file, args, file + u':' + err, content, 1};
+}
+
+static void commandLineAndOutputRows() {
+    for (const char* option : {"--help", "--version"}) runs(option, "", option, 0, "");
+    const QString usage = u"\nusage: velmora-mkdb DATA.csv OUT.mdb"_s;
+    runs("one file", "", "in.csv", 2, "velmora-mkdb: no OUT.mdb given" + usage);
+    runs("three files", "", "--sr|sr|in.csv|o", 2, "velmora-mkdb: unexpected argument 'o'" + usage);
+    runs("--types twice", "", "--fdc|fdc|o|--types|branded_food|--types|branded_food", 2,
+         "velmora-mkdb: --types is given more than once" + usage);
+    runs("--sr and --fdc", "", "--sr|sr|--fdc|fdc|o", 2,
+         "velmora-mkdb: --sr and --fdc exclude each other");
+    runs("--types without --fdc", "", "in.csv|o|--types|branded_food", 2,
+         "velmora-mkdb: --types goes with --fdc only");
+    runs("no types selected", "", "--fdc|fdc|o|--types|branded_food,soup", 2,
+         "velmora-mkdb: unknown food type \"soup\"");
+    // An empty name would be the current or the root folder: nothing is read.
+    runs("empty --fdc", "", "--fdc||o", 2, "velmora-mkdb: --fdc: the file name is empty");
+    runs("empty OUT", "", "--fdc|fdc|", 2, "velmora-mkdb: OUT.mdb: the file name is empty");
+    runs("empty DATA", "", "|o", 2, "velmora-mkdb: DATA.csv: the file name is empty");
+    runs("no input", "", "none.csv|o", 1, "none.csv:1:1: cannot read");
+    // A refused output costs no reading: the malformed in.csv goes unmentioned.
+    const QString input = u"is the same file as the input"_s;
+    runs("FIFO", "mkfifo o", "in.csv|o", 1, "o: is not a regular file");
+    runs("dangling link", "ln -s none o", "in.csv|o", 1, "o: is a symbolic link to nothing");
+    runs("the input", "", "in.csv|in.csv", 1, "in.csv: " + input);
+    runs("hard link to the input", "ln in.csv o", "in.csv|o", 1, "o: " + input);
+    runs("link to the input", "ln -s in.csv o", "in.csv|o", 1, "o: " + input);
+    runs("a file of the release", "", "--sr|sr|sr/Weight.txt", 1, "sr/Weight.txt: " + input);
+    runs("a file of the download", "", "--fdc|fdc|fdc/branded_food.csv", 1,
+         "fdc/branded_food.csv: " + input);
+    runs("no such folder", "", "in.csv|no/o", 1, "no/o: cannot create a temporary file");
+    // Written; or ended by a signal (one handler for the three) while it waits for more input.
+    const auto writes = [](const char* name, const char* shell, const QString& out) {
+        QTest::newRow(name) << Case{
+            shell, u"in.csv"_s, u"in.csv|"_s + out, {}, kHeader + row() + row(), 0};
+    };
+    writes("over a file", "echo previous > o", u"o"_s);
+    writes("through a link", "mkdir d; echo previous > d/t; ln -s d/t o", u"o"_s);
+    writes("longest name", "", QString(251, u'n') + u".mdb"_s);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        QTest::addRow("signal %d", signal) << Case{u"echo previous > o; rm in.csv; mkfifo in.csv"_s,
+                                                   {},
+                                                   u"in.csv|o"_s,
+                                                   {},
+                                                   {},
+                                                   128 + signal,
+                                                   signal};
+    // Not regular files: a FIFO without a writer reads as empty, a device ends at the bound.
+    runs("FIFO input", "mkfifo f", "f|o", 1, "f:1:1: empty file: no header row");
+    runs("/dev/zero", "", "/dev/zero|o", 1, "/dev/zero:1:1: input too large");
+}
+
+static void csvAndReleaseRows() {
+    const QByteArray h = kHeader;
+    bad("too few cells", h + "Food,1,2\n", "2:9: row has 3 fields, expected 39");
+    bad("too many cells", h + row().chopped(1) + ",9\n", "2:82: row has more than 39 fields");
+    bad("blank line", h + "\n" + row(), "2:1: row has 1 field, expected 39");
+    bad("decimal comma", h + row({{1, "\"0,5\""}}), "2:6: WATER: \"0,5\"");
+    // No food has that much of anything: the table would hide it as not measured.
+    bad("amount too large", h + row({{1, "1e999"}}), "2:6: WATER: \"1e999\" is out of range");
+    bad("unterminated quote", h + row() + "\"Open,1\n", "3:1: unterminated quoted field");
+    bad("quote in unquoted", h + row({{0, "a\"b"}}), "2:2: quote (\") inside an unquoted field");
+    bad("text after quote", h + row({{0, "\"a\"b"}}), "2:4: unexpected character after");
+    bad("bare CR", h + row({{0, "a\rb"}}), "2:2: carriage return without line feed");
+    bad("NUL", h + row({{0, QByteArray("a\0b", 3)}}), "2:2: NUL character");
+    bad("Latin-1", h + row({{0, "Caf\xE9"}}), "2:4: invalid UTF-8");
+    bad("overlong UTF-8", h + row({{0, "A\xC0\xAF"}}), "2:2: invalid UTF-8");
+    bad("after a quoted break", h + row({{0, "\"a\nb\""}}) + row({{1, "x"}}), "4:6: WATER");
+    bad("column in characters", h + row({{0, "Crème"}, {1, "x"}}), "2:7: WATER: \"x\"");
+    bad("header misspelt", QByteArray(h).replace("PROTEIN,", "PROTEINS,"), "1:30: header cell");
+    bad("header short", QByteArray(h).replace(",CODE", ""), "1:317: header has 38 fields");
+    bad("CSV without foods", h, "2:1: no foods");
+    bad("CSV empty description", h + row({{0, ""}}), "2:1: the description is empty");
+    bad("escaped and cut", h + row({{1, "\x1B]0;x\a" + QByteArray(90, 'x')}}),
+        u"2:6: WATER: \"\\x1B]0;x\\x07"_s + QString(74, u'x') + u"…\" is not a number"_s);
+    bad("record over 1 MB", h + "\"" + QByteArray(1 << 21, 'x'), "2:1: input too large");
+    bad("line over 1 MB", h + row({{0, QByteArray(1200000, 'x')}}), "2:1: input too large");
+    const QByteArray food = kRelease.first().split('\n').first() + '\n';
+    const QByteArray nutrient = "~01001~^~208~^717\r\n", weight = "~01001~^1^1^~cup~^227\r\n";
+    const QString f = u"sr/FOOD_DES.txt"_s, n = u"sr/NUT_DATA.TXT"_s, w = u"sr/Weight.txt"_s;
+    bad("short food row", food + "~01002~^~0100~^~B~", "2:19: row has 3 fields", f);
+    bad("value empty", "~01001~^~203~^^4", "1:15: Nutr_Val (field 3): empty", n);
+    bad("value too large", "~01001~^~203~^-1e16", "1:15: Nutr_Val (field 3): \"-1e16\" is out", n);
+    bad("refuse not a number", "~01001~^~0100~^~B~^~~^~~^~~^~~^~~^1O", "1:35: Refuse", f);
+    bad("unknown food", nutrient + "~99999~^~208~^1", "2:1: NDB_No (field 1): food 99999", n);
+    bad("food twice", food + food, "2:1: NDB_No (field 1): food 01001 listed twice", f);
+    bad("nutrient twice", nutrient + nutrient, "2:9: Nutr_No (field 2): nutrient 208", n);
+    bad("measure twice", weight + weight, "2:9: Seq (field 2): measure 1 of food 01001 given", w);
+    bad("undefined 1252 byte", "~01002~^~0100~^~B\x81~^~~^~~^~~^~~^~~^", "1:18: byte 0x81", f);
+    bad("UTF-8, then not", "~01002~^~0100~^~Café~^~~^~~^~~^~~^~~^\r\n~01003~^~0100~^~B\xE9~^",
+        "2:18: invalid UTF-8 (byte 0xE9); the file is read as UTF-8 from its first non-ASCII "
+        "character, on line 1",
+        f);
+    bad("unterminated tilde", "~01001~^~208^717", "1:9: unterminated quoted field", n);
+    bad("text after tilde", "~01001~x^~208~^717", "1:8: unexpected character after", n);
+    bad("empty description", QByteArray(food).replace("Butter, salted", ""),
+        "1:16: Long_Desc (field 3): empty", f);
+    bad("UTF-16", "\xFF\xFE~\0", "1:1: the file is UTF-16", f);
+    bad("CR line ends", QByteArray(food).replace("\r\n", "\r") + food,
+        "1:89: carriage return without line feed", f);
+    bad("no SR foods", "", "1:1: no foods", f);
+    runs("missing FOOD_DES", "rm sr/FOOD_DES.txt", "--sr|sr|o", 1, "sr/FOOD_DES.txt:1:1:");
+    runs("SR from /dev/zero", "ln -sf /dev/zero sr/NUT_DATA.TXT", "--sr|sr|o", 1,
+         "sr/NUT_DATA.TXT:1:1: input too large");
+}
+
+// The download: files and columns by name, each row as long as the header.
+static void downloadRows() {
+    const QString food = u"fdc/food.csv"_s, amounts = u"fdc/food_nutrient.csv"_s;
+    const QByteArray foods = kFdc[u"food.csv"_s], fn = kFdc[u"food_nutrient.csv"_s];
+    bad("no column", QByteArray(fn).replace("\"amount\"", "\"amt\""),
+        "1:40: the header has no column \"amount\"", amounts);
+    bad("fdc short row", fn + "\"9\",\"1\"\n", "28:8: row has 2 fields, expected 5", amounts);
+    bad("fdc unterminated", fn + "\"9\",\"1\n", "28:5: unterminated quoted field", amounts);
+    bad("amount", fn + "\"9\",\"1\",\"1003\",\"1,5\",\"\"\n", "28:16: amount: \"1,5\"", amounts);
+    const QByteArray portions = kFdc[u"food_portion.csv"_s];
+    bad("gram_weight", portions + "\"1\",\"9\",\"\",\"\",\"\",\"\",\"\",\"x\"\n",
+        "11:24: gram_weight: \"x\" is not a number", u"fdc/food_portion.csv"_s);
+    bad("gram_weight too large", portions + "\"1\",\"9\",\"\",\"\",\"\",\"\",\"\",\"1e30\"\n",
+        "11:24: gram_weight: \"1e30\" is out of range", u"fdc/food_portion.csv"_s);
+    bad("fdc_id twice", foods + "\"9\",\"branded_food\",\"B\",\"\",\"\"\n",
+        "17:1: fdc_id 9 listed twice", food);
+    bad("fdc empty description", foods + "\"8\",\"branded_food\",\"\",\"\",\"\"\n",
+        "17:20: the description is empty", food);
+    bad("no foods of the types",
+        foods.first(foods.indexOf('\n') + 1) + "\"1\",\"x\",\"\",\"\",\"\"\n",
+        "3:1: no foods of the types sr_legacy_food, foundation_food, survey_fndds_food, "
+        "branded_food; the file has the types x",
+        food);
+    for (const char* file : {"food.csv", "nutrient.csv", "food_nutrient.csv"})
+        runs(file, qPrintable(u"rm fdc/"_s + file), "--fdc|fdc|o", 1,
+             u"fdc/"_s + file + u":1:1: cannot read: No such file or directory"_s);
+    // An optional file that is there must be read, or its measures would go missing unseen.
+    runs("portions a link to nothing", "ln -sf none fdc/food_portion.csv", "--fdc|fdc|o", 1,
+         "fdc/food_portion.csv:1:1: cannot read: No such file or directory");
+    runs("FDC from /dev/zero", "ln -sf /dev/zero fdc/food_nutrient.csv", "--fdc|fdc|o", 1,
+         "fdc/food_nutrient.csv:1:1: input too large");
+}
+
 class TestMkdb : public velmora::test::TestCase {
     Q_OBJECT
     QTemporaryDir built_;
@@ -151,124 +337,9 @@ class TestMkdb : public velmora::test::TestCase {
   private slots:
     void run_data() {
         QTest::addColumn<Case>("c");
-        const auto run = [](const char* name, const char* shell, const char* args, int status,
-                            const QString& err) {
-            QTest::newRow(name) << Case{shell, {}, args, err, {}, status};
-        };
-        for (const char* option : {"--help", "--version"}) run(option, "", option, 0, "");
-        run("one file", "", "in.csv", 2, "usage: velmora-mkdb DATA.csv OUT.mdb");
-        run("no input", "", "none.csv|o", 1, "none.csv:1:1: cannot read");
-        // A refused output costs no reading: the malformed in.csv goes unmentioned.
-        const QString input = u"is the same file as the input"_s;
-        run("FIFO", "mkfifo o", "in.csv|o", 1, "o: is not a regular file");
-        run("dangling link", "ln -s none o", "in.csv|o", 1, "o: is a symbolic link to nothing");
-        run("the input", "", "in.csv|in.csv", 1, "in.csv: " + input);
-        run("hard link to the input", "ln in.csv o", "in.csv|o", 1, "o: " + input);
-        run("link to the input", "ln -s in.csv o", "in.csv|o", 1, "o: " + input);
-        run("a file of the release", "", "--sr|sr|sr/Weight.txt", 1, "sr/Weight.txt: " + input);
-        run("a file of the download", "", "--fdc|fdc|fdc/branded_food.csv", 1,
-            "fdc/branded_food.csv: " + input);
-        run("no such folder", "", "in.csv|no/o", 1, "no/o: cannot create a temporary file");
-        run("missing FOOD_DES", "rm sr/FOOD_DES.txt", "--sr|sr|o", 1, "sr/FOOD_DES.txt:1:1:");
-        // Written, or ended by a signal (one handler for the three) in a table that takes a while.
-        const auto writes = [](const char* name, const char* shell, const QString& out,
-                               const QByteArray& in = kHeader + row() + row(), int signal = 0) {
-            QTest::newRow(name) << Case{
-                shell, u"in.csv"_s, u"in.csv|"_s + out, {}, in, signal ? 128 + signal : 0, signal};
-        };
-        writes("over a file", "echo previous > o", u"o"_s);
-        writes("through a link", "mkdir d; echo previous > d/t; ln -s d/t o", u"o"_s);
-        writes("longest name", "", QString(251, u'n') + u".mdb"_s);
-        const QByteArray big = kHeader + row().repeated(30000);
-        writes("SIGINT", "echo previous > o", u"o"_s, big, SIGINT);
-        writes("SIGTERM", "echo previous > o", u"o"_s, big, SIGTERM);
-        writes("SIGHUP", "echo previous > o", u"o"_s, big, SIGHUP);
-        // Malformed input, over an existing output.
-        const auto bad = [](const char* name, const QByteArray& content, const QString& err,
-                            const QString& file = u"in.csv"_s) {
-            const QString args = file.startsWith(u"sr/")    ? u"--sr|sr|o"_s
-                                 : file.startsWith(u"fdc/") ? u"--fdc|fdc|o"_s
-                                                            : u"in.csv|o"_s;
-            QTest::newRow(name) << Case{u"echo previous > o"_s, file,    args,
-                                        file + u':' + err,      content, 1};
-        };
-        const QByteArray h = kHeader;
-        bad("too few cells", h + "Food,1,2\n", "2:9: row has too few cells (3, expected 39)");
-        bad("too many cells", h + row().chopped(1) + ",9\n", "2:82: row has too many cells");
-        bad("decimal comma", h + row({{1, "\"0,5\""}}), "2:6: WATER: \"0,5\"");
-        bad("unterminated quote", h + row() + "\"Open,1\n", "3:1: unterminated quoted field");
-        bad("quote in unquoted", h + row({{0, "a\"b"}}), "2:2: quote inside an unquoted field");
-        bad("text after quote", h + row({{0, "\"a\"b"}}), "2:4: unexpected character after");
-        bad("bare CR", h + row({{0, "a\rb"}}), "2:2: carriage return without line feed");
-        bad("NUL", h + row({{0, QByteArray("a\0b", 3)}}), "2:2: NUL character");
-        bad("Latin-1", h + row({{0, "Caf\xE9"}}), "2:4: invalid UTF-8");
-        bad("overlong UTF-8", h + row({{0, "A\xC0\xAF"}}), "2:2: invalid UTF-8");
-        bad("after a quoted break", h + row({{0, "\"a\nb\""}}) + row({{1, "x"}}), "4:6: WATER");
-        bad("column in characters", h + row({{0, "Crème"}, {1, "x"}}), "2:7: WATER: \"x\"");
-        bad("header misspelt", QByteArray(h).replace("PROTEIN,", "PROTEINS,"), "1:30: header cell");
-        bad("header short", QByteArray(h).replace(",CODE", ""), "1:317: header has too few");
-        const QByteArray food = kRelease.first().split('\n').first() + '\n';
-        const QByteArray nutrient = "~01001~^~208~^717\r\n";
-        const QString f = u"sr/FOOD_DES.txt"_s, n = u"sr/NUT_DATA.TXT"_s;
-        bad("short food row", food + "~01002~^~0100~^~B~", "2:19: row has 3 fields", f);
-        bad("value empty", "~01001~^~203~^^4", "1:15: Nutr_Val (field 3): empty", n);
-        bad("refuse not a number", "~01001~^~0100~^~B~^~~^~~^~~^~~^~~^1O", "1:35: Refuse", f);
-        bad("unknown food", nutrient + "~99999~^~208~^1", "2:1: NDB_No (field 1): food 99999", n);
-        bad("food twice", food + food, "2:1: NDB_No (field 1): food 01001 listed twice", f);
-        bad("nutrient twice", nutrient + nutrient, "2:9: Nutr_No (field 2): nutrient 208", n);
-        bad("undefined 1252 byte", "~01002~^~0100~^~B\x81~^~~^~~^~~^~~^~~^", "1:18: byte 0x81", f);
-        bad("unterminated tilde", "~01001~^~208^717", "1:9: unterminated ~text~ field", n);
-        bad("text after tilde", "~01001~x^~208~^717", "1:8: unexpected character after", n);
-        bad("empty description", QByteArray(food).replace("Butter, salted", ""),
-            "1:16: Long_Desc (field 3): empty", f);
-        bad("UTF-16", "\xFF\xFE~\0", "1:1: the file is UTF-16", f);
-        bad("CR line ends", QByteArray(food).replace("\r\n", "\r") + food,
-            "1:89: carriage return without line feed (lines must end", f);
-        bad("no SR foods", "", "1:1: no foods", f);
-        bad("CSV without foods", h, "2:1: no foods");
-        bad("CSV empty description", h + row({{0, ""}}), "2:1: the description is empty");
-        bad("escaped and cut", h + row({{1, "\x1B]0;x\a" + QByteArray(90, 'x')}}),
-            u"2:6: WATER: \"\\x1B]0;x\\x07"_s + QString(74, u'x') + u"…\" is not a number"_s);
-        bad("record over 1 MB", h + "\"" + QByteArray(1 << 21, 'x'), "2:1: input too large");
-        bad("line over 1 MB", h + row({{0, QByteArray(1200000, 'x')}}), "2:1: input too large");
-        // The download: files and columns by name, each row as long as the header.
-        const QString food_ = u"fdc/food.csv"_s, amounts = u"fdc/food_nutrient.csv"_s;
-        const QByteArray foods = kFdc[u"food.csv"_s], fn = kFdc[u"food_nutrient.csv"_s];
-        bad("no column", QByteArray(fn).replace("\"amount\"", "\"amt\""),
-            "1:40: the header has no column \"amount\"", amounts);
-        bad("fdc short row", fn + "\"9\",\"1\"\n", "28:8: row has too few cells (2, expected 5)",
-            amounts);
-        bad("fdc unterminated", fn + "\"9\",\"1\n", "28:5: unterminated quoted field", amounts);
-        bad("amount", fn + "\"9\",\"1\",\"1003\",\"1,5\",\"\"\n", "28:16: amount: \"1,5\"",
-            amounts);
-        bad("gram_weight",
-            kFdc[u"food_portion.csv"_s] + "\"1\",\"9\",\"\",\"\",\"\",\"\",\"\",\"x\"\n",
-            "11:24: gram_weight: \"x\" is not a number", u"fdc/food_portion.csv"_s);
-        bad("fdc_id twice", foods + "\"9\",\"branded_food\",\"B\",\"\",\"\"\n",
-            "13:1: fdc_id 9 listed twice", food_);
-        bad("fdc empty description", foods + "\"8\",\"branded_food\",\"\",\"\",\"\"\n",
-            "13:20: the description is empty", food_);
-        bad("no foods of the types",
-            foods.first(foods.indexOf('\n') + 1) + "\"1\",\"x\",\"\",\"\",\"\"\n",
-            "3:1: no foods of the types sr_legacy_food, foundation_food, survey_fndds_food, "
-            "branded_food; the file has the types x",
-            food_);
-        for (const char* file : {"food.csv", "nutrient.csv", "food_nutrient.csv"})
-            run(file, qPrintable(u"rm fdc/"_s + file), "--fdc|fdc|o", 1,
-                u"fdc/"_s + file + u":1:1: cannot read: No such file or directory"_s);
-        run("no types selected", "", "--fdc|fdc|o|--types|branded_food,soup", 2,
-            "velmora-mkdb: unknown food type \"soup\"");
-        run("--types twice", "", "--fdc|fdc|o|--types|branded_food|--types|branded_food", 2,
-            "velmora-mkdb: --types given more than once");
-        run("--sr twice", "", "--sr|sr|--sr|sr|o", 2, "velmora-mkdb: --sr given more than once");
-        run("--types without --fdc", "", "in.csv|o|--types|branded_food", 2, "usage:");
-        // Not regular files: a FIFO without a writer reads as empty, a device ends at the bound.
-        run("FIFO input", "mkfifo f", "f|o", 1, "f:1:1: empty file: no header row");
-        run("/dev/zero", "", "/dev/zero|o", 1, "/dev/zero:1:1: input too large");
-        run("SR from /dev/zero", "ln -sf /dev/zero sr/NUT_DATA.TXT", "--sr|sr|o", 1,
-            "sr/NUT_DATA.TXT:1:1: input too large");
-        run("FDC from /dev/zero", "ln -sf /dev/zero fdc/food_nutrient.csv", "--fdc|fdc|o", 1,
-            "fdc/food_nutrient.csv:1:1: input too large");
+        commandLineAndOutputRows();
+        csvAndReleaseRows();
+        downloadRows();
     }
     void run() {
         QFETCH(Case, c);
@@ -281,10 +352,12 @@ class TestMkdb : public velmora::test::TestCase {
         QStringList expected = snapshot(dir.path(), !writes);
         if (writes && !dir.exists(args.last())) expected << "./" + args.last() + " f";
         expected.sort();
+        QFile stalled(dir.filePath(u"in.csv"_s));  // a FIFO held open, and never written to
+        if (c.signal) QVERIFY(stalled.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
         QProcess mkdb;  // in the folder: names in messages are as given
         mkdb.setWorkingDirectory(dir.path());
         mkdb.start(kMkdb, args);
-        if (c.signal) {
+        if (c.signal) {  // once its temporary file is there, it waits for input
             QTRY_VERIFY_WITH_TIMEOUT(snapshot(dir.path()).size() > expected.size(), 60000);
             QCOMPARE(kill(pid_t(mkdb.processId()), c.signal), 0);
         }
@@ -341,6 +414,8 @@ class TestMkdb : public velmora::test::TestCase {
         food(
             "sr.mdb", u"11457"_s,
             "REFUSE_PCT=28.0 VIT_A=9377.0 THIAMIN=0.078 VIT_E=2.03 GMWT_DESC1='1 cup' GMWT_2=NULL");
+        QTest::addRow("sr.mdb all nutrients")
+            << u"sr.mdb"_s << u"09999"_s << eachNutrient(true).trimmed();
         food("sr.mdb", u"14999"_s,
              "Description='Café au lait, “instant”' GMWT_1=NULL VIT_E=NULL REFUSE_PCT=NULL");
         // The download: stand-ins, measure texts of each type, descriptions made unique.
@@ -359,7 +434,11 @@ class TestMkdb : public velmora::test::TestCase {
              "Description='Butter, salted (Acme) [FDC 10]' GMWT_1=14.0 GMWT_DESC1='1 serving'");
         food("fdc.mdb", u"11"_s, "Description='Spread' GMWT_1=NULL");
         food("fdc.mdb", u"12"_s, "Description='Spread [FDC 12]'");
-        food("fdc.mdb", u"01001"_s, "CODE='01' GMWT_DESC1='0.5 cup' GMWT_DESC2='1 tbsp'");
+        food("fdc.mdb", u"Butter, salted"_s,
+             "NDB_NO='01001' CODE='01' GMWT_DESC1='0.5 cup' GMWT_DESC2='1 tbsp'");
+        food("fdc.mdb", u"Butter, unsalted"_s, "NDB_NO='01001'");
+        food("fdc.mdb", u"13"_s, "Description='CAFÉ AU LAIT, “INSTANT” [FDC 13]'");
+        food("fdc.mdb", u"16"_s, "Description='\u212AALE [FDC 16]'");
         food("sr8.mdb", u"01001"_s, "Description='Café crème' ENERG_KCAL=1.0");
         food("", u"Spinach, cooked, boiled, drained, without salt"_s,
              "GMWT_1=180.0 GMWT_DESC1='1 cup' GMWT_DESC2=NULL");
@@ -406,12 +485,13 @@ class TestMkdb : public velmora::test::TestCase {
             return out.open(QIODevice::ReadOnly) ? QString::fromUtf8(out.readAll()) : QString();
         };
         QCOMPARE(text("fdc.txt"),
-                 u"fdc.mdb: 10 foods (sr_legacy_food 3, foundation_food 2, survey_fndds_food 1, "
-                 "branded_food 4); skipped 1 food rows of other types and 2 food_nutrient rows of "
-                 "no such food, 1 repeated amounts; 3 descriptions made unique\n"_s);
+                 u"fdc.mdb: 14 foods (sr_legacy_food 3, foundation_food 3, survey_fndds_food 1, "
+                 "branded_food 7); skipped 1 food row of other types and 2 food_nutrient rows of "
+                 "no such food, 1 repeated amount; 5 descriptions made unique; 1 NDB number held "
+                 "by more than one food\n"_s);
         QCOMPARE(text("sr8.txt"), u"velmora-mkdb: sr8/FOOD_DES.txt: read as UTF-8\n"_s);
         QCOMPARE(query(built_.filePath(u"types.mdb"_s), u"SELECT count(*) FROM CSR14"_s).rows,
-                 QList<QVariantList>{{qint64(3)}});
+                 QList<QVariantList>{{qint64(4)}});
         QFile file(csv);  // bytes 18 and 19 of the file are 1 for a rollback journal, 2 for WAL
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.read(20).sliced(18), QByteArray("\1\1"));
@@ -429,8 +509,11 @@ class TestMkdb : public velmora::test::TestCase {
                     QStringList args{u"--database"_s, built_.filePath(QLatin1StringView(table))};
                     run.start(report, args + options.split(u'|', Qt::SkipEmptyParts) << food);
                     QVERIFY(run.waitForFinished(30000));
-                    outputs << QString::number(run.exitCode()) + run.readAllStandardOutput() +
-                                   run.readAllStandardError();
+                    outputs << QString::number(run.exitCode()) + run.readAllStandardOutput();
+                    // The download holds a second food numbered 01001: the lookup says so.
+                    const QByteArray err = run.readAllStandardError();
+                    QCOMPARE(err.contains("2 foods have the NDB number '01001'"),
+                             qstrcmp(food, "01001") == 0 && qstrcmp(table, "fdc.mdb") == 0);
                 }
                 // Café au lait has no measure: the same refusal from both.
                 QVERIFY2(outputs[0].contains(u"Calories") || qstrcmp(food, "14999") == 0,
@@ -439,29 +522,83 @@ class TestMkdb : public velmora::test::TestCase {
             }
     }
 
+    // The formats of the coming national tables, through a table file's header and rows: each
+    // row's fields, then the wanted column's amount.
+    void scanner_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("wanted");
+        QTest::addColumn<QString>("rows");  // or "!" and the fault
+        const auto add = [](const char* name, int format, const QByteArray& input,
+                            const char* wanted, const QString& rows) {
+            QTest::newRow(name) << format << input << QString(wanted) << rows;
+        };
+        const QByteArray latin1 = "FoodID,Description,NutrientValue,,\r\n";
+        add("Latin-1, CRLF, padded", 0, latin1 + "1,\"Caf\xE9\r\nau lait\",0.5,,\r\n2,x,7\r\n",
+            "Nutrient_Amount|NutrientValue", u"1|Café\r\nau lait|0.5 =0.5 / 2|x|7 =7"_s);
+        add("padding not empty", 0, latin1 + "3,x,1,,9\r\n", "NutrientValue",
+            u"!t.csv:2:7: row has more than 3 fields"_s);
+        add("UTF-8 marked", 0,
+            "\xEF\xBB\xBF"
+            "a,n\nCaf\xC3\xA9,1\n",
+            "n", u"Café|1 =1"_s);
+        const QByteArray nevo = "NEVO-code|Naam| ENERCC (kcal) \n";
+        add("pipes, decimal comma, cp1252", 1, nevo + "1|\"rauw\"|88,5\n2|Cr\xE8me|0\n",
+            "enercc (KCAL)", u"1|\"rauw\"|88,5 =88.5 / 2|Crème|0 =0"_s);
+        add("point in a decimal comma", 1, nevo + "1|x|1.5\n", "ENERCC (kcal)",
+            u"!t.csv:2:5: ENERCC (kcal): \"1.5\" is not a number"_s);
+        add("code page 1252", 2, "a,n\n\x80,1\n", "n", u"€|1 =1"_s);
+        add("undefined in 1252", 2, "a,n\n\x81,1\n", "n",
+            u"!t.csv:2:1: byte 0x81 is not a code page 1252 character"_s);
+        add("no such column", 2, "x\n", "a|b",
+            u"!t.csv:1:2: the header has no column \"a\" or \"b\""_s);
+    }
+    void scanner() {
+        QFETCH(int, format);
+        QFETCH(QByteArray, input);
+        QFETCH(QString, wanted);
+        QFETCH(QString, rows);
+        QStringList read;
+        try {
+            const std::string column = wanted.toStdString();
+            TableFile table(input, u"t.csv"_s, {column}, kScanFormats[format]);
+            while (table.next()) {
+                QStringList fields;
+                for (qsizetype i = 0; i < table.row().size(); ++i)
+                    fields << QString::fromUtf8(table.row()[i]);
+                read << fields.join(u'|') + u" ="_s + QString::number(table.amount(0));
+            }
+        } catch (const Fault& fault) {
+            read = QStringList{u'!' + fault.diagnostic.toString()};
+        }
+        QCOMPARE(read.join(u" / "), rows);
+    }
+
     // Names that are not UTF-8 kept byte for byte and escaped in messages; the temporary files of
-    // a build killed outright removed by the next one in the folder, unless their writer lives;
-    // a failed write of the version is a failed run.
+    // a build killed outright removed by the next one in the folder, unless their writer lives
+    // (a lock held until the pipe that feeds its holder closes); a failed write of the version or
+    // of the counts is a failed run.
     void namesAndLeftovers() {
         QTemporaryDir temp;
         writeFile(temp.filePath(u"good.csv"_s), kHeader + row());
-        const QString out = shell(
-            temp.path(),
-            u"m='%1'; touch .velmora-mkdb.aaaaaa .velmora-mkdb.aaaaaa-journal "
-            u".velmora-mkdb.bbbbbb; "
-            "flock -o .velmora-mkdb.bbbbbb sleep 10 >/dev/null 2>&1 & held=$!; "
-            "for i in $(seq 200); do flock -n .velmora-mkdb.bbbbbb true || break; sleep 0.05; "
-            "done; "
-            "cp good.csv \"$(printf 'caf\\351.csv')\"; "
-            "$m \"$(printf 'caf\\351.csv')\" \"$(printf 'out\\351.mdb')\"; "
-            "$m \"$(printf 'no\\351.csv')\" o 2>&1 || true; kill $held; "
-            "rm \"$(printf 'out\\351.mdb')\" \"$(printf 'caf\\351.csv')\" && echo written; "
-            "ls -A .velmora-mkdb.*; $m --version 2>&1 >/dev/full || echo status $?"_s.arg(kMkdb));
-        QCOMPARE(
-            out,
-            u"out\\xE9.mdb: 1 foods\nno\\xE9.csv:1:1: cannot read: No such file or "
-            "directory\nwritten\n.velmora-mkdb.bbbbbb\nvelmora-mkdb: cannot write: No space left "
-            "on device\nstatus 1\n"_s);
+        const QString out =
+            shell(temp.path(),
+                  u"m='%1'; touch .velmora-mkdb.aaaaaa .velmora-mkdb.aaaaaa-journal "
+                  ".velmora-mkdb.bbbbbb; mkfifo hold ready; "
+                  "flock -o .velmora-mkdb.bbbbbb sh -c 'echo held; exec cat' <hold >ready & "
+                  "exec 3>hold; read held <ready; "
+                  "cp good.csv \"$(printf 'caf\\351.csv')\"; "
+                  "$m \"$(printf 'caf\\351.csv')\" \"$(printf 'out\\351.mdb')\"; "
+                  "$m \"$(printf 'no\\351.csv')\" o 2>&1 || true; exec 3>&-; wait; "
+                  "rm \"$(printf 'out\\351.mdb')\" \"$(printf 'caf\\351.csv')\" hold ready && echo "
+                  "written; "
+                  "ls -A .velmora-mkdb.*; $m --version 2>&1 >/dev/full || echo status $?; "
+                  "$m good.csv o.mdb 2>&1 >/dev/full || echo status $?"_s.arg(kMkdb));
+        QCOMPARE(out,
+                 u"out\\xE9.mdb: 1 food\nno\\xE9.csv:1:1: cannot read: No such file or "
+                 "directory\nwritten\n.velmora-mkdb.bbbbbb\nvelmora-mkdb: cannot write: No "
+                 "space left on device\nstatus 1\nvelmora-mkdb: cannot write: No space left "
+                 "on device\nstatus 1\n"_s);
     }
 };
 

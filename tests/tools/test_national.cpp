@@ -339,8 +339,9 @@ class TestNational : public TestCase {
         QTest::newRow("--names de")
             << QString() << QByteArray() << QByteArray() << u"--ciqual|c|o.mdb|--names|de"_s << 2
             << u"velmora-mkdb: --names is en|fr with --ciqual, not \"de\""_s;
-        QTest::newRow("--names alone") << QString() << QByteArray() << QByteArray()
-                                       << u"in.csv|o.mdb|--names|fr"_s << 2 << u"usage:"_s;
+        QTest::newRow("--names alone")
+            << QString() << QByteArray() << QByteArray() << u"in.csv|o.mdb|--names|fr"_s << 2
+            << u"velmora-mkdb: --names goes with a national table only"_s;
     }
     void refusals() {
         QFETCH(QString, kind);
@@ -421,7 +422,7 @@ class TestNational : public TestCase {
         for (const QString& table : {shippedDatabase(), path(u"c2020.mdb"_s)}) {
             DataControl data;
             data.DatabaseName = table;
-            data.RecordSource = u"SELECT * FROM CSR14"_s;
+            data.RecordSource = TableQuery();
             data.Refresh();
             const auto source = data.sourceRecord();
             frmAbout about(nullptr, source ? sourceAboutLines(*source) : QStringList());

@@ -1,0 +1,298 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The workbook reader at the size of the largest national table published as a workbook: writes
+// a sheet like the German one (7,140 foods, 418 columns: code and names, then each nutrient's
+// value followed by its source columns; texts as shared strings) to a temporary .xlsx, then times
+// reading that sheet row by row with every cell's number taken, against QXmlStreamReader reading
+// its part and doing nothing else, and inflating it alone; each in a process of its own, with its
+// peak memory. No test: it prints the figures and whether they meet their goals.
+//
+//   velmora_xlsxbench [--keep] [FILE.xlsx]      writes FILE.xlsx (default: a temporary file,
+//                                               removed afterwards unless --keep)
+//   velmora_xlsxbench --read|--tokens|--inflate FILE.xlsx   one pass, as the measurement runs it
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <unzip.h>
+#include <zip.h>
+
+#include <QString>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/xlsxreader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kFoods = 7140, kNutrients = 138, kColumns = 3 + 3 * kNutrients + 1;  // 418
+constexpr int kSources = 24;  // distinct source codes
+
+[[noreturn]] void fail(const std::string& what) {
+    std::fprintf(stderr, "velmora_xlsxbench: %s\n", what.c_str());
+    std::exit(1);
+}
+
+// The same sequence on every run, so every run measures the same workbook.
+struct Random {
+    std::uint64_t state = 0x9E3779B97F4A7C15ull;
+    unsigned below(unsigned n) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return unsigned(state % n);
+    }
+};
+
+std::string columnName(int column) {
+    return velmora::mkdb::columnName(column).toStdString();
+}
+
+// The shortest text that reads back as `x`, as Excel stores numbers.
+std::string number(double x) {
+    char digits[32];
+    return std::string(digits, std::to_chars(digits, digits + sizeof digits, x).ptr);
+}
+
+// One ZIP entry written through a buffer.
+class Entry {
+  public:
+    Entry(zipFile zip, const char* name) : zip_(zip) {
+        if (zipOpenNewFileInZip64(zip, name, nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                  6, 1) != ZIP_OK)
+            fail("cannot write the workbook");
+    }
+    ~Entry() {
+        flush();
+        zipCloseFileInZip(zip_);
+    }
+    Entry& operator<<(const std::string& text) {
+        buffer_ += text;
+        if (buffer_.size() > (1 << 20)) flush();
+        return *this;
+    }
+
+  private:
+    void flush() {
+        if (zipWriteInFileInZip(zip_, buffer_.data(), unsigned(buffer_.size())) != ZIP_OK)
+            fail("cannot write the workbook");
+        buffer_.clear();
+    }
+    zipFile zip_;
+    std::string buffer_;
+};
+
+// Shared strings: the headers, each food's two names and code, the source codes, the markers.
+int foodString(int food, int which) {
+    return kColumns + 3 * food + which;
+}
+int sourceString(int code) {
+    return kColumns + 3 * kFoods + code;
+}
+constexpr int kMarkers = 3;  // "-", "TR", "<LOD"
+
+void writeSharedStrings(zipFile zip) {
+    Entry out(zip, "xl/sharedStrings.xml");
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<sst xmlns=\""
+           "http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
+    for (int c = 0; c < kColumns; ++c)
+        out << "<si><t>" +
+                   (c % 3 == 0 && c > 2 ? "NUTR" + std::to_string(c) + " Wert [g/100g]"
+                                        : "Referenz " + std::to_string(c)) +
+                   "</t></si>";
+    for (int f = 0; f < kFoods; ++f)
+        out << "<si><t>C" + std::to_string(131000 + f) + "</t></si><si><t>Hafer ganzes Korn, roh " +
+                   std::to_string(f) + "</t></si><si><t>Oats, whole grain, raw " +
+                   std::to_string(f) + "</t></si>";
+    for (int s = 0; s < kSources; ++s) out << "<si><t>LT" + std::to_string(s) + "</t></si>";
+    out << "<si><t>-</t></si><si><t>TR</t></si><si><t>&lt;LOD</t></si></sst>";
+}
+
+std::string cell(int column, int row, const std::string& value, bool shared) {
+    return "<c r=\"" + columnName(column) + std::to_string(row) + "\" s=\"3\"" +
+           (shared ? " t=\"s\"" : "") + "><v>" + value + "</v></c>";
+}
+
+void writeSheet(zipFile zip) {
+    Entry out(zip, "xl/worksheets/sheet1.xml");
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\""
+           "http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
+    Random random;
+    for (int row = 1; row <= kFoods + 1; ++row) {
+        std::string line = "<row r=\"" + std::to_string(row) + "\" spans=\"1:418\">";
+        for (int c = 0; c < kColumns; ++c) {
+            const unsigned draw = random.below(100);
+            if (row == 1)
+                line += cell(c, row, std::to_string(c), true);
+            else if (c < 3)
+                line += cell(c, row, std::to_string(foodString(row - 2, c)), true);
+            else if (c % 3 != 0 && draw < 70)  // a source column, often empty
+                line +=
+                    cell(c, row, std::to_string(sourceString(int(random.below(kSources)))), true);
+            else if (c % 3 == 0 && draw < 85)
+                line += cell(c, row, number(random.below(100000) / 1000.0), false);
+            else if (c % 3 == 0)
+                line += cell(c, row, std::to_string(sourceString(kSources) + int(draw % kMarkers)),
+                             true);
+        }
+        out << line + "</row>";
+    }
+    out << "</sheetData></worksheet>";
+}
+
+void writeWorkbook(const fs::path& file) {
+    zipFile zip = zipOpen64(file.c_str(), APPEND_STATUS_CREATE);
+    if (!zip) fail("cannot write " + file.string());
+    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    {
+        Entry(zip, "xl/workbook.xml")
+            << "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+               "xmlns:r=\"" +
+                   rel +
+                   "\"><sheets><sheet name=\"BLS 4.0\" sheetId=\"1\" "
+                   "r:id=\"rId1\"/></sheets></workbook>";
+        Entry(zip, "xl/_rels/workbook.xml.rels")
+            << "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+               "relationships\"><Relationship Id=\"rId1\" Type=\"" +
+                   rel +
+                   "/worksheet\" "
+                   "Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" +
+                   rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>";
+    }
+    writeSharedStrings(zip);
+    writeSheet(zip);
+    if (zipClose(zip, nullptr) != ZIP_OK) fail("cannot write " + file.string());
+}
+
+// One pass of the reader over the sheet, as a national table's reader makes it.
+int readSheet(const char* file) {
+    using namespace velmora::mkdb;
+    try {
+        const XlsxWorkbook book(QString::fromLocal8Bit(file));
+        XlsxSheet sheet = book.sheet(book.sheetStartingWith(u"BLS"));
+        long long cells = 0, numbers = 0;
+        while (sheet.next())
+            for (const XlsxCell& c : sheet.cells()) {
+                ++cells;
+                numbers += c.number().has_value();
+            }
+        std::printf("%lld cells, %lld numbers\n", cells, numbers);
+    } catch (const Fault& fault) {
+        fail(fault.diagnostic.toString().toStdString());
+    }
+    return 0;
+}
+
+// The floors: the sheet's part inflated and nothing else; and handed to QXmlStreamReader as well,
+// its tokens read and nothing done with them.
+int inflateSheet(const char* file, bool tokens) {
+    unzFile zip = unzOpen64(file);
+    if (!zip || unzLocateFile(zip, "xl/worksheets/sheet1.xml", 1) != UNZ_OK ||
+        unzOpenCurrentFile(zip) != UNZ_OK)
+        fail("cannot open the sheet");
+    std::vector<char> buffer(1 << 16);
+    QXmlStreamReader xml;
+    long long count = 0;
+    for (int n; (n = unzReadCurrentFile(zip, buffer.data(), unsigned(buffer.size()))) > 0;) {
+        count += tokens ? 0 : n;
+        if (tokens) xml.addData(QByteArray(buffer.data(), n));
+        while (tokens && xml.readNext() != QXmlStreamReader::Invalid) ++count;
+    }
+    unzCloseCurrentFile(zip);
+    unzClose(zip);
+    std::printf("%lld %s\n", count, tokens ? "tokens" : "bytes");
+    return 0;
+}
+
+struct Run {
+    double seconds, cpuSeconds;
+    long peakKiB;
+};
+
+// This program with `mode` on `file` in a process of its own: its wall and processor time and its
+// peak RSS.
+Run run(const char* mode, const fs::path& file) {
+    const auto t0 = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (!std::freopen("/dev/null", "w", stdout)) _exit(127);
+        ::execl("/proc/self/exe", "velmora_xlsxbench", mode, file.c_str(), nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) fail(std::string(mode) + " failed");
+    const auto seconds = [](const timeval& t) {
+        return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+    };
+    return {std::chrono::duration<double>(Clock::now() - t0).count(),
+            seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss};
+}
+
+// The median of seven runs of each, alternating.
+void measure(const fs::path& file) {
+    const char* const modes[] = {"--read", "--tokens", "--inflate"};
+    const char* const what[] = {"reading the sheet (every cell's number taken)",
+                                "QXmlStreamReader's tokens of its part alone",
+                                "inflating its part alone"};
+    std::vector<Run> runs[3];
+    for (int i = 0; i < 7; ++i)
+        for (int m = 0; m < 3; ++m) runs[m].push_back(run(modes[m], file));
+    Run median[3];
+    for (int m = 0; m < 3; ++m) {
+        std::sort(runs[m].begin(), runs[m].end(),
+                  [](const Run& a, const Run& b) { return a.seconds < b.seconds; });
+        median[m] = runs[m][3];
+        std::printf("%s: %.2f s (processor %.2f s), peak RSS %ld MiB\n", what[m], median[m].seconds,
+                    median[m].cpuSeconds, median[m].peakKiB / 1024);
+    }
+    std::printf("ratio reading / tokens alone: %.2f\n", median[0].seconds / median[1].seconds);
+    std::printf("# goal %s sheet read in <= 1.2 s\n",
+                median[0].seconds <= 1.2 ? "met:   " : "MISSED:");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (argc == 3 && mode == "--read") return readSheet(argv[2]);
+    if (argc == 3 && (mode == "--inflate" || mode == "--tokens"))
+        return inflateSheet(argv[2], mode == "--tokens");
+    bool keep = false;
+    fs::path file;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--keep") {
+            keep = true;
+        } else if (arg.starts_with('-') || !file.empty()) {
+            std::fputs("usage: velmora_xlsxbench [--keep] [FILE.xlsx]\n", stderr);
+            return 2;
+        } else {
+            file = arg;
+        }
+    }
+    const bool temporary = file.empty();
+    if (temporary)
+        file = fs::temp_directory_path() / ("velmora-xlsx-" + std::to_string(::getpid()) + ".xlsx");
+    const auto t0 = Clock::now();
+    writeWorkbook(file);
+    std::printf("# workbook reader, a generated sheet of %d rows x %d columns in %s\n", kFoods + 1,
+                kColumns, file.c_str());
+    std::printf("workbook: %.1f MB (written in %.1f s)\n", double(fs::file_size(file)) / 1e6,
+                std::chrono::duration<double>(Clock::now() - t0).count());
+    std::fflush(stdout);
+    measure(file);
+    if (temporary && !keep) fs::remove(file);
+    return 0;
+}

@@ -1,0 +1,237 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The workbook reader on workbooks this test writes with minizip: cells placed by reference,
+// texts as stored, sheets found through the relationships, and every refusal naming the file, the
+// part and the place.
+#include <zip.h>
+#include <QtTest>
+#include "testcase.h"
+
+#include "tools/xlsxreader.h"
+
+using namespace velmora::mkdb;
+using namespace Qt::StringLiterals;
+
+using Parts = QList<std::pair<QByteArray, QByteArray>>;  // entry name, content
+
+static QByteArray sheetXml(const QByteArray& rows) {
+    return "<?xml version=\"1.0\"?>\n<worksheet><sheetData>" + rows + "</sheetData></worksheet>";
+}
+
+// A workbook whose sheets (name, relationship target) lie in the given parts.
+static Parts workbook(const Parts& sheets, const Parts& parts, const QByteArray& strings = "") {
+    QByteArray list, rels;
+    for (const auto& [name, target] : sheets) {
+        const QByteArray id = QByteArray::number(list.size());
+        list += "<sheet name=\"" + name + "\" r:id=\"" + id + "\"/>";
+        rels += "<Relationship Id=\"" + id + "\" Target=\"" + target + "\"/>";
+    }
+    return Parts(parts) << std::pair("xl/strings.xml", "<sst>" + strings + "</sst>")
+                        << std::pair("xl/workbook.xml", "<workbook xmlns:r=\"urn:r\"><sheets>" +
+                                                            list + "</sheets></workbook>")
+                        << std::pair("xl/_rels/workbook.xml.rels",
+                                     "<Relationships>" + rels +
+                                         "<Relationship Id=\"s\" Type=\"urn:x/sharedStrings\" "
+                                         "Target=\"strings.xml\"/></Relationships>");
+}
+
+// One sheet "Data" with `rows` as its sheetData.
+static Parts oneSheet(const QByteArray& rows, const QByteArray& strings = "") {
+    return workbook({{"Data", "worksheets/sheet1.xml"}},
+                    {{"xl/worksheets/sheet1.xml", sheetXml(rows)}}, strings);
+}
+
+// The archive's bytes, written by minizip: deflated, or stored (method 0).
+static QByteArray zip(const Parts& parts, int method = Z_DEFLATED) {
+    QTemporaryFile file;
+    zipFile z = file.open() ? zipOpen64(file.fileName().toLocal8Bit().constData(), 0) : nullptr;
+    for (const auto& [name, bytes] : parts) {
+        zipOpenNewFileInZip64(z, name.constData(), nullptr, nullptr, 0, nullptr, 0, nullptr, method,
+                              6, 0);
+        zipWriteInFileInZip(z, bytes.constData(), unsigned(bytes.size()));
+        zipCloseFileInZip(z);
+    }
+    zipClose(z, nullptr);
+    return file.readAll();
+}
+
+// `bytes` with the 32-bit field at `offset` of every header with `signature` set to `value`.
+static QByteArray patched(QByteArray bytes, const char* signature, int offset, quint32 value) {
+    for (qsizetype at = 0; (at = bytes.indexOf(signature, at)) >= 0; ++at)
+        qToLittleEndian(value, bytes.data() + at + offset);
+    return bytes;
+}
+
+// Each row as "N: A=t:text", t one of n, t(ext), b, e, d.
+static QString dump(XlsxSheet& sheet) {
+    QStringList rows;
+    while (sheet.next()) {
+        QString row = QString::number(sheet.row()) + u':';
+        for (const XlsxCell& c : sheet.cells())
+            row += u' ' + columnName(c.column) + u'=' + QChar(u"ntbed"[int(c.type)]) + u':' +
+                   c.text.toString();
+        rows << row;
+    }
+    return rows.join(u" | ");
+}
+
+class TestXlsx : public velmora::test::TestCase {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString write(const QByteArray& bytes) {
+        const QString path = dir_.filePath(u"book.xlsx"_s);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) qFatal("write");
+        return path;
+    }
+
+  private slots:
+    void cells_data() {
+        QTest::addColumn<QByteArray>("rows");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const QByteArray& rows, const QString& expected) {
+            QTest::newRow(name) << rows << expected;
+        };
+        row("gaps",
+            R"(<row r="2"><c r="B2"><v>1.5</v></c><c r="AA2"><v>-2E-3</v></c></row>)"
+            R"(<row r="7"><c r="XFD7" t="b"><v>1</v></c></row>)",
+            u"2: B=n:1.5 AA=n:-2E-3 | 7: XFD=b:1"_s);
+        row("no references",
+            R"(<row><c><v>1</v></c><c r="C1"><v>3</v></c><c><v>4</v></c></row>)"
+            R"(<row><c t="e"><v>#N/A</v></c></row><row r="9"><c><v>9</v></c></row>)",
+            u"1: A=n:1 C=n:3 D=n:4 | 2: A=e:#N/A | 9: A=n:9"_s);
+        row("row from its cells", R"(<row><c r="B4"><v>1</v></c></row><row><c><v>2</v></c></row>)",
+            u"4: B=n:1 | 5: A=n:2"_s);
+        row("shared strings",
+            R"(<row r="1"><c r="A1" t="s"><v>1</v></c><c r="B1" t="s"><v>0</v>)"
+            R"(</c><c r="C1" t="s"><v>2</v></c><c r="D1" t="s"><v>3</v></c></row>)",
+            u"1: A=t:Energy\r\n(kJ) B=t:BLS Code C=t:_x D=t:Ünïcode"_s);
+        row("inline and formula texts",
+            R"(<row r="3"><c r="A3" t="inlineStr"><is><t>in</t><r><t xml:space="preserve"> )"
+            R"(line</t></r><rPh><t>x</t></rPh></is></c><c r="B3" t="str"><f>A3</f><v>a&amp;b</v></c>)"
+            R"(<c r="C3" t="d"><v>2025-01-31</v></c></row>)",
+            u"3: A=t:in line B=t:a&b C=d:2025-01-31"_s);
+        row("empty cells and rows",
+            R"(<row r="1"><c r="A1" s="3"/><c r="B1" t="inlineStr"><is><t/>)"
+            R"(</is></c></row><row r="2"/><row r="3"><c r="C3" t="s"><v>4)"
+            R"(</v></c><c r="D3"><v>0</v></c></row>)",
+            u"3: D=n:0"_s);
+        row("prefixed", R"(<x:row xmlns:x="urn:x" r="2"><x:c r="B2"><x:v>5</x:v></x:c></x:row>)",
+            u"2: B=n:5"_s);
+    }
+    void cells() {
+        QFETCH(QByteArray, rows);
+        QFETCH(QString, expected);
+        // Rich-text runs make one text, the phonetic guide is no part of it, _xHHHH_ is a
+        // character.
+        const QByteArray strings =
+            "<si><t>BLS Code</t></si><si><r><t>Energy_x000D_</t></r><r><rPr><b/></rPr><t>\n(kJ)</t>"
+            "</r><rPh sb=\"0\" eb=\"1\"><t>ene</t></rPh></si><si><t>_x005F_x</t></si>"
+            "<si><t>Ünïcode</t></si><si><t></t></si>";
+        const XlsxWorkbook book(write(zip(oneSheet(rows, strings))));
+        XlsxSheet sheet = book.sheet(u"Data"_s);
+        QCOMPARE(dump(sheet), expected);
+    }
+
+    // Sheets by name through the relationships, targets relative, absolute or differing in case
+    // from the entry; two read side by side; a cell's fault as readers report it.
+    void sheets() {
+        const QString path = write(zip(workbook(
+            {{"Index", "worksheets/Sheet1.xml"},
+             {"1.3 Proximates", "/xl/a/b.xml"},
+             {"1.4 Inorganics", "./x/../worksheets/s2.xml"}},
+            {{"xl/worksheets/sheet1.xml", sheetXml("<row><c><v>1</v></c></row>")},
+             {"xl/a/b.xml", sheetXml("<row><c><v>2</v></c></row><row><c><v>3</v></c></row>")},
+             {"xl/worksheets/s2.xml", sheetXml("<row><c><v>4</v></c></row>")}})));
+        const XlsxWorkbook book(path);
+        QCOMPARE(book.sheetNames(),
+                 QStringList({u"Index"_s, u"1.3 Proximates"_s, u"1.4 Inorganics"_s}));
+        QCOMPARE(book.sheetStartingWith(u"1.4"), u"1.4 Inorganics"_s);
+        QCOMPARE(book.sheetStartingWith(u"2."), QString());
+        XlsxSheet a = book.sheet(u"1.3 Proximates"_s), b = book.sheet(u"1.4 Inorganics"_s);
+        QVERIFY(a.next() && b.next());
+        QCOMPARE(a.cells()[0].text, u"2");
+        QCOMPARE(b.cell(0)->number(), 4.0);
+        QVERIFY(!b.cell(1) && !b.next() && a.next() && !a.next());
+        XlsxSheet index = book.sheet(u"Index"_s);
+        QCOMPARE(dump(index), u"1: A=n:1"_s);
+        QCOMPARE(a.at(27, u"\"x\" is not a number"_s).toString(),
+                 path + u":2:28: sheet \"1.3 Proximates\", cell AB2: \"x\" is not a number"_s);
+    }
+
+    void refusals_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<QString>("expected");
+        const auto refuse = [](const char* name, const QByteArray& bytes, const QString& expected,
+                               const QString& sheet = u"Data"_s) {
+            QTest::newRow(name) << bytes << sheet << expected;
+        };
+        const QString sheet1 = u"xl/worksheets/sheet1.xml (sheet \"Data\"): "_s;
+        const QByteArray good = zip(oneSheet("<row><c><v>1</v></c></row>"), 0);
+        refuse("CSV", "Code,Name\n1,Oats\n",
+               u"1:1: not an .xlsx workbook: the file is not a ZIP archive"_s);
+        const QByteArray ole =
+            QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8).leftJustified(1024, '\0');
+        refuse(".xls", ole, u"1:1: not an .xlsx workbook: an Excel 97-2003 (.xls)"_s);
+        QByteArray encrypted = ole;
+        encrypted.replace(640, 34,
+                          QByteArray("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0\0\0", 34));
+        encrypted[704] = 34;
+        refuse("password-protected", encrypted,
+               u"1:1: the workbook is encrypted (password-protected)"_s);
+        // Flags and method of every entry: encrypted, deflated.
+        refuse("encrypted entry",
+               patched(patched(zip(oneSheet("")), "PK\3\4", 6, 0x80001), "PK\1\2", 8, 0x80001),
+               u"1:1: xl/workbook.xml: encrypted ZIP entry: the workbook is password-protected"_s);
+        refuse("cut short", good.chopped(30), u"1:1: damaged ZIP archive (its directory"_s);
+        refuse("bad CRC", QByteArray(good).replace("<v>1</v>", "<v>7</v>"),
+               u"1:1: xl/worksheets/sheet1.xml: damaged ZIP entry (bad CRC)"_s);
+        // A size header that lies cannot make an entry inflate past it unnoticed.
+        const QByteArray big = zip(oneSheet(QByteArray("<row><c><v>1</v></c></row>").repeated(9)));
+        refuse("over 1 GB",
+               patched(patched(big, "PK\1\2", 24, 0x7FFFFFFF), "PK\3\4", 22, 0x7FFFFFFF),
+               u"1:1: xl/workbook.xml: the part inflates to more than 1 GB"_s);
+        refuse("size understated", patched(patched(big, "PK\1\2", 24, 90), "PK\3\4", 22, 90),
+               u"1:1: xl/_rels/workbook.xml.rels: damaged ZIP entry (bad CRC)"_s);
+        refuse("no workbook part", zip({{"xl/worksheets/sheet1.xml", sheetXml("")}}),
+               u"1:1: not an .xlsx workbook: the archive has no part xl/workbook.xml"_s);
+        refuse("no sheet part", zip(oneSheet("").mid(1)),
+               u"1:1: sheet \"Data\": missing part xl/worksheets/sheet1.xml"_s);
+        refuse("no such sheet", good,
+               u"1:1: the workbook has no sheet \"Dat\" (its sheets: \"Data\")"_s, u"Dat"_s);
+        refuse("damaged XML", zip(oneSheet("<row><c><v>1</c></row>")),
+               u"2:39: "_s + sheet1 + u"damaged XML: Opening and ending tag mismatch."_s);
+        refuse("damaged shared strings", zip(oneSheet("", "<si><t>a</si>")),
+               u"1:19: xl/strings.xml: damaged XML: Opening and ending tag mismatch."_s);
+        refuse(
+            "shared string", zip(oneSheet(R"(<row><c t="s"><v>1</v></c></row>)", "<si/>")),
+            u"2:49: "_s + sheet1 + u"cell A1: shared string \"1\" does not exist (there are 1)"_s);
+        refuse("reference", zip(oneSheet(R"(<row><c r="a1"/></row>)")),
+               u"2:39: "_s + sheet1 + u"cell reference \"a1\" is not valid"_s);
+        refuse("columns", zip(oneSheet(R"(<row><c r="B1"/><c r="A1"/></row>)")),
+               u"2:50: "_s + sheet1 + u"cell \"A1\" after column B: cells out of order"_s);
+        refuse("rows", zip(oneSheet(R"(<row r="2"/><row r="2"/>)")),
+               u"2:47: "_s + sheet1 + u"row 2 after row 2: rows out of order"_s);
+        refuse("type", zip(oneSheet(R"(<row><c t="x"/></row>)")),
+               u"2:38: "_s + sheet1 + u"cell type \"x\" is not known"_s);
+    }
+    void refusals() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, sheet);
+        QFETCH(QString, expected);
+        const QString path = write(bytes);
+        try {
+            const XlsxWorkbook book(path);
+            XlsxSheet s = book.sheet(sheet);
+            while (s.next()) {
+            }
+            QFAIL("not refused");
+        } catch (const Fault& fault) {
+            QVERIFY2(fault.diagnostic.toString().startsWith(path + u':' + expected),
+                     qPrintable(fault.diagnostic.toString()));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestXlsx)
+#include "test_xlsx.moc"

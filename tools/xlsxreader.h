@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The .xlsx workbook: a ZIP archive of XML parts, unpacked with minizip and read with
+// QXmlStreamReader. A sheet streams one row at a time, so reading it costs the shared strings plus
+// one row of memory whatever its size. Everything wrong with the file is a Fault naming it, and
+// the part where one is at fault (with the part's XML line and column where one applies).
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "tools/inputfile.h"
+
+namespace velmora::mkdb {
+
+// A part that inflates to more than this is refused, whatever its header declares: no food table
+// comes near it, and a crafted archive would otherwise fill the memory or take hours.
+inline constexpr std::uint64_t kMaxPartBytes = std::uint64_t(1) << 30;
+
+// The last row and column a worksheet can have (XFD1048576).
+inline constexpr qsizetype kMaxRows = qsizetype(1) << 20;
+inline constexpr int kMaxColumns = 1 << 14;
+
+struct XlsxCell {
+    // Text covers shared strings, inline strings and a formula's text result alike.
+    enum class Type : unsigned char { Number, Text, Boolean, Error, Date };
+    int column = 0;  // from 0 (A)
+    Type type = Type::Number;
+    // As stored: "11.375", "1.5E-3", a Boolean's "0" or "1", an error's "#N/A"; valid until the
+    // sheet reads its next row.
+    QStringView text;
+
+    // The text as a plain number ("." for the decimal point, whatever the workbook's language;
+    // an optional exponent), for a number stored as text too; nothing for any other text and for
+    // Boolean and Error cells.
+    std::optional<double> number() const;
+};
+
+// "A" for column 0, "XFD" for the last.
+QString columnName(int column);
+
+class XlsxPart;
+class XlsxWorkbook;
+
+// One worksheet, read forwards once.
+class XlsxSheet {
+  public:
+    XlsxSheet(XlsxSheet&&) noexcept;
+    ~XlsxSheet();
+
+    const QString& name() const { return name_; }
+    // Reads the next row that holds a cell; false after the last, once the whole part is read and
+    // checked against its checksum. Rows come in rising order, an absent or empty row is skipped.
+    // Throws Fault.
+    bool next();
+    qsizetype row() const { return row_; }  // its number, from 1
+    // The row's cells in rising column order; an empty cell is absent.
+    const std::vector<XlsxCell>& cells() const { return cells_; }
+    // The cell in `column`, or null when it is empty.
+    const XlsxCell* cell(int column) const;
+
+    // A fault in a cell of the current row, as readers report one: LINE:COLUMN are the cell's row
+    // and column number, the message names the sheet and the cell (sheet "Data", cell B7: what).
+    Diagnostic at(int column, const QString& what) const;
+
+  private:
+    friend class XlsxWorkbook;
+    XlsxSheet(const XlsxWorkbook& book, const QString& name, const QString& part);
+    struct Pending;
+    bool readRow();
+    void setRow(qsizetype number);
+    void startCell(Pending& cell);
+    void endCell(const Pending& cell);
+
+    const XlsxWorkbook& book_;
+    QString name_;
+    std::unique_ptr<XlsxPart> part_;  // null once the part is read to its end
+    qsizetype row_ = 0;               // the current row, or the last one read
+    qsizetype rowGiven_ = 0;          // the number a reference gave the row being read, or 0
+    std::vector<XlsxCell> cells_;
+    // Where each cell's text is while the row is read: in text_ from `start`, or shared string
+    // -1 - `start`.
+    struct Span {
+        qsizetype start, size;
+    };
+    std::vector<Span> spans_;
+    QString text_;  // the row's texts that are not shared strings
+};
+
+class XlsxWorkbook {
+  public:
+    // Reads the list of sheets and the shared strings. Throws Fault: a file that cannot be read,
+    // that is not a ZIP archive or not a workbook, an encrypted workbook, a damaged archive or
+    // part, a part over kMaxPartBytes.
+    explicit XlsxWorkbook(const QString& path);
+
+    const QString& fileName() const { return path_; }
+    const QStringList& sheetNames() const { return names_; }  // in the workbook's order
+    // The first sheet whose name starts with `prefix`; empty when none does.
+    QString sheetStartingWith(QStringView prefix) const;
+    // Opens the sheet named `name`; a workbook without one is a Fault that lists its sheets.
+    // Sheets read independently, so several can be read side by side; the workbook must outlive
+    // them.
+    XlsxSheet sheet(const QString& name) const;
+
+  private:
+    friend class XlsxSheet;
+    void readSharedStrings(XlsxPart& part);
+    QStringView sharedString(qsizetype index) const {
+        const auto i = std::size_t(index);
+        return QStringView(strings_).sliced(starts_[i], starts_[i + 1] - starts_[i]);
+    }
+    qsizetype sharedStringCount() const { return qsizetype(starts_.size()) - 1; }
+
+    QString path_;
+    QStringList names_;
+    QStringList parts_;  // each sheet's
+    QString strings_;    // the shared strings, one after the other
+    std::vector<qsizetype> starts_{0};
+};
+
+}  // namespace velmora::mkdb
