@@ -5,8 +5,9 @@
 #   ./velmora.sh test     build and run every test, again under the sanitizers, a short fuzz run and
 #                         the package check (non-zero exit on any failure)
 #   ./velmora.sh bench    build in Release and print the benchmark's figures: the window's work,
-#                         velmora-report's, a full FoodData Central import beside sqlite3, and
-#                         reading a workbook sheet of the largest national table's size
+#                         velmora-report's, a full FoodData Central import beside sqlite3, a
+#                         Ciqual import beside Qt's XML reader alone, and reading a workbook sheet
+#                         of the largest national table's size
 #   ./velmora.sh startup  build in Release and time the splash and the main window mapping under
 #                         Xvfb against a minimal Qt program, on the shipped table and ones ten and
 #                         59 times its size
