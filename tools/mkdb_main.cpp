@@ -5,6 +5,7 @@
 #include "common/outsidetext.h"
 #include "common/utf8text.h"
 #include "tools/ciqualimport.h"
+#include "tools/cnfimport.h"
 #include "tools/dbwriter.h"
 #include "tools/fdcimport.h"
 #include "tools/foodtable.h"
@@ -62,7 +63,7 @@ struct Source {
 };
 
 enum { kCsvSource, kSrSource, kFdcSource };
-const std::array<Source, 4> kSources{{
+const std::array<Source, 5> kSources{{
     {nullptr,
      "DATA.csv",
      "The CSV source.",
@@ -95,6 +96,15 @@ const std::array<Source, 4> kSources{{
      ciqualInputFiles,
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
          return national(readCiqual(r.input, r.names, sink));
+     }},
+    {"cnf",
+     "CNF_FOLDER",
+     "Read the Canadian Nutrient File in its CSV form (Food_Name.csv and the files beside it, or "
+     "the 2015 release's FOOD NAME.csv and the files beside it) in CNF_FOLDER.",
+     {"en", "fr"},
+     cnfInputFiles,
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return national(readCnf(r.input, r.names, sink));
      }},
 }};
 
