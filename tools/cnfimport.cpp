@@ -75,8 +75,9 @@ QString nameIn(const QStringList& names, QLatin1StringView wanted) {
     return {};
 }
 
+// A cell as text; blanks and line breaks (a quoted name may span lines) as one blank.
 QString utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size())).trimmed();
+    return QString::fromUtf8(text.data(), qsizetype(text.size())).simplified();
 }
 
 struct CnfNutrient {

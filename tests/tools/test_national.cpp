@@ -131,6 +131,94 @@ QMap<QString, QString> writeRelease(const QString& folder, const Layout& l) {
     return paths;
 }
 
+// A Canadian Nutrient File release in the 2026 layout (UTF-8 with a byte order mark, LF; the
+// amount column by its other name) or the 2015 one (Latin-1, CR LF, a name over two lines, rows
+// padded with empty columns, a nutrient whose ID is not its code). Foods: names equal but for case
+// (é, the Kelvin sign), kJ only, one without amounts, one without an English name; measures of
+// each type, in an order that is not the measures' own.
+const QList<std::pair<const char*, const char*>> kCnf2026{
+    {"Food_Name.csv",
+     "Food_Code,Food_Description_EN,Food_Description_FR,Alternate_Description_EN,"
+     "Alternate_Description_FR,Food_Source_Code,USDA_NDB_Code,CNF_Food_Group_Code,Comment_EN,"
+     "Comment_FR,ScientificName,Food_Last_Updated_Date\n"
+     "2,\"Cheese, blue\",\"Fromage, bleu\",,,1,1004,1,,,,2019-03-01\n"
+     "3,Café au lait,Café au lait,,,1,,14,,,,2024-06-30\n"
+     "4,CAFÉ AU LAIT,Café,,,1,,14,,,,1997-05-01\n"
+     "5,\"Kale, raw\",\"Chou frisé, cru\",,,1,,11,,,,1997-05-01\n"
+     "6,\"\u212Aale, RAW\",Chou,,,1,,11,,,,1997-05-01\n"
+     "7,,Pain,,,1,,18,,,,1997-05-01\n"},
+    {"Nutrient_Name.csv",
+     "Nutrient_Code,Nutrient_Symbol,Nutrient_Unit,Nutrient_Name_EN,Nutrient_Name_FR,Tagname,"
+     "Nutrient_Decimals\n"
+     "208,KCAL,kilocalorie,ENERGY (KILOCALORIES),ÉNERGIE (KILOCALORIES),ENERC_KCAL,0\n"
+     "268,KJ,kilojoule,ENERGY (KILOJOULES),ÉNERGIE (KILOJOULES),ENERC_KJ,0\n"
+     "203,PROT,Gram,PROTEIN,PROTÉINES,PROCNT,2\n"
+     "205,CHO,Gram,\"CARBOHYDRATE, TOTAL (BY DIFFERENCE)\",GLUCIDES,CHOCDF,2\n"
+     "301,CA,Milligram,CALCIUM,CALCIUM,CA,0\n"
+     "317,SE,Microgram,SELENIUM,SÉLÉNIUM,SE,1\n"
+     "318,VITA,International Unit,VITAMIN A,VITAMINE A,VITA_IU,0\n"
+     "320,RAE,Microgram,RETINOL ACTIVITY EQUIVALENTS,ÉAR,VITA_RAE,0\n"},
+    {"Nutrient_Amount.csv",
+     "Food_Code,Nutrient_Code,Nutrient_Value,Standard_Error,Number_of_Observations,"
+     "Nutrient_Source_Code,Nutrient_Date_of_Entry\n"
+     "2,208,353,,,1,2019-03-01\n2,203,21.4,0.3,12,1,2019-03-01\n2,205,2.34,,,1,2019-03-01\n"
+     "2,301,528,,,1,2019-03-01\n2,317,14.5,,,1,2019-03-01\n2,318,721,,,1,2019-03-01\n"
+     "2,320,198,,,1,2019-03-01\n3,268,209,,,1,2019-03-01\n4,208,40,,,1,2019-03-01\n"
+     "99,208,1,,,1,2019-03-01\n"},
+    {"Measure_Name.csv",
+     "Measure_Code,Measure_Description_and_Unit_EN,Measure_Description_and_Unit_FR\n"
+     "341,100 ml,100 ml\n1001,\"1 cup, crumbled\",\"250 ml, émietté\"\n1002,1 oz,1 oz\n"},
+    {"Measure_Weight_Conversion.csv",
+     "Food_Code,Measure_Type_Code,Measure_Code,Measure_Weight_Conversion,Date\n"
+     "2,3,341,10,1997-05-01\n2,6,1001,135,1997-05-01\n2,9,341,90,1997-05-01\n"
+     "2,6,1002,28.35,1997-05-01\n2,6,341,40.152,1997-05-01\n"}};
+const QList<std::pair<const char*, const char*>> kCnf2015{
+    {"FOOD NAME.csv",
+     "FoodID,FoodCode,FoodGroupID,FoodSourceID,FoodDescription,FoodDescriptionF,"
+     "FoodDateOfEntry,FoodDateOfPublication,CountryCode,ScientificName,,\n"
+     "2,2,1,1,\"Cheese, blue\",\"Fromage, bleu\",1981-01-01,,1004,,,\n"
+     "3,3,14,1,\"Café au lait,\nwith milk\",Café au lait,1981-01-01,,,,,\n"
+     "4,4,14,1,\"Café, black\",Café,1981-01-01,,,,,\n"},
+    {"NUTRIENT NAME.csv",
+     "NutrientID,NutrientCode,NutrientSymbol,NutrientUnit,NutrientName,NutrientNameF,Tagname,"
+     "NutrientDecimals\n"
+     "208,208,KCAL,kCal,ENERGY (KILOCALORIES),ÉNERGIE,ENERC_KCAL,0\n"
+     "268,268,KJ,kJ,ENERGY (KILOJOULES),ÉNERGIE,ENERC_KJ,0\n"
+     "203,203,PROT,g,PROTEIN,PROTÉINES,PROCNT,2\n301,301,CA,mg,CALCIUM,CALCIUM,CA,0\n"
+     "834,317,SE,µg,SELENIUM,SÉLÉNIUM,SE,1\n318,318,VITA,µg RAE,VITAMIN A,VITAMINE A,,0\n"
+     "814,320,RAE,µg,RETINOL ACTIVITY EQUIVALENTS,ÉAR,VITA_RAE,0\n"},
+    {"NUTRIENT AMOUNT.csv",
+     "FoodID,NutrientID,NutrientValue,StandardError,NumberofObservations,NutrientSourceID,"
+     "NutrientDateofEntry\n"
+     "2,208,353,,,1,1981-01-01\n2,203,21.4,0.3,12,1,1981-01-01\n2,301,528,,,1,1981-01-01\n"
+     "2,834,14.5,,,1,1981-01-01\n2,318,198,,,1,1981-01-01\n2,814,198,,,1,1981-01-01\n"
+     "3,268,209,,,1,1981-01-01\n"},
+    {"MEASURE NAME.csv",
+     "MeasureID,MeasureDescription,MeasureDescriptionF\n"
+     "341,100 ml,100 ml\n1001,\"1 cup, crumbled\",\"250 ml, émietté\"\n"},
+    {"CONVERSION FACTOR.csv",
+     "FoodID,MeasureID,ConversionFactorValue,ConvFactorDateOfEntry\n"
+     "2,1001,1.35,1997-05-01\n2,341,0.40152,1997-05-01\n"}};
+
+// Writes a Canadian Nutrient File release into `folder`; the path of each file by its name.
+QMap<QString, QString> writeCnf(const QString& folder, bool layout2015) {
+    QDir().mkpath(folder);
+    QMap<QString, QString> paths;
+    for (const auto& [name, content] : layout2015 ? kCnf2015 : kCnf2026) {
+        QString text = QString::fromUtf8(content);
+        if (layout2015) text.replace(u"\n"_s, u"\r\n"_s);
+        paths[name] = folder + u'/' + QString::fromUtf8(name);
+        writeFile(paths[name], layout2015 ? text.toLatin1() : "\xEF\xBB\xBF" + text.toUtf8());
+    }
+    return paths;
+}
+
+// The download `kind` names ("ciqual", "cnf26", "cnf15", "nevo") in `folder`: its files' paths.
+QMap<QString, QString> writeDownload(const QString& folder, const QString& kind) {
+    if (kind.startsWith(u"cnf")) return writeCnf(folder, kind == u"cnf15");
+    return writeRelease(folder, k2020);
+}
+
 struct Run {
     int status;
     QString out, err;
@@ -183,6 +271,15 @@ class TestNational : public TestCase {
                      {u"--names"_s, u"fr"_s, u"--ciqual"_s, u"c2020"_s, u"fr.mdb"_s})
                      .status,
                  0);
+        for (const auto& [name, layout2015, names] : {std::tuple(u"cnf26"_s, false, u"en"_s),
+                                                      {u"cnf15"_s, true, u"en"_s},
+                                                      {u"cnf15fr"_s, true, u"fr"_s}}) {
+            writeCnf(path(name), layout2015);
+            const Run built = run(path({}), u"velmora-mkdb"_s,
+                                  {u"--cnf"_s, name, name + u".mdb"_s, u"--names"_s, names});
+            QVERIFY2(built.status == 0, qPrintable(built.err));
+            builds_ << built.out;
+        }
     }
 
     // The shared reading of amount cells, as every agency writes them.
@@ -259,6 +356,22 @@ class TestNational : public TestCase {
                  {"1001", "Description='Panaché (<1° alcool)'"},
                  {"1003", "Description='pastis [1003]'"}})
             QTest::addRow("fr %s", code) << "fr.mdb" << code << cells;
+        for (const auto& [table, code, cells] : QList<std::array<const char*, 3>>{
+                 {"cnf26", "2",
+                  "Description='Cheese, blue' ENERG_KCAL=353.0 PROTEIN=21.4 CARBOHYDRT=2.34 "
+                  "CALCIUM=528.0 SELENIUM=14.5 VIT_A=721.0 CODE='1' GMWT_1=135.0 "
+                  "GMWT_DESC1='1 cup, crumbled' GMWT_2=28.35 GMWT_DESC2='1 oz' REFUSE_PCT=NULL"},
+                 {"cnf26", "3", "Description='Café au lait' ENERG_KCAL=50.0 CODE='14'"},
+                 {"cnf26", "4", "Description='CAFÉ AU LAIT [4]' ENERG_KCAL=40.0"},
+                 {"cnf26", "6", "Description='\u212Aale, RAW [6]' GMWT_1=NULL"},
+                 {"cnf26", "7", "Description='Pain' ENERG_KCAL=NULL WATER=NULL CODE='18'"},
+                 {"cnf15", "2",
+                  "Description='Cheese, blue' ENERG_KCAL=353.0 SELENIUM=14.5 VIT_A=NULL "
+                  "GMWT_1=135.0 GMWT_DESC1='1 cup, crumbled' GMWT_2=40.152 GMWT_DESC2='100 ml'"},
+                 {"cnf15", "3", "Description='Café au lait, with milk' ENERG_KCAL=50.0"},
+                 {"cnf15fr", "2", "Description='Fromage, bleu' GMWT_DESC1='250 ml, émietté'"},
+                 {"cnf15fr", "4", "Description='Café'"}})
+            QTest::addRow("%s %s", table, code) << table + u".mdb"_s << code << cells;
     }
     void layouts() {
         QFETCH(QString, table);
@@ -289,12 +402,27 @@ class TestNational : public TestCase {
         for (const QString& version : {u"2017-11-21"_s, u"2025-11-03"_s})
             QVERIFY(builds_.join(u"").contains(u"\nVersion: "_s + version + u'\n'));
         QVERIFY(!builds_.value(2).contains(u"read as characters"));
+        QCOMPARE(builds_.value(3).section(u'\n', 0, 2),
+                 u"cnf26.mdb: 6 foods; 0 traces and 0 amounts below a limit stored as 0; kcal "
+                 "from kJ for 1 food; 2 descriptions made unique; 1 nutrient without a column "
+                 "skipped; 1 food without a name in \"en\" named in their other language; 1 "
+                 "amount of foods or nutrients not listed skipped (cnf26/Nutrient_Amount.csv)\n"
+                 "Source: Canadian Nutrient File (CNF)\n"
+                 "Version: 2024"_s);
+        QVERIFY(builds_.value(3).contains(u"\nCarbohydrate: carbohydrate by difference"_s));
+        QVERIFY(
+            builds_.value(4).contains(u"; not measured: 318 in a unit their column cannot "
+                                      "take\nSource: Canadian Nutrient File (CNF)\n"
+                                      "Version: 2015\n"
+                                      "Citation: Canadian Nutrient File (CNF), Health "
+                                      "Canada, 2015\n"_s));
     }
 
     // A download at fault, and a wrong command line: refused, naming file and line; the output
     // and the folder as they were.
     void refusals_data() {
-        QTest::addColumn<QString>("kind");     // the file changed: alim, const, compo
+        QTest::addColumn<QString>("download");  // as writeDownload writes it
+        QTest::addColumn<QString>("kind");      // the file changed: alim, const, compo; its name
         QTest::addColumn<QByteArray>("from");  // replaced (first only) by `to`; "" removes the file
         QTest::addColumn<QByteArray>("to");
         QTest::addColumn<QString>("args");
@@ -302,7 +430,8 @@ class TestNational : public TestCase {
         QTest::addColumn<QString>("err");
         const auto bad = [](const char* name, const char* kind, const QByteArray& from,
                             const QByteArray& to, const char* err) {
-            QTest::newRow(name) << QString(kind) << from << to << u"--ciqual|c|o.mdb"_s << 1
+            QTest::newRow(name) << u"ciqual"_s << QString(kind) << from << to
+                                << u"--ciqual|c|o.mdb"_s << 1
                                 << u"c/%1_2020_07_07.xml:"_s.arg(QLatin1StringView(kind)) + err;
         };
         bad("tag mismatch", "alim", "</alim_nom_fr>", "</alim_nom_frx>",
@@ -318,7 +447,8 @@ class TestNational : public TestCase {
         bad("undefined byte", "alim", "Pastis", "Pas\x81tis", "6:18: byte 0x81 is not a code page");
         bad("cut short", "compo", "</TABLE>", "", "116:1: the file ends inside the XML document");
         bad("teneur", "compo", "12,5", "12,5x", "34:1: teneur: \"12,5x\" is not a number");
-        bad("beyond 10^15", "compo", "12,5", "2e15", "34:1: teneur: \"2e15\" is out of range (beyond ±10^15)");
+        bad("beyond 10^15", "compo", "12,5", "2e15",
+            "34:1: teneur: \"2e15\" is out of range (beyond ±10^15)");
         bad("food twice", "alim", "1003", "1000", "29:1: food 1000 listed twice");
         bad("no code", "alim", "<alim_code> 1005 </alim_code>", "<alim_code/>",
             "45:1: <ALIM> without <alim_code>");
@@ -327,22 +457,50 @@ class TestNational : public TestCase {
         bad("amount twice", "compo", "<const_code> 327", "<const_code> 328",
             "12:1: food 1000: constituent 328 given twice");
         QTest::newRow("missing const")
-            << u"const"_s << QByteArray() << QByteArray() << u"--ciqual|c|o.mdb"_s << 1
-            << u"c/const_*.xml:1:1: cannot read: no such file"_s;
+            << u"ciqual"_s << u"const"_s << QByteArray() << QByteArray() << u"--ciqual|c|o.mdb"_s
+            << 1 << u"c/const_*.xml:1:1: cannot read: no such file"_s;
         QTest::newRow("two releases")
-            << u"alim"_s << QByteArray() << QByteArray("alim_2019.xml") << u"--ciqual|c|o.mdb"_s
-            << 1 << u"c/alim_2020_07_07.xml:1:1: a second alim_ file"_s;
+            << u"ciqual"_s << u"alim"_s << QByteArray() << QByteArray("alim_2019.xml")
+            << u"--ciqual|c|o.mdb"_s << 1 << u"c/alim_2020_07_07.xml:1:1: a second alim_ file"_s;
         QTest::newRow("no folder")
-            << QString() << QByteArray() << QByteArray() << u"--ciqual|none|o.mdb"_s << 1
-            << u"none:1:1: cannot read: No such file or directory"_s;
+            << u"ciqual"_s << QString() << QByteArray() << QByteArray() << u"--ciqual|none|o.mdb"_s
+            << 1 << u"none:1:1: cannot read: No such file or directory"_s;
         QTest::newRow("--names de")
-            << QString() << QByteArray() << QByteArray() << u"--ciqual|c|o.mdb|--names|de"_s << 2
+            << u"ciqual"_s << QString() << QByteArray() << QByteArray()
+            << u"--ciqual|c|o.mdb|--names|de"_s << 2
             << u"velmora-mkdb: --names is en|fr with --ciqual, not \"de\""_s;
         QTest::newRow("--names alone")
-            << QString() << QByteArray() << QByteArray() << u"in.csv|o.mdb|--names|fr"_s << 2
+            << u"ciqual"_s << QString() << QByteArray() << QByteArray()
+            << u"in.csv|o.mdb|--names|fr"_s << 2
             << u"velmora-mkdb: --names goes with a national table only"_s;
+        const auto cnf = [](const char* name, const char* download, const char* file,
+                            const QByteArray& from, const QByteArray& to, const char* err) {
+            QTest::newRow(name) << QString(download) << QString(file) << from << to
+                                << u"--cnf|c|o.mdb"_s << 1 << u"c/"_s + QString::fromUtf8(err);
+        };
+        cnf("cnf no foods", "cnf26", "Food_Name.csv", {}, {},
+            "Food_Name.csv:1:1: cannot read: no such file in the folder (nor \"FOOD NAME.csv\")");
+        cnf("cnf no measures", "cnf15", "MEASURE NAME.csv", {}, {},
+            "MEASURE NAME.csv:1:1: cannot read: no such file in the folder");
+        cnf("cnf no amount column", "cnf26", "Nutrient_Amount.csv", "Nutrient_Value", "Value",
+            "Nutrient_Amount.csv:1:112: the header has no column \"Nutrient_Amount\" or "
+            "\"Nutrient_Value\"");
+        cnf("cnf fields", "cnf26", "Nutrient_Amount.csv", "2,203,21.4,0.3,12,1,", "2,203,21.4,",
+            "Nutrient_Amount.csv:3:22: row has 4 fields, expected 7");
+        cnf("cnf number", "cnf26", "Nutrient_Amount.csv", "21.4", "21.4x",
+            "Nutrient_Amount.csv:3:7: Nutrient_Value: \"21.4x\" is not a number");
+        cnf("cnf not UTF-8", "cnf26", "Food_Name.csv", "Pain", "P\xE2in",
+            "Food_Name.csv:7:5: invalid UTF-8 (byte 0xE2)");
+        cnf("cnf15 fields", "cnf15", "CONVERSION FACTOR.csv", ",0.40152,", ",0.40152",
+            "CONVERSION FACTOR.csv:3:24: row has 3 fields, expected 4");
+        cnf("cnf15 food twice", "cnf15", "FOOD NAME.csv", "4,4,14", "2,4,14",
+            "FOOD NAME.csv:5:1: food \"2\" listed twice");
+        QTest::newRow("--names nl") << u"cnf26"_s << QString() << QByteArray() << QByteArray()
+                                    << u"--cnf|c|o.mdb|--names|nl"_s << 2
+                                    << u"velmora-mkdb: --names is en|fr with --cnf, not \"nl\""_s;
     }
     void refusals() {
+        QFETCH(QString, download);
         QFETCH(QString, kind);
         QFETCH(QByteArray, from);
         QFETCH(QByteArray, to);
@@ -350,7 +508,7 @@ class TestNational : public TestCase {
         QFETCH(int, status);
         QFETCH(QString, err);
         QTemporaryDir temp;
-        const QMap<QString, QString> files = writeRelease(temp.filePath(u"c"_s), k2020);
+        const QMap<QString, QString> files = writeDownload(temp.filePath(u"c"_s), download);
         writeFile(temp.filePath(u"o.mdb"_s), "previous");
         if (!kind.isEmpty()) {
             QFile file(files[kind]);
