@@ -10,6 +10,7 @@
 #include "tools/fdcimport.h"
 #include "tools/foodtable.h"
 #include "tools/inputfile.h"
+#include "tools/nevoimport.h"
 #include "tools/srimport.h"
 
 #include <QString>
@@ -63,7 +64,7 @@ struct Source {
 };
 
 enum { kCsvSource, kSrSource, kFdcSource };
-const std::array<Source, 5> kSources{{
+const std::array<Source, 6> kSources{{
     {nullptr,
      "DATA.csv",
      "The CSV source.",
@@ -105,6 +106,15 @@ const std::array<Source, 5> kSources{{
      cnfInputFiles,
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
          return national(readCnf(r.input, r.names, sink));
+     }},
+    {"nevo",
+     "NEVO_FILE",
+     "Read the Dutch NEVO table in its download form (one file, fields separated by \"|\") in "
+     "NEVO_FILE.",
+     {"en", "nl"},
+     [](const QString& path) { return QStringList{path}; },
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return national(readNevo(r.input, r.names, sink));
      }},
 }};
 
