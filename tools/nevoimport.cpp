@@ -157,8 +157,10 @@ class NevoReader {
         quantity.remove(u' ');
         if (quantity == u"per100g") return false;
         if (quantity == u"per100ml") return true;
-        throw file_.fault(Quantity, QStringLiteral("%1 is neither \"per 100g\" nor \"per 100ml\"")
-                                        .arg(quotedCell(file_[Quantity])));
+        throw file_.fault(
+            Quantity,
+            QStringLiteral("Hoeveelheid/Quantity: %1 is neither \"per 100g\" nor \"per 100ml\"")
+                .arg(quotedCell(file_[Quantity])));
     }
 
     // The tagnames of the nutrients the food's traces list names; an entry that names none is

@@ -213,9 +213,41 @@ QMap<QString, QString> writeCnf(const QString& folder, bool layout2015) {
     return paths;
 }
 
+// A NEVO download: the header, then foods per 100 g and per 100 ml (the quantity written with and
+// without a blank), a traces list naming a tagname, names in either language and a nutrient
+// without a column, kJ only, a name taken in the other case, one without an English name.
+QString nevoText() {
+    const QStringList header =
+        u"NEVO-versie/NEVO-version|Voedingsmiddelgroep|Food group|"
+        "NEVO-code|Voedingsmiddelnaam/Dutch food name|Engelse naam/Food "
+        "name|Synoniem|Hoeveelheid/Quantity|Opmerking|Bevat sporen "
+        "van/Contains traces of|Is verrijkt met/Is fortified with|ENERCJ "
+        "(kJ)|ENERCC (kcal)|PROT (g)|CHO (g)|SUGAR (g)|NA (mg)|SE (µg)|"
+        "VITA_RAE (µg)|VITB12 (µg)"_s.split(u'|');
+    QString text = header.join(u'|') + u'\n';
+    for (QStringList row :
+         {u"|Aardappelen|Potatoes|1|Aardappelen rauw|Potatoes raw||per 100g||||371|88|2|18,4|"
+          "0,6|7|0,3|0|1,5"_s.split(u'|'),
+          u"|Dranken|Beverages|2|Cola|Cola||per 100ml||SE, natrium; SUGAR, vitamine B12, "
+          "suiker||176|42|0|10,4|10,4"_s.split(u'|'),
+          u"|Dranken|Beverages|3|Café au lait|Coffee with milk||per 100 ml|||"
+          "|100"_s.split(u'|'),
+          u"|Dranken|Beverages|4|CAFÉ AU LAIT|||per 100g"_s.split(u'|')}) {
+        row[0] = u"NEVO-Online 2023 8.0"_s;
+        while (row.size() < header.size()) row << QString();
+        text += row.join(u'|') + u'\n';
+    }
+    return text;
+}
+
 // The download `kind` names ("ciqual", "cnf26", "cnf15", "nevo") in `folder`: its files' paths.
 QMap<QString, QString> writeDownload(const QString& folder, const QString& kind) {
     if (kind.startsWith(u"cnf")) return writeCnf(folder, kind == u"cnf15");
+    if (kind == u"nevo") {
+        QDir().mkpath(folder);
+        writeFile(folder + u"/nevo.txt"_s, nevoText().toLatin1());  // as code page 1252 writes it
+        return {{u"nevo.txt"_s, folder + u"/nevo.txt"_s}};
+    }
     return writeRelease(folder, k2020);
 }
 
@@ -277,6 +309,16 @@ class TestNational : public TestCase {
             writeCnf(path(name), layout2015);
             const Run built = run(path({}), u"velmora-mkdb"_s,
                                   {u"--cnf"_s, name, name + u".mdb"_s, u"--names"_s, names});
+            QVERIFY2(built.status == 0, qPrintable(built.err));
+            builds_ << built.out;
+        }
+        writeDownload(path(u"n"_s), u"nevo"_s);
+        writeFile(path(u"nevo-utf8.txt"_s), nevoText().toUtf8());
+        for (const auto& [file, names] :
+             {std::pair(u"n/nevo.txt"_s, u"nl"_s), {u"nevo-utf8.txt"_s, u"en"_s}}) {
+            const Run built =
+                run(path({}), u"velmora-mkdb"_s,
+                    {u"--nevo"_s, file, u"nevo-"_s + names + u".mdb"_s, u"--names"_s, names});
             QVERIFY2(built.status == 0, qPrintable(built.err));
             builds_ << built.out;
         }
@@ -370,7 +412,17 @@ class TestNational : public TestCase {
                   "GMWT_1=135.0 GMWT_DESC1='1 cup, crumbled' GMWT_2=40.152 GMWT_DESC2='100 ml'"},
                  {"cnf15", "3", "Description='Café au lait, with milk' ENERG_KCAL=50.0"},
                  {"cnf15fr", "2", "Description='Fromage, bleu' GMWT_DESC1='250 ml, émietté'"},
-                 {"cnf15fr", "4", "Description='Café'"}})
+                 {"cnf15fr", "4", "Description='Café'"},
+                 {"nevo-nl", "1",
+                  "Description='Aardappelen rauw' CODE='Aardappelen' ENERG_KCAL=88.0 "
+                  "PROTEIN=2.0 CARBOHYDRT=18.4 SODIUM=7.0 SELENIUM=0.3 VIT_A=NULL VIT_B12=1.5"},
+                 {"nevo-nl", "2",
+                  "Description='Cola' ENERG_KCAL=42.0 SODIUM=0.0 SELENIUM=0.0 VIT_B12=0.0 "
+                  "PROTEIN=0.0 TOT_LIPID=NULL"},
+                 {"nevo-nl", "4", "Description='CAFÉ AU LAIT [4]' ENERG_KCAL=NULL"},
+                 {"nevo-en", "1", "Description='Potatoes raw' CODE='Potatoes'"},
+                 {"nevo-en", "3", "Description='Coffee with milk' ENERG_KCAL=24.0"},
+                 {"nevo-en", "4", "Description='CAFÉ AU LAIT'"}})
             QTest::addRow("%s %s", table, code) << table + u".mdb"_s << code << cells;
     }
     void layouts() {
@@ -495,6 +547,23 @@ class TestNational : public TestCase {
             "CONVERSION FACTOR.csv:3:24: row has 3 fields, expected 4");
         cnf("cnf15 food twice", "cnf15", "FOOD NAME.csv", "4,4,14", "2,4,14",
             "FOOD NAME.csv:5:1: food \"2\" listed twice");
+        const auto nevo = [](const char* name, const QByteArray& from, const QByteArray& to,
+                             const char* err) {
+            QTest::newRow(name) << u"nevo"_s << u"nevo.txt"_s << from << to
+                                << u"--nevo|c/nevo.txt|o.mdb"_s << 1
+                                << u"c/nevo.txt:"_s + QString::fromUtf8(err);
+        };
+        nevo("nevo number", "18,4", "18.4", "2:97: CHO (g): \"18.4\" is not a number");
+        nevo("nevo fields", "|per 100g||||371", "|per 100g|||371",
+             "2:116: row has 19 fields, expected 20");
+        nevo("nevo column", "Hoeveelheid/", "",
+             "1:317: the header has no column \"Hoeveelheid/Quantity\"");
+        nevo("nevo encoding", "Cola|Cola", "Cola|Co\x81la",
+             "3:49: byte 0x81 is not a code page 1252 character");
+        nevo("nevo quantity", "per 100g||||371", "per stuk||||371",
+             "2:76: Hoeveelheid/Quantity: \"per stuk\" is neither \"per 100g\" nor \"per 100ml\"");
+        nevo("nevo food twice", "|4|", "|1|", "5:40: food \"1\" listed twice");
+        nevo("nevo no file", {}, {}, "1:1: cannot read: No such file or directory");
         QTest::newRow("--names nl") << u"cnf26"_s << QString() << QByteArray() << QByteArray()
                                     << u"--cnf|c|o.mdb|--names|nl"_s << 2
                                     << u"velmora-mkdb: --names is en|fr with --cnf, not \"nl\""_s;
@@ -537,7 +606,7 @@ class TestNational : public TestCase {
 
     // velmora-report: --source, the JSON forms, and a required notice at the end of every output.
     void sourceRecord() {
-        const QString table = path(u"c2020.mdb"_s), notice = path(u"notice.mdb"_s);
+        const QString table = path(u"c2020.mdb"_s), notice = path(u"nevo-nl.mdb"_s);
         const auto report = [&](const QString& database, const QString& args) {
             return run(path({}), u"velmora-report"_s,
                        QStringList{u"--database"_s, database} + args.split(u'|'))
@@ -554,16 +623,13 @@ class TestNational : public TestCase {
         QVERIFY(!report(table, u"1000"_s).contains(u"Anses"_s));
 
         const QString terms = u"Based on data from NEVO online version 2023 8.0, RIVM, Bilthoven"_s;
-        QVERIFY(QFile::copy(table, notice));
-        QCOMPARE(
-            execSql(notice, u"UPDATE Source SET NoticeRequired = 1, Citation = '%1'"_s.arg(terms)),
-            QString());
-        for (const QString& args : {u"1000"_s, u"--search|a"_s, u"--source"_s, u"--rank|sodium"_s})
+        for (const QString& args : {u"1"_s, u"--search|a"_s, u"--source"_s, u"--rank|sodium"_s})
             QVERIFY2(report(notice, args).endsWith(u"\n"_s + terms + u"\n"_s), qPrintable(args));
-        QVERIFY(report(notice, u"--csv|--compare|1000|1001"_s)
+        QVERIFY(report(notice, u"--csv|--compare|1|2"_s)
                     .endsWith(u"\r\n\""_s + terms + u"\"\r\n"_s));  // quoted: it holds commas
         const QJsonObject list =
-            QJsonDocument::fromJson(report(notice, u"--json|--search|pastis"_s).toUtf8()).object();
+            QJsonDocument::fromJson(report(notice, u"--json|--search|café au lait"_s).toUtf8())
+                .object();
         QCOMPARE(list[u"foods"_s].toArray().size(), 2);
         QCOMPARE(list[u"notice"_s].toString(), terms);
         QCOMPARE(list[u"source"_s][u"notice_required"_s].toBool(), true);
