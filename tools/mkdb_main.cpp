@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-mkdb: builds the program's food table file from the CSV source, an SR release or a
-// FoodData Central download, or a national food table.
+// FoodData Central download, or a national food table (Ciqual, the Canadian Nutrient File, NEVO).
 #include "common/commandline.h"
 #include "common/outsidetext.h"
 #include "common/utf8text.h"
@@ -167,7 +167,8 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
         "in its ASCII form (FOOD_DES.txt, NUT_DATA.txt, WEIGHT.txt) in SR_FOLDER, or from a "
         "FoodData Central download in its CSV form (food.csv, nutrient.csv, food_nutrient.csv "
         "and the files beside them) in FDC_FOLDER, or from a national food table: the French "
-        "Ciqual table in its XML form in CIQUAL_FOLDER."));
+        "Ciqual table in its XML form in CIQUAL_FOLDER, the Canadian Nutrient File in its CSV "
+        "form in CNF_FOLDER, the Dutch NEVO table in its download file NEVO_FILE."));
     MkdbOptions o{
         {},
         QCommandLineOption(QStringLiteral("types"),
