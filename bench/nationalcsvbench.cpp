@@ -66,8 +66,8 @@ void cnfReference(const std::vector<std::string>& codes, bool layout2015, std::s
         const char* unit = n < 2 ? (n ? "kJ" : "kCal") : n % 3 ? "mg" : "g";
         if (!layout2015)
             unit = n < 2 ? (n ? "kilojoule" : "kilocalorie") : n % 3 ? "Milligram" : "Gram";
-        nutrients += id + "," + codes[n] + ",SYM," + unit + ",\"NUTRIENT " + codes[n] +
-                     ", TOTAL\",NUTRIMENT,TAG,2\n";
+        nutrients += (layout2015 ? id + "," : std::string()) + codes[n] + ",SYM," + unit +
+                     ",\"NUTRIENT " + codes[n] + ", TOTAL\",NUTRIMENT,TAG,2\n";
     }
     for (int m = 0; m < kCnfMeasures; ++m)
         measures += std::to_string(m + 1) + ",\"" + std::to_string(m % 4 + 1) + " cup, diced\"," +
@@ -139,8 +139,11 @@ std::string nevoText() {
     const char* tags[] = {"ENERCJ (kJ)", "ENERCC (kcal)", "WATER (g)",      "PROT (g)",
                           "FAT (g)",     "CHO (g)",       "FIBT (g)",       "NA (mg)",
                           "CA (mg)",     "SE (\xB5g)",    "VITB12 (\xB5g)", "FASAT (g)"};
-    for (int n = 0; n < kNevoNutrients; ++n)
-        text += "|" + (n < 12 ? std::string(tags[n]) : "X" + std::to_string(n) + " (mg)");
+    for (int n = 0; n < kNevoNutrients; ++n) {
+        char other[16];
+        std::snprintf(other, sizeof other, "X%d (mg)", n);
+        text.append("|").append(n < 12 ? tags[n] : other);
+    }
     text += "\n";
     Random random;
     for (int f = 0; f < kNevoFoods; ++f) {
@@ -150,8 +153,9 @@ std::string nevoText() {
                 (f % 7 ? "" : "SE, natrium") + "|";
         for (int n = 0; n < kNevoNutrients; ++n) {
             const unsigned r = random.next();
-            text +=
-                r % 10 == 0 ? "|" : "|" + std::to_string(r % 500) + "," + std::to_string(r % 10);
+            text += '|';
+            if (r % 10)
+                text.append(std::to_string(r % 500)).append(",").append(std::to_string(r % 10));
         }
         text += "\n";
     }
@@ -180,6 +184,7 @@ void time(const fs::path& mkdb, const std::vector<std::string>& args, const fs::
     std::printf("velmora-mkdb %s: %.3f s (processor %.3f s)\n  %.100s...\n", what, seconds,
                 median(cpu), firstLine(log).c_str());
     std::printf("# goal %s import time < 1 s\n", seconds < 1 ? "met:   " : "MISSED:");
+    std::fflush(stdout);  // not again by the next child
     fs::remove(out);
 }
 

@@ -2,6 +2,7 @@
 #include "tools/nationaltable.h"
 
 #include "tools/inputfile.h"
+#include "tools/recordscanner.h"
 
 #include "common/outsidetext.h"
 
@@ -83,19 +84,6 @@ std::string_view utf8View(const QByteArray& bytes) {
     return {bytes.constData(), std::size_t(bytes.size())};
 }
 
-// `text` without the blanks around it.
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return QChar::toLower(char16_t(uchar(x))) == QChar::toLower(char16_t(uchar(y)));
-           });
-}
-
 }  // namespace
 
 QStringList folderNames(const QString& folder, bool refuse) {
@@ -132,14 +120,14 @@ Unit unitNamed(QStringView text) {
 
 std::optional<MarkedAmount> readMarkedAmount(std::string_view text, char decimalPoint,
                                              QString& problem) {
-    const std::string_view t = trimmed(text);
+    const std::string_view t = withoutBlanks(text);
     if (t.empty() || t == "-" || t == "N") return MarkedAmount{Marker::NotMeasured, 0};
     for (const std::string_view trace : {"traces", "trace", "tr"})
-        if (sameIgnoringCase(t, trace)) return MarkedAmount{Marker::Trace, 0};
+        if (sameName(t, trace)) return MarkedAmount{Marker::Trace, 0};
     if (t.front() == '<') {
-        const std::string_view limit = trimmed(t.substr(1));
+        const std::string_view limit = withoutBlanks(t.substr(1));
         for (const std::string_view named : {"LOD", "LOQ", "LOD or <LOQ"})
-            if (sameIgnoringCase(limit, named)) return MarkedAmount{Marker::BelowLimit, 0};
+            if (sameName(limit, named)) return MarkedAmount{Marker::BelowLimit, 0};
         if (!limit.empty() && readAmount(limit, decimalPoint).problem.isEmpty())
             return MarkedAmount{Marker::BelowLimit, 0};
     }
