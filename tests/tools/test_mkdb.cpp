@@ -439,6 +439,23 @@ class TestMkdb : public velmora::test::TestCase {
             }
     }
 
+    // A table's bytes depend on its input alone, not on the folder, the input's path, the umask,
+    // the time zone, the time or the run: the packages are compared byte for byte between builds.
+    void sameBytes() {
+        QTemporaryDir temp;
+        const QString dir = temp.filePath(u"a/longer/path"_s);
+        QVERIFY(QDir().mkpath(dir));
+        shell(dir,
+              u"umask 002; export TZ=Pacific/Kiritimati; m='%1'; src='%2'; "
+              "$m \"$src/in.csv\" csv.mdb; $m --sr \"$src/sr\" sr.mdb; "
+              "$m --fdc \"$src/fdc\" fdc.mdb"_s.arg(kMkdb, built_.path()));
+        for (const char* table : {"csv.mdb", "sr.mdb", "fdc.mdb"}) {
+            QFile first(built_.filePath(QLatin1StringView(table))), again(dir + u'/' + table);
+            QVERIFY(first.open(QIODevice::ReadOnly) && again.open(QIODevice::ReadOnly));
+            QVERIFY2(first.readAll() == again.readAll(), table);
+        }
+    }
+
     // Names that are not UTF-8 kept byte for byte and escaped in messages; the temporary files of
     // a build killed outright removed by the next one in the folder, unless their writer lives;
     // a failed write of the version is a failed run.
