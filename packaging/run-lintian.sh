@@ -23,7 +23,7 @@ declared=""
 for file in "$@"; do
     case "$file" in
         *.dsc) dsc=$file ;;
-        *.changes) dsc=$(dirname "$file")/$(grep -oE '[^ ]+\.dsc$' "$file" | head -n 1) ;;
+        *.changes) dsc=$(dirname "$file")/$(grep -oE '[^ ]+\.dsc$' "$file" | head -n 1 || true) ;;
         *) continue ;;
     esac
     [ -f "$dsc" ] && declared=$(sed -n 's/^Standards-Version: *//p' "$dsc")
