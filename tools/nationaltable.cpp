@@ -236,7 +236,7 @@ NationalResult NationalTable::result(const QStringList& readerNotes) const {
     };
     if (otherLanguage_ > 0)
         parts << counted(otherLanguage_, u"food") +
-                     QStringLiteral(" without a name in \"%1\" named in their other language")
+                     QStringLiteral(" without a name in \"%1\" named in the other language")
                          .arg(language_);
     if (!unusableUnit_.isEmpty()) {
         QStringList ids(unusableUnit_.cbegin(), unusableUnit_.cend());

@@ -437,7 +437,7 @@ class TestNational : public TestCase {
         QCOMPARE(builds_.value(1).split(u"; "_s),
                  u"c2020.mdb: 6 foods; 1 trace and 1 amount below a limit stored as 0; kcal "
                  "from kJ for 2 foods; 1 description made unique; 1 nutrient without a column "
-                 "skipped; 1 food without a name in \"en\" named in their other language; not "
+                 "skipped; 1 food without a name in \"en\" named in the other language; not "
                  "measured: 10120 in a unit their column cannot take; 5 bare \"<\" or \"&\" in "
                  "c2020/alim_2020_07_07.xml read as characters; 1 amount of foods not in "
                  "c2020/alim_2020_07_07.xml skipped; 1 bare \"<\" or \"&\" in "
@@ -457,7 +457,7 @@ class TestNational : public TestCase {
         QCOMPARE(builds_.value(3).section(u'\n', 0, 2),
                  u"cnf26.mdb: 6 foods; 0 traces and 0 amounts below a limit stored as 0; kcal "
                  "from kJ for 1 food; 2 descriptions made unique; 1 nutrient without a column "
-                 "skipped; 1 food without a name in \"en\" named in their other language; 1 "
+                 "skipped; 1 food without a name in \"en\" named in the other language; 1 "
                  "amount of foods or nutrients not listed skipped (cnf26/Nutrient_Amount.csv)\n"
                  "Source: Canadian Nutrient File (CNF)\n"
                  "Version: 2024"_s);
