@@ -448,8 +448,8 @@ class TestNational : public TestCase {
                  "Energy: kcal as published; for 2 foods with kJ only, kJ / 4.184 rounded to a "
                  "whole kcal\n"
                  "Carbohydrate: available carbohydrate (Ciqual 31000, Glucides), as published\n"
-                 "Traces: 1 amounts, stored as 0\n"
-                 "Below a limit: 1 amounts, stored as 0\n"
+                 "Traces: 1 amount, stored as 0\n"
+                 "Below a limit: 1 amount, stored as 0\n"
                  "Required notice: no\n"_s.split(u"; "_s));
         for (const QString& version : {u"2017-11-21"_s, u"2025-11-03"_s})
             QVERIFY(builds_.join(u"").contains(u"\nVersion: "_s + version + u'\n'));
