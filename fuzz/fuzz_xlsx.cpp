@@ -47,7 +47,7 @@ void fuzzOne(QByteArrayView input) {
                          sheet.row() <= kMaxRows && again.cells().size() == sheet.cells().size());
             int column = -1;
             for (const XlsxCell& c : sheet.cells()) {
-                FUZZ_REQUIRE(c.column > column && c.column < kMaxColumns && !c.text.isEmpty() &&
+                FUZZ_REQUIRE(c.column > column && c.column < kMaxColumns && !c.text.empty() &&
                              sheet.cell(c.column) == &c);
                 column = c.column;
             }
