@@ -132,6 +132,32 @@ class TestXlsx : public velmora::test::TestCase {
         QCOMPARE(dump(sheet), expected);
     }
 
+    // The part's declared encoding, a byte order mark, line ends as XML reads them.
+    void encodings_data() {
+        QTest::addColumn<QByteArray>("part");
+        QTest::addColumn<QString>("expected");
+        const QByteArray text = "<worksheet><sheetData><row><c t=\"inlineStr\"><is><t>";
+        const QByteArray end = "</t></is></c></row></sheetData></worksheet>";
+        QTest::newRow("windows-1252")
+            << "<?xml version=\"1.0\" encoding=\"windows-1252\"?>" + text + "\x80\x96\xE9" + end
+            << u"1: A=t:€–é"_s;
+        // Files that say ISO-8859-1 mean windows-1252.
+        QTest::newRow("ISO-8859-1")
+            << "<?xml version='1.0' encoding='ISO-8859-1'?>\n" + text + "\x96\xFF" + end
+            << u"1: A=t:–ÿ"_s;
+        QTest::newRow("BOM, CRLF")
+            << "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n" + text + "\xC3\xA9\r\nx" + end
+            << u"1: A=t:é\nx"_s;
+    }
+    void encodings() {
+        QFETCH(QByteArray, part);
+        QFETCH(QString, expected);
+        const XlsxWorkbook book(write(zip(
+            workbook({{"Data", "worksheets/sheet1.xml"}}, {{"xl/worksheets/sheet1.xml", part}}))));
+        XlsxSheet sheet = book.sheet(u"Data"_s);
+        QCOMPARE(dump(sheet), expected);
+    }
+
     // Sheets by name through the relationships, targets relative, absolute or differing in case
     // from the entry; two read side by side; a cell's fault as readers report it.
     void sheets() {
@@ -212,6 +238,22 @@ class TestXlsx : public velmora::test::TestCase {
                u"2:39: "_s + sheet1 + u"cell \"A1\" after column B: cells out of order"_s);
         refuse("rows", zip(oneSheet(R"(<row r="2"/><row r="2"/>)")),
                u"2:35: "_s + sheet1 + u"row 2 after row 2: rows out of order"_s);
+        // Entities would let a few bytes grow into gigabytes, or read files outside the workbook.
+        const auto raw = [](const QByteArray& part) {
+            return zip(workbook({{"Data", "worksheets/sheet1.xml"}},
+                                {{"xl/worksheets/sheet1.xml", part}}));
+        };
+        refuse("entity expansion",
+               raw("<!DOCTYPE w [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;\">]><w>&b;</w>"),
+               u"1:25: "_s + sheet1 + u"entity declaration \"a\" refused: entities are not read"_s);
+        refuse(
+            "external entity",
+            raw("<!DOCTYPE w SYSTEM \"/etc/passwd\"><w><row><c t=\"str\"><v>&x;</v></c></row></w>"),
+            u"1:56: "_s + sheet1 + u"entity \"x\" is not defined"_s);
+        refuse(
+            "encoding", raw("<?xml version=\"1.0\" encoding=\"EBCDIC\"?><w/>"),
+            u"1:31: "_s + sheet1 +
+                u"unknown encoding \"EBCDIC\": UTF-8, UTF-16, windows-1252 and ISO-8859-1 are read"_s);
         refuse("type", zip(oneSheet(R"(<row><c t="x"/></row>)")),
                u"2:28: "_s + sheet1 + u"cell type \"x\" is not known"_s);
     }
