@@ -48,7 +48,8 @@ QString insertSql() {
 }
 
 // Writes the table into the (empty) database file at `path`, row by row as `produce` makes them.
-void writeTo(const QByteArray& path, const std::function<void(const RowSink&)>& produce) {
+void writeTo(const QByteArray& path, const std::function<void(const RowSink&)>& produce,
+             const std::optional<SourceRecord>& source) {
     sqlite::Database db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     // DELETE is SQLite's default, but say so: the file is shipped and opened read-only, which a
     // WAL database would not allow everywhere.
@@ -72,6 +73,7 @@ void writeTo(const QByteArray& path, const std::function<void(const RowSink&)>& 
             insert.reset();
         });
     }
+    if (source) writeSourceRecord(db, *source);  // `produce` has set it by now
     // Built after the rows (faster than keeping them up to date). The description index lets the
     // ordered list query walk it instead of sorting the table on every open, and both serve the
     // lookups of a food by description or NDB number; ANALYZE lets the planner know them.
@@ -213,7 +215,7 @@ std::optional<QString> DatabaseOutput::open(const QString& outPath, const QStrin
 
 std::optional<QString> DatabaseOutput::write(const std::function<void(const RowSink&)>& produce) {
     try {
-        writeTo(tempPath_, produce);
+        writeTo(tempPath_, produce, source_);
     } catch (const sqlite::Error& e) {
         return QStringLiteral("%1: %2").arg(printableLine(outPath_), e.message());
     }
