@@ -197,10 +197,10 @@ void benchNationalTables(const fs::path& mkdb, const fs::path& dir) {
     const double cpu = median(importsCpu), floorCpu = median(floorsCpu);
     std::printf("velmora-mkdb --ciqual: %.2f s (processor %.2f s)\n  %.100s...\n", seconds, cpu,
                 firstLine(log).c_str());
-    std::printf("expat parsing the same release (UTF-8): %.2f s (processor %.2f s)\n",
-                floorSeconds, floorCpu);
-    std::printf("ratio velmora-mkdb / expat: %.2f (processor %.2f)\n",
-                seconds / floorSeconds, cpu / floorCpu);
+    std::printf("expat parsing the same release (UTF-8): %.2f s (processor %.2f s)\n", floorSeconds,
+                floorCpu);
+    std::printf("ratio velmora-mkdb / expat: %.2f (processor %.2f)\n", seconds / floorSeconds,
+                cpu / floorCpu);
     std::printf("# goal %s import time < 1 s\n", seconds < 1 ? "met:   " : "MISSED:");
     fs::remove(out);
 }
