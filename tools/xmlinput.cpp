@@ -4,6 +4,7 @@
 #include "common/outsidetext.h"
 #include "common/utf8text.h"
 
+#include <array>
 #include <cstring>
 
 namespace velmora::mkdb {
@@ -52,6 +53,15 @@ qsizetype referenceLength(const char* p, const char* end) {
     if (q == limit) return limit == end ? -1 : 0;
     return *q == ';' ? q + 1 - p : 0;
 }
+
+// The bytes copyPlainRun must look at in text ([0]) and in a tag outside quotes ([1]).
+constexpr auto kStops = [] {
+    std::array<std::array<bool, 256>, 2> stops{};
+    for (int c = 0x80; c < 256; ++c) stops[0][c] = stops[1][c] = true;
+    for (const char c : std::string_view("\n&<")) stops[0][static_cast<unsigned char>(c)] = true;
+    for (const char c : std::string_view("\n\"'>")) stops[1][static_cast<unsigned char>(c)] = true;
+    return stops;
+}();
 
 QString tooLarge() {
     return QStringLiteral("input too large: text or a tag of more than %1 MB")
@@ -160,11 +170,29 @@ ExpatParser::Status XmlInput::feed() {
     return status;
 }
 
+// The bytes from `p` that change no state but the count, in text and in tags: most of a file.
+const char* XmlInput::skipPlain(const char* p, const char* end) const {
+    const auto at = [](const char* q) { return static_cast<unsigned char>(*q); };
+    if (state_ == State::Text || (state_ == State::Tag && quote_ == 0)) {
+        const std::array<bool, 256>& stops = kStops[state_ == State::Tag];
+        while (p < end && !stops[at(p)]) ++p;
+    } else if (state_ == State::Tag) {
+        while (p < end && *p != quote_ && *p != '\n' && at(p) < 0x80) ++p;
+    }
+    return p;
+}
+
 // ASCII text, line ends, plain tags and their attributes, copied in one piece: most of a file.
 // Stops where copyText or copyMarkup must look.
 const char* XmlInput::copyPlainRun(const char* p, const char* end, std::string& out) {
     const char* run = p;
     for (; p < end; ++p) {
+        const char* plain = skipPlain(p, end);
+        if (sinceMarkup_ + (plain - p) > kMaxRecordBytes)
+            failAt(p + (kMaxRecordBytes - sinceMarkup_), tooLarge());
+        sinceMarkup_ += plain - p;
+        p = plain;
+        if (p == end) break;
         const auto c = static_cast<unsigned char>(*p);
         if (c >= 0x80) break;
         if (c == '\n') {

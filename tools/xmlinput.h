@@ -44,6 +44,7 @@ class XmlInput {
     void readDeclaration();
     // How many bytes from `p` make one unit the filter must see whole; 0 when the input at hand
     // ends before it does.
+    const char* skipPlain(const char* p, const char* end) const;
     const char* copyPlainRun(const char* p, const char* end, std::string& out);
     qsizetype copyText(const char* p, const char* end, std::string& out);
     qsizetype copyMarkup(const char* p, const char* end, std::string& out);
