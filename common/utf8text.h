@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace velmora {
@@ -32,6 +33,10 @@ qsizetype utf8SequenceLength(const char* p, const char* end);
 // The character of a byte in Windows code page 1252 (the upper half is Latin-1 but for 0x80 to
 // 0x9F); 0 for the five bytes the code page leaves undefined.
 char16_t cp1252Char(unsigned char byte);
+
+// Appends a character of the Basic Multilingual Plane (as the single-byte code pages and UTF-16
+// escapes give them) in UTF-8.
+void appendUtf8(std::string& out, char16_t c);
 
 // An ASCII text of the program's own (a column name, a food type) as a QString.
 inline QString latin1(std::string_view text) {

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The workbook reader on any shared strings and sheet XML (the input split at the byte 0x1E),
 // packed into a workbook with minizip: rows that rise, cells that rise within the bounds and are
-// found again by column, the same rows from a second reading side by side; or a fault placed
-// inside a line of the part at fault.
+// found again by column, their texts UTF-8, the same rows from a second reading side by side; or a
+// fault placed inside a line of the part at fault.
 #include <zip.h>
 #include <QTemporaryDir>
+#include "common/utf8text.h"
 #include "fuzzcheck.h"
 #include "tools/xlsxreader.h"
 
@@ -36,6 +37,16 @@ static void writeWorkbook(const QByteArray& strings, const QByteArray& sheet) {
     FUZZ_REQUIRE(zipClose(zip, nullptr) == ZIP_OK);
 }
 
+// Readers convert the texts they keep from UTF-8 and store them as they are.
+static bool isUtf8(std::string_view text) {
+    for (const char *p = text.data(), *end = p + text.size(); p < end;) {
+        const qsizetype n = utf8SequenceLength(p, end);
+        if (n == 0) return false;
+        p += n;
+    }
+    return true;
+}
+
 void fuzzOne(QByteArrayView input) {
     const QList<QByteArray> parts = input.toByteArray().split('\x1E');
     writeWorkbook(parts.value(0), parts.value(1));
@@ -47,8 +58,8 @@ void fuzzOne(QByteArrayView input) {
                          sheet.row() <= kMaxRows && again.cells().size() == sheet.cells().size());
             int column = -1;
             for (const XlsxCell& c : sheet.cells()) {
-                FUZZ_REQUIRE(c.column > column && c.column < kMaxColumns && !c.text.isEmpty() &&
-                             sheet.cell(c.column) == &c);
+                FUZZ_REQUIRE(c.column > column && c.column < kMaxColumns && !c.text.empty() &&
+                             isUtf8(c.text) && sheet.cell(c.column) == &c);
                 column = c.column;
             }
         }

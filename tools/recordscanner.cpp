@@ -36,20 +36,6 @@ QString carriageReturnAlone() {
     return QStringLiteral("carriage return without line feed (lines end in LF or CR LF)");
 }
 
-// A character of the Basic Multilingual Plane, as the single-byte encodings have them.
-void appendUtf8(std::string& out, char16_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 }  // namespace
 
 RecordScanner::RecordScanner(InputFile& in, const ScanFormat& format)

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/xlsxreader.h"
 
-#include "common/numbertext.h"
 #include "common/outsidetext.h"
+#include "common/utf8text.h"
+#include "tools/expatparser.h"
 
 #include <QDir>
 #include <QHash>
-#include <QXmlStreamReader>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 namespace velmora::mkdb {
 
@@ -23,57 +24,60 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-using Token = QXmlStreamReader::TokenType;
-
-// How much of a part is inflated and handed to the XML reader at a time.
+// How much of a part is inflated and handed to the XML parser at a time.
 constexpr qsizetype kChunk = qsizetype(1) << 16;
 
 QString quoted(QStringView text) {
     return u'"' + printable(text) + u'"';
 }
 
+QString fromUtf8(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
 // A run of decimal digits as a number, or -1 (also when it passes `limit`).
-qsizetype decimal(QStringView digits, qsizetype limit) {
+qsizetype decimal(std::string_view digits, qsizetype limit) {
     qsizetype value = 0;
-    for (const QChar c : digits) {
-        if (c < u'0' || c > u'9' || value > limit) return -1;
-        value = value * 10 + (c.unicode() - u'0');
+    for (const char c : digits) {
+        if (c < '0' || c > '9' || value > limit) return -1;
+        value = value * 10 + (c - '0');
     }
-    return digits.isEmpty() || value > limit ? -1 : value;
+    return digits.empty() || value > limit ? -1 : value;
+}
+
+// The character of the escape _xHHHH_ at `at`, or -1 when none starts there. A surrogate stays as
+// it is written: UTF-8 cannot hold one alone.
+int escapeAt(std::string_view text, std::size_t at) {
+    if (at + 6 >= text.size() || text[at] != '_' || text[at + 1] != 'x' || text[at + 6] != '_')
+        return -1;
+    int code = 0;
+    for (std::size_t k = at + 2; k < at + 6; ++k) {
+        const char c = text[k], lower = char(c | 0x20);
+        const int digit = c >= '0' && c <= '9'           ? c - '0'
+                          : lower >= 'a' && lower <= 'f' ? lower - 'a' + 10
+                                                         : -1;
+        if (digit < 0) return -1;
+        code = code * 16 + digit;
+    }
+    return code >= 0xD800 && code < 0xE000 ? -1 : code;
 }
 
 // Characters XML cannot hold (a carriage return, other control characters) are stored as
 // _xHHHH_, and an underscore that would read as such an escape as _x005F_.
-void unescape(QString& text, qsizetype from) {
-    qsizetype to = text.indexOf(u"_x", from);
-    if (to < 0) return;
-    const auto hex = [](QChar digit) {
-        const char16_t c = digit.unicode(), lower = c | 0x20;
-        return c >= u'0' && c <= u'9'           ? c - u'0'
-               : lower >= u'a' && lower <= u'f' ? lower - u'a' + 10
-                                                : -1;
-    };
-    for (qsizetype i = to; i < text.size(); ++to) {
-        int code = 0;
-        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_')
-            for (qsizetype k = i + 2; k < i + 6 && code >= 0; ++k)
-                code = hex(text[k]) < 0 ? -1 : code * 16 + hex(text[k]);
-        else
-            code = -1;
-        text[to] = code >= 0 ? QChar(char16_t(code)) : text[i];
-        i += code >= 0 ? 7 : 1;
+void unescape(std::string& text, std::size_t from) {
+    const std::size_t first = text.find("_x", from);
+    if (first == std::string::npos) return;
+    const std::string escaped = text.substr(first);
+    text.resize(first);
+    for (std::size_t i = 0; i < escaped.size();) {
+        const int code = escapeAt(escaped, i);
+        if (code < 0) {
+            text += escaped[i++];
+        } else {
+            appendUtf8(text, char16_t(code));
+            i += 7;
+        }
     }
-    text.truncate(to);
-}
-
-// Whether an element is named `what`, compared inline: a sheet has millions of elements, most of
-// them named with one letter.
-template <std::size_t N>
-bool named(QStringView name, const char16_t (&what)[N]) {
-    if (name.size() != qsizetype(N - 1)) return false;
-    for (std::size_t i = 0; i + 1 < N; ++i)
-        if (name[qsizetype(i)] != what[i]) return false;
-    return true;
 }
 
 // Closes a file descriptor on every way out.
@@ -202,54 +206,46 @@ qsizetype Archive::read(char* into, qsizetype size) {
 
 }  // namespace
 
-// One XML part, streamed through the reader in chunks as it is inflated.
+// One XML part, parsed in chunks as it is inflated.
 class XlsxPart {
   public:
     // `label` names the part in messages; `missing` is the fault when the archive lacks it.
-    XlsxPart(const QString& file, const QString& part, const QString& label, const QString& missing)
-        : file_(file), label_(label), archive_(file), buffer_(std::make_unique<char[]>(kChunk)) {
+    XlsxPart(XmlHandler& handler, const QString& file, const QString& part, const QString& label,
+             const QString& missing)
+        : archive_(file), xml_(handler, file, label) {
         if (!archive_.open(part)) throw Fault{{file, 1, 1, missing}};
     }
-    // The next token, reading more of the part as needed; EndDocument once the whole part is read
-    // and checked. Throws Fault.
-    Token next() {
+    // Parses on until the handler suspends (true) or the whole part is read and checked against
+    // its checksum (false). Throws Fault.
+    bool advance() {
         for (;;) {
-            const Token token = xml.readNext();
-            // Whatever follows the root element is read for the checksum alone.
-            if (token == Token::EndDocument)
-                while (archive_.read(buffer_.get(), kChunk) > 0) {
-                }
-            if (token != Token::Invalid) return token;
-            if (xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || atEnd_)
-                fail(u"damaged XML: "_s + xml.errorString());
-            const qsizetype count = archive_.read(buffer_.get(), kChunk);
-            atEnd_ = count == 0;
-            xml.addData(QByteArray(buffer_.get(), count));
+            if (status_ == Status::Suspended) {
+                status_ = xml_.resume();
+            } else if (status_ == Status::Done) {
+                return false;
+            } else {
+                char* room = xml_.buffer(kChunk);
+                const qsizetype count = archive_.read(room, kChunk);
+                status_ = xml_.parse(count, count == 0);
+            }
+            if (status_ == Status::Suspended) return true;
         }
     }
-    // FILE:LINE:COLUMN: PART: what, at the reader's place in the part.
-    [[noreturn]] void fail(const QString& what) const {
-        throw Fault{{file_, qsizetype(xml.lineNumber()), qsizetype(xml.columnNumber()) + 1,
-                     label_ + u": "_s + what}};
+    void readAll() {
+        while (advance()) {
+        }
     }
-    QXmlStreamReader xml;
 
   private:
-    QString file_, label_;
+    using Status = ExpatParser::Status;
     Archive archive_;
-    std::unique_ptr<char[]> buffer_;
-    bool atEnd_ = false;
+    ExpatParser xml_;
+    Status status_ = Status::More;
 };
 
-std::optional<double> XlsxCell::number() const {
-    char ascii[64];
-    if (type == Type::Boolean || type == Type::Error || text.size() > qsizetype(sizeof ascii))
-        return std::nullopt;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i].unicode() > 0x7F) return std::nullopt;
-        ascii[i] = char(text[i].unicode());
-    }
-    return plainNumber(std::string_view(ascii, std::size_t(text.size())));
+Amount XlsxCell::amount() const {
+    // An empty text is no number either, in readAmount's words.
+    return readAmount(type == Type::Boolean || type == Type::Error ? std::string_view() : text);
 }
 
 QString columnName(int column) {
@@ -261,85 +257,106 @@ QString columnName(int column) {
 namespace {
 
 // A relationship's target as a part name: relative to the workbook's folder, or absolute.
-QString partOf(QStringView target) {
-    const QString path =
-        target.startsWith(u'/') ? target.toString() : u"/xl/"_s + target.toString();
+QString partOf(std::string_view target) {
+    const QString path = target.starts_with('/') ? fromUtf8(target) : u"/xl/"_s + fromUtf8(target);
     return QDir::cleanPath(path).mid(1);
 }
 
-struct Relationships {
-    QHash<QString, QString> parts;  // by id
+// The parts of xl/_rels/workbook.xml.rels, by relationship id.
+class Relationships final : public XmlHandler {
+  public:
+    QHash<QString, QString> parts;
     QString sharedStrings;
+
+  private:
+    void startElement(std::string_view name, const XmlAttributes& a) override {
+        if (localName(name) != "Relationship" || a.value("TargetMode") == "External") return;
+        const QString part = partOf(a.value("Target"));
+        parts.insert(fromUtf8(a.value("Id")), part);
+        if (a.value("Type").ends_with("/sharedStrings")) sharedStrings = part;
+    }
+    void endElement(std::string_view) override {}
+    void text(std::string_view) override {}
 };
 
-Relationships readRelationships(XlsxPart& rels) {
-    Relationships found;
-    for (Token token; (token = rels.next()) != Token::EndDocument;) {
-        if (token != Token::StartElement || rels.xml.name() != u"Relationship") continue;
-        const QXmlStreamAttributes a = rels.xml.attributes();
-        if (a.value(QLatin1String("TargetMode")) == u"External") continue;
-        const QString part = partOf(a.value(QLatin1String("Target")));
-        found.parts.insert(a.value(QLatin1String("Id")).toString(), part);
-        if (a.value(QLatin1String("Type")).endsWith(u"/sharedStrings")) found.sharedStrings = part;
-    }
-    return found;
-}
+// The sheets of xl/workbook.xml, each with its part through the relationships.
+class SheetList final : public XmlHandler {
+  public:
+    SheetList(const Relationships& relationships, const QString& relsPart)
+        : relationships_(relationships), relsPart_(relsPart) {}
+    QStringList names, parts;
 
-// The relationship id of a <sheet>: its "id" attribute in the relationships namespace.
-QStringView relationshipId(const QXmlStreamAttributes& attributes) {
-    for (const QXmlStreamAttribute& a : attributes)
-        if (a.name() == u"id" && !a.namespaceUri().isEmpty()) return a.value();
-    return {};
-}
+  private:
+    void startElement(std::string_view name, const XmlAttributes& a) override {
+        if (localName(name) != "sheet") return;
+        // The relationship id is the "id" attribute in the relationships namespace: prefixed.
+        std::string_view id;
+        a.forEach([&](std::string_view attribute, std::string_view value) {
+            if (localName(attribute) == "id" && attribute != "id" &&
+                !attribute.starts_with("xmlns:"))
+                id = value;
+        });
+        const QString sheet = fromUtf8(a.value("name")), rid = fromUtf8(id);
+        if (!relationships_.parts.contains(rid))
+            fail(QStringLiteral("sheet %1 refers to relationship %2, which %3 lacks")
+                     .arg(quoted(sheet), quoted(rid), relsPart_));
+        names << sheet;
+        parts << relationships_.parts.value(rid);
+    }
+    void endElement(std::string_view) override {}
+    void text(std::string_view) override {}
+
+    const Relationships& relationships_;
+    QString relsPart_;
+};
 
 }  // namespace
+
+// Each <si> is one text: its <t>, or the <t> of its rich-text runs <r> one after the other. The
+// phonetic guide <rPh> is not part of the text.
+class XlsxWorkbook::StringReader final : public XmlHandler {
+  public:
+    explicit StringReader(XlsxWorkbook& book) : book_(book) {}
+
+  private:
+    void startElement(std::string_view name, const XmlAttributes&) override {
+        name = localName(name);
+        if (name == "t") inText_ = !phonetic_;
+        if (name == "rPh") phonetic_ = true;
+    }
+    void endElement(std::string_view name) override {
+        name = localName(name);
+        if (name == "t") inText_ = false;
+        if (name == "rPh") phonetic_ = false;
+        if (name != "si") return;
+        unescape(book_.strings_, book_.starts_.back());
+        book_.starts_.push_back(book_.strings_.size());
+    }
+    void text(std::string_view utf8) override {
+        if (inText_) book_.strings_ += utf8;
+    }
+
+    XlsxWorkbook& book_;
+    bool inText_ = false, phonetic_ = false;
+};
 
 XlsxWorkbook::XlsxWorkbook(const QString& path) : path_(path) {
     checkSignature(path);
     const QString kBook = u"xl/workbook.xml"_s, kRels = u"xl/_rels/workbook.xml.rels"_s;
-    XlsxPart book(path, kBook, kBook,
+    Relationships relationships;
+    SheetList sheets(relationships, kRels);
+    XlsxPart book(sheets, path, kBook, kBook,
                   u"not an .xlsx workbook: the archive has no part xl/workbook.xml"_s);
-    XlsxPart rels(path, kRels, kRels, u"missing part xl/_rels/workbook.xml.rels"_s);
-    const Relationships relationships = readRelationships(rels);
-    for (Token token; (token = book.next()) != Token::EndDocument;) {
-        if (token != Token::StartElement || book.xml.name() != u"sheet") continue;
-        const QXmlStreamAttributes a = book.xml.attributes();
-        const QString id = relationshipId(a).toString();
-        const QString name = a.value(QLatin1String("name")).toString();
-        if (!relationships.parts.contains(id))
-            book.fail(QStringLiteral("sheet %1 refers to relationship %2, which %3 lacks")
-                          .arg(quoted(name), quoted(id), kRels));
-        names_ << name;
-        parts_ << relationships.parts.value(id);
-    }
+    XlsxPart rels(relationships, path, kRels, kRels, u"missing part xl/_rels/workbook.xml.rels"_s);
+    rels.readAll();
+    book.readAll();
+    names_ = sheets.names;
+    parts_ = sheets.parts;
     if (relationships.sharedStrings.isEmpty()) return;
-    XlsxPart strings(path, relationships.sharedStrings, relationships.sharedStrings,
-                     u"missing part "_s + relationships.sharedStrings);
-    readSharedStrings(strings);
-}
-
-// Each <si> is one text: its <t>, or the <t> of its rich-text runs <r> one after the other. The
-// phonetic guide <rPh> is not part of the text.
-void XlsxWorkbook::readSharedStrings(XlsxPart& part) {
-    bool inText = false, phonetic = false;
-    for (Token token; (token = part.next()) != Token::EndDocument;) {
-        if (token == Token::Characters) {
-            if (inText) strings_ += part.xml.text();
-            continue;
-        }
-        const QStringView name = part.xml.name();
-        if (token == Token::StartElement) {
-            if (name == u"t") inText = !phonetic;
-            if (name == u"rPh") phonetic = true;
-        } else if (token == Token::EndElement) {
-            if (name == u"t") inText = false;
-            if (name == u"rPh") phonetic = false;
-            if (name == u"si") {
-                unescape(strings_, starts_.back());
-                starts_.push_back(strings_.size());
-            }
-        }
-    }
+    StringReader strings(*this);
+    XlsxPart(strings, path, relationships.sharedStrings, relationships.sharedStrings,
+             u"missing part "_s + relationships.sharedStrings)
+        .readAll();
 }
 
 QString XlsxWorkbook::sheetStartingWith(QStringView prefix) const {
@@ -358,172 +375,221 @@ XlsxSheet XlsxWorkbook::sheet(const QString& name) const {
                      .arg(quoted(name), sheets.isEmpty() ? u"none"_s : sheets.join(u", "))}};
 }
 
-// The cell being read: its column and type, where its text starts in text_, whether it has one.
-struct XlsxSheet::Pending {
-    int column = -1;
-    XlsxCell::Type type = XlsxCell::Type::Number;
-    bool shared = false;
-    bool valued = false;
-    qsizetype start = 0;
+// The sheet's part parsed into one row at a time: the parser is suspended at the end of each row
+// that holds a cell, which next() hands over.
+class XlsxSheet::Reader final : public XmlHandler {
+  public:
+    Reader(const XlsxWorkbook& book, const QString& name, const QString& part) : book(book) {
+        part_.emplace(*this, book.fileName(), part,
+                      QStringLiteral("%1 (sheet %2)").arg(part, quoted(name)),
+                      QStringLiteral("sheet %1: missing part %2").arg(quoted(name), part));
+    }
+    bool next() {
+        if (part_ && part_->advance()) return true;
+        part_.reset();
+        cells.clear();
+        return false;
+    }
+
+    const XlsxWorkbook& book;
+    qsizetype row = 0;  // the current row, or the last one read
+    std::vector<XlsxCell> cells;
+
+  private:
+    void startElement(std::string_view name, const XmlAttributes& attributes) override;
+    void endElement(std::string_view name) override;
+    void text(std::string_view utf8) override {
+        if (inText_) text_ += utf8;
+    }
+    void startRow(const XmlAttributes& attributes);
+    void endRow();
+    void setRow(qsizetype number);
+    void startCell(const XmlAttributes& attributes);
+    void endCell();
+
+    std::optional<XlsxPart> part_;  // none once it is read to its end
+    qsizetype rowGiven_ = 0;        // the number a reference gave the row being read, or 0
+    // Where each cell's text is while the row is read: in text_ from `start`, or shared string
+    // -1 - `start`.
+    struct Span {
+        qsizetype start, size;
+    };
+    std::vector<Span> spans_;
+    std::string text_;  // the row's texts that are not shared strings
+    // The cell being read: its column and type, where its text starts in text_, whether it has
+    // one.
+    struct Pending {
+        int column = -1;
+        XlsxCell::Type type = XlsxCell::Type::Number;
+        bool shared = false;
+        bool valued = false;
+        qsizetype start = 0;
+    } cell_;
+    bool inRow_ = false, inText_ = false, phonetic_ = false;
 };
 
 XlsxSheet::XlsxSheet(const XlsxWorkbook& book, const QString& name, const QString& part)
-    : book_(book),
-      name_(name),
-      part_(std::make_unique<XlsxPart>(
-          book.fileName(), part, QStringLiteral("%1 (sheet %2)").arg(part, quoted(name)),
-          QStringLiteral("sheet %1: missing part %2").arg(quoted(name), part))) {}
+    : name_(name), reader_(std::make_unique<Reader>(book, name, part)) {}
 
 XlsxSheet::XlsxSheet(XlsxSheet&&) noexcept = default;
 XlsxSheet::~XlsxSheet() = default;
 
 bool XlsxSheet::next() {
-    while (part_) {
-        const Token token = part_->next();
-        if (token == Token::EndDocument) part_.reset();
-        if (token == Token::StartElement && named(part_->xml.name(), u"row") && readRow())
-            return true;
-    }
-    cells_.clear();
-    return false;
+    return reader_->next();
 }
 
-void XlsxSheet::setRow(qsizetype number) {
-    if (number <= row_)
-        part_->fail(QStringLiteral("row %1 after row %2: rows out of order").arg(number).arg(row_));
+qsizetype XlsxSheet::row() const {
+    return reader_->row;
+}
+
+const std::vector<XlsxCell>& XlsxSheet::cells() const {
+    return reader_->cells;
+}
+
+void XlsxSheet::Reader::startElement(std::string_view name, const XmlAttributes& attributes) {
+    name = localName(name);
+    if (name == "row") {
+        if (!inRow_) startRow(attributes);
+        return;
+    }
+    if (!inRow_) return;
+    if (name == "c") startCell(attributes);
+    // A value, or an inline string's text (also of its rich-text runs).
+    if (name == "v" || (name == "t" && !phonetic_)) inText_ = cell_.valued = true;
+    if (name == "rPh") phonetic_ = true;
+}
+
+void XlsxSheet::Reader::endElement(std::string_view name) {
+    if (!inRow_) return;
+    name = localName(name);
+    if (name == "v" || name == "t") inText_ = false;
+    if (name == "rPh") phonetic_ = false;
+    if (name == "c") {
+        endCell();
+        cell_.valued = false;  // a <c> inside a <c> ends once
+    }
+    if (name == "row") endRow();
+}
+
+void XlsxSheet::Reader::setRow(qsizetype number) {
+    if (number <= row)
+        fail(QStringLiteral("row %1 after row %2: rows out of order").arg(number).arg(row));
     rowGiven_ = number;
 }
 
-// Reads the row whose <row> the reader is at; false when it holds no cell.
-bool XlsxSheet::readRow() {
-    cells_.clear();
+void XlsxSheet::Reader::startRow(const XmlAttributes& attributes) {
+    inRow_ = true;
+    inText_ = phonetic_ = false;
+    cell_ = {};
+    cells.clear();
     spans_.clear();
-    text_.resize(0);
+    text_.clear();
     rowGiven_ = 0;
-    const QStringView r = part_->xml.attributes().value(QLatin1String("r"));
-    if (!r.isEmpty()) {
-        const qsizetype number = decimal(r, kMaxRows);
-        if (number < 1) part_->fail(QStringLiteral("row number %1 is not valid").arg(quoted(r)));
-        setRow(number);
-    }
-    Pending cell;
-    bool inText = false, phonetic = false;
-    for (Token token;
-         (token = part_->next()) != Token::EndElement || !named(part_->xml.name(), u"row");) {
-        if (token == Token::Characters) {
-            if (inText) text_ += part_->xml.text();
-            continue;
-        }
-        if (token == Token::EndDocument) part_->fail(u"the part ends inside a row"_s);
-        const QStringView name = part_->xml.name();
-        if (token == Token::StartElement) {
-            if (named(name, u"c")) startCell(cell);
-            // A value, or an inline string's text (also of its rich-text runs).
-            if (named(name, u"v") || (named(name, u"t") && !phonetic)) inText = cell.valued = true;
-            if (named(name, u"rPh")) phonetic = true;
-        } else if (token == Token::EndElement) {
-            if (named(name, u"v") || named(name, u"t")) inText = false;
-            if (named(name, u"rPh")) phonetic = false;
-            if (named(name, u"c")) endCell(cell);
-            if (named(name, u"c")) cell.valued = false;  // a <c> inside a <c> ends once
-        }
-    }
-    row_ = rowGiven_ ? rowGiven_ : row_ + 1;
-    if (row_ > kMaxRows) part_->fail(QStringLiteral("more than %1 rows").arg(kMaxRows));
-    for (std::size_t i = 0; i < cells_.size(); ++i)
-        cells_[i].text = spans_[i].start < 0
-                             ? book_.sharedString(-1 - spans_[i].start)
-                             : QStringView(text_).sliced(spans_[i].start, spans_[i].size);
-    return !cells_.empty();
+    const std::string_view r = attributes.value("r");
+    if (r.empty()) return;
+    const qsizetype number = decimal(r, kMaxRows);
+    if (number < 1) fail(QStringLiteral("row number %1 is not valid").arg(quotedCell(r)));
+    setRow(number);
+}
+
+// Hands the row over when it holds a cell.
+void XlsxSheet::Reader::endRow() {
+    inRow_ = false;
+    row = rowGiven_ ? rowGiven_ : row + 1;
+    if (row > kMaxRows) fail(QStringLiteral("more than %1 rows").arg(kMaxRows));
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        cells[i].text = spans_[i].start < 0
+                            ? book.sharedString(-1 - spans_[i].start)
+                            : std::string_view(text_).substr(std::size_t(spans_[i].start),
+                                                             std::size_t(spans_[i].size));
+    if (!cells.empty()) parser().suspend();
 }
 
 namespace {
 
 // The column of a reference such as "B7" (from 0), and its row; nothing when it is none.
-std::optional<std::pair<int, qsizetype>> cellReference(QStringView ref) {
-    qsizetype letters = 0;
+std::optional<std::pair<int, qsizetype>> cellReference(std::string_view ref) {
+    std::size_t letters = 0;
     int column = 0;
-    while (letters < ref.size() && letters < 4 && ref[letters] >= u'A' && ref[letters] <= u'Z')
-        column = column * 26 + (ref[letters++].unicode() - u'A' + 1);
-    const qsizetype row = decimal(ref.sliced(letters), kMaxRows);
+    while (letters < ref.size() && letters < 4 && ref[letters] >= 'A' && ref[letters] <= 'Z')
+        column = column * 26 + (ref[letters++] - 'A' + 1);
+    const qsizetype row = decimal(ref.substr(letters), kMaxRows);
     if (letters == 0 || column > kMaxColumns || row < 1) return std::nullopt;
     return std::pair(column - 1, row);
 }
 
-std::optional<XlsxCell::Type> cellType(QStringView t) {
+std::optional<XlsxCell::Type> cellType(std::string_view t) {
     using Type = XlsxCell::Type;
-    if (t.isEmpty() || t == u"n") return Type::Number;
-    if (t == u"s" || t == u"str" || t == u"inlineStr") return Type::Text;
-    if (t == u"b") return Type::Boolean;
-    if (t == u"e") return Type::Error;
-    if (t == u"d") return Type::Date;
+    if (t.empty() || t == "n") return Type::Number;
+    if (t == "s" || t == "str" || t == "inlineStr") return Type::Text;
+    if (t == "b") return Type::Boolean;
+    if (t == "e") return Type::Error;
+    if (t == "d") return Type::Date;
     return std::nullopt;
 }
 
 }  // namespace
 
-void XlsxSheet::startCell(Pending& cell) {
-    const QXmlStreamAttributes attributes = part_->xml.attributes();
-    QStringView ref, t;
-    for (const QXmlStreamAttribute& a : attributes) {
-        if (named(a.qualifiedName(), u"r")) ref = a.value();
-        if (named(a.qualifiedName(), u"t")) t = a.value();
-    }
+void XlsxSheet::Reader::startCell(const XmlAttributes& attributes) {
+    const std::string_view ref = attributes.value("r"), t = attributes.value("t");
     // A cell without a reference follows the one before it.
-    int column = cell.column + 1;
-    if (!ref.isEmpty()) {
+    int column = cell_.column + 1;
+    if (!ref.empty()) {
         const auto place = cellReference(ref);
-        if (!place) part_->fail(QStringLiteral("cell reference %1 is not valid").arg(quoted(ref)));
+        if (!place) fail(QStringLiteral("cell reference %1 is not valid").arg(quotedCell(ref)));
         if (!rowGiven_) setRow(place->second);
         if (place->second != rowGiven_)
-            part_->fail(QStringLiteral("cell %1 in row %2").arg(quoted(ref)).arg(rowGiven_));
+            fail(QStringLiteral("cell %1 in row %2").arg(quotedCell(ref)).arg(rowGiven_));
         if (place->first < column)
-            part_->fail(QStringLiteral("cell %1 after column %2: cells out of order")
-                            .arg(quoted(ref), columnName(cell.column)));
+            fail(QStringLiteral("cell %1 after column %2: cells out of order")
+                     .arg(quotedCell(ref), columnName(cell_.column)));
         column = place->first;
     }
-    if (column >= kMaxColumns) part_->fail(QStringLiteral("a cell beyond column XFD"));
+    if (column >= kMaxColumns) fail(QStringLiteral("a cell beyond column XFD"));
     const std::optional<XlsxCell::Type> type = cellType(t);
-    if (!type) part_->fail(QStringLiteral("cell type %1 is not known").arg(quoted(t)));
-    cell.type = *type;
-    cell.shared = t == u"s";
-    cell.column = column;
-    cell.valued = false;
-    cell.start = text_.size();
+    if (!type) fail(QStringLiteral("cell type %1 is not known").arg(quotedCell(t)));
+    cell_.type = *type;
+    cell_.shared = t == "s";
+    cell_.column = column;
+    cell_.valued = false;
+    cell_.start = qsizetype(text_.size());
 }
 
-void XlsxSheet::endCell(const Pending& cell) {
-    Span span{cell.start, text_.size() - cell.start};
-    if (cell.shared && cell.valued) {
-        const QStringView digits = QStringView(text_).sliced(span.start, span.size);
-        const qsizetype index = decimal(digits, book_.sharedStringCount());
-        if (index < 0 || index >= book_.sharedStringCount())
-            part_->fail(QStringLiteral("cell %1: shared string %2 does not exist (there are %3)")
-                            .arg(columnName(cell.column) +
-                                     QString::number(rowGiven_ ? rowGiven_ : row_ + 1),
-                                 quoted(digits), QString::number(book_.sharedStringCount())));
-        text_.truncate(cell.start);
-        span = {-1 - index, book_.sharedString(index).size()};
-    } else if (cell.type == XlsxCell::Type::Text) {
-        unescape(text_, cell.start);
-        span.size = text_.size() - cell.start;
+void XlsxSheet::Reader::endCell() {
+    Span span{cell_.start, qsizetype(text_.size()) - cell_.start};
+    if (cell_.shared && cell_.valued) {
+        const std::string_view digits =
+            std::string_view(text_).substr(std::size_t(span.start), std::size_t(span.size));
+        const qsizetype index = decimal(digits, book.sharedStringCount());
+        if (index < 0 || index >= book.sharedStringCount())
+            fail(QStringLiteral("cell %1: shared string %2 does not exist (there are %3)")
+                     .arg(columnName(cell_.column) +
+                              QString::number(rowGiven_ ? rowGiven_ : row + 1),
+                          quotedCell(digits), QString::number(book.sharedStringCount())));
+        text_.resize(std::size_t(cell_.start));
+        span = {-1 - index, qsizetype(book.sharedString(index).size())};
+    } else if (cell_.type == XlsxCell::Type::Text) {
+        unescape(text_, std::size_t(cell_.start));
+        span.size = qsizetype(text_.size()) - cell_.start;
     }
     // A cell without a value, or with an empty text, is an empty cell: absent.
-    if (!cell.valued || span.size == 0) return;
-    cells_.push_back({cell.column, cell.type, {}});
+    if (!cell_.valued || span.size == 0) return;
+    cells.push_back({cell_.column, cell_.type, {}});
     spans_.push_back(span);
 }
 
 const XlsxCell* XlsxSheet::cell(int column) const {
-    const auto it = std::lower_bound(cells_.begin(), cells_.end(), column,
+    const std::vector<XlsxCell>& row = reader_->cells;
+    const auto it = std::lower_bound(row.begin(), row.end(), column,
                                      [](const XlsxCell& c, int col) { return c.column < col; });
-    return it != cells_.end() && it->column == column ? &*it : nullptr;
+    return it != row.end() && it->column == column ? &*it : nullptr;
 }
 
 Diagnostic XlsxSheet::at(int column, const QString& what) const {
-    return Diagnostic{book_.fileName(), row_, column + 1,
+    const qsizetype row = reader_->row;
+    return Diagnostic{reader_->book.fileName(), row, column + 1,
                       QStringLiteral("sheet %1, cell %2: %3")
-                          .arg(quoted(name_), columnName(column) + QString::number(row_), what)};
+                          .arg(quoted(name_), columnName(column) + QString::number(row), what)};
 }
 
 }  // namespace velmora::mkdb

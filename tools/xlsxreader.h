@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The .xlsx workbook: a ZIP archive of XML parts, unpacked with minizip and read with
-// QXmlStreamReader. A sheet streams one row at a time, so reading it costs the shared strings plus
-// one row of memory whatever its size. Everything wrong with the file is a Fault naming it, and
+// The .xlsx workbook: a ZIP archive of XML parts, unpacked with minizip and read with expat. A
+// sheet streams one row at a time, so reading it costs the shared strings plus one row of memory
+// whatever its size. Everything wrong with the file is a Fault naming it, and
 // the part where one is at fault (with the part's XML line and column where one applies).
 #pragma once
 
@@ -11,9 +11,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
+#include "tools/foodtable.h"
 #include "tools/inputfile.h"
 
 namespace velmora::mkdb {
@@ -31,20 +33,19 @@ struct XlsxCell {
     enum class Type : unsigned char { Number, Text, Boolean, Error, Date };
     int column = 0;  // from 0 (A)
     Type type = Type::Number;
-    // As stored: "11.375", "1.5E-3", a Boolean's "0" or "1", an error's "#N/A"; valid until the
-    // sheet reads its next row.
-    QStringView text;
+    // UTF-8, as stored: "11.375", "1.5E-3", a Boolean's "0" or "1", an error's "#N/A"; valid
+    // until the sheet reads its next row.
+    std::string_view text;
 
-    // The text as a plain number ("." for the decimal point, whatever the workbook's language;
-    // an optional exponent), for a number stored as text too; nothing for any other text and for
-    // Boolean and Error cells.
-    std::optional<double> number() const;
+    // The text as an amount the table can store (readAmount: "." for the decimal point, whatever
+    // the workbook's language; an optional exponent; within ±10^15), for a number stored as text
+    // too; Boolean and Error cells are no number.
+    Amount amount() const;
 };
 
 // "A" for column 0, "XFD" for the last.
 QString columnName(int column);
 
-class XlsxPart;
 class XlsxWorkbook;
 
 // One worksheet, read forwards once.
@@ -58,9 +59,9 @@ class XlsxSheet {
     // checked against its checksum. Rows come in rising order, an absent or empty row is skipped.
     // Throws Fault.
     bool next();
-    qsizetype row() const { return row_; }  // its number, from 1
+    qsizetype row() const;  // its number, from 1
     // The row's cells in rising column order; an empty cell is absent.
-    const std::vector<XlsxCell>& cells() const { return cells_; }
+    const std::vector<XlsxCell>& cells() const;
     // The cell in `column`, or null when it is empty.
     const XlsxCell* cell(int column) const;
 
@@ -71,25 +72,10 @@ class XlsxSheet {
   private:
     friend class XlsxWorkbook;
     XlsxSheet(const XlsxWorkbook& book, const QString& name, const QString& part);
-    struct Pending;
-    bool readRow();
-    void setRow(qsizetype number);
-    void startCell(Pending& cell);
-    void endCell(const Pending& cell);
+    class Reader;
 
-    const XlsxWorkbook& book_;
     QString name_;
-    std::unique_ptr<XlsxPart> part_;  // null once the part is read to its end
-    qsizetype row_ = 0;               // the current row, or the last one read
-    qsizetype rowGiven_ = 0;          // the number a reference gave the row being read, or 0
-    std::vector<XlsxCell> cells_;
-    // Where each cell's text is while the row is read: in text_ from `start`, or shared string
-    // -1 - `start`.
-    struct Span {
-        qsizetype start, size;
-    };
-    std::vector<Span> spans_;
-    QString text_;  // the row's texts that are not shared strings
+    std::unique_ptr<Reader> reader_;  // where the parser keeps the row it reads
 };
 
 class XlsxWorkbook {
@@ -110,18 +96,18 @@ class XlsxWorkbook {
 
   private:
     friend class XlsxSheet;
-    void readSharedStrings(XlsxPart& part);
-    QStringView sharedString(qsizetype index) const {
+    class StringReader;
+    std::string_view sharedString(qsizetype index) const {
         const auto i = std::size_t(index);
-        return QStringView(strings_).sliced(starts_[i], starts_[i + 1] - starts_[i]);
+        return std::string_view(strings_).substr(starts_[i], starts_[i + 1] - starts_[i]);
     }
     qsizetype sharedStringCount() const { return qsizetype(starts_.size()) - 1; }
 
     QString path_;
     QStringList names_;
-    QStringList parts_;  // each sheet's
-    QString strings_;    // the shared strings, one after the other
-    std::vector<qsizetype> starts_{0};
+    QStringList parts_;    // each sheet's
+    std::string strings_;  // the shared strings in UTF-8, one after the other
+    std::vector<std::size_t> starts_{0};
 };
 
 }  // namespace velmora::mkdb

@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// XML read with expat: bytes fed in chunks, a handler told of each element's start and end and of
+// its text as UTF-8 views (no text object per token: a national table's sheet has millions of
+// them), and every fault, expat's or a handler's, a Fault naming the file and the place.
+//
+// What the builder reads comes from outside, so the parser takes no more than the elements: an
+// entity declaration (<!ENTITY ...>, how a few bytes grow into gigabytes) is refused and nothing
+// outside the document is ever loaded; a document type declaration without entities reads. Read
+// are UTF-8 (with or without a byte order mark), UTF-16, US-ASCII, windows-1252 and ISO-8859-1,
+// the last taken as windows-1252 as web browsers take it: files that declare it mean that.
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <string_view>
+
+#include "tools/inputfile.h"
+
+struct XML_ParserStruct;
+
+namespace velmora::mkdb {
+
+// A text expat hands over, as a view. Names and values are mostly a few bytes long, for which
+// this loop is faster than a call to strlen, and a sheet has millions of them.
+inline std::string_view xmlView(const char* text) {
+    const char* end = text;
+    while (*end) ++end;
+    return {text, std::size_t(end - text)};
+}
+
+// The attributes of a start tag, each name as written (prefix included).
+class XmlAttributes {
+  public:
+    explicit XmlAttributes(const char** pairs) : pairs_(pairs) {}
+    // The value of the attribute named `name`; empty when the tag has none.
+    std::string_view value(std::string_view name) const {
+        for (const char** a = pairs_; *a; a += 2)
+            if (isNamed(a[0], name)) return xmlView(a[1]);
+        return {};
+    }
+    // Calls `f(name, value)` for each attribute in the tag's order.
+    template <typename F>
+    void forEach(F&& f) const {
+        for (const char** a = pairs_; *a; a += 2) f(xmlView(a[0]), xmlView(a[1]));
+    }
+
+  private:
+    // Whether `text` is `name`, read no further than its end.
+    static bool isNamed(const char* text, std::string_view name) {
+        for (const char c : name)
+            if (*text++ != c) return false;
+        return *text == 0;
+    }
+    const char** pairs_;  // name, value, name, value, ..., null
+};
+
+// "row" of "x:row" and of "row": names are compared without their namespace prefix.
+inline std::string_view localName(std::string_view name) {
+    const std::size_t colon = name.rfind(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+class ExpatParser;
+
+// What a document is read into. A handler may throw Fault (through parser().fault()) to end
+// the reading, or suspend it (parser().suspend()) to hand what it has to its caller. The views are
+// valid during the call only; text comes in pieces (line by line, around references), so a
+// handler that keeps an element's text gathers them.
+class XmlHandler {
+  public:
+    virtual void startElement(std::string_view name, const XmlAttributes& attributes) = 0;
+    virtual void endElement(std::string_view name) = 0;
+    virtual void text(std::string_view utf8) = 0;
+
+  protected:
+    XmlHandler() = default;
+    ~XmlHandler() = default;
+    XmlHandler(const XmlHandler&) = delete;
+    XmlHandler& operator=(const XmlHandler&) = delete;
+    // The parser reading into this handler; only while one does.
+    ExpatParser& parser() const { return *parser_; }
+    // Throws parser().fault(what): a fault at the event at hand.
+    [[noreturn]] void fail(const QString& what) const;
+
+  private:
+    friend class ExpatParser;
+    ExpatParser* parser_ = nullptr;
+};
+
+class ExpatParser {
+  public:
+    // Reads into `handler`. Faults read "FILE:LINE:COLUMN: LABEL: what", or without the label
+    // when it is empty.
+    ExpatParser(XmlHandler& handler, const QString& file, const QString& label = {});
+    ~ExpatParser();
+    ExpatParser(const ExpatParser&) = delete;
+    ExpatParser& operator=(const ExpatParser&) = delete;
+
+    enum class Status {
+        More,       // every byte given is read: feed the next ones
+        Suspended,  // a handler suspended the reading: resume() reads on
+        Done,       // the last bytes are read and the document is whole
+    };
+    // Reads `bytes`; `last` when the document ends with them. Throws Fault: XML that is not
+    // well-formed, a refused declaration, an unknown encoding, a handler's fault.
+    Status feed(std::string_view bytes, bool last);
+    // The same without a copy: `buffer` gives room for up to `size` bytes, which `parse` reads
+    // once `count` of them are filled in.
+    char* buffer(qsizetype size);
+    Status parse(qsizetype count, bool last);
+    // Reads on after a suspension, the bytes fed so far first. Throws Fault.
+    Status resume();
+
+    // For a handler: stops the reading after the current event, keeping the rest for resume().
+    void suspend();
+    // Where the event at hand starts (from 1, columns in characters); after a fault in the XML,
+    // where it is.
+    qsizetype line() const;
+    qsizetype column() const;
+    // A fault at that place, named as the constructor says.
+    Fault fault(const QString& what) const;
+
+  private:
+    struct Calls;
+    Status finish(int status);
+
+    XML_ParserStruct* parser_;
+    XmlHandler& handler_;
+    QString file_, label_;
+    std::exception_ptr caught_;  // a handler's, thrown again once expat has returned
+    QString unknownEncoding_;    // the name expat could not read, for the message
+    char* room_ = nullptr;       // the latest buffer(), where the first bytes are looked at
+    bool started_ = false, last_ = false;
+};
+
+inline void XmlHandler::fail(const QString& what) const {
+    throw parser_->fault(what);
+}
+
+}  // namespace velmora::mkdb
