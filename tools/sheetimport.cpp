@@ -92,7 +92,7 @@ constexpr std::array<SheetNutrient, 32> kBls{{
 constexpr auto kBlsMapping = mappingOf(kBls);
 
 // AFCD's headers without their unit, as headerKey compares them. Energy only in kJ.
-constexpr std::array<SheetNutrient, 29> kAfcd{{
+constexpr std::array<SheetNutrient, 30> kAfcd{{
     {"moisture (water)", columnIndex("WATER")},
     {"energy with dietary fibre, equated", columnIndex("ENERG_KCAL")},
     {"protein", columnIndex("PROTEIN")},
@@ -122,13 +122,11 @@ constexpr std::array<SheetNutrient, 29> kAfcd{{
     {"total saturated fatty acids, equated", columnIndex("FA_SAT")},
     {"total monounsaturated fatty acids, equated", columnIndex("FA_MONO")},
     {"total polyunsaturated fatty acids, equated", columnIndex("FA_POLY")},
+    {"cholesterol", columnIndex("CHOLESTRL")},
 }};
 constexpr auto kAfcdMapping = mappingOf(kAfcd);
 
-QString toQString(QStringView text) {
-    return text.toString();
-}
-[[maybe_unused]] QString toQString(std::string_view text) {
+QString toQString(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 QString fromView(std::string_view text) {
@@ -158,10 +156,11 @@ Fault sheetFault(const XlsxWorkbook& book, const XlsxSheet& sheet, const QString
                   QStringLiteral("sheet \"%1\": %2").arg(printable(sheet.name()), what)}};
 }
 
-Fault noSheet(const XlsxWorkbook& book, const QString& what) {
+// `hint` is "one whose name starts with ...; " where a prefix finds the sheet.
+Fault noSheet(const XlsxWorkbook& book, const QString& what, const QString& hint = {}) {
     return Fault{{book.fileName(), 1, 1,
-                  QStringLiteral("the workbook has no %1 (its sheets: %2)")
-                      .arg(what, quotedList(book.sheetNames()))}};
+                  QStringLiteral("the workbook has no %1 (%2its sheets: %3)")
+                      .arg(what, hint, quotedList(book.sheetNames()))}};
 }
 
 // Reads the sheet's next row, which must be there: `what` names it.
@@ -207,15 +206,26 @@ class AmountColumns {
                 cell.column < int(slots_.size()) ? slots_[std::size_t(cell.column)] : -1;
             if (slot < 0) continue;
             const Column& c = columns_[std::size_t(slot)];
-            QString problem;
-            const auto amount = readMarkedAmount(toQString(cell.text), false, problem);
-            if (!amount)
-                throw Fault{sheet.at(cell.column, c.header + QStringLiteral(": ") + problem)};
-            amounts.push_back({c.nutrient, c.unit, *amount});
+            const auto amount = marked(sheet, cell, c.header);
+            amounts.push_back({c.nutrient, c.unit, amount});
         }
     }
 
   private:
+    // A number cell as the number it holds; a text cell as agencies mark amounts.
+    static MarkedAmount marked(const XlsxSheet& sheet, const XlsxCell& cell,
+                               const QString& header) {
+        QString problem;
+        if (cell.type == XlsxCell::Type::Number) {
+            const Amount amount = cell.amount();
+            if (amount.problem.isEmpty()) return {Marker::Value, amount.value};
+            problem = quotedCell(cell.text) + u' ' + amount.problem;
+        } else if (const auto amount = readMarkedAmount(toQString(cell.text), false, problem)) {
+            return *amount;
+        }
+        throw Fault{sheet.at(cell.column, header + QStringLiteral(": ") + problem)};
+    }
+
     struct Column {
         QString nutrient;  // shared by every amount read from it
         Unit unit;
@@ -273,9 +283,8 @@ QStringList cofidSheets(const XlsxWorkbook& book) {
         const int number = QString::fromLatin1(wanted).section(u' ', 0, 0).sliced(2).toInt();
         if (std::none_of(found.begin(), found.end(),
                          [&](const auto& f) { return f.first == number; }))
-            throw noSheet(book, QStringLiteral("sheet \"%1\" (one whose name starts with \"1.%2\")")
-                                    .arg(QLatin1StringView(wanted))
-                                    .arg(number));
+            throw noSheet(book, QStringLiteral("sheet \"%1\"").arg(QLatin1StringView(wanted)),
+                          QStringLiteral("one whose name starts with \"1.%1\"; ").arg(number));
     }
     QStringList names;
     for (const auto& f : found) names << f.second;
@@ -531,7 +540,8 @@ NationalResult readAfcd(const QString& path, const QString& language, const RowS
     const XlsxWorkbook book(path);
     const QString name = book.sheetStartingWith(kAfcdSheet);
     if (name.isEmpty())
-        throw noSheet(book, QStringLiteral("sheet \"All solids & liquids per 100g\""));
+        throw noSheet(book, QStringLiteral("sheet \"All solids & liquids per 100g\""),
+                      QStringLiteral("one whose name starts with \"%1\"; ").arg(kAfcdSheet));
     XlsxSheet sheet = book.sheet(name);
     needRow(book, sheet, "header row");
     const int key = requiredColumn(book, sheet, u"Public Food Key");
