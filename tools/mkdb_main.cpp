@@ -141,7 +141,7 @@ QString usage() {
         text += QStringLiteral("       velmora-mkdb --%1 %2 OUT.mdb")
                     .arg(QLatin1StringView(source.option), QLatin1StringView(source.valueName));
         if (&source == &kSources[kFdcSource]) text += QStringLiteral(" [--types LIST]");
-        if (source.languages[0]) text += QStringLiteral(" [--names %1]").arg(languages(source));
+        if (source.languages[1]) text += QStringLiteral(" [--names %1]").arg(languages(source));
         text += u'\n';
     }
     return text;
