@@ -15,7 +15,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-using Sheet = std::pair<QString, QList<QStringList>>;  // name, rows of cells ("" for none)
+// A sheet's name and its rows, each row's cells separated by "|" ("" for none).
+using Sheet = std::pair<QString, QStringList>;
 
 // A cell placed by its reference: a number as a number, anything else as an inline string.
 QByteArray cellXml(int column, int row, const QString& text) {
@@ -35,9 +36,9 @@ QByteArray xlsx(const QList<Sheet>& sheets) {
         QByteArray rows;
         for (qsizetype r = 0; r < sheets[s].second.size(); ++r) {
             rows += "<row r=\"" + QByteArray::number(r + 1) + "\">";
-            for (qsizetype c = 0; c < sheets[s].second[r].size(); ++c)
-                if (!sheets[s].second[r][c].isEmpty())
-                    rows += cellXml(int(c), int(r + 1), sheets[s].second[r][c]);
+            const QStringList cells = sheets[s].second[r].split(u'|');
+            for (qsizetype c = 0; c < cells.size(); ++c)
+                if (!cells[c].isEmpty()) rows += cellXml(int(c), int(r + 1), cells[c]);
             rows += "</row>";
         }
         const QByteArray part = "worksheets/sheet" + QByteArray::number(s + 1) + ".xml";
@@ -47,105 +48,60 @@ QByteArray xlsx(const QList<Sheet>& sheets) {
     return zip(workbook(names, parts));
 }
 
-const QStringList kIds{u"Food Code"_s, u"Food Name"_s, u"Description"_s,
-                       u"Group"_s,     u"Previous"_s,  u"Main data references"_s,
-                       u"Footnote"_s};
-
-// A CoFID sheet: the identifying columns, then a label, tagname and short label per nutrient.
-QList<QStringList> cofidSheet(const QList<std::pair<QString, QString>>& nutrients,
-                              const QList<QStringList>& foods) {
-    QList<QStringList> rows{kIds, QStringList(7), QStringList(7)};
-    for (const auto& [label, tag] : nutrients) {
-        rows[0] << label;
-        rows[1] << tag;
-        rows[2] << tag.toLower();
+// A CoFID sheet: the seven identifying columns, then per nutrient ("Label=TAG") its label, tagname
+// and short label; each food as "code|name|group|amounts...".
+QStringList cofidSheet(const QString& nutrients, const QStringList& foods) {
+    QStringList rows{
+        u"Food Code|Food Name|Description|Group|Previous|Main data references|Footnote"_s,
+        u"||||||"_s, u"||||||"_s};
+    for (const QString& n : nutrients.split(u'|')) {
+        rows[0] += u'|' + n.section(u'=', 0, 0);
+        rows[1] += u'|' + n.section(u'=', 1);
+        rows[2] += u'|' + n.section(u'=', 1).toLower();
     }
-    for (const QStringList& food : foods)
-        rows << QStringList{food[0], food[1], u"desc"_s, food[2], {}, u"ref"_s, {}} +
-                    food.sliced(3);
+    for (const QString& f : foods)
+        rows << f.section(u'|', 0, 1) + u"|desc|"_s + f.section(u'|', 2, 2) + u"||ref||"_s +
+                    f.section(u'|', 3);
     return rows;
 }
 
-// The three workbooks, the agencies' layouts in small: the key is the option.
+// The three workbooks, the agencies' layouts in small, by option.
 QMap<QString, QList<Sheet>> books() {
-    const QString oats = u"Oats, rolled"_s;
     return {
         {u"cofid"_s,
-         {{u"Front sheet"_s, {{u"McCance and Widdowson's"_s}}},
+         {{u"Front sheet"_s, {u"McCance and Widdowson's"_s}},
           {u"1.3 Proximates"_s,
-           cofidSheet({{u"Water (g)"_s, u"WATER"_s},
-                       {u"Protein"_s, u"PROT"_s},
-                       {u"Fat"_s, u"FAT"_s},
-                       {u"Energy (kcal)"_s, u"KCALS"_s},
-                       {u"Energy (kJ)"_s, u"KJ"_s},
-                       {u"Total sugars"_s, u"TOTSUG"_s},
-                       {u"AOAC fibre"_s, u"AOACFIB"_s}},
-                      {{u"13-669"_s, oats, u"AI"_s, u"8.2"_s, u"Tr"_s, u"(6.4)"_s, u"374"_s,
-                        u"1582"_s, u"1.1"_s, u"N"_s},
-                       {u"11-001"_s, u"Apple"_s, u"FA"_s, u"84"_s, {}, {}, {}, u"200"_s},
-                       {u"13-669"_s, oats, u"AI"_s, u"9"_s}})},
+           cofidSheet(u"Water (g)=WATER|Protein=PROT|Fat=FAT|Energy (kcal)=KCALS|Energy (kJ)=KJ|"
+                      "Total sugars=TOTSUG|AOAC fibre=AOACFIB"_s,
+                      {u"13-669|Oats, rolled|AI|8.2|Tr|(6.4)|374|1582|1.1|N"_s,
+                       u"11-001|Apple|FA|84||||200"_s, u"13-669|Oats, rolled|AI|9"_s})},
           {u"1.10 (SFA /100g food)"_s,
-           cofidSheet({{u"Saturated"_s, u"SATFOD"_s}}, {{u"13-669"_s, oats, u"AI"_s, u"1.2"_s}})},
+           cofidSheet(u"Saturated=SATFOD"_s, {u"13-669|Oats, rolled|AI|1.2"_s})},
           {u"1.4 Inorganics"_s,
-           cofidSheet({{u"Sodium"_s, u"NA"_s}, {u"Selenium"_s, u"SE"_s}, {u"Calcium"_s, u"CA"_s}},
-                      {{u"13-669"_s, oats, u"AI"_s, u"12"_s, u"2.5"_s, u"Tr"_s},
-                       {u"99-999"_s, u"Other"_s, u"X"_s, u"1"_s},
-                       {u"11-001"_s, u"Apple"_s, u"FA"_s, u"1"_s},
-                       {u"13-669"_s, oats, u"AI"_s, u"99"_s}})},
-          {u"1.5 Vitamins"_s, cofidSheet({{u"Vitamin C"_s, u"VITC"_s}, {u"Folate"_s, u"FOLT"_s}},
-                                         {{u"11-001"_s, u"Apple"_s, u"FA"_s, u"6"_s, u"4"_s},
-                                          {u"13-669"_s, oats, u"AI"_s, u"N"_s}})},
-          {u"1.6 Vitamin Fractions"_s, cofidSheet({{u"Retinol"_s, u"RETOL"_s}}, {})}}},
+           cofidSheet(u"Sodium=NA|Selenium=SE|Calcium=CA"_s,
+                      {u"13-669|Oats, rolled|AI|12|2.5|Tr"_s, u"99-999|Other|X|1"_s,
+                       u"11-001|Apple|FA|1"_s, u"13-669|Oats, rolled|AI|99"_s})},
+          {u"1.5 Vitamins"_s, cofidSheet(u"Vitamin C=VITC|Folate=FOLT"_s,
+                                         {u"11-001|Apple|FA|6|4"_s, u"13-669|Oats|AI|N"_s})},
+          {u"1.6 Vitamin Fractions"_s, cofidSheet(u"Retinol=RETOL"_s, {})}}},
         {u"bls"_s,
          {{u"BLS_4_0"_s,
-           {{u"BLS Code"_s, u"Lebensmittelbezeichnung"_s,
-             u"ENERCC Energie (Kilokalorien) [kcal/100g]"_s, u"ENERCC Referenz"_s,
-             u"ENERCJ Energie (Kilojoule) [kJ/100g]"_s, u"PROT625 Protein (Nx6,25) [g/100g]"_s,
-             u"FAT Fett [g/100g]"_s, u"CHO Kohlenhydrate, verfügbar [g/100g]"_s,
-             u"NA Natrium [mg/100g]"_s, u"SE Selen [µg/100g]"_s, u"VITC Vitamin C [mg/100g]"_s,
-             u"Food name"_s},
-            {u"C131000"_s,
-             u"Hafer ganzes Korn, roh"_s,
-             u"343"_s,
-             u"-"_s,
-             {},
-             u"11.375"_s,
-             u"7.09"_s,
-             u"53.7"_s,
-             u"TR"_s,
-             u"<LOD"_s,
-             u"<LOQ"_s,
-             u"Oats whole grain, raw"_s},
-            {u"N110000"_s,
-             u"Wasser"_s,
-             u"-"_s,
-             u"ref"_s,
-             u"418.4"_s,
-             {},
-             {},
-             {},
-             u"<LOD or <LOQ"_s}}}}},
+           {u"BLS Code|Lebensmittelbezeichnung|ENERCC Energie (Kilokalorien) [kcal/100g]|ENERCC "
+            "Referenz|ENERCJ Energie (Kilojoule) [kJ/100g]|PROT625 Protein (Nx6,25) [g/100g]|FAT "
+            "Fett [g/100g]|CHO Kohlenhydrate, verfügbar [g/100g]|NA Natrium [mg/100g]|SE Selen "
+            "[µg/100g]|VITC Vitamin C [mg/100g]|Food name"_s,
+            u"C131000|Hafer ganzes Korn, roh|343|-||11.375|7.09|53.7|TR|<LOD|<LOQ|Oats whole "
+            "grain, raw"_s,
+            u"N110000|Wasser|-|ref|418.4||||<LOD or <LOQ"_s}}}},
         {u"afcd"_s,
-         {{u"Index"_s, {{u"AFCD Release 2 Nutrient file"_s}}},
+         {{u"Index"_s, {u"AFCD Release 2 Nutrient file"_s}},
           {u"All solids & liquids per 100g"_s,
-           {{u"Public Food Key"_s, u"Classification"_s, u"Food Name"_s,
-             u"Energy with dietary fibre, equated \n(kJ)"_s,
-             u"Energy, without dietary fibre, equated \n(kJ)"_s, u"Moisture (water) \n(g)"_s,
-             u"Protein \n(g)"_s, u"Total sugars (g)"_s, u"Calcium (Ca) \n(mg)"_s,
-             u"Selenium (Se) \n(ug)"_s, u"Cholesterol \n(mg)"_s, u"Survey flag"_s},
-            {u"F002258"_s,
-             u"31302"_s,
-             u"Cardamom seed, dried, ground"_s,
-             u"1236"_s,
-             u"1012"_s,
-             u"8.3"_s,
-             u"10.8"_s,
-             {},
-             u"383"_s,
-             u"0.25"_s,
-             u"0"_s,
-             u"yes"_s}}},
-          {u"Liquids only per 100mL"_s, {{u"Public Food Key"_s}, {u"F000001"_s}}}}},
+           {u"Public Food Key|Classification|Food Name|Energy with dietary fibre, equated \n(kJ)|"
+            "Energy, without dietary fibre, equated \n(kJ)|Moisture (water) \n(g)|Protein \n(g)|"
+            "Total sugars (g)|Calcium (Ca) \n(mg)|Selenium (Se) \n(ug)|Cholesterol \n(mg)|Survey "
+            "flag"_s,
+            u"F002258|31302|Cardamom seed, dried, ground|1236|1012|8.3|10.8||383|0.25|0|yes"_s}},
+          {u"Liquids only per 100mL"_s, {u"Public Food Key"_s, u"F000001"_s}}}},
     };
 }
 
@@ -276,11 +232,11 @@ class TestSheets : public TestCase {
         QFETCH(QString, err);
         QTemporaryDir temp;
         QList<Sheet> book = books()[option];
+        const QRegularExpression cell(u"(?<=^|\\|)"_s + QRegularExpression::escape(from) +
+                                      u"(?=$|\\|)"_s);
         for (Sheet& sheet : book) {
             if (sheet.first == from) sheet.first = to;
-            for (QStringList& row : sheet.second)
-                row.replaceInStrings(
-                    QRegularExpression(u"^"_s + QRegularExpression::escape(from) + u"$"_s), to);
+            sheet.second.replaceInStrings(cell, to);
         }
         QFile file(temp.filePath(option + u".xlsx"_s)), out(temp.filePath(u"o.mdb"_s));
         QVERIFY(file.open(QIODevice::WriteOnly) && out.open(QIODevice::WriteOnly));
