@@ -120,31 +120,13 @@ CiqualFiles findFiles(const QString& folder) {
 // The records of a Ciqual file: the children of its root named `record` (ALIM, CONST, COMPO),
 // each with the text of its `fields`, blanks around it removed; names in any case.
 template <std::size_t N>
-class Records {
+class Records final : public XmlHandler {
   public:
     Records(const QString& path, const char* record, const std::array<const char*, N>& fields)
-        : in_(path), record_(record), fields_(fields) {}
+        : in_(path, *this), record_(record), fields_(fields) {}
 
     // The next record; false at the end of the document.
-    bool next() {
-        for (;;) {
-            switch (in_.next()) {
-                case QXmlStreamReader::StartElement:
-                    start();
-                    break;
-                case QXmlStreamReader::Characters:
-                    if (depth_ >= 3 && field_ >= 0) text_ += in_.xml().text();
-                    break;
-                case QXmlStreamReader::EndElement:
-                    if (end()) return true;
-                    break;
-                case QXmlStreamReader::EndDocument:
-                    return false;
-                default:
-                    break;
-            }
-        }
-    }
+    bool next() { return in_.advance(); }
 
     // The field's text; empty when the record lacks it.
     const QString& operator[](std::size_t f) const { return values_[f]; }
@@ -162,30 +144,37 @@ class Records {
     const XmlInput& input() const { return in_; }
 
   private:
-    void start() {
-        const QStringView name = in_.xml().name();
+    void startElement(std::string_view name, const XmlAttributes&) override {
         if (++depth_ == 2) {
-            inRecord_ = name.compare(QLatin1StringView(record_), Qt::CaseInsensitive) == 0;
+            inRecord_ = isNamed(name, record_);
             values_.fill(QString());
             lines_.fill(0);
-            line_ = in_.xml().lineNumber();
+            line_ = in_.line();
         } else if (depth_ == 3 && inRecord_) {
             field_ = -1;
             for (std::size_t f = 0; f < N; ++f)
-                if (name.compare(QLatin1StringView(fields_[f]), Qt::CaseInsensitive) == 0)
-                    field_ = int(f);
-            text_.resize(0);  // keeps its room for the next field
-            if (field_ >= 0) lines_[std::size_t(field_)] = in_.xml().lineNumber();
+                if (isNamed(name, fields_[f])) field_ = int(f);
+            text_.clear();  // keeps its room for the next field
+            if (field_ >= 0) lines_[std::size_t(field_)] = in_.line();
         }
     }
-    // True at the end of a record.
-    bool end() {
+    // Hands the record over at its end.
+    void endElement(std::string_view) override {
         const int depth = depth_--;
         if (depth == 3 && field_ >= 0) {
-            values_[std::size_t(field_)] = QStringView(text_).trimmed().toString();
+            values_[std::size_t(field_)] =
+                QString::fromUtf8(text_.data(), qsizetype(text_.size())).trimmed();
             field_ = -1;
         }
-        return depth == 2 && inRecord_;
+        if (depth == 2 && inRecord_) parser().suspend();
+    }
+    void text(std::string_view utf8) override {
+        if (depth_ >= 3 && field_ >= 0) text_ += utf8;
+    }
+    static bool isNamed(std::string_view name, std::string_view known) {
+        return QLatin1StringView(name.data(), qsizetype(name.size()))
+                   .compare(QLatin1StringView(known.data(), qsizetype(known.size())),
+                            Qt::CaseInsensitive) == 0;
     }
 
     XmlInput in_;
@@ -193,7 +182,7 @@ class Records {
     std::array<const char*, N> fields_;
     std::array<QString, N> values_;
     std::array<qsizetype, N> lines_{};
-    QString text_;
+    std::string text_;
     int depth_ = 0, field_ = -1;
     bool inRecord_ = false;
     qsizetype line_ = 0;
@@ -210,8 +199,8 @@ Unit unitInName(const QString& name) {
 
 // A file of one kind without a single record: another file, or a download cut short.
 Fault noRecords(const XmlInput& in, const char* record) {
-    return Fault{{in.name(), in.xml().lineNumber(), 1,
-                  QStringLiteral("no %1 records").arg(QLatin1StringView(record))}};
+    return Fault{
+        {in.name(), in.line(), 1, QStringLiteral("no %1 records").arg(QLatin1StringView(record))}};
 }
 
 struct Constituent {

@@ -124,7 +124,9 @@ ExpatParser::~ExpatParser() {
 
 char* ExpatParser::buffer(qsizetype size) {
     room_ = static_cast<char*>(XML_GetBuffer(parser_, int(size)));
-    if (!room_) throw fault(u"damaged XML: "_s + XML_ErrorString(XML_GetErrorCode(parser_)));
+    if (!room_)
+        throw fault(
+            QStringLiteral("cannot parse: %1").arg(XML_ErrorString(XML_GetErrorCode(parser_))));
     return room_;
 }
 
@@ -164,7 +166,12 @@ ExpatParser::Status ExpatParser::finish(int status) {
         throw fault(QStringLiteral("unknown encoding \"%1\": UTF-8, UTF-16, windows-1252 and "
                                    "ISO-8859-1 are read")
                         .arg(printable(unknownEncoding_)));
-    throw fault(QStringLiteral("damaged XML: %1").arg(XML_ErrorString(error)));
+    // What expat says of a document cut short names no cause.
+    if (last_ && (error == XML_ERROR_NO_ELEMENTS || error == XML_ERROR_UNCLOSED_TOKEN ||
+                  error == XML_ERROR_PARTIAL_CHAR || error == XML_ERROR_UNCLOSED_CDATA_SECTION))
+        throw fault(QStringLiteral("the %1 ends inside the XML document")
+                        .arg(label_.isEmpty() ? u"file"_s : u"part"_s));
+    throw fault(QStringLiteral("not well-formed XML: %1").arg(XML_ErrorString(error)));
 }
 
 qsizetype ExpatParser::line() const {

@@ -111,6 +111,17 @@ class ExpatParser {
     Status parse(qsizetype count, bool last);
     // Reads on after a suspension, the bytes fed so far first. Throws Fault.
     Status resume();
+    // Reads on until a handler suspends the reading (true) or the document is read (false):
+    // resumes, or calls `more()`, which feeds the next bytes (feed(), or buffer() and parse()) and
+    // returns their status. Throws Fault.
+    template <typename More>
+    bool advance(More&& more) {
+        for (;;) {
+            if (status_ == Status::Done) return false;
+            status_ = status_ == Status::Suspended ? resume() : more();
+            if (status_ == Status::Suspended) return true;
+        }
+    }
 
     // For a handler: stops the reading after the current event, keeping the rest for resume().
     void suspend();
@@ -128,9 +139,10 @@ class ExpatParser {
     XML_ParserStruct* parser_;
     XmlHandler& handler_;
     QString file_, label_;
-    std::exception_ptr caught_;  // a handler's, thrown again once expat has returned
-    QString unknownEncoding_;    // the name expat could not read, for the message
-    char* room_ = nullptr;       // the latest buffer(), where the first bytes are looked at
+    std::exception_ptr caught_;     // a handler's, thrown again once expat has returned
+    QString unknownEncoding_;       // the name expat could not read, for the message
+    char* room_ = nullptr;          // the latest buffer(), where the first bytes are looked at
+    Status status_ = Status::More;  // advance()'s
     bool started_ = false, last_ = false;
 };
 

@@ -218,18 +218,11 @@ class XlsxPart {
     // Parses on until the handler suspends (true) or the whole part is read and checked against
     // its checksum (false). Throws Fault.
     bool advance() {
-        for (;;) {
-            if (status_ == Status::Suspended) {
-                status_ = xml_.resume();
-            } else if (status_ == Status::Done) {
-                return false;
-            } else {
-                char* room = xml_.buffer(kChunk);
-                const qsizetype count = archive_.read(room, kChunk);
-                status_ = xml_.parse(count, count == 0);
-            }
-            if (status_ == Status::Suspended) return true;
-        }
+        return xml_.advance([&] {
+            char* room = xml_.buffer(kChunk);
+            const qsizetype count = archive_.read(room, kChunk);
+            return xml_.parse(count, count == 0);
+        });
     }
     void readAll() {
         while (advance()) {
@@ -237,10 +230,8 @@ class XlsxPart {
     }
 
   private:
-    using Status = ExpatParser::Status;
     Archive archive_;
     ExpatParser xml_;
-    Status status_ = Status::More;
 };
 
 Amount XlsxCell::amount() const {

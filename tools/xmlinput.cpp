@@ -4,6 +4,7 @@
 #include "common/outsidetext.h"
 #include "common/utf8text.h"
 
+#include <array>
 #include <cstring>
 
 namespace velmora::mkdb {
@@ -53,38 +54,31 @@ qsizetype referenceLength(const char* p, const char* end) {
     return *q == ';' ? q + 1 - p : 0;
 }
 
+// The bytes copyPlainRun must look at in text ([0]) and in a tag outside quotes ([1]).
+constexpr auto kStops = [] {
+    std::array<std::array<bool, 256>, 2> stops{};
+    for (int c = 0x80; c < 256; ++c) stops[0][c] = stops[1][c] = true;
+    for (const char c : std::string_view("\n&<")) stops[0][static_cast<unsigned char>(c)] = true;
+    for (const char c : std::string_view("\n\"'>")) stops[1][static_cast<unsigned char>(c)] = true;
+    return stops;
+}();
+
 QString tooLarge() {
     return QStringLiteral("input too large: text or a tag of more than %1 MB")
         .arg(kMaxRecordBytes >> 20);
 }
 
-void appendUtf8(char16_t c, QByteArray& out) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 }  // namespace
 
-XmlInput::XmlInput(const QString& path) {
+XmlInput::XmlInput(const QString& path, XmlHandler& handler) : parser_(handler, path) {
     in_.open(path);
     readDeclaration();
 }
 
-XmlInput::XmlInput(QByteArrayView bytes, const QString& name) {
+XmlInput::XmlInput(QByteArrayView bytes, const QString& name, XmlHandler& handler)
+    : parser_(handler, name) {
     in_.openMemory(bytes, name);
     readDeclaration();
-}
-
-Fault XmlInput::fault(const QString& what) const {
-    return Fault{{in_.name(), xml_.lineNumber(), xml_.columnNumber() + 1, what}};
 }
 
 void XmlInput::failAt(const char* p, const QString& what) const {
@@ -95,8 +89,8 @@ void XmlInput::failAt(const char* p, const QString& what) const {
 }
 
 // The byte order mark and the declaration: they decide the encoding and are not handed on (the
-// reader gets UTF-8, which a declaration of another encoding would contradict), but for the
-// declaration's line ends, so lines are counted as in the file.
+// parser gets UTF-8, which a declaration of another encoding would contradict); blanks stand in
+// the declaration's place, with its line ends, so lines and columns are counted as in the file.
 void XmlInput::readDeclaration() {
     while (in_.available() < 1024 && !ended_)
         if (!in_.fill()) ended_ = true;
@@ -135,8 +129,8 @@ void XmlInput::readDeclaration() {
                            .arg(printable(QString::fromLatin1(name))));
     }
     for (const char* q = p; q < close + 2; ++q) {
+        out_ += *q == '\n' ? '\n' : ' ';
         if (*q != '\n') continue;
-        xml_.addData(QByteArray(1, '\n'));
         ++line_;
         lineStart_ = q + 1;
     }
@@ -145,45 +139,60 @@ void XmlInput::readDeclaration() {
     lineStart_ = in_.begin();
 }
 
-QXmlStreamReader::TokenType XmlInput::next() {
-    for (;;) {
-        const QXmlStreamReader::TokenType token = xml_.readNext();
-        if (token != QXmlStreamReader::Invalid) return token;
-        const bool starved = xml_.error() == QXmlStreamReader::PrematureEndOfDocumentError;
-        if (starved && feed()) continue;
-        throw fault(starved ? QStringLiteral("the file ends inside the XML document")
-                            : QStringLiteral("not well-formed XML: %1").arg(xml_.errorString()));
-    }
+bool XmlInput::advance() {
+    return parser_.advance([this] { return feed(); });
 }
 
-bool XmlInput::feed() {
+// Hands the parser the next bytes through the filter: what the declaration left first, then as
+// much as is at hand.
+ExpatParser::Status XmlInput::feed() {
     while (in_.available() < kLookahead && !ended_)
         if (!in_.fill()) ended_ = true;
-    if (in_.available() == 0) return false;
     const char* p = in_.begin();
     const char* end = in_.end();
     lineStart_ = p;
-    QByteArray out;
-    out.reserve(in_.available() + in_.available() / 8 + 16);
+    out_.reserve(std::size_t(in_.available() + in_.available() / 8 + 16));
     while (p < end) {
-        p = copyPlainRun(p, end, out);
+        p = copyPlainRun(p, end, out_);
         if (p == end) break;
-        const qsizetype n = state_ == State::Text ? copyText(p, end, out) : copyMarkup(p, end, out);
+        const qsizetype n =
+            state_ == State::Text ? copyText(p, end, out_) : copyMarkup(p, end, out_);
         if (n == 0) break;  // the unit at `p` needs bytes not yet read
         p += n;
     }
     for (const char* q = lineStart_; q < p; ++q)
         column_ += encoding_ == Encoding::Cp1252 || (static_cast<unsigned char>(*q) & 0xC0) != 0x80;
     in_.consume(p - in_.begin());
-    xml_.addData(out);
-    return true;
+    // A unit the filter must see whole can stay unread only while more bytes may come.
+    const bool last = ended_ && in_.available() == 0;
+    const ExpatParser::Status status = parser_.feed(out_, last);
+    out_.clear();
+    return status;
+}
+
+// The bytes from `p` that change no state but the count, in text and in tags: most of a file.
+const char* XmlInput::skipPlain(const char* p, const char* end) const {
+    const auto at = [](const char* q) { return static_cast<unsigned char>(*q); };
+    if (state_ == State::Text || (state_ == State::Tag && quote_ == 0)) {
+        const std::array<bool, 256>& stops = kStops[state_ == State::Tag];
+        while (p < end && !stops[at(p)]) ++p;
+    } else if (state_ == State::Tag) {
+        while (p < end && *p != quote_ && *p != '\n' && at(p) < 0x80) ++p;
+    }
+    return p;
 }
 
 // ASCII text, line ends, plain tags and their attributes, copied in one piece: most of a file.
 // Stops where copyText or copyMarkup must look.
-const char* XmlInput::copyPlainRun(const char* p, const char* end, QByteArray& out) {
+const char* XmlInput::copyPlainRun(const char* p, const char* end, std::string& out) {
     const char* run = p;
     for (; p < end; ++p) {
+        const char* plain = skipPlain(p, end);
+        if (sinceMarkup_ + (plain - p) > kMaxRecordBytes)
+            failAt(p + (kMaxRecordBytes - sinceMarkup_), tooLarge());
+        sinceMarkup_ += plain - p;
+        p = plain;
+        if (p == end) break;
         const auto c = static_cast<unsigned char>(*p);
         if (c >= 0x80) break;
         if (c == '\n') {
@@ -230,7 +239,7 @@ qsizetype XmlInput::characterLength(const char* p, const char* end) const {
     failAt(p, QStringLiteral("invalid UTF-8 (byte 0x%1)").arg(QString::number(c, 16).toUpper()));
 }
 
-void XmlInput::copyCharacter(const char* p, qsizetype length, QByteArray& out) {
+void XmlInput::copyCharacter(const char* p, qsizetype length, std::string& out) {
     const auto c = static_cast<unsigned char>(*p);
     if (c == '\n') {
         ++line_;
@@ -239,13 +248,13 @@ void XmlInput::copyCharacter(const char* p, qsizetype length, QByteArray& out) {
     }
     if (++sinceMarkup_ > kMaxRecordBytes) failAt(p, tooLarge());
     if (encoding_ == Encoding::Cp1252 && c >= 0x80)
-        appendUtf8(cp1252Char(c), out);
+        appendUtf8(out, cp1252Char(c));
     else
         out.append(p, length);
 }
 
 // Text between tags: "<" and "&" decide what follows; every other character is copied.
-qsizetype XmlInput::copyText(const char* p, const char* end, QByteArray& out) {
+qsizetype XmlInput::copyText(const char* p, const char* end, std::string& out) {
     if (*p == '&') {
         const qsizetype length = referenceLength(p, end);
         if (length < 0 && !ended_) return 0;
@@ -291,7 +300,7 @@ qsizetype XmlInput::copyText(const char* p, const char* end, QByteArray& out) {
 
 // Inside a tag, comment, CDATA section, instruction or declaration: copied as it is, watched
 // only for where it ends.
-qsizetype XmlInput::copyMarkup(const char* p, const char* end, QByteArray& out) {
+qsizetype XmlInput::copyMarkup(const char* p, const char* end, std::string& out) {
     const qsizetype length = characterLength(p, end);
     if (length == 0) return 0;
     const char c = *p;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// An XML file for QXmlStreamReader, read through InputFile's fixed buffer: in UTF-8 (a byte order
-// mark skipped) or in the code page its declaration names (windows-1252, ISO-8859-1), handed to
-// the reader as UTF-8.
+// An XML file parsed by expat into an XmlHandler, read through InputFile's fixed buffer: in UTF-8
+// (a byte order mark skipped) or in the code page its declaration names (windows-1252,
+// ISO-8859-1), handed to the parser as UTF-8.
 //
 // Agencies' files are not always well-formed: one Ciqual release writes food names such as
 // "Shandy, prepacked (<1° alcohol)" and "lettuce & tomato" unescaped. Such a file is read as it
@@ -10,25 +10,28 @@
 // refused: every fault is a Fault naming the file and its line.
 #pragma once
 
-#include <QXmlStreamReader>
+#include <string>
 
+#include "tools/expatparser.h"
 #include "tools/inputfile.h"
 
 namespace velmora::mkdb {
 
 class XmlInput {
   public:
-    // Opens `path`; throws Fault.
-    explicit XmlInput(const QString& path);
+    // Opens `path` to be read into `handler`; throws Fault.
+    XmlInput(const QString& path, XmlHandler& handler);
     // Reads `bytes` instead, for fuzz targets; they must outlive the reads.
-    XmlInput(QByteArrayView bytes, const QString& name);
+    XmlInput(QByteArrayView bytes, const QString& name, XmlHandler& handler);
 
-    // The next token, never Invalid: a fault in the XML is thrown as Fault.
-    QXmlStreamReader::TokenType next();
-    const QXmlStreamReader& xml() const { return xml_; }
+    // Reads on until the handler suspends the reading (true) or the document ends (false). A fault
+    // in the XML, or the handler's, is thrown as Fault.
+    bool advance();
 
-    // A fault at the reader's place: FILE:LINE:COLUMN: what.
-    Fault fault(const QString& what) const;
+    // A fault at the parser's place: FILE:LINE:COLUMN: what.
+    Fault fault(const QString& what) const { return parser_.fault(what); }
+    // The line of the event at hand, or where the parser stopped.
+    qsizetype line() const { return parser_.line(); }
 
     const QString& name() const { return in_.name(); }
     // How many "&" and "<" were read as characters.
@@ -37,19 +40,21 @@ class XmlInput {
   private:
     enum class Encoding { Utf8, Cp1252 };
     enum class State { Text, Tag, Comment, CData, Instruction, Declaration };
-    bool feed();
+    ExpatParser::Status feed();
     void readDeclaration();
     // How many bytes from `p` make one unit the filter must see whole; 0 when the input at hand
     // ends before it does.
-    const char* copyPlainRun(const char* p, const char* end, QByteArray& out);
-    qsizetype copyText(const char* p, const char* end, QByteArray& out);
-    qsizetype copyMarkup(const char* p, const char* end, QByteArray& out);
-    void copyCharacter(const char* p, qsizetype length, QByteArray& out);
+    const char* skipPlain(const char* p, const char* end) const;
+    const char* copyPlainRun(const char* p, const char* end, std::string& out);
+    qsizetype copyText(const char* p, const char* end, std::string& out);
+    qsizetype copyMarkup(const char* p, const char* end, std::string& out);
+    void copyCharacter(const char* p, qsizetype length, std::string& out);
     qsizetype characterLength(const char* p, const char* end) const;
     [[noreturn]] void failAt(const char* p, const QString& what) const;
 
     InputFile in_;
-    QXmlStreamReader xml_;
+    ExpatParser parser_;
+    std::string out_;  // what the filter hands to the parser, kept for its room
     Encoding encoding_ = Encoding::Utf8;
     State state_ = State::Text;
     bool ended_ = false;               // the whole file is in the buffer

@@ -190,9 +190,9 @@ class TestXlsx : public velmora::test::TestCase {
         refuse("no such sheet", good,
                u"1:1: the workbook has no sheet \"Dat\" (its sheets: \"Data\")"_s, u"Dat"_s);
         refuse("damaged XML", zip(oneSheet("<row><c><v>1</c></row>")),
-               u"2:37: "_s + sheet1 + u"damaged XML: mismatched tag"_s);
+               u"2:37: "_s + sheet1 + u"not well-formed XML: mismatched tag"_s);
         refuse("damaged shared strings", zip(oneSheet("", "<si><t>a</si>")),
-               u"1:16: xl/strings.xml: damaged XML: mismatched tag"_s);
+               u"1:16: xl/strings.xml: not well-formed XML: mismatched tag"_s);
         refuse(
             "shared string", zip(oneSheet(R"(<row><c t="s"><v>1</v></c></row>)", "<si/>")),
             u"2:45: "_s + sheet1 + u"cell A1: shared string \"1\" does not exist (there are 1)"_s);
