@@ -11,6 +11,7 @@
 #include "tools/foodtable.h"
 #include "tools/inputfile.h"
 #include "tools/nevoimport.h"
+#include "tools/sheetimport.h"
 #include "tools/srimport.h"
 
 #include <QString>
@@ -51,6 +52,10 @@ Built national(const NationalResult& result) {
     return {result.counts, result.source};
 }
 
+QStringList oneFile(const QString& path) {
+    return {path};
+}
+
 // A kind of input: its option (none for the CSV table), the files it reads from the path given,
 // the languages --names takes (the first by default; none but for a national table), and the
 // reader, which gives the rows to the sink.
@@ -64,7 +69,7 @@ struct Source {
 };
 
 enum { kCsvSource, kSrSource, kFdcSource };
-const std::array<Source, 6> kSources{{
+const std::array<Source, 9> kSources{{
     {nullptr,
      "DATA.csv",
      "The CSV source.",
@@ -112,14 +117,40 @@ const std::array<Source, 6> kSources{{
      "Read the Dutch NEVO table in its download form (one file, fields separated by \"|\") in "
      "NEVO_FILE.",
      {"en", "nl"},
-     [](const QString& path) { return QStringList{path}; },
+     oneFile,
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
          return national(readNevo(r.input, r.names, sink));
      }},
+    {"cofid",
+     "COFID.xlsx",
+     "Read the UK CoFID workbook (McCance and Widdowson's, sheets 1.3 Proximates and on) "
+     "COFID.xlsx.",
+     {"en", nullptr},
+     oneFile,
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return national(readCofid(r.input, r.names, sink));
+     }},
+    {"bls",
+     "BLS.xlsx",
+     "Read the German BLS workbook (Bundeslebensmittelschluessel) BLS.xlsx.",
+     {"en", "de"},
+     oneFile,
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return national(readBls(r.input, r.names, sink));
+     }},
+    {"afcd",
+     "AFCD.xlsx",
+     "Read the Australian AFCD nutrient file workbook AFCD.xlsx (its per-100 g sheet).",
+     {"en", nullptr},
+     oneFile,
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return national(readAfcd(r.input, r.names, sink));
+     }},
 }};
 
-// "en|fr": what --names takes with `source`.
+// "en|fr": what --names takes with `source`; "en" for a table in one language.
 QString languages(const Source& source) {
+    if (!source.languages[1]) return QLatin1StringView(source.languages[0]);
     return QLatin1StringView(source.languages[0]) + u'|' + QLatin1StringView(source.languages[1]);
 }
 
@@ -130,7 +161,7 @@ QString usage() {
         text += QStringLiteral("       velmora-mkdb --%1 %2 OUT.mdb")
                     .arg(QLatin1StringView(source.option), QLatin1StringView(source.valueName));
         if (&source == &kSources[kFdcSource]) text += QStringLiteral(" [--types LIST]");
-        if (source.languages[0]) text += QStringLiteral(" [--names %1]").arg(languages(source));
+        if (source.languages[1]) text += QStringLiteral(" [--names %1]").arg(languages(source));
         text += u'\n';
     }
     return text;
@@ -216,7 +247,9 @@ QString readSource(const QCommandLineParser& parser, const MkdbOptions& o, Build
     r.names =
         parser.isSet(o.names) ? parser.value(o.names) : QString::fromLatin1(r.source->languages[0]);
     if (std::none_of(r.source->languages.begin(), r.source->languages.end(),
-                     [&](const char* language) { return r.names == QLatin1StringView(language); }))
+                     [&](const char* language) {
+                         return language && r.names == QLatin1StringView(language);
+                     }))
         return QStringLiteral("--names is %1 with --%2, not \"%3\"")
             .arg(languages(*r.source), QLatin1StringView(r.source->option),
                  velmora::printable(r.names));

@@ -12,6 +12,7 @@
 #include "fooddb/datacontrol.h"
 #include "help/aboutwindow.h"
 #include "testcase.h"
+#include "toolrun.h"
 #include "tools/nationaltable.h"
 
 using namespace velmora;
@@ -19,8 +20,6 @@ using namespace velmora::test;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-const QString kBin = qEnvironmentVariable("VELMORA_TEST_BIN");
 
 // How an Anses release writes its files.
 struct Layout {
@@ -249,33 +248,6 @@ QMap<QString, QString> writeDownload(const QString& folder, const QString& kind)
         return {{u"nevo.txt"_s, folder + u"/nevo.txt"_s}};
     }
     return writeRelease(folder, k2020);
-}
-
-struct Run {
-    int status;
-    QString out, err;
-};
-
-// Runs a program of the build in `dir`: its exit status and output.
-Run run(const QString& dir, const QString& program, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(kBin + u'/' + program, args);
-    if (!p.waitForFinished(30000)) return {-1, {}, u"timed out"_s};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-// The cells `like` names ("COLUMN=value ...") of the food with this NDB_NO, as SQLite quotes them.
-QString cellsOf(const QString& table, const QString& code, const QString& like) {
-    QStringList parts;
-    for (const auto& m : QRegularExpression(u"(\\w+)="_s).globalMatch(like))
-        parts << u"'%1=' || quote(%1)"_s.arg(m.captured(1));
-    return query(table, u"SELECT %1 FROM CSR14 WHERE NDB_NO = '%2'"_s.arg(
-                            parts.join(u" || ' ' || "_s), code))
-        .rows.value(0)
-        .value(0)
-        .toString();
 }
 
 }  // namespace

@@ -2,56 +2,20 @@
 // The workbook reader on workbooks this test writes with minizip: cells placed by reference,
 // texts as stored, sheets found through the relationships, and every refusal naming the file, the
 // part and the place.
-#include <zip.h>
 #include <QtTest>
 #include "testcase.h"
+#include "xlsxfixture.h"
 
 #include "tools/xlsxreader.h"
 
 using namespace velmora::mkdb;
+using namespace velmora::test;
 using namespace Qt::StringLiterals;
-
-using Parts = QList<std::pair<QByteArray, QByteArray>>;  // entry name, content
-
-static QByteArray sheetXml(const QByteArray& rows) {
-    return "<?xml version=\"1.0\"?>\n<worksheet><sheetData>" + rows + "</sheetData></worksheet>";
-}
-
-// A workbook whose sheets (name, relationship target) lie in the given parts.
-static Parts workbook(const Parts& sheets, const Parts& parts, const QByteArray& strings = "") {
-    QByteArray list, rels;
-    for (const auto& [name, target] : sheets) {
-        const QByteArray id = QByteArray::number(list.size());
-        list += "<sheet name=\"" + name + "\" r:id=\"" + id + "\"/>";
-        rels += "<Relationship Id=\"" + id + "\" Target=\"" + target + "\"/>";
-    }
-    return Parts(parts) << std::pair("xl/strings.xml", "<sst>" + strings + "</sst>")
-                        << std::pair("xl/workbook.xml", "<workbook xmlns:r=\"urn:r\"><sheets>" +
-                                                            list + "</sheets></workbook>")
-                        << std::pair("xl/_rels/workbook.xml.rels",
-                                     "<Relationships>" + rels +
-                                         "<Relationship Id=\"s\" Type=\"urn:x/sharedStrings\" "
-                                         "Target=\"strings.xml\"/></Relationships>");
-}
 
 // One sheet "Data" with `rows` as its sheetData.
 static Parts oneSheet(const QByteArray& rows, const QByteArray& strings = "") {
     return workbook({{"Data", "worksheets/sheet1.xml"}},
                     {{"xl/worksheets/sheet1.xml", sheetXml(rows)}}, strings);
-}
-
-// The archive's bytes, written by minizip: deflated, or stored (method 0).
-static QByteArray zip(const Parts& parts, int method = Z_DEFLATED) {
-    QTemporaryFile file;
-    zipFile z = file.open() ? zipOpen64(file.fileName().toLocal8Bit().constData(), 0) : nullptr;
-    for (const auto& [name, bytes] : parts) {
-        zipOpenNewFileInZip64(z, name.constData(), nullptr, nullptr, 0, nullptr, 0, nullptr, method,
-                              6, 0);
-        zipWriteInFileInZip(z, bytes.constData(), unsigned(bytes.size()));
-        zipCloseFileInZip(z);
-    }
-    zipClose(z, nullptr);
-    return file.readAll();
 }
 
 // `bytes` with the 32-bit field at `offset` of every header with `signature` set to `value`.
