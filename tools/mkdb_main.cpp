@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-mkdb: builds the program's food table file from the CSV source, an SR release or a
-// FoodData Central download.
+// FoodData Central download, with the user's own foods and recipes after the source's foods.
 #include "common/commandline.h"
 #include "common/outsidetext.h"
+#include "common/runtimeerror.h"
 #include "common/utf8text.h"
 #include "tools/dbwriter.h"
 #include "tools/fdcimport.h"
 #include "tools/foodtable.h"
 #include "tools/inputfile.h"
+#include "tools/ownfoods.h"
 #include "tools/srimport.h"
 
 #include <QString>
@@ -26,7 +28,8 @@ using namespace velmora::mkdb;
 const QString kUsage = QStringLiteral(
     "usage: velmora-mkdb DATA.csv OUT.mdb\n"
     "       velmora-mkdb --sr SR_FOLDER OUT.mdb\n"
-    "       velmora-mkdb --fdc FDC_FOLDER OUT.mdb [--types LIST]\n");
+    "       velmora-mkdb --fdc FDC_FOLDER OUT.mdb [--types LIST]\n"
+    "       each with --add FOODS.csv and --recipes RECIPES, as often as needed\n");
 
 void printError(const QString& message) {
     Progress::instance().clear();
@@ -39,6 +42,7 @@ struct Source;
 struct BuildRequest {
     const Source* source = nullptr;
     QString input, output;
+    QStringList added, recipes;  // in the order given
     unsigned typeBits = (1u << kFdcTypes.size()) - 1;
 };
 
@@ -90,6 +94,7 @@ struct SourceOption {
 struct MkdbOptions {
     std::vector<SourceOption> sources;  // of the sources that have an option
     QCommandLineOption types;
+    QCommandLineOption add, recipes;
 };
 
 MkdbOptions describeCommandLine(QCommandLineParser& parser) {
@@ -105,6 +110,16 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
                                           "commas: sr_legacy_food, foundation_food, "
                                           "survey_fndds_food, branded_food (default: all four)."),
                            QStringLiteral("LIST")),
+        QCommandLineOption(QStringLiteral("add"),
+                           QStringLiteral("Add your own foods, in the CSV source's form, after the "
+                                          "source's foods (an empty cell: not measured). May be "
+                                          "given more than once."),
+                           QStringLiteral("FOODS.csv")),
+        QCommandLineOption(QStringLiteral("recipes"),
+                           QStringLiteral("Make each recipe of the file RECIPES a food, after the "
+                                          "added foods, of any food before it. May be given more "
+                                          "than once."),
+                           QStringLiteral("RECIPES")),
     };
     for (const Source& source : kSources)
         if (source.option)
@@ -113,6 +128,8 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
                                                              QLatin1StringView(source.valueName))});
     for (const SourceOption& source : o.sources) parser.addOption(source.option);
     parser.addOption(o.types);
+    parser.addOption(o.add);
+    parser.addOption(o.recipes);
     parser.addPositionalArgument(QStringLiteral("DATA.csv"), QStringLiteral("The CSV source."),
                                  QStringLiteral("[DATA.csv]"));
     parser.addPositionalArgument(QStringLiteral("OUT.mdb"), QStringLiteral("The table to write."));
@@ -134,6 +151,11 @@ QString readSource(const QCommandLineParser& parser, const MkdbOptions& o, Build
     }
     if (parser.isSet(o.types) && r.source != &kSources[kFdcSource])
         return QStringLiteral("--types goes with --fdc only");
+    r.added = parser.values(o.add);
+    r.recipes = parser.values(o.recipes);
+    for (const QCommandLineOption* own : {&o.add, &o.recipes})
+        if (parser.values(*own).contains(QString()))
+            return QStringLiteral("--%1: the file name is empty").arg(own->names().constFirst());
     return {};
 }
 
@@ -158,7 +180,9 @@ QString readFiles(const QCommandLineParser& parser, BuildRequest& r) {
 std::variant<BuildRequest, int> readMkdbCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     const MkdbOptions o = describeCommandLine(parser);
-    if (const auto status = velmora::readCommandLine(parser, arguments, kUsage)) return *status;
+    if (const auto status = velmora::readCommandLine(
+            parser, arguments, kUsage, {QStringLiteral("add"), QStringLiteral("recipes")}))
+        return *status;
     BuildRequest r;
     QString problem = readSource(parser, o, r);
     if (problem.isEmpty()) problem = readFiles(parser, r);
@@ -179,21 +203,36 @@ std::variant<BuildRequest, int> readMkdbCommandLine(const QStringList& arguments
 int build(const BuildRequest& r) {
     // The output first: a refused output, or one that cannot be written, must cost no reading.
     DatabaseOutput database;
-    if (const auto error = database.open(r.output, r.source->inputs(r.input))) {
+    if (const auto error =
+            database.open(r.output, r.source->inputs(r.input) + r.added + r.recipes)) {
         printError(*error);
         return 1;
     }
     QString counts;
     QStringList notes;
+    OwnFoods own;
     try {
-        const auto error =
-            database.write([&](const RowSink& sink) { counts = r.source->read(r, sink, notes); });
+        own.read(r.added, r.recipes);
+        DatabaseOutput::MoreRows recipes;
+        if (own.hasRecipes())
+            recipes = [&](const QString& table, const RowSink& sink) {
+                own.writeRecipes(table, sink, notes);
+            };
+        const auto error = database.write(
+            [&](const RowSink& sink) {
+                counts = r.source->read(r, own.noting(sink), notes) + own.counts();
+                own.writeAdded(sink);
+            },
+            recipes);
         if (error) {
             printError(*error);
             return 1;
         }
     } catch (const Fault& fault) {
         printError(fault.diagnostic.toString());
+        return 1;
+    } catch (const velmora::RunTimeError& e) {  // reading back the table being written
+        printError(QStringLiteral("%1: %2").arg(velmora::printableLine(r.output), e.description()));
         return 1;
     } catch (const std::bad_alloc&) {
         // The temporary file goes with `database`, as after any other refusal.
