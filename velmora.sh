@@ -5,14 +5,16 @@
 #   ./velmora.sh test     build and run every test, again under the sanitizers, a short fuzz run and
 #                         the package check (non-zero exit on any failure)
 #   ./velmora.sh bench    build in Release and print the benchmark's figures: the window's work,
-#                         velmora-report's, a full FoodData Central import beside sqlite3, and
-#                         reading a workbook sheet of the largest national table's size
+#                         velmora-report's, a full FoodData Central import beside sqlite3, a
+#                         Ciqual import beside Qt's XML reader alone, and reading a workbook sheet
+#                         of the largest national table's size
 #   ./velmora.sh startup  build in Release and time the splash and the main window mapping under
 #                         Xvfb against a minimal Qt program, on the shipped table and ones ten and
 #                         59 times its size
-#   ./velmora.sh package  build in Release and make the Debian package build/release/velmora_*.deb
+#   ./velmora.sh package  build the Debian packages as Debian does (dpkg-buildpackage -us -uc -b, the
+#                         test suite included): build/package/velmora_*.deb and velmora-data_*.deb
 #   ./velmora.sh package-check
-#                         build the package and check it, including installing and purging it
+#                         build the packages and check them, including installing and purging them
 #                         system-wide (the test command does that part only with CI=true)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -31,9 +33,10 @@ esac
 # headers need zlib's; CMake finds it through pkg-config.
 packages=(cmake g++ make pkgconf qt6-base-dev libsqlite3-dev libminizip-dev zlib1g-dev
     fonts-liberation2)
-# What the package check runs: cpack's shlibdeps step (dpkg-dev, file), the validators, the manual
-# page renderer, and an X server to start the packaged program in.
-package_tools=(dpkg-dev file desktop-file-utils appstream lintian man-db xvfb xauth xdotool)
+# What the package check runs besides the package build (whose own needs debian/control names): the
+# validators, the build log's flag check, the manual page renderer, and an X server to start the
+# packaged program in.
+package_tools=(dpkg-dev desktop-file-utils appstream lintian blhc man-db xvfb xauth xdotool)
 case "$command" in
     test)
         # The desktop tests need a window manager (openbox), X tools (x11-utils: xprop), a session
@@ -44,7 +47,7 @@ case "$command" in
     # The import's benchmark compares with sqlite3's own CSV import.
     bench) packages+=(sqlite3) ;;
     startup) packages+=(xvfb xauth libx11-dev) ;;
-    package) packages+=(dpkg-dev file) ;;
+    package) packages+=(dpkg-dev) ;;
     package-check) packages+=("${package_tools[@]}") ;;
 esac
 
@@ -66,11 +69,11 @@ if $need_clang && installed clang; then
     [ -n "$clang_runtime" ] && packages+=("$clang_runtime")
 fi
 
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
 missing=()
 for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ] || { $need_clang && [ -z "$clang_runtime" ]; }; then
-    sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
     "${sudo[@]}" apt-get update -q
     if $need_clang && [ -z "$clang_runtime" ]; then
         clang_runtime=$(runtime_for_clang "$(apt-cache depends clang 2>/dev/null)") || {
@@ -84,6 +87,17 @@ if [ ${#missing[@]} -gt 0 ] || { $need_clang && [ -z "$clang_runtime" ]; }; then
         "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
             apt-get install -y -q --no-install-recommends "${missing[@]}"
     fi
+fi
+
+# The package build needs what debian/control names (dpkg-checkbuilddeps knows how to read it, apt
+# how to install it).
+if [[ "$command" == test || "$command" == package* ]] && ! dpkg-checkbuilddeps >/dev/null 2>&1; then
+    echo "Installing the build dependencies that debian/control names"
+    build_dep() {
+        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+            apt-get build-dep -y -q --no-install-recommends ./
+    }
+    build_dep || { "${sudo[@]}" apt-get update -q && build_dep; }
 fi
 
 case "$command" in
@@ -103,8 +117,8 @@ case "$command" in
         ctest --preset asan
         # Every parser fuzzed for a few seconds from its committed corpus.
         fuzz/run.sh 8
-        # The Debian package: built, validated and started from its extracted files; installed and
-        # purged as well under CI only.
+        # The Debian packages: built, validated and started from their extracted files; installed
+        # and purged as well under CI only.
         packaging/check-package.sh
         ;;
     bench)
@@ -117,9 +131,7 @@ case "$command" in
         build/release/bin/velmora_xlsxbench
         ;;
     package)
-        cmake --preset release >/dev/null
-        cmake --build --preset release
-        (cd build/release && cpack -G DEB)
+        packaging/build-package.sh build/package
         ;;
     package-check)
         packaging/check-package.sh --install

@@ -21,7 +21,11 @@ void FormB::mnuDailyValues_Click() {
 }
 
 void FormB::mnuAbout_Click() {
-    handle([this] { showProgramInfo(state_, this); });
+    handle([this] {
+        // The shipped table names no source: its About window is the designed one.
+        const std::optional<SourceRecord> source = Data1.sourceRecord();
+        showProgramInfo(state_, this, source ? sourceAboutLines(*source) : QStringList());
+    });
 }
 
 void FormB::mnuPortionAdjust_Click() {

@@ -183,7 +183,7 @@ void searchFigures(const QString& program, const QString& big, int rounds) {
         std::printf("# --search against sqlite3: skipped, no sqlite3 on the PATH\n");
         return;
     }
-    for (const QString term : {QStringLiteral("quinoa"), QStringLiteral("chicken")}) {
+    for (const QString& term : {QStringLiteral("quinoa"), QStringLiteral("chicken")}) {
         const QStringList search{"--database", big, "--search", term};
         const QStringList floor{big, QStringLiteral("select Description from CSR14 where "
                                                     "Description like '%%1%' order by Description")

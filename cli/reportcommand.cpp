@@ -2,6 +2,7 @@
 #include "cli/reportcommand.h"
 
 #include "cli/manyfoods.h"
+#include "cli/sourcereport.h"
 #include "common/commandline.h"
 #include "common/outsidetext.h"
 #include "common/runtimeerror.h"
@@ -28,7 +29,7 @@ ReportOutput tableError(const CaughtError& e) {
 // The options, as --help lists them.
 struct ReportOptions {
     QCommandLineOption database, grams, measure, count, dv, dailyValues, json, csv, search, rank,
-        top, perMeasure, compare, meal;
+        top, perMeasure, compare, meal, source;
 };
 
 QCommandLineOption option(const char* name, const char* help, const char* value = nullptr) {
@@ -65,6 +66,9 @@ ReportOptions reportOptions() {
         .meal = option(
             "meal", "Total the portions of FILE (- for standard input), one FOOD@PORTION a line.",
             "FILE"),
+        .source = option("source",
+                         "Print where the table's data come from: the source record a table built "
+                         "from a national food table carries."),
     };
 }
 
@@ -74,7 +78,7 @@ void describeCommandLine(QCommandLineParser& parser, const ReportOptions& o) {
                        "Velmora window shows it; or foods ranked by a nutrient, foods side by "
                        "side, and a meal's totals."));
     parser.addOptions({o.database, o.grams, o.measure, o.count, o.dv, o.dailyValues, o.json, o.csv,
-                       o.search, o.rank, o.top, o.perMeasure, o.compare, o.meal});
+                       o.search, o.rank, o.top, o.perMeasure, o.compare, o.meal, o.source});
     parser.addPositionalArgument(
         QStringLiteral("FOOD"),
         QStringLiteral("The food's description or NDB number. A PORTION is 45g (grams), 0.25x1 "
@@ -199,6 +203,18 @@ QString readMealFile(const QCommandLineParser& parser, const ReportOptions& o, R
     return {};
 }
 
+// --source with nothing but the table and the format.
+QString readSource(const QCommandLineParser& parser, const QStringList& foods, ReportRequest& r) {
+    const QStringList allowed{QStringLiteral("source"), QStringLiteral("database"),
+                              QStringLiteral("json"), QStringLiteral("csv")};
+    for (const QString& name : parser.optionNames())
+        if (!allowed.contains(name))
+            return QStringLiteral("--source goes with --database, --json and --csv only");
+    if (!foods.isEmpty()) return QStringLiteral("--source takes no FOOD");
+    r.mode = ReportMode::Source;
+    return {};
+}
+
 QString readDailyValues(const QCommandLineParser& parser, const ReportOptions& o,
                         ReportRequest& r) {
     return parser.isSet(o.dailyValues)
@@ -211,6 +227,7 @@ QString readRequest(const QCommandLineParser& parser, const ReportOptions& o, Re
     if (QString p = readFormatAndMode(parser, o, r); !p.isEmpty()) return p;
     if (QString p = readDailyValues(parser, o, r); !p.isEmpty()) return p;
     const QStringList foods = parser.positionalArguments();
+    if (parser.isSet(o.source)) return readSource(parser, foods, r);
     if (QString p = misplacedPart(parser, o, r.mode, foods); !p.isEmpty()) return p;
     if (parser.isSet(o.search)) {
         r.term = parser.value(o.search);
@@ -227,6 +244,7 @@ QString readRequest(const QCommandLineParser& parser, const ReportOptions& o, Re
         case ReportMode::Meal:
             return readMealFile(parser, o, r);
         case ReportMode::Search:
+        case ReportMode::Source:  // read above
             break;
     }
     return {};
@@ -247,35 +265,48 @@ std::variant<ReportRequest, int> readReportCommandLine(const QStringList& argume
     return r;
 }
 
+namespace {
+
+// What the request asks for, of the table `data` names.
+ReportOutput runCommand(DataControl& data, const ReportRequest& request, const QLocale& locale) {
+    switch (request.mode) {
+        case ReportMode::Search:
+            return searchList(data, request);
+        case ReportMode::Rank:
+            return rankFoods(data, request, locale);
+        case ReportMode::Compare:
+            return compareFoods(data, request, locale);
+        case ReportMode::Meal:
+            return mealReport(data, request, locale);
+        case ReportMode::Source:
+            return sourceReport(data, request.format);
+        case ReportMode::Report:
+            break;
+    }
+    QString err;
+    auto found = lookUpFood(data, request.foods.first(), locale, err);
+    if (const ReportOutput* failed = std::get_if<ReportOutput>(&found)) return *failed;
+    const FoodReport& r = std::get<FoodReport>(found);
+    switch (request.format) {
+        case ReportFormat::Json:
+            return {0, jsonText(reportJson(r, request.dailyValues, locale)), err};
+        case ReportFormat::Csv:
+            return {0, reportCsv(r, request.dv, request.dailyValues, locale), err};
+        case ReportFormat::Text:
+            break;
+    }
+    return {0, reportLines(r, request.dv, request.dailyValues, locale), err};
+}
+
+}  // namespace
+
 ReportOutput runReport(const ReportRequest& request, const QLocale& locale) {
     try {
         DataControl data;
         data.DatabaseName = request.database;
-        switch (request.mode) {
-            case ReportMode::Search:
-                return searchList(data, request);
-            case ReportMode::Rank:
-                return rankFoods(data, request, locale);
-            case ReportMode::Compare:
-                return compareFoods(data, request, locale);
-            case ReportMode::Meal:
-                return mealReport(data, request, locale);
-            case ReportMode::Report:
-                break;
-        }
-        QString err;
-        auto found = lookUpFood(data, request.foods.first(), locale, err);
-        if (const ReportOutput* failed = std::get_if<ReportOutput>(&found)) return *failed;
-        const FoodReport& r = std::get<FoodReport>(found);
-        switch (request.format) {
-            case ReportFormat::Json:
-                return {0, jsonText(reportJson(r, request.dailyValues, locale)), err};
-            case ReportFormat::Csv:
-                return {0, reportCsv(r, request.dv, request.dailyValues, locale), err};
-            case ReportFormat::Text:
-                break;
-        }
-        return {0, reportLines(r, request.dv, request.dailyValues, locale), err};
+        ReportOutput output = runCommand(data, request, locale);
+        addSourceRecord(output, data.sourceRecord(), request.format);
+        return output;
     } catch (...) {
         return tableError(caughtError());
     }

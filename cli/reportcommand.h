@@ -15,7 +15,7 @@
 
 namespace velmora {
 
-enum class ReportMode { Report, Search, Rank, Compare, Meal };
+enum class ReportMode { Report, Search, Rank, Compare, Meal, Source };
 enum class ReportFormat { Text, Json, Csv };
 
 struct ReportRequest {

@@ -102,7 +102,7 @@ QCommandLineOption dailyValuesOption() {
 QString emptyFileName(const QCommandLineParser& parser,
                       std::initializer_list<const QCommandLineOption*> options) {
     for (const QCommandLineOption* option : options)
-        if (parser.isSet(*option) && parser.value(*option).isEmpty())
+        if (parser.values(*option).contains(QString()))
             return QStringLiteral("--%1: the file name is empty").arg(option->names().constLast());
     return {};
 }

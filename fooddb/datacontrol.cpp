@@ -376,6 +376,11 @@ void DataControl::FindFirst(const QString& criterionText) {
     rs_.noMatch_ = row < 0;
 }
 
+std::optional<SourceRecord> DataControl::sourceRecord() {
+    if (!isOpen()) return std::nullopt;
+    return engine([this] { return readSourceRecord(db()); });
+}
+
 QString defaultDatabasePath() {
     // The program's folder byte for byte: Qt's own path would lose bytes that are not UTF-8.
     std::error_code error;

@@ -5,6 +5,7 @@
 
 #include "fooddb/foodcolumns.h"
 #include "fooddb/recordset.h"
+#include "fooddb/sourcerecord.h"
 #include "fooddb/tablefile.h"
 #include "fooddb/tablequery.h"
 
@@ -36,6 +37,10 @@ class DataControl : public QObject {
     bool isOpen() const { return static_cast<bool>(file_.db()); }
 
     const Recordset& recordset() const { return rs_; }
+
+    // The open table's source record (fooddb/sourcerecord.h); nothing before the first Refresh
+    // and for a table without one. Throws RunTimeError as Refresh.
+    std::optional<SourceRecord> sourceRecord();
 
     // Makes the first row meeting `criterion` current, or sets NoMatch and keeps the current
     // record. Throws RunTimeError for a criterion it cannot read.

@@ -3,14 +3,15 @@
 # Builds the fuzz targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) in build/fuzz and
 # runs each for SECONDS seconds, starting from its committed corpus. Exits non-zero when any target
 # finds a crash, a leak, a hang or a broken property; the input is kept in build/fuzz/artifacts.
-#   fuzz/run.sh SECONDS [TARGET...]      targets: val numbertext jetlike criterion rtf csv srimport xlsx
+#   fuzz/run.sh SECONDS [TARGET...]      targets: val numbertext jetlike criterion rtf csv srimport
+#                                        xmlinput xlsx
 set -euo pipefail
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 src=$(cd "$(dirname "$0")/.." && pwd)
 build="$src/build/fuzz"
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(val numbertext jetlike criterion rtf csv srimport xlsx)
+[ ${#targets[@]} -gt 0 ] || targets=(val numbertext jetlike criterion rtf csv srimport xmlinput xlsx)
 
 CC=clang CXX=clang++ cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELMORA_FUZZ=ON -DVELMORA_SANITIZE=address,undefined >/dev/null

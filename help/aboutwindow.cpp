@@ -2,12 +2,18 @@
 #include "help/aboutwindow.h"
 
 #include "common/designwidgets.h"
+#include "common/outsidetext.h"
 #include "common/version.h"
 #include "common/windowguard.h"
 #include "help/rtfreader.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QMenuBar>
 #include <QPalette>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -52,7 +58,7 @@ QByteArray frmAbout::aboutRtf() {
     return QByteArray(kAboutRtf);
 }
 
-frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
+frmAbout::frmAbout(QWidget* parent, const QStringList& tableLines) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("Velmora program information"));
     // A fixed dialog: a title and a close box, no minimise, no maximise, no help button.
@@ -87,9 +93,33 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     palette.setColor(QPalette::Text, Qt::black);
     RichTextBox1->setPalette(palette);
     readRtf(QByteArrayView(kAboutRtf), *RichTextBox1->document());
+    if (!tableLines.isEmpty()) {
+        // After an empty line, in the text's own font, each line starting with one blank as its
+        // lines do.
+        QTextCursor end(RichTextBox1->document());
+        end.movePosition(QTextCursor::End);
+        end.insertBlock();
+        for (const QString& line : tableLines) {
+            end.insertBlock();
+            end.insertText(u' ' + shownText(line));  // the table's text: of any length
+        }
+        growForText();
+    }
     RichTextBox1->moveCursor(QTextCursor::Start);
 
     adjustSize();
+}
+
+void frmAbout::growForText() {
+    // The designed box holds the designed text; the table's lines make the window taller, by at
+    // most the box's height again (a longer text scrolls), so they show without scrolling.
+    const int frame = 2 * RichTextBox1->frameWidth();
+    QTextDocument* doc = RichTextBox1->document();
+    doc->setTextWidth(RichTextBox1->width() - frame);
+    const int needed = int(std::ceil(doc->size().height())) + frame;
+    const int extra = std::clamp(needed - RichTextBox1->height(), 0, RichTextBox1->height());
+    RichTextBox1->resize(RichTextBox1->width(), RichTextBox1->height() + extra);
+    client_->setFixedSize(client_->width(), client_->height() + extra);
 }
 
 void frmAbout::mnuClose_Click() {

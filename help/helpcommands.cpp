@@ -61,10 +61,10 @@ void showDailyValuesInformation(HelpState& state, QWidget* mainWindow) {
                        QStringLiteral("Information on Daily Values"));
 }
 
-void showProgramInfo(HelpState& state, QWidget* mainWindow) {
+void showProgramInfo(HelpState& state, QWidget* mainWindow, const QStringList& tableLines) {
     QWidget* owner = mainWindow ? mainWindow : QApplication::activeWindow();
     // On the heap: if the owner goes while the window is open, it takes the window with it.
-    QPointer<frmAbout> about = new frmAbout(owner);
+    QPointer<frmAbout> about = new frmAbout(owner, tableLines);
     state.aboutWindow = about;
     centreOver(about, owner);
     about->exec();

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -35,8 +36,9 @@ QByteArray loadResourceBytes(const QString& type, int id);
 void showInstructions(HelpState& state, QWidget* mainWindow);
 // The Daily Values document in the help window (menu "Information on Daily Values ").
 void showDailyValuesInformation(HelpState& state, QWidget* mainWindow);
-// The About window, modal (menu "Program Info "); returns when it has been closed.
-void showProgramInfo(HelpState& state, QWidget* mainWindow);
+// The About window, modal (menu "Program Info "), with `tableLines` below its text; returns when
+// it has been closed.
+void showProgramInfo(HelpState& state, QWidget* mainWindow, const QStringList& tableLines = {});
 
 // The help window while one is open, else null.
 frmHLP* openHelpWindow(const HelpState& state);

@@ -1,18 +1,32 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Tries the README's two commands as a new user would, on a freshly installed minimal Debian:
-# builds a chroot of RELEASE with debootstrap, clones the committed HEAD of this repository into
-# it, mounts fresh /proc, /sys, /dev/pts and /dev/shm there, and runs as root inside
+# Tries the project on a freshly installed minimal Debian: builds a chroot of RELEASE with
+# debootstrap, clones the committed HEAD of this repository into it, mounts fresh /proc, /sys,
+# /dev/pts and /dev/shm there, and runs as root inside either
+#
+# the README's two commands, as a new user would:
 #   1. ./velmora.sh run, the window shown on an Xvfb of this machine's: passes when the main window
 #      maps with the shipped table open and the program quits on Ctrl+Q with status 0;
-#   2. CI=true ./velmora.sh test: passes when it exits with status 0.
+#   2. CI=true ./velmora.sh test: passes when it exits with status 0;
+#
+# or, with --package, the Debian package built as a build daemon builds it:
+#   1. the source package made with the release's dpkg-source -b (packaging/build-package.sh
+#      --source-only), unpacked, its build dependencies installed, and built with
+#      dpkg-buildpackage -us -uc -b by an unprivileged user whose home does not exist, the test
+#      suite included; blhc checks the build log;
+#   2. the packages installed with apt-get, lintian run on the source and binary packages
+#      (packaging/run-lintian.sh), and the autopkgtests (debian/tests) run on the installed
+#      packages with autopkgtest ... -- null, as that user.
 # Prints what passed and how long each step took; the logs stay in build/check-distro-RELEASE/.
 #
-#   packaging/check-distro.sh RELEASE [MIRROR]     e.g. bookworm, trixie
+#   packaging/check-distro.sh [--package] [RELEASE...] [MIRROR]
 #
-# MIRROR defaults to the Debian mirror this machine's apt uses. Needs root, debootstrap, git and
-# xvfb + xdotool; takes long (a full build and test run inside) and needs the package mirror, so it
-# is not part of the test command. Uncommitted changes are not part of the run.
+# RELEASE is a Debian code name; without one: bookworm, trixie and forky (Debian testing). A
+# failure on forky is reported but does not fail the run: it shows a break in the next release
+# early. MIRROR (with ://) defaults to the Debian mirror this machine's apt uses. Needs root,
+# debootstrap, git and xvfb + xdotool; takes long (a full build and test run inside per release)
+# and needs the package mirror, so it is not part of the test command. Uncommitted changes are
+# not part of the run.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,18 +38,51 @@ fail() {
     echo "check-distro: FAILED: $*" >&2
     exit 1
 }
-
-release=${1:-}
-[[ "$release" =~ ^[a-z]+$ ]] || {
-    echo "usage: $0 RELEASE [MIRROR]   (RELEASE: bookworm, trixie, ...)" >&2
+usage() {
+    echo "usage: $0 [--package] [RELEASE...] [MIRROR]   (RELEASE: bookworm, trixie, forky, ...)" >&2
     exit 2
 }
+
+package_mode=false
+releases=()
+mirror=""
+for arg in "$@"; do
+    case "$arg" in
+        --package) package_mode=true ;;
+        *://*) mirror=$arg ;;
+        *) [[ "$arg" =~ ^[a-z]+$ ]] && releases+=("$arg") || usage ;;
+    esac
+done
+informational=(forky)
+[ ${#releases[@]} -gt 0 ] || releases=(bookworm trixie "${informational[@]}")
+
+# Several releases: each in a run of its own, one after the other, and a summary.
+if [ ${#releases[@]} -gt 1 ]; then
+    status=0 summary=()
+    for release in "${releases[@]}"; do
+        step=$SECONDS result=passed
+        "$0" $($package_mode && echo --package) "$release" ${mirror:+"$mirror"} || result=FAILED
+        result+=" ($((SECONDS - step)) s)"
+        if [ "${result%% *}" = FAILED ]; then
+            if [[ " ${informational[*]} " == *" $release "* ]]; then
+                result+=", for information only"
+            else
+                status=1
+            fi
+        fi
+        summary+=("$release: $result")
+    done
+    printf 'check-distro: %s\n' "${summary[@]}"
+    exit "$status"
+fi
+release=${releases[0]}
+
 # The first Debian archive (not its security archive) that apt's sources name.
 default_mirror() {
     cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources \
         2>/dev/null | grep -oE 'https?://[^ ]+/debian/?( |$)' | head -n 1 | tr -d ' ' || true
 }
-mirror=${2:-$(default_mirror)}
+mirror=${mirror:-$(default_mirror)}
 mirror=${mirror:-http://deb.debian.org/debian}
 
 [ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap, mount, chroot)"
@@ -46,7 +93,7 @@ head=$(git -C "$source_dir" rev-parse HEAD)
 [ -z "$(git -C "$source_dir" status --porcelain)" ] ||
     say "uncommitted changes in $source_dir are not part of the run (it clones $head)"
 
-logs=$source_dir/build/check-distro-$release
+logs=$source_dir/build/check-distro-$($package_mode && echo package-)$release
 rm -rf "$logs"
 mkdir -p "$logs"
 # On the disk, not in memory: the build inside takes gigabytes.
@@ -118,7 +165,11 @@ in_chroot() {
 
 started=$SECONDS
 say "$release from $mirror into $root"
-debootstrap --variant=minbase "$release" "$root" "$mirror" >"$logs/debootstrap.log" 2>&1 || {
+# A debootstrap older than the release knows no script for it; testing's is sid's.
+script=/usr/share/debootstrap/scripts/$release
+[ -e "$script" ] || script=/usr/share/debootstrap/scripts/sid
+debootstrap --variant=minbase "$release" "$root" "$mirror" "$script" \
+    >"$logs/debootstrap.log" 2>&1 || {
     tail -n 20 "$logs/debootstrap.log" >&2
     fail "debootstrap $release failed (see $logs/debootstrap.log)"
 }
@@ -139,66 +190,160 @@ cp /etc/resolv.conf "$root/etc/resolv.conf"
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
 chmod 755 "$root/usr/sbin/policy-rc.d"
 
-git clone --quiet --no-checkout "$source_dir" "$root/root/velmora"
-git -C "$root/root/velmora" checkout --quiet --detach "$head"
-say "cloned $head"
+# As the project's user gets it; a fresh clone has nothing but the committed files.
+clone_into() {
+    git clone --quiet --no-checkout "$source_dir" "$root/$1"
+    git -C "$root/$1" checkout --quiet --detach "$head"
+    say "cloned $head into $1"
+}
 
 # --- 1. ./velmora.sh run --------------------------------------------------------------------------
-# The window shows on an X server of this machine's: the chroot shares its network namespace, so
-# the server's abstract socket is reachable from inside without anything installed there.
-xserver_start "$top" || fail "no X server for the window"
-step=$SECONDS
-in_chroot DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=/run/user/0 \
-    bash -c 'cd /root/velmora && ./velmora.sh run' >"$logs/run.log" 2>&1 &
-run_pid=$!
-# The build comes first: up to an hour on two cores with the package downloads.
-window=""
-while [ -z "$window" ]; do
-    kill -0 "$run_pid" 2>/dev/null || {
-        tail -n 30 "$logs/run.log" >&2
-        fail "./velmora.sh run ended before its window showed (see $logs/run.log)"
-    }
-    [ $((SECONDS - step)) -lt 3600 ] || fail "./velmora.sh run showed no window within an hour"
-    for w in $(xdotool search --onlyvisible --name '^Velmora$' 2>/dev/null || true); do
-        pid=$(xdotool getwindowpid "$w" 2>/dev/null) || continue
-        # The main window, not an error box of the same title: the table is open (its path as
-        # seen from outside the chroot).
-        for fd in /proc/"$pid"/fd/*; do
-            [ "$(readlink "$fd" 2>/dev/null)" = "$root/root/velmora/build/release/bin/Velmora.mdb" ] &&
-                window=$w
+readme_run() {
+    local step window w pid fd deadline status table=/root/velmora/build/release/bin/Velmora.mdb
+    # The window shows on an X server of this machine's: the chroot shares its network namespace, so
+    # the server's abstract socket is reachable from inside without anything installed there.
+    xserver_start "$top" || fail "no X server for the window"
+    step=$SECONDS
+    in_chroot DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=/run/user/0 \
+        bash -c 'cd /root/velmora && ./velmora.sh run' >"$logs/run.log" 2>&1 &
+    run_pid=$!
+    # The build comes first: up to an hour on two cores with the package downloads.
+    window=""
+    while [ -z "$window" ]; do
+        kill -0 "$run_pid" 2>/dev/null || {
+            tail -n 30 "$logs/run.log" >&2
+            fail "./velmora.sh run ended before its window showed (see $logs/run.log)"
+        }
+        [ $((SECONDS - step)) -lt 3600 ] || fail "./velmora.sh run showed no window within an hour"
+        for w in $(xdotool search --onlyvisible --name '^Velmora$' 2>/dev/null || true); do
+            pid=$(xdotool getwindowpid "$w" 2>/dev/null) || continue
+            # The main window, not an error box of the same title: the table is open (its path as
+            # seen from outside the chroot).
+            for fd in /proc/"$pid"/fd/*; do
+                [ "$(readlink "$fd" 2>/dev/null)" = "$root$table" ] && window=$w
+            done
         done
+        sleep 2
     done
-    sleep 2
-done
-say "./velmora.sh run: the main window $window mapped after $((SECONDS - step)) s"
-xdotool windowfocus --sync "$window" && xdotool key --clearmodifiers ctrl+q ||
-    fail "could not send Ctrl+Q to the window"
-deadline=$((SECONDS + 30))
-while kill -0 "$run_pid" 2>/dev/null; do
-    [ $SECONDS -lt $deadline ] || fail "velmora did not quit within 30 s of Ctrl+Q"
-    sleep 0.5
-done
-status=0
-wait "$run_pid" || status=$?
-run_pid=""
-[ "$status" -eq 0 ] || {
-    tail -n 30 "$logs/run.log" >&2
-    fail "./velmora.sh run ended with status $status"
+    say "./velmora.sh run: the main window $window mapped after $((SECONDS - step)) s"
+    xdotool windowfocus --sync "$window" && xdotool key --clearmodifiers ctrl+q ||
+        fail "could not send Ctrl+Q to the window"
+    deadline=$((SECONDS + 30))
+    while kill -0 "$run_pid" 2>/dev/null; do
+        [ $SECONDS -lt $deadline ] || fail "velmora did not quit within 30 s of Ctrl+Q"
+        sleep 0.5
+    done
+    status=0
+    wait "$run_pid" || status=$?
+    run_pid=""
+    [ "$status" -eq 0 ] || {
+        tail -n 30 "$logs/run.log" >&2
+        fail "./velmora.sh run ended with status $status"
+    }
+    run_seconds=$((SECONDS - step))
+    say "PASSED ./velmora.sh run on $release: window shown, quit with status 0 ($run_seconds s)"
+    xserver_stop
+    end_chroot_processes
 }
-run_seconds=$((SECONDS - step))
-say "PASSED ./velmora.sh run on $release: window shown, quit with status 0 ($run_seconds s)"
-xserver_stop
-end_chroot_processes
 
-# --- 2. CI=true ./velmora.sh test -------------------------------------------------------------------
-step=$SECONDS
-status=0
-in_chroot CI=true bash -c 'cd /root/velmora && ./velmora.sh test' >"$logs/test.log" 2>&1 || status=$?
-test_seconds=$((SECONDS - step))
-[ "$status" -eq 0 ] || {
-    tail -n 40 "$logs/test.log" >&2
-    fail "CI=true ./velmora.sh test ended with status $status after $test_seconds s (see $logs/test.log)"
+# --- 2. CI=true ./velmora.sh test ----------------------------------------------------------------
+readme_test() {
+    local step status
+    step=$SECONDS
+    status=0
+    in_chroot CI=true bash -c 'cd /root/velmora && ./velmora.sh test' >"$logs/test.log" 2>&1 ||
+        status=$?
+    test_seconds=$((SECONDS - step))
+    [ "$status" -eq 0 ] || {
+        tail -n 40 "$logs/test.log" >&2
+        fail "CI=true ./velmora.sh test ended with status $status after $test_seconds s" \
+            "(see $logs/test.log)"
+    }
+    grep -E '^(100% tests passed|check-package: passed)' "$logs/test.log" | sed 's/^/  /'
+    say "PASSED CI=true ./velmora.sh test on $release ($test_seconds s)"
 }
-grep -E '^(100% tests passed|check-package: passed)' "$logs/test.log" | sed 's/^/  /'
-say "PASSED CI=true ./velmora.sh test on $release ($test_seconds s)"
-say "passed on $release ($head): run ($run_seconds s), test ($test_seconds s); all $((SECONDS - started)) s"
+
+# --- --package 1. the build ---------------------------------------------------------------------
+# in_builder COMMAND: a shell command as the unprivileged user "builder", whose home does not
+# exist, in /build, as a build daemon runs the build.
+in_builder() {
+    chroot --userspec=builder:builder "$root" /usr/bin/env -i HOME=/nonexistent TERM=dumb \
+        PATH=/usr/local/bin:/usr/bin:/bin bash -c "cd /build && $1"
+}
+apt_in_chroot() {
+    in_chroot DEBIAN_FRONTEND=noninteractive apt-get -q -y --no-install-recommends "$@"
+}
+package_build() {
+    local step=$SECONDS tree
+    {
+        apt_in_chroot update && apt_in_chroot install dpkg-dev xz-utils &&
+            in_chroot useradd --home-dir /nonexistent --no-create-home builder &&
+            mkdir -p "$root/build" && clone_into build/velmora && in_chroot chown -R builder: /build
+    } >"$logs/setup.log" 2>&1 || fail "could not prepare the chroot (see $logs/setup.log)"
+    # This release's dpkg-source makes the source package; the build sees only what it holds.
+    in_builder 'velmora/packaging/build-package.sh --source-only source &&
+        dpkg-source -x source/velmora_*.dsc' >"$logs/source.log" 2>&1 ||
+        fail "no source package (see $logs/source.log)"
+    tree=$(cd "$root/build" && ls -d velmora-[0-9]*)
+    in_chroot bash -c "cd /build/$tree && DEBIAN_FRONTEND=noninteractive apt-get -q -y \
+        --no-install-recommends build-dep ./" >"$logs/build-dep.log" 2>&1 ||
+        fail "could not install the build dependencies (see $logs/build-dep.log)"
+    say "source package $(cd "$root/build/source" && echo *.dsc) unpacked, build dependencies" \
+        "installed ($((SECONDS - step)) s)"
+    step=$SECONDS
+    in_builder "cd $tree && DEB_BUILD_OPTIONS=parallel=$(nproc) dpkg-buildpackage -us -uc -b" \
+        >"$logs/build.log" 2>&1 || {
+        tail -n 40 "$logs/build.log" >&2
+        fail "dpkg-buildpackage failed on $release (see $logs/build.log)"
+    }
+    grep -E '^[0-9]+% tests passed' "$logs/build.log" | sed 's/^/  /'
+    build_seconds=$((SECONDS - step))
+    say "PASSED the package build on $release, test suite included ($build_seconds s)"
+}
+
+# --- --package 2. installed, linted and tested --------------------------------------------------
+package_check() {
+    local step=$SECONDS changes
+    changes=$(cd "$root/build" && ls velmora_*.changes)
+    apt_in_chroot install lintian blhc autopkgtest >"$logs/tools.log" 2>&1 ||
+        fail "could not install lintian, blhc and autopkgtest (see $logs/tools.log)"
+    cp "$logs/build.log" "$root/build/build.log"
+    in_chroot blhc --all --debian /build/build.log >"$logs/blhc.log" 2>&1 || {
+        cat "$logs/blhc.log" >&2
+        fail "blhc finds flags missing in the build log on $release"
+    }
+    say "blhc finds every hardening flag in the build log"
+    in_chroot bash -c 'cd /build && apt-get -q -y --no-install-recommends install \
+        ./velmora_*.deb ./velmora-data_*.deb' >"$logs/install.log" 2>&1 ||
+        fail "could not install the packages (see $logs/install.log)"
+    say "velmora and velmora-data installed"
+    # Both run whatever the other finds, so one run reports on both.
+    local linted=true
+    in_chroot bash -c "cd /build && velmora/packaging/run-lintian.sh source/*.dsc $changes" \
+        >"$logs/lintian.log" 2>&1 || linted=false
+    sed 's/^/  /' "$logs/lintian.log"
+    $linted && say "lintian $(in_chroot lintian --print-version) finds no error or warning"
+    step=$SECONDS
+    in_chroot bash -c 'cd /build && autopkgtest --user=builder --no-built-binaries \
+        --output-dir=autopkgtest source/*.dsc -- null' >"$logs/autopkgtest.log" 2>&1 || {
+        tail -n 40 "$logs/autopkgtest.log" >&2
+        fail "autopkgtest failed on $release (see $logs/autopkgtest.log)"
+    }
+    sed -n '/^@@@@* summary/,$p' "$logs/autopkgtest.log" | sed 's/^/  /'
+    test_seconds=$((SECONDS - step))
+    say "PASSED the autopkgtests on $release ($test_seconds s)"
+    $linted || fail "lintian finds errors or warnings on $release (see $logs/lintian.log)"
+}
+
+if $package_mode; then
+    package_build
+    package_check
+    say "passed on $release ($head): package build ($build_seconds s), autopkgtest" \
+        "($test_seconds s); all $((SECONDS - started)) s"
+else
+    clone_into root/velmora
+    readme_run
+    readme_test
+    say "passed on $release ($head): run ($run_seconds s), test ($test_seconds s); all" \
+        "$((SECONDS - started)) s"
+fi

@@ -1,24 +1,27 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the Debian package and proves it works on this machine.
+# Builds the Debian packages and proves they work on this machine.
 #
-# Always, leaving the system's packages alone: checks the package's files, and that its changelog,
-# its manual pages and the programs' --version name the project's version; validates the menu entry
-# and the AppStream data, runs lintian when it is installed, renders the manual pages, starts the
-# program from the package's extracted files under its own Xvfb, quits it with Ctrl+Q, and checks
-# its command-line options.
+# Always, leaving the system's packages alone: builds the source and binary packages with
+# dpkg-buildpackage (packaging/build-package.sh --source, without the test suite, which the test
+# command has run already), runs lintian on them (packaging/run-lintian.sh) and blhc on the build
+# log; checks the packages' files, and that the changelog, the manual pages and the programs'
+# --version name the project's version; validates the menu entry and the AppStream data, renders
+# the manual pages, starts the program from the packages' extracted files under its own Xvfb,
+# quits it with Ctrl+Q, and checks its command-line options.
 #
-# With CI=true or --install also the round through the system: installs the package with apt-get,
-# starts the installed program the way the menu entry does from an unrelated folder, checks it the
-# same way, and purges the package together with whatever the installation pulled in.
+# With CI=true or --install also the round through the system: installs the packages with
+# apt-get, starts the installed program the way the menu entry does from an unrelated folder,
+# checks it the same way, and purges the packages together with whatever the installation pulled
+# in.
 #
-#   packaging/check-package.sh [--install] [BUILD_DIR]
+#   packaging/check-package.sh [--install]
 #
-# BUILD_DIR is a configured build folder; without it the release preset is built (build/release).
-# The install round needs root or sudo rights, on a machine where a velmora package may come and
-# go (a velmora installed beforehand is purged as well).
-# Needs: cmake, g++, dpkg-dev, file, desktop-file-utils, appstream, xvfb, xdotool, man-db; uses
-# lintian when present.
+# The packages and the build log stay in build/package/. The install round needs root or sudo
+# rights, on a machine where a velmora package may come and go (a velmora installed beforehand is
+# purged as well).
+# Needs: the build dependencies in debian/control, lintian, blhc, desktop-file-utils, appstream,
+# xvfb, xdotool, man-db.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -42,15 +45,15 @@ sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 apt_get() { "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -q "$@"; }
 
-# cpack's shlibdeps step needs dpkg-shlibdeps and file.
-for tool in cmake cpack dpkg-deb dpkg-shlibdeps file desktop-file-validate appstreamcli Xvfb xdotool \
-    man; do
+for tool in dpkg-buildpackage dpkg-deb lintian blhc desktop-file-validate appstreamcli Xvfb \
+    xdotool man; do
     command -v "$tool" >/dev/null ||
-        fail "$tool is missing (packages: dpkg-dev file desktop-file-utils appstream xvfb xdotool man-db)"
+        fail "$tool is missing (packages: dpkg-dev lintian blhc desktop-file-utils appstream xvfb" \
+            "xdotool man-db)"
 done
 
 work=$(mktemp -d)
-chmod 755 "$work"  # apt's unprivileged download user reads the .deb from here
+chmod 755 "$work"  # apt's unprivileged download user reads the packages from here
 app_pid=""
 installed_by_us=()
 
@@ -67,7 +70,7 @@ purge_ours() {
         cat "$work/purge.log" >&2
         echo "check-package: FAILED: could not purge ${present[*]}" >&2
         return 1
-    elif [ -e /usr/bin/velmora ] || [ -e /usr/lib/velmora ]; then
+    elif [ -e /usr/bin/velmora ] || [ -e /usr/lib/velmora ] || [ -e /usr/share/velmora ]; then
         echo "check-package: FAILED: files of velmora are left after the purge" >&2
         return 1
     fi
@@ -85,60 +88,84 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# --- Build the package --------------------------------------------------------------------------
-if [ $# -ge 1 ]; then
-    build_dir=$(cd "$1" && pwd) || fail "no build folder $1"
-    [ -f "$build_dir/CMakeCache.txt" ] || fail "$build_dir is not a configured build folder"
-    cmake --build "$build_dir" -j2 || fail "the build in $build_dir failed"
-else
-    cd "$source_dir"
-    cmake --preset release >/dev/null || fail "cmake --preset release failed"
-    cmake --build --preset release || fail "the release build failed"
-    build_dir=$source_dir/build/release
-fi
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
-[ -n "$version" ] || fail "$build_dir/CMakeCache.txt names no project version"
-rm -f "$build_dir"/velmora_*.deb
-(cd "$build_dir" && cpack -G DEB) >"$work/cpack.log" 2>&1 || {
-    cat "$work/cpack.log" >&2
-    fail "cpack could not build the package"
+# --- Build the packages --------------------------------------------------------------------------
+out=$source_dir/build/package
+say "building the packages in $out (log: $out/build.log)"
+DEB_BUILD_OPTIONS="nocheck ${DEB_BUILD_OPTIONS:-}" "$here/build-package.sh" --source "$out" \
+    >/dev/null || {
+    tail -n 40 "$out/build.log" >&2 2>/dev/null
+    fail "dpkg-buildpackage could not build the packages (see $out/build.log)"
 }
-debs=("$build_dir"/velmora_*.deb)
-if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
-    fail "cpack made no single velmora_*.deb in $build_dir"
-fi
-deb=$work/$(basename "${debs[0]}")
-cp "${debs[0]}" "$deb"
-chmod 644 "$deb"
-say "built ${debs[0]}"
+debian_version=$(dpkg-parsechangelog -l "$source_dir/debian/changelog" -S Version)
+version=$(sed -n 's/^project(Velmora VERSION \([^ )]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+[ -n "$version" ] || fail "CMakeLists.txt names no project version"
+changes=$out/velmora_${debian_version}_$(dpkg --print-architecture).changes
+[ -f "$changes" ] || fail "dpkg-buildpackage made no $changes"
+debs=()  # velmora, velmora-data
+for p in velmora velmora-data; do
+    deb=$(ls "$out/${p}_${debian_version}"_*.deb 2>/dev/null) || fail "no $p package in $out"
+    cp "$deb" "$work/"
+    debs+=("$work/$(basename "$deb")")
+done
+chmod 644 "${debs[@]}"
+say "built $(cd "$out" && echo *.dsc *.deb)"
 
-# --- Check what it holds ------------------------------------------------------------------------
+"$here/run-lintian.sh" "$changes" >"$work/lintian.log" 2>&1 || {
+    cat "$work/lintian.log" >&2
+    fail "lintian found errors or warnings"
+}
+sed 's/^/  /' "$work/lintian.log"
+say "lintian finds no error or warning in the source and binary packages"
+# The compiler and linker flags of every compilation, against those dpkg-buildflags gives (but
+# -pie, which Debian's compiler applies without being asked: lintian checks the programs for it).
+blhc --all --debian "$out/build.log" >"$work/blhc.log" 2>&1 || {
+    cat "$work/blhc.log" >&2
+    fail "blhc finds flags missing in the build log"
+}
+say "blhc finds every hardening flag in the build log"
+
+# --- Check what they hold -----------------------------------------------------------------------
+# Both packages unpacked into one tree, as they are installed together.
 tree=$work/tree
-dpkg-deb -x "$deb" "$tree"
+for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$tree"; done
 man_pages=(velmora.1.gz velmora-mkdb.1.gz velmora-report.1.gz)
-for f in usr/lib/velmora/velmora usr/lib/velmora/velmora-report usr/lib/velmora/Velmora.mdb \
+for f in usr/lib/velmora/velmora usr/lib/velmora/velmora-report usr/share/velmora/Velmora.mdb \
     usr/bin/velmora-mkdb \
     usr/share/applications/velmora.desktop usr/share/metainfo/velmora.metainfo.xml \
-    usr/share/icons/hicolor/scalable/apps/velmora.svg usr/share/doc/velmora/copyright \
-    usr/share/doc/velmora/changelog.gz "${man_pages[@]/#/usr/share/man/man1/}"; do
-    [ -f "$tree/$f" ] || fail "the package lacks /$f"
+    usr/share/icons/hicolor/scalable/apps/velmora.svg "${man_pages[@]/#/usr/share/man/man1/}"; do
+    [ -f "$tree/$f" ] || fail "the packages lack /$f"
+done
+for p in velmora velmora-data; do
+    for f in copyright changelog.gz changelog.Debian.gz; do
+        [ -f "$tree/usr/share/doc/$p/$f" ] || fail "$p lacks /usr/share/doc/$p/$f"
+    done
 done
 for size in 16 32 48 64 128 256; do
     [ -f "$tree/usr/share/icons/hicolor/${size}x${size}/apps/velmora.png" ] ||
         fail "the package lacks the ${size} px icon"
 done
+# check_link LINK TARGET: /LINK is the relative link TARGET.
+check_link() {
+    [ "$(readlink "$tree/$1")" = "$2" ] || fail "/$1 is not the link $2"
+}
 for program in velmora velmora-report; do
-    [ "$(readlink "$tree/usr/bin/$program")" = "../lib/velmora/$program" ] ||
-        fail "/usr/bin/$program is not the link ../lib/velmora/$program"
+    check_link "usr/bin/$program" "../lib/velmora/$program"
 done
-depends=$(dpkg-deb -f "$deb" Depends)
-for p in fonts-liberation2 libqt6widgets6 libsqlite3-0; do
+check_link usr/lib/velmora/Velmora.mdb ../../share/velmora/Velmora.mdb
+dpkg-deb -c "${debs[1]}" | grep -q '\./usr/lib/' && fail "velmora-data installs into /usr/lib"
+[ "$(dpkg-deb -f "${debs[1]}" Architecture)" = all ] || fail "velmora-data is not Architecture: all"
+depends=$(dpkg-deb -f "${debs[0]}" Depends)
+for p in fonts-liberation2 qt6-qpa-plugins libqt6widgets6 libsqlite3-0 \
+    "velmora-data (= $debian_version)"; do
     [[ ", $depends," == *", $p "* || ", $depends," == *", $p,"* ]] || fail "Depends lacks $p: $depends"
 done
 
 # Every text that names the version names the project's (CMakeLists.txt, project(VERSION)).
-[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] ||
-    fail "the package's version $(dpkg-deb -f "$deb" Version) is not the project's $version"
+for deb in "${debs[@]}"; do
+    shipped=$(dpkg-deb -f "$deb" Version)
+    [ "${shipped%-*}" = "$version" ] ||
+        fail "$(basename "$deb") is version $shipped, not of the project's $version"
+done
 shipped=$(zcat "$tree/usr/share/doc/velmora/changelog.gz" | sed -n '1s/^velmora (\([^)]*\)).*/\1/p')
 [ "$shipped" = "$version" ] ||
     fail "the changelog's latest entry is for version '$shipped', not the project's $version"
@@ -147,7 +174,7 @@ for page in "${man_pages[@]}"; do
     [ "$shipped" = "$version" ] ||
         fail "the manual page $page describes version '$shipped', not the project's $version"
 done
-say "the package, its changelog and its manual pages name version $version"
+say "the packages, the changelog and the manual pages name version $version"
 
 # "Clean" means not even a hint.
 report=$(desktop-file-validate "$tree/usr/share/applications/velmora.desktop" 2>&1) || true
@@ -166,23 +193,6 @@ appstreamcli validate-tree --no-net --override="$appstream_overrides" "$tree" \
     fail "appstreamcli validate-tree found problems"
 }
 say "package contents, menu entry and AppStream data are valid"
-
-# malformed-contact is explained beside the maintainer setting in packaging/CMakeLists.txt. Newer
-# lintian validates the AppStream data too, but without the two findings lowered above, so that
-# check is left to appstreamcli; older lintian knows no such check and refuses to suppress it.
-if command -v lintian >/dev/null; then
-    suppressed=malformed-contact
-    [ -n "$(lintian-explain-tags appstream-metadata-validation-failed 2>/dev/null)" ] &&
-        suppressed+=,appstream-metadata-validation-failed
-    lintian --fail-on error,warning --suppress-tags "$suppressed" "$deb" \
-        >"$work/lintian.log" 2>&1 || {
-        cat "$work/lintian.log" >&2
-        fail "lintian found errors or warnings"
-    }
-    say "lintian finds no error or warning besides ${suppressed//,/ and }"
-else
-    say "lintian is not installed, not run"
-fi
 
 # check_man_pages FOLDER: the manual pages are there and render without a warning.
 check_man_pages() {
@@ -321,34 +331,36 @@ check_programs() {
 }
 
 check_programs "$tree/usr/lib/velmora" "$tree/usr/bin/velmora" -- "$tree/usr/bin/velmora-report"
-say "the programs from the extracted package work"
+say "the programs from the extracted packages work"
 
+names="$(basename "${debs[0]}") and $(basename "${debs[1]}")"
 if ! $install_round; then
-    say "passed: $(basename "$deb") from its extracted files; not installed" \
+    say "passed: $names from their extracted files; not installed" \
         "(the install round runs with CI=true or ./velmora.sh package-check)"
     exit 0
 fi
 
 # --- Install ------------------------------------------------------------------------------------
-dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q "ok installed" &&
+dpkg-query -W -f='${Status}' velmora velmora-data 2>/dev/null | grep -q "ok installed" &&
     say "velmora is installed already (an interrupted earlier run?); it is replaced and purged"
 installed_packages() {
     dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' | awk '$1 == "ii" { print $2 }' | sort
 }
 installed_packages >"$work/before"
-installed_by_us=(velmora)
-if ! apt_get install -y "$deb" >"$work/install.log" 2>&1; then
+installed_by_us=(velmora velmora-data)
+if ! apt_get install -y "${debs[@]}" >"$work/install.log" 2>&1; then
     # Stale package lists are the usual cause on a fresh machine.
     apt_get update >/dev/null 2>&1 || true
-    apt_get install -y "$deb" >"$work/install.log" 2>&1 || {
+    apt_get install -y "${debs[@]}" >"$work/install.log" 2>&1 || {
         cat "$work/install.log" >&2
-        fail "apt-get install $deb failed"
+        fail "apt-get install $names failed"
     }
 fi
 installed_packages >"$work/after"
-mapfile -t pulled_in < <(comm -13 "$work/before" "$work/after" | grep -vx velmora || true)
+mapfile -t pulled_in < <(comm -13 "$work/before" "$work/after" | grep -vx -e velmora -e velmora-data ||
+    true)
 installed_by_us+=("${pulled_in[@]}")
-say "installed velmora${pulled_in[*]:+ and ${pulled_in[*]}}"
+say "installed velmora and velmora-data${pulled_in[*]:+, and ${pulled_in[*]}}"
 
 # Minimal container images tell dpkg to leave manual pages out; there the package's own were read.
 if grep -qs '^path-exclude=/usr/share/man' /etc/dpkg/dpkg.cfg /etc/dpkg/dpkg.cfg.d/*; then
@@ -369,4 +381,4 @@ resolved=$(command -v "${command[0]}") || fail "the menu entry's Exec=${command[
     fail "Exec=${command[0]} resolves to $resolved, not to the installed program"
 check_programs /usr/lib/velmora "${command[@]}" -- velmora-report
 purge_ours || exit 1
-say "passed: $(basename "$deb") from its extracted files, and installed, run and purged"
+say "passed: $names from their extracted files, and installed, run and purged"

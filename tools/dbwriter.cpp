@@ -72,7 +72,7 @@ class RowWriter {
 // Writes the table into the (empty) database file at `path`: the rows `produce` makes, the
 // indexes, then the rows `more` makes while it reads the table.
 void writeTo(const QByteArray& path, const std::function<void(const RowSink&)>& produce,
-             const DatabaseOutput::MoreRows& more) {
+             const std::optional<SourceRecord>& source, const DatabaseOutput::MoreRows& more) {
     sqlite::Database db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     // DELETE is SQLite's default, but say so: the file is shipped and opened read-only, which a
     // WAL database would not allow everywhere.
@@ -85,6 +85,7 @@ void writeTo(const QByteArray& path, const std::function<void(const RowSink&)>& 
         db.exec(createTableSql());
         RowWriter insert(db);
         produce([&](const FoodRow& row) { insert(row); });
+        if (source) writeSourceRecord(db, *source);  // `produce` has set it by now
         // Built after the rows (faster than keeping them up to date). The description index lets
         // the ordered list query walk it instead of sorting the table on every open, and both
         // serve the lookups of a food by description or NDB number; ANALYZE lets the planner
@@ -235,7 +236,7 @@ std::optional<QString> DatabaseOutput::open(const QString& outPath, const QStrin
 std::optional<QString> DatabaseOutput::write(const std::function<void(const RowSink&)>& produce,
                                              const MoreRows& more) {
     try {
-        writeTo(tempPath_, produce, more);
+        writeTo(tempPath_, produce, source_, more);
     } catch (const sqlite::Error& e) {
         return QStringLiteral("%1: %2").arg(printableLine(outPath_), e.message());
     }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+#include "fooddb/sourcerecord.h"
 #include "tools/foodtable.h"
 
 namespace velmora::mkdb {
@@ -42,6 +43,9 @@ class DatabaseOutput {
     std::optional<QString> write(const std::function<void(const RowSink&)>& produce,
                                  const MoreRows& more = {});
 
+    // Has write() add the table Source with `record`; called by `produce` once it knows it.
+    void setSourceRecord(const SourceRecord& record) { source_ = record; }
+
   private:
     QString outPath_;    // as given, for messages
     QByteArray target_;  // the file replaced: outPath_ with symbolic links resolved
@@ -50,6 +54,7 @@ class DatabaseOutput {
     QByteArray journalPath_;
     int lock_ = -1;  // the temporary file, locked while this writer lives
     bool renamed_ = false;
+    std::optional<SourceRecord> source_;
 };
 
 }  // namespace velmora::mkdb

@@ -27,7 +27,21 @@ constexpr std::array<std::string_view, kNutrientColumns> kColumnNumbers{
 static_assert(kColumnNumbers[slotOf("TOT_LIPID")] == "204" &&
               kColumnNumbers[slotOf("CHOLESTRL")] == "601");
 
+constexpr std::array<NutrientMapping, kNutrientSlots> srMappings() {
+    std::array<NutrientMapping, kNutrientSlots> mappings{};
+    for (std::size_t slot = 0; slot < kColumnNumbers.size(); ++slot)
+        mappings[slot] = {kColumnNumbers[slot], kFirstNutrientColumn + int(slot)};
+    for (std::size_t i = 0; i < kStandIns.size(); ++i)
+        mappings[kColumnNumbers.size() + i] = {kStandIns[i].number, kStandIns[i].column};
+    return mappings;
+}
+constexpr std::array<NutrientMapping, kNutrientSlots> kSrMappings = srMappings();
+
 }  // namespace
+
+std::span<const NutrientMapping> srNutrientMappings() {
+    return kSrMappings;
+}
 
 QString quotedCell(std::string_view utf8) {
     return u'"' + printable(QString::fromUtf8(utf8.data(), qsizetype(utf8.size()))) + u'"';

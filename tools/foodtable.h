@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "fooddb/foodcolumns.h"
@@ -77,6 +78,15 @@ int nutrientSlot(std::string_view number);
 // Fills each nutrient column of `row` from `amounts` (NaN: no amount), the first of a column's
 // stand-ins taking the place of a missing amount.
 void setNutrients(FoodRow& row, const std::array<double, kNutrientSlots>& amounts);
+
+// A source's nutrient identifier and the column it goes to (tools/nationaltable.h).
+struct NutrientMapping {
+    std::string_view nutrient;
+    int column;
+};
+// The SR numbers as a national table's mapping (the Canadian Nutrient File numbers its nutrients
+// so): each column's own number, then the stand-ins in their order of preference.
+std::span<const NutrientMapping> srNutrientMappings();
 
 // The CSV food table: a header row with exactly the 39 column names in order, then one row of
 // 39 cells per food. An empty cell is Null; an empty description, a number beyond

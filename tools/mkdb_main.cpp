@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-mkdb: builds the program's food table file from the CSV source, an SR release or a
-// FoodData Central download, with the user's own foods and recipes after the source's foods.
+// FoodData Central download, or a national food table, with the user's own foods and recipes
+// after the source's foods.
 #include "common/commandline.h"
 #include "common/outsidetext.h"
 #include "common/runtimeerror.h"
 #include "common/utf8text.h"
+#include "tools/ciqualimport.h"
 #include "tools/dbwriter.h"
 #include "tools/fdcimport.h"
 #include "tools/foodtable.h"
@@ -25,12 +27,6 @@ namespace {
 
 using namespace velmora::mkdb;
 
-const QString kUsage = QStringLiteral(
-    "usage: velmora-mkdb DATA.csv OUT.mdb\n"
-    "       velmora-mkdb --sr SR_FOLDER OUT.mdb\n"
-    "       velmora-mkdb --fdc FDC_FOLDER OUT.mdb [--types LIST]\n"
-    "       each with --add FOODS.csv and --recipes RECIPES, as often as needed\n");
-
 void printError(const QString& message) {
     Progress::instance().clear();
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
@@ -44,33 +40,88 @@ struct BuildRequest {
     QString input, output;
     QStringList added, recipes;  // in the order given
     unsigned typeBits = (1u << kFdcTypes.size()) - 1;
+    QString names;  // a national table's --names
 };
 
+// What a reader read: the counts line, and a national table's source record.
+struct Built {
+    QString counts;
+    std::optional<velmora::SourceRecord> source;
+};
+
+Built national(const NationalResult& result) {
+    return {result.counts, result.source};
+}
+
 // A kind of input: its option (none for the CSV table), the files it reads from the path given,
-// and the reader, which gives the rows to the sink and returns the counts line.
+// the languages --names takes (the first by default; none but for a national table), and the
+// reader, which gives the rows to the sink.
 struct Source {
     const char* option;
     const char* valueName;
     const char* help;
+    std::array<const char*, 2> languages;
     QStringList (*inputs)(const QString& path);
-    QString (*read)(const BuildRequest& r, const RowSink& sink, QStringList& notes);
+    Built (*read)(const BuildRequest& r, const RowSink& sink, QStringList& notes);
 };
 
 enum { kCsvSource, kSrSource, kFdcSource };
-const std::array<Source, 3> kSources{{
-    {nullptr, "DATA.csv", "The CSV source.", [](const QString& path) { return QStringList{path}; },
+const std::array<Source, 4> kSources{{
+    {nullptr,
+     "DATA.csv",
+     "The CSV source.",
+     {},
+     [](const QString& path) { return QStringList{path}; },
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
-         return counted(readFoodTableCsv(r.input, sink), u"food");
+         return Built{counted(readFoodTableCsv(r.input, sink), u"food"), {}};
      }},
-    {"sr", "SR_FOLDER", "Read the SR release in SR_FOLDER.", srReleaseFiles,
+    {"sr",
+     "SR_FOLDER",
+     "Read the SR release in SR_FOLDER.",
+     {},
+     srReleaseFiles,
      [](const BuildRequest& r, const RowSink& sink, QStringList& notes) {
-         return counted(readSrRelease(r.input, sink, &notes), u"food");
+         return Built{counted(readSrRelease(r.input, sink, &notes), u"food"), {}};
      }},
-    {"fdc", "FDC_FOLDER", "Read the FoodData Central download in FDC_FOLDER.", fdcInputFiles,
+    {"fdc",
+     "FDC_FOLDER",
+     "Read the FoodData Central download in FDC_FOLDER.",
+     {},
+     fdcInputFiles,
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
-         return readFdcDownload(r.input, r.typeBits, sink).toString();
+         return Built{readFdcDownload(r.input, r.typeBits, sink).toString(), {}};
+     }},
+    {"ciqual",
+     "CIQUAL_FOLDER",
+     "Read the French Ciqual table in its XML form (alim_*.xml, const_*.xml, compo_*.xml) in "
+     "CIQUAL_FOLDER.",
+     {"en", "fr"},
+     ciqualInputFiles,
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return national(readCiqual(r.input, r.names, sink));
      }},
 }};
+
+// "en|fr": what --names takes with `source`.
+QString languages(const Source& source) {
+    return QLatin1StringView(source.languages[0]) + u'|' + QLatin1StringView(source.languages[1]);
+}
+
+QString usage() {
+    QString text = QStringLiteral("usage: velmora-mkdb DATA.csv OUT.mdb\n");
+    for (const Source& source : kSources) {
+        if (!source.option) continue;
+        text += QStringLiteral("       velmora-mkdb --%1 %2 OUT.mdb")
+                    .arg(QLatin1StringView(source.option), QLatin1StringView(source.valueName));
+        if (&source == &kSources[kFdcSource]) text += QStringLiteral(" [--types LIST]");
+        if (source.languages[0]) text += QStringLiteral(" [--names %1]").arg(languages(source));
+        text += u'\n';
+    }
+    return text + QStringLiteral(
+                      "       each with --add FOODS.csv and --recipes RECIPES, as often as "
+                      "needed\n");
+}
+const QString kUsage = usage();
 
 // The bits of the types LIST names; an unknown name is a usage error.
 std::optional<unsigned> typeMask(const QString& list, QString& unknown) {
@@ -93,8 +144,7 @@ struct SourceOption {
 
 struct MkdbOptions {
     std::vector<SourceOption> sources;  // of the sources that have an option
-    QCommandLineOption types;
-    QCommandLineOption add, recipes;
+    QCommandLineOption types, names, add, recipes;
 };
 
 MkdbOptions describeCommandLine(QCommandLineParser& parser) {
@@ -102,7 +152,8 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
         "Build a Velmora food table OUT.mdb from the CSV source DATA.csv, from a USDA SR release "
         "in its ASCII form (FOOD_DES.txt, NUT_DATA.txt, WEIGHT.txt) in SR_FOLDER, or from a "
         "FoodData Central download in its CSV form (food.csv, nutrient.csv, food_nutrient.csv "
-        "and the files beside them) in FDC_FOLDER."));
+        "and the files beside them) in FDC_FOLDER, or from a national food table: the French "
+        "Ciqual table in its XML form in CIQUAL_FOLDER."));
     MkdbOptions o{
         {},
         QCommandLineOption(QStringLiteral("types"),
@@ -110,6 +161,11 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
                                           "commas: sr_legacy_food, foundation_food, "
                                           "survey_fndds_food, branded_food (default: all four)."),
                            QStringLiteral("LIST")),
+        QCommandLineOption(QStringLiteral("names"),
+                           QStringLiteral("With a national table, the language of the names that "
+                                          "become the descriptions (default: en); a food without "
+                                          "a name in it takes its other name."),
+                           QStringLiteral("LANG")),
         QCommandLineOption(QStringLiteral("add"),
                            QStringLiteral("Add your own foods, in the CSV source's form, after the "
                                           "source's foods (an empty cell: not measured). May be "
@@ -127,9 +183,7 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
                                                              QLatin1StringView(source.help),
                                                              QLatin1StringView(source.valueName))});
     for (const SourceOption& source : o.sources) parser.addOption(source.option);
-    parser.addOption(o.types);
-    parser.addOption(o.add);
-    parser.addOption(o.recipes);
+    parser.addOptions({o.types, o.names, o.add, o.recipes});
     parser.addPositionalArgument(QStringLiteral("DATA.csv"), QStringLiteral("The CSV source."),
                                  QStringLiteral("[DATA.csv]"));
     parser.addPositionalArgument(QStringLiteral("OUT.mdb"), QStringLiteral("The table to write."));
@@ -151,11 +205,20 @@ QString readSource(const QCommandLineParser& parser, const MkdbOptions& o, Build
     }
     if (parser.isSet(o.types) && r.source != &kSources[kFdcSource])
         return QStringLiteral("--types goes with --fdc only");
+    if (QString problem = velmora::emptyFileName(parser, {&o.add, &o.recipes}); !problem.isEmpty())
+        return problem;
     r.added = parser.values(o.add);
     r.recipes = parser.values(o.recipes);
-    for (const QCommandLineOption* own : {&o.add, &o.recipes})
-        if (parser.values(*own).contains(QString()))
-            return QStringLiteral("--%1: the file name is empty").arg(own->names().constFirst());
+    if (!r.source->languages[0])
+        return parser.isSet(o.names) ? QStringLiteral("--names goes with a national table only")
+                                     : QString();
+    r.names =
+        parser.isSet(o.names) ? parser.value(o.names) : QString::fromLatin1(r.source->languages[0]);
+    if (std::none_of(r.source->languages.begin(), r.source->languages.end(),
+                     [&](const char* language) { return r.names == QLatin1StringView(language); }))
+        return QStringLiteral("--names is %1 with --%2, not \"%3\"")
+            .arg(languages(*r.source), QLatin1StringView(r.source->option),
+                 velmora::printable(r.names));
     return {};
 }
 
@@ -208,7 +271,7 @@ int build(const BuildRequest& r) {
         printError(*error);
         return 1;
     }
-    QString counts;
+    Built built;
     QStringList notes;
     OwnFoods own;
     try {
@@ -220,8 +283,10 @@ int build(const BuildRequest& r) {
             };
         const auto error = database.write(
             [&](const RowSink& sink) {
-                counts = r.source->read(r, own.noting(sink), notes) + own.counts();
+                built = r.source->read(r, own.noting(sink), notes);
+                built.counts += own.counts();
                 own.writeAdded(sink);
+                if (built.source) database.setSourceRecord(*built.source);
             },
             recipes);
         if (error) {
@@ -244,7 +309,10 @@ int build(const BuildRequest& r) {
     for (const QString& note : notes)
         std::fprintf(stderr, "velmora-mkdb: %s\n", note.toLocal8Bit().constData());
     std::printf("%s: %s\n", velmora::printableLine(r.output).toLocal8Bit().constData(),
-                qUtf8Printable(counts));
+                qUtf8Printable(built.counts));
+    if (built.source)
+        for (const QString& line : velmora::sourceRecordLines(*built.source))
+            std::printf("%s\n", qUtf8Printable(velmora::printableLine(line)));
     return velmora::outputStatus();
 }
 

@@ -1,0 +1,349 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tools/ciqualimport.h"
+
+#include "common/outsidetext.h"
+#include "tools/xmlinput.h"
+
+#include <dirent.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <QHash>
+#include <QRegularExpression>
+#include <unordered_set>
+
+#include <array>
+
+namespace velmora::mkdb {
+
+namespace {
+
+// Ciqual's constituent codes (const_code, the same in every release; INFOODS tagnames come only
+// with 2025), kcal before kJ.
+constexpr std::array<NutrientMapping, 31> kCiqualNutrients{{
+    {"400", columnIndex("WATER")},        {"328", columnIndex("ENERG_KCAL")},
+    {"327", columnIndex("ENERG_KCAL")},   {"25000", columnIndex("PROTEIN")},
+    {"40000", columnIndex("TOT_LIPID")},  {"31000", columnIndex("CARBOHYDRT")},
+    {"34100", columnIndex("FIBER_TD")},   {"10000", columnIndex("ASH")},
+    {"10200", columnIndex("CALCIUM")},    {"10150", columnIndex("PHOSPHORUS")},
+    {"10260", columnIndex("IRON")},       {"10110", columnIndex("SODIUM")},
+    {"10190", columnIndex("POTASSIUM")},  {"10120", columnIndex("MAGNESIUM")},
+    {"10300", columnIndex("ZINC")},       {"10290", columnIndex("COPPER")},
+    {"10251", columnIndex("MANGANESE")},  {"10340", columnIndex("SELENIUM")},
+    {"53100", columnIndex("VIT_E")},      {"56100", columnIndex("THIAMIN")},
+    {"56200", columnIndex("RIBOFLAVIN")}, {"56310", columnIndex("NIACIN")},
+    {"56400", columnIndex("PANTO_ACID")}, {"56500", columnIndex("VIT_B6")},
+    {"56700", columnIndex("FOLATE")},     {"56600", columnIndex("VIT_B12")},
+    {"55100", columnIndex("VIT_C")},      {"40302", columnIndex("FA_SAT")},
+    {"40303", columnIndex("FA_MONO")},    {"40304", columnIndex("FA_POLY")},
+    {"75100", columnIndex("CHOLESTRL")},
+}};
+
+struct CiqualFiles {
+    QString alim, constituents, compo;
+    QString version;
+};
+
+// The file kinds, as their names start.
+constexpr std::array<QLatin1StringView, 3> kPrefixes{
+    QLatin1StringView("alim_"), QLatin1StringView("const_"), QLatin1StringView("compo_")};
+
+// The names in `folder`, sorted; with `refuse`, a folder that cannot be read is a Fault.
+QStringList folderNames(const QString& folder, bool refuse) {
+    QStringList names;
+    DIR* dir =
+        ::opendir(encodeFileName(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
+    if (!dir && refuse)
+        throw Fault{{folder, 1, 1, QStringLiteral("cannot read: %1").arg(std::strerror(errno))}};
+    if (!dir) return names;
+    while (const dirent* entry = ::readdir(dir)) names << decodeFileName(entry->d_name);
+    ::closedir(dir);
+    names.sort();
+    return names;
+}
+
+QString inFolder(const QString& folder, const QString& name) {
+    return (folder.endsWith(u'/') ? folder : folder + u'/') + name;
+}
+
+// The names in `names` of the kind `prefix` ("alim_2020_07_07.xml"), ignoring case; the food
+// groups' alim_grp_ file is none of the foods'.
+QStringList namesOfKind(const QStringList& names, QLatin1StringView prefix) {
+    QStringList found;
+    for (const QString& name : names)
+        if (name.startsWith(prefix, Qt::CaseInsensitive) &&
+            name.endsWith(QLatin1StringView(".xml"), Qt::CaseInsensitive) &&
+            !name.startsWith(QLatin1StringView("alim_grp_"), Qt::CaseInsensitive))
+            found << name;
+    return found;
+}
+
+// "2020-07-07" of "alim_2020_07_07.xml" and "alim_2017 11 21.xml"; the part after the prefix as
+// it is when it is no date.
+QString releaseDate(const QString& name, QLatin1StringView prefix) {
+    const QString part = name.sliced(prefix.size(), name.size() - prefix.size() - 4);
+    static const QRegularExpression date(QStringLiteral("^(\\d{4})\\D?(\\d{2})\\D?(\\d{2})$"));
+    const QRegularExpressionMatch m = date.match(part);
+    return m.hasMatch()
+               ? QStringLiteral("%1-%2-%3").arg(m.captured(1), m.captured(2), m.captured(3))
+               : part.trimmed();
+}
+
+CiqualFiles findFiles(const QString& folder) {
+    const QStringList names = folderNames(folder, true);
+    std::array<QString, 3> paths;
+    QString version, first;
+    for (std::size_t k = 0; k < kPrefixes.size(); ++k) {
+        const QStringList found = namesOfKind(names, kPrefixes[k]);
+        if (found.isEmpty())
+            throw Fault{{inFolder(folder, kPrefixes[k] + QStringLiteral("*.xml")), 1, 1,
+                         QStringLiteral("cannot read: no such file in the folder")}};
+        if (found.size() > 1)
+            throw Fault{{inFolder(folder, found[1]), 1, 1,
+                         QStringLiteral("a second %1 file beside %2: one release per folder")
+                             .arg(kPrefixes[k], printable(found[0]))}};
+        paths[k] = inFolder(folder, found[0]);
+        const QString date = releaseDate(found[0], kPrefixes[k]);
+        if (k == 0) {
+            version = date;
+            first = found[0];
+        } else if (date != version) {
+            throw Fault{{paths[k], 1, 1,
+                         QStringLiteral("of the release \"%1\", but %2 is of \"%3\"")
+                             .arg(printable(date), printable(first), printable(version))}};
+        }
+    }
+    return {paths[0], paths[1], paths[2], version};
+}
+
+// The records of a Ciqual file: the children of its root named `record` (ALIM, CONST, COMPO),
+// each with the text of its `fields`, blanks around it removed; names in any case.
+template <std::size_t N>
+class Records {
+  public:
+    Records(const QString& path, const char* record, const std::array<const char*, N>& fields)
+        : in_(path), record_(record), fields_(fields) {}
+
+    // The next record; false at the end of the document.
+    bool next() {
+        for (;;) {
+            switch (in_.next()) {
+                case QXmlStreamReader::StartElement:
+                    start();
+                    break;
+                case QXmlStreamReader::Characters:
+                    if (depth_ >= 3 && field_ >= 0) text_ += in_.xml().text();
+                    break;
+                case QXmlStreamReader::EndElement:
+                    if (end()) return true;
+                    break;
+                case QXmlStreamReader::EndDocument:
+                    return false;
+                default:
+                    break;
+            }
+        }
+    }
+
+    // The field's text; empty when the record lacks it.
+    const QString& operator[](std::size_t f) const { return values_[f]; }
+    // The same, refused when it is empty.
+    const QString& required(std::size_t f) const {
+        if (values_[f].isEmpty())
+            throw fault(f, QStringLiteral("<%1> without <%2>")
+                               .arg(QLatin1StringView(record_), QLatin1StringView(fields_[f])));
+        return values_[f];
+    }
+    // A fault in field `f`, on its line (the record's when it lacks it).
+    Fault fault(std::size_t f, const QString& what) const {
+        return Fault{{in_.name(), lines_[f] > 0 ? lines_[f] : line_, 1, what}};
+    }
+    const XmlInput& input() const { return in_; }
+
+  private:
+    void start() {
+        const QStringView name = in_.xml().name();
+        if (++depth_ == 2) {
+            inRecord_ = name.compare(QLatin1StringView(record_), Qt::CaseInsensitive) == 0;
+            values_.fill(QString());
+            lines_.fill(0);
+            line_ = in_.xml().lineNumber();
+        } else if (depth_ == 3 && inRecord_) {
+            field_ = -1;
+            for (std::size_t f = 0; f < N; ++f)
+                if (name.compare(QLatin1StringView(fields_[f]), Qt::CaseInsensitive) == 0)
+                    field_ = int(f);
+            text_.resize(0);  // keeps its room for the next field
+            if (field_ >= 0) lines_[std::size_t(field_)] = in_.xml().lineNumber();
+        }
+    }
+    // True at the end of a record.
+    bool end() {
+        const int depth = depth_--;
+        if (depth == 3 && field_ >= 0) {
+            values_[std::size_t(field_)] = QStringView(text_).trimmed().toString();
+            field_ = -1;
+        }
+        return depth == 2 && inRecord_;
+    }
+
+    XmlInput in_;
+    const char* record_;
+    std::array<const char*, N> fields_;
+    std::array<QString, N> values_;
+    std::array<qsizetype, N> lines_{};
+    QString text_;
+    int depth_ = 0, field_ = -1;
+    bool inRecord_ = false;
+    qsizetype line_ = 0;
+};
+
+// The unit in a constituent's name: "mg" of "Sodium (mg/100 g)".
+Unit unitInName(const QString& name) {
+    const qsizetype open = name.lastIndexOf(u'(');
+    if (open < 0) return Unit::Unknown;
+    const QStringView inside = QStringView(name).sliced(open + 1);
+    const qsizetype slash = inside.indexOf(u'/');
+    return slash < 0 ? Unit::Unknown : unitNamed(inside.first(slash));
+}
+
+// A file of one kind without a single record: another file, or a download cut short.
+Fault noRecords(const XmlInput& in, const char* record) {
+    return Fault{{in.name(), in.xml().lineNumber(), 1,
+                  QStringLiteral("no %1 records").arg(QLatin1StringView(record))}};
+}
+
+struct Constituent {
+    QString code;  // shared by every amount of it
+    Unit unit = Unit::Unknown;
+    int index = 0;
+};
+
+class CiqualReader {
+  public:
+    explicit CiqualReader(const QString& folder) : files_(findFiles(folder)) {}
+
+    NationalResult read(const QString& language, const RowSink& sink) {
+        readConstituents();
+        readFoods();
+        readAmounts();
+        NationalTable table(source(), language, sink);
+        for (const NationalFood& food : foods_) table.add(food);
+        return table.result(notes_);
+    }
+
+  private:
+    NationalSource source() const {
+        return {
+            .name = QStringLiteral("Ciqual French food composition table"),
+            .version = files_.version,
+            .citation = QStringLiteral("Anses. %1. Ciqual French food composition table")
+                            .arg(files_.version),
+            .carbohydrate = QStringLiteral("available carbohydrate (Ciqual 31000, Glucides), as "
+                                           "published"),
+            .notes = {},
+            .noticeRequired = false,
+            .nutrients = kCiqualNutrients,
+        };
+    }
+
+    void noteRepairs(const XmlInput& in) {
+        if (in.repaired() > 0)
+            notes_ << QStringLiteral("%1 bare \"<\" or \"&\" in %2 read as characters")
+                          .arg(in.repaired())
+                          .arg(printableLine(in.name()));
+    }
+
+    void readConstituents() {
+        Records<3> in(files_.constituents, "CONST",
+                      {"const_code", "const_nom_fr", "const_nom_eng"});
+        while (in.next()) {
+            const QString& code = in.required(0);
+            Unit unit = unitInName(in[2]);
+            if (unit == Unit::Unknown) unit = unitInName(in[1]);
+            if (constituents_.contains(code))
+                throw in.fault(0,
+                               QStringLiteral("constituent %1 listed twice").arg(printable(code)));
+            constituents_.insert(code, {code, unit, int(constituents_.size())});
+        }
+        if (constituents_.isEmpty()) throw noRecords(in.input(), "<CONST>");
+        noteRepairs(in.input());
+    }
+
+    void readFoods() {
+        Records<4> in(files_.alim, "ALIM",
+                      {"alim_code", "alim_nom_fr", "alim_nom_eng", "alim_grp_code"});
+        while (in.next()) {
+            const QString& code = in.required(0);
+            if (in[1].isEmpty() && in[2].isEmpty())
+                throw in.fault(1, QStringLiteral("food %1 has no name").arg(printable(code)));
+            if (foodIndex_.contains(code))
+                throw in.fault(0, QStringLiteral("food %1 listed twice").arg(printable(code)));
+            foodIndex_.insert(code, int(foods_.size()));
+            foods_.push_back({code,
+                              in[3],
+                              {{QLatin1StringView("fr"), in[1]}, {QLatin1StringView("en"), in[2]}},
+                              {},
+                              {}});
+        }
+        if (foods_.empty()) throw noRecords(in.input(), "<ALIM>");
+        noteRepairs(in.input());
+    }
+
+    void readAmounts() {
+        Records<3> in(files_.compo, "COMPO", {"alim_code", "const_code", "teneur"});
+        std::unordered_set<quint64> seen;  // food index and constituent index
+        qsizetype orphans = 0, records = 0;
+        while (in.next()) {
+            ++records;
+            const QString& food = in.required(0);
+            const QString& code = in.required(1);
+            const auto found = foodIndex_.constFind(food);
+            if (found == foodIndex_.cend()) {
+                ++orphans;
+                continue;
+            }
+            auto constituent = constituents_.find(code);
+            if (constituent == constituents_.end())
+                constituent =
+                    constituents_.insert(code, {code, Unit::Unknown, int(constituents_.size())});
+            if (!seen.insert(quint64(*found) << 32 | quint64(constituent->index)).second)
+                throw in.fault(1, QStringLiteral("food %1: constituent %2 given twice")
+                                      .arg(printable(food), printable(code)));
+            QString problem;
+            const auto amount = readMarkedAmount(in[2], true, problem);
+            if (!amount) throw in.fault(2, QStringLiteral("teneur: ") + problem);
+            foods_[std::size_t(*found)].amounts.push_back(
+                {constituent->code, constituent->unit, *amount});
+        }
+        if (records == 0) throw noRecords(in.input(), "<COMPO>");
+        if (orphans > 0)
+            notes_ << QStringLiteral("%1 amounts of foods not in %2 skipped")
+                          .arg(orphans)
+                          .arg(printableLine(files_.alim));
+        noteRepairs(in.input());
+    }
+
+    CiqualFiles files_;
+    QHash<QString, Constituent> constituents_;
+    QHash<QString, int> foodIndex_;
+    std::vector<NationalFood> foods_;
+    QStringList notes_;
+};
+
+}  // namespace
+
+QStringList ciqualInputFiles(const QString& folder) {
+    const QStringList names = folderNames(folder, false);
+    QStringList paths;
+    for (const QLatin1StringView prefix : kPrefixes)
+        for (const QString& name : namesOfKind(names, prefix)) paths << inFolder(folder, name);
+    return paths;
+}
+
+NationalResult readCiqual(const QString& folder, const QString& language, const RowSink& sink) {
+    return CiqualReader(folder).read(language, sink);
+}
+
+}  // namespace velmora::mkdb

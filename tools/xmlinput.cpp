@@ -1,0 +1,339 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tools/xmlinput.h"
+
+#include "common/outsidetext.h"
+#include "common/utf8text.h"
+
+#include <cstring>
+
+namespace velmora::mkdb {
+
+namespace {
+
+// More than any unit the filter must see whole: "<![CDATA[", a UTF-8 sequence, an entity
+// reference of a sensible length.
+constexpr qsizetype kLookahead = 64;
+constexpr qsizetype kLongestReference = 40;
+
+bool isNameStart(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
+}
+
+bool isNameByte(unsigned char c) {
+    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+bool isHexDigit(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool startsWith(const char* p, const char* end, std::string_view text) {
+    return end - p >= qsizetype(text.size()) && std::memcmp(p, text.data(), text.size()) == 0;
+}
+
+// The length of the entity or character reference at `p` ("&amp;", "&#38;", "&#x26;"); 0 when
+// "&" begins none; -1 when the bytes at hand end before that is known.
+qsizetype referenceLength(const char* p, const char* end) {
+    const char* q = p + 1;
+    const char* limit = std::min(end, p + kLongestReference);
+    const auto at = [&](const char* x) { return static_cast<unsigned char>(*x); };
+    if (q < limit && *q == '#') {
+        ++q;
+        const bool hex = q < limit && *q == 'x';
+        if (hex) ++q;
+        const char* digits = q;
+        while (q < limit && (hex ? isHexDigit(at(q)) : (at(q) >= '0' && at(q) <= '9'))) ++q;
+        if (q == limit) return limit == end ? -1 : 0;
+        return q > digits && *q == ';' ? q + 1 - p : 0;
+    }
+    if (q == limit) return limit == end ? -1 : 0;
+    if (!isNameStart(at(q))) return 0;
+    while (q < limit && isNameByte(at(q))) ++q;
+    if (q == limit) return limit == end ? -1 : 0;
+    return *q == ';' ? q + 1 - p : 0;
+}
+
+QString tooLarge() {
+    return QStringLiteral("input too large: text or a tag of more than %1 MB")
+        .arg(kMaxRecordBytes >> 20);
+}
+
+void appendUtf8(char16_t c, QByteArray& out) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+XmlInput::XmlInput(const QString& path) {
+    in_.open(path);
+    readDeclaration();
+}
+
+XmlInput::XmlInput(QByteArrayView bytes, const QString& name) {
+    in_.openMemory(bytes, name);
+    readDeclaration();
+}
+
+Fault XmlInput::fault(const QString& what) const {
+    return Fault{{in_.name(), xml_.lineNumber(), xml_.columnNumber() + 1, what}};
+}
+
+void XmlInput::failAt(const char* p, const QString& what) const {
+    qsizetype column = column_;
+    for (const char* q = lineStart_; q < p; ++q)
+        column += encoding_ == Encoding::Cp1252 || (static_cast<unsigned char>(*q) & 0xC0) != 0x80;
+    throw Fault{{in_.name(), line_, column, what}};
+}
+
+// The byte order mark and the declaration: they decide the encoding and are not handed on (the
+// reader gets UTF-8, which a declaration of another encoding would contradict), but for the
+// declaration's line ends, so lines are counted as in the file.
+void XmlInput::readDeclaration() {
+    while (in_.available() < 1024 && !ended_)
+        if (!in_.fill()) ended_ = true;
+    const char* p = in_.begin();
+    const char* end = in_.end();
+    lineStart_ = p;
+    const bool bom = startsWith(p, end, "\xEF\xBB\xBF");
+    if (startsWith(p, end, "\xFF\xFE") || startsWith(p, end, "\xFE\xFF"))
+        failAt(p, QStringLiteral("the file is UTF-16; only UTF-8 and code page 1252 are read"));
+    if (bom) p += 3;
+    lineStart_ = p;
+    if (!startsWith(p, end, "<?xml") || end - p < 6 || !QChar::isSpace(uchar(p[5]))) {
+        in_.consume(p - in_.begin());
+        return;
+    }
+    const char* close = static_cast<const char*>(memmem(p, std::size_t(end - p), "?>", 2));
+    if (!close) failAt(p, QStringLiteral("the XML declaration does not end"));
+    const QByteArray declaration(p, close - p);
+    const qsizetype at = declaration.indexOf("encoding");
+    QByteArray name;
+    if (at >= 0) {
+        const qsizetype quote = declaration.indexOf('=', at) + 1;
+        const QByteArray rest = declaration.mid(quote).trimmed();
+        if (!rest.isEmpty()) name = rest.mid(1, rest.indexOf(rest[0], 1) - 1);
+    }
+    const QByteArray lower = name.toLower();
+    if (bom || name.isEmpty() || lower == "utf-8" || lower == "utf8" || lower == "us-ascii") {
+        encoding_ = Encoding::Utf8;
+    } else if (lower == "windows-1252" || lower == "cp1252" || lower == "iso-8859-1" ||
+               lower == "latin1") {
+        // Files that say ISO-8859-1 mean code page 1252, as web browsers take them.
+        encoding_ = Encoding::Cp1252;
+    } else {
+        failAt(p + at, QStringLiteral("unknown encoding \"%1\": only UTF-8 and code page 1252 "
+                                      "(windows-1252, ISO-8859-1) are read")
+                           .arg(printable(QString::fromLatin1(name))));
+    }
+    for (const char* q = p; q < close + 2; ++q) {
+        if (*q != '\n') continue;
+        xml_.addData(QByteArray(1, '\n'));
+        ++line_;
+        lineStart_ = q + 1;
+    }
+    column_ = 1 + qsizetype(close + 2 - lineStart_);
+    in_.consume(close + 2 - in_.begin());
+    lineStart_ = in_.begin();
+}
+
+QXmlStreamReader::TokenType XmlInput::next() {
+    for (;;) {
+        const QXmlStreamReader::TokenType token = xml_.readNext();
+        if (token != QXmlStreamReader::Invalid) return token;
+        const bool starved = xml_.error() == QXmlStreamReader::PrematureEndOfDocumentError;
+        if (starved && feed()) continue;
+        throw fault(starved ? QStringLiteral("the file ends inside the XML document")
+                            : QStringLiteral("not well-formed XML: %1").arg(xml_.errorString()));
+    }
+}
+
+bool XmlInput::feed() {
+    while (in_.available() < kLookahead && !ended_)
+        if (!in_.fill()) ended_ = true;
+    if (in_.available() == 0) return false;
+    const char* p = in_.begin();
+    const char* end = in_.end();
+    lineStart_ = p;
+    QByteArray out;
+    out.reserve(in_.available() + in_.available() / 8 + 16);
+    while (p < end) {
+        p = copyPlainRun(p, end, out);
+        if (p == end) break;
+        const qsizetype n = state_ == State::Text ? copyText(p, end, out) : copyMarkup(p, end, out);
+        if (n == 0) break;  // the unit at `p` needs bytes not yet read
+        p += n;
+    }
+    for (const char* q = lineStart_; q < p; ++q)
+        column_ += encoding_ == Encoding::Cp1252 || (static_cast<unsigned char>(*q) & 0xC0) != 0x80;
+    in_.consume(p - in_.begin());
+    xml_.addData(out);
+    return true;
+}
+
+// ASCII text, line ends, plain tags and their attributes, copied in one piece: most of a file.
+// Stops where copyText or copyMarkup must look.
+const char* XmlInput::copyPlainRun(const char* p, const char* end, QByteArray& out) {
+    const char* run = p;
+    for (; p < end; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c >= 0x80) break;
+        if (c == '\n') {
+            ++line_;
+            column_ = 1;
+            lineStart_ = p + 1;
+        } else if (state_ == State::Text) {
+            if (c == '&') break;
+            if (c == '<') {
+                const auto next = p + 1 < end ? static_cast<unsigned char>(p[1]) : 0;
+                if (next != '/' && (!isNameStart(next) || next >= 0x80)) break;
+                state_ = State::Tag;
+                quote_ = 0;
+                sinceMarkup_ = 0;
+            }
+        } else if (state_ == State::Tag) {
+            if (quote_ != 0) {
+                if (c == quote_) quote_ = 0;
+            } else if (c == '"' || c == '\'') {
+                quote_ = char(c);
+            } else if (c == '>') {
+                state_ = State::Text;
+                sinceMarkup_ = 0;
+            }
+        } else {
+            break;
+        }
+        if (++sinceMarkup_ > kMaxRecordBytes) failAt(p, tooLarge());
+    }
+    out.append(run, p - run);
+    return p;
+}
+
+qsizetype XmlInput::characterLength(const char* p, const char* end) const {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c < 0x80 || encoding_ == Encoding::Cp1252) {
+        if (c >= 0x80 && cp1252Char(c) == 0)
+            failAt(p, QStringLiteral("byte 0x%1 is not a code page 1252 character")
+                          .arg(QString::number(c, 16).toUpper()));
+        return 1;
+    }
+    if (const qsizetype length = utf8SequenceLength(p, end)) return length;
+    if (end - p < 4 && !ended_) return 0;
+    failAt(p, QStringLiteral("invalid UTF-8 (byte 0x%1)").arg(QString::number(c, 16).toUpper()));
+}
+
+void XmlInput::copyCharacter(const char* p, qsizetype length, QByteArray& out) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c == '\n') {
+        ++line_;
+        column_ = 1;
+        lineStart_ = p + 1;
+    }
+    if (++sinceMarkup_ > kMaxRecordBytes) failAt(p, tooLarge());
+    if (encoding_ == Encoding::Cp1252 && c >= 0x80)
+        appendUtf8(cp1252Char(c), out);
+    else
+        out.append(p, length);
+}
+
+// Text between tags: "<" and "&" decide what follows; every other character is copied.
+qsizetype XmlInput::copyText(const char* p, const char* end, QByteArray& out) {
+    if (*p == '&') {
+        const qsizetype length = referenceLength(p, end);
+        if (length < 0 && !ended_) return 0;
+        if (length > 0) {
+            out.append(p, length);
+            sinceMarkup_ += length;
+            return length;
+        }
+        ++repaired_;
+        out += "&amp;";
+        return 1;
+    }
+    if (*p != '<') {
+        const qsizetype length = characterLength(p, end);
+        if (length > 0) copyCharacter(p, length, out);
+        return length;
+    }
+    if (end - p < 9 && !ended_) return 0;
+    const auto next = p + 1 < end ? static_cast<unsigned char>(p[1]) : 0;
+    qsizetype length = 1;
+    if (startsWith(p, end, "<!--")) {
+        state_ = State::Comment, length = 4;
+        recent_[0] = recent_[1] = 0;  // "<!-->" does not end the comment it opens
+    } else if (startsWith(p, end, "<![CDATA[")) {
+        state_ = State::CData, length = 9;
+        recent_[0] = recent_[1] = 0;
+    } else if (next == '!') {
+        state_ = State::Declaration, depth_ = 0, length = 2;
+    } else if (next == '?') {
+        state_ = State::Instruction, length = 2;
+        recent_[0] = recent_[1] = 0;
+    } else if (next == '/' || isNameStart(next)) {
+        state_ = State::Tag, quote_ = 0;
+    } else {
+        ++repaired_;
+        out += "&lt;";
+        return 1;
+    }
+    out.append(p, length);
+    sinceMarkup_ = 0;
+    return length;
+}
+
+// Inside a tag, comment, CDATA section, instruction or declaration: copied as it is, watched
+// only for where it ends.
+qsizetype XmlInput::copyMarkup(const char* p, const char* end, QByteArray& out) {
+    const qsizetype length = characterLength(p, end);
+    if (length == 0) return 0;
+    const char c = *p;
+    // The two bytes before this one, which may have come in an earlier chunk.
+    const auto endsWith = [&](char first, char second) {
+        return recent_[0] == first && recent_[1] == second;
+    };
+    bool done = false;
+    switch (state_) {
+        case State::Tag:
+            if (quote_ != 0) {
+                if (c == quote_) quote_ = 0;
+            } else if (c == '"' || c == '\'') {
+                quote_ = c;
+            } else {
+                done = c == '>';
+            }
+            break;
+        case State::Comment:
+            done = c == '>' && endsWith('-', '-');
+            break;
+        case State::CData:
+            done = c == '>' && endsWith(']', ']');
+            break;
+        case State::Instruction:
+            done = c == '>' && recent_[1] == '?';
+            break;
+        case State::Declaration:
+            depth_ += c == '[' ? 1 : c == ']' ? -1 : 0;
+            done = c == '>' && depth_ <= 0;
+            break;
+        case State::Text:
+            break;
+    }
+    copyCharacter(p, length, out);
+    recent_[0] = recent_[1];
+    recent_[1] = c;
+    if (done) {
+        state_ = State::Text;
+        sinceMarkup_ = 0;
+    }
+    return length;
+}
+
+}  // namespace velmora::mkdb
