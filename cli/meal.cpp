@@ -3,7 +3,6 @@
 
 #include "common/numbertext.h"
 #include "fooddb/datacontrol.h"
-#include "fooddb/jetlike.h"
 
 #include <functional>
 
@@ -21,10 +20,6 @@ qsizetype commentStart(QStringView text) {
         if (i < text.size() && text[i] == u'#') return i;
     }
     return -1;
-}
-
-std::u32string foldedName(const QString& name) {
-    return foldedCodePoints(name.toUtf8().toStdString());
 }
 
 }  // namespace
@@ -91,8 +86,7 @@ std::variant<int, ReportOutput> MealFoods::portion(const PortionedFood& p) {
 }
 
 std::variant<int, ReportOutput> MealFoods::food(const QString& name) {
-    std::u32string folded = foldedName(name);
-    if (const auto found = named_.find(folded); found != named_.end()) return found->second;
+    if (const auto found = named_.constFind(name); found != named_.cend()) return *found;
     if (auto failed = findNamedFood(data_, name, notes_, shared_ == Shared::Refused))
         return *failed;
     const DataControl& data = data_;
@@ -107,13 +101,8 @@ std::variant<int, ReportOutput> MealFoods::food(const QString& name) {
     }
     foods_.push_back(std::move(f));
     const int number = int(foods_.size() - 1);
-    named_.emplace(std::move(folded), number);
+    named_.insert(name, number);
     return number;
-}
-
-void MealFoods::forget(const QString& name) {
-    // The food's portions stay, out of reach: the name finds a new number.
-    named_.erase(foldedName(name));
 }
 
 }  // namespace velmora

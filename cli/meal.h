@@ -6,9 +6,10 @@
 
 #include "cli/foodreport.h"
 
+#include <QHash>
+
 #include <array>
 #include <bitset>
-#include <string>
 #include <unordered_map>
 #include <variant>
 #include <vector>
@@ -60,9 +61,9 @@ class MealFoods {
     // Notes for standard error: the names that several foods share.
     const QString& notes() const { return notes_; }
 
-    // A food with the description `name` has come into the table: a name that found another food
-    // before (by its NDB number) is looked up again.
-    void forget(const QString& name);
+    // A food has come into the table that `name` may find: it is looked up again when next named
+    // (it may have found another food by the same NDB number).
+    void forget(const QString& name) { named_.remove(name); }
 
   private:
     // A food as the restatement reads it: its amounts as the numbers their texts read as, all that
@@ -90,8 +91,8 @@ class MealFoods {
     const QLocale& locale_;
     Shared shared_;
     std::vector<Food> foods_;
-    // By the name folded as the find step compares: names it takes alike find the same food.
-    std::unordered_map<std::u32string, int> named_;
+    // By the name as given: each spelling of a shared name gets its note.
+    QHash<QString, int> named_;
     std::unordered_map<PortionKey, int, PortionHash> known_;
     std::vector<MealPortion> portions_;
     QString notes_;

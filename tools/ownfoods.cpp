@@ -83,11 +83,13 @@ RecipeMaker::Totals RecipeMaker::total(std::size_t k) {
         const auto portion = foods_.portion(i.food);
         if (const ReportOutput* failed = std::get_if<ReportOutput>(&portion)) refuse(k, i, *failed);
         const MealPortion& p = foods_[std::get<int>(portion)];
+        t.descriptions.push_back(p.summary.description);
+        // A portion of no weight (a measure of 0 g) adds nothing, and lacks nothing either.
+        if (p.summary.grams <= 0) continue;
         t.meal.add(p);
         for (std::size_t s = slot::FirstNutrient; s <= slot::LastNutrient; ++s)
             if (!p.measured[s] && t.firstLacking[s] < 0)
-                t.firstLacking[s] = qsizetype(t.descriptions.size());
-        t.descriptions.push_back(p.summary.description);
+                t.firstLacking[s] = qsizetype(t.descriptions.size() - 1);
     }
     return t;
 }
@@ -158,6 +160,9 @@ void RecipeMaker::make(std::size_t k, const RowSink& sink, QStringList& notes) {
     const auto refuse = [&](const QString& why) {
         throw Fault{{recipe.file, recipe.line, recipe.column, why}};
     };
+    if (!(weight > 0))
+        refuse(QStringLiteral("the recipe weighs 0 g: its ingredients weigh nothing, and no "
+                              "weight line gives its weight"));
     if (!(weight <= kLargestAmount))
         refuse(QStringLiteral("the recipe weighs more than 10^%1 g").arg(kLargestAmountPower));
     FoodRow row;
@@ -180,7 +185,9 @@ void RecipeMaker::make(std::size_t k, const RowSink& sink, QStringList& notes) {
     row[field::NdbNumber] =
         Cell::of(std::string_view(number.constData(), std::size_t(number.size())));
     sink(row);
-    foods_.forget(recipe.name);
+    // A name that found a food of the same NDB number before may find this one now.
+    foods_.forget(QString::fromLatin1(number));
+    foods_.forget(QString::fromLatin1(number.toLower()));
     if (const QString n = note(recipe, t); !n.isEmpty()) notes << n;
 }
 
