@@ -15,6 +15,7 @@ namespace {
 qsizetype commentStart(QStringView text) {
     for (qsizetype at = text.indexOf(u'@'); at >= 0; at = text.indexOf(u'@', at + 1)) {
         qsizetype i = at + 1;
+        while (i < text.size() && text[i].isSpace()) ++i;  // "01001 @ 5g # butter"
         while (i < text.size() && !text[i].isSpace() && text[i] != u'#' && text[i] != u'@') ++i;
         while (i < text.size() && text[i].isSpace()) ++i;
         if (i < text.size() && text[i] == u'#') return i;

@@ -92,7 +92,8 @@ bool RecipeReader::setting(const QString& text, qsizetype at) {
              QStringLiteral("%1 after an ingredient: it goes before the ingredients").arg(keyword));
     QString value = text.sliced(after).section(u'#', 0, 0).trimmed();
     if (!servings) {
-        if (!value.endsWith(u'g'))
+        // "900 g" or "900g"; "2 kg" is no weight in grams.
+        if (!value.endsWith(u'g') || (value.size() > 1 && value[value.size() - 2].isLetter()))
             fail(at, QStringLiteral("the weight in grams is written as in \"weight 900 g\""));
         value = value.chopped(1).trimmed();
     }
