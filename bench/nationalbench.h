@@ -9,5 +9,7 @@ namespace velmora::bench {
 
 // Writes the downloads into `dir` and prints the figures and whether they meet their goals.
 void benchNationalTables(const std::filesystem::path& mkdb, const std::filesystem::path& dir);
+// The same for the delimited ones, the Canadian Nutrient File and NEVO (nationalcsvbench.cpp).
+void benchNationalCsvTables(const std::filesystem::path& mkdb, const std::filesystem::path& dir);
 
 }  // namespace velmora::bench

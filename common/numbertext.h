@@ -61,4 +61,10 @@ bool isPlainNumberText(std::string_view text);
 // Val alone would read "0,25" as 0 in a decimal-comma locale.
 bool quantityIsZero(QStringView text, const QLocale& locale = QLocale());
 
+// A count and its noun, as counts lines give them: "1 food", "2 foods".
+inline QString counted(qsizetype count, QStringView noun) {
+    return QStringLiteral("%1 %2%3").arg(count).arg(noun).arg(count == 1 ? QLatin1StringView()
+                                                                         : QLatin1StringView("s"));
+}
+
 }  // namespace velmora

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fooddb/sourcerecord.h"
 
+#include "common/numbertext.h"
 #include "fooddb/sqlite.h"
 
 #include <type_traits>
@@ -86,8 +87,8 @@ QStringList sourceRecordLines(const SourceRecord& r) {
         QStringLiteral("Citation: ") + r.citation,
         QStringLiteral("Energy: ") + r.energy,
         QStringLiteral("Carbohydrate: ") + r.carbohydrate,
-        QStringLiteral("Traces: %1 amounts, stored as 0").arg(r.traces),
-        QStringLiteral("Below a limit: %1 amounts, stored as 0").arg(r.belowLimit),
+        QStringLiteral("Traces: %1, stored as 0").arg(counted(r.traces, u"amount")),
+        QStringLiteral("Below a limit: %1, stored as 0").arg(counted(r.belowLimit, u"amount")),
     };
     if (!r.notes.isEmpty()) lines << QStringLiteral("Notes: ") + r.notes;
     lines << QStringLiteral("Required notice: ") +

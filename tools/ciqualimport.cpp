@@ -4,11 +4,6 @@
 #include "common/outsidetext.h"
 #include "tools/xmlinput.h"
 
-#include <dirent.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include <QHash>
 #include <QRegularExpression>
 #include <unordered_set>
@@ -48,24 +43,6 @@ struct CiqualFiles {
 // The file kinds, as their names start.
 constexpr std::array<QLatin1StringView, 3> kPrefixes{
     QLatin1StringView("alim_"), QLatin1StringView("const_"), QLatin1StringView("compo_")};
-
-// The names in `folder`, sorted; with `refuse`, a folder that cannot be read is a Fault.
-QStringList folderNames(const QString& folder, bool refuse) {
-    QStringList names;
-    DIR* dir =
-        ::opendir(encodeFileName(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
-    if (!dir && refuse)
-        throw Fault{{folder, 1, 1, QStringLiteral("cannot read: %1").arg(std::strerror(errno))}};
-    if (!dir) return names;
-    while (const dirent* entry = ::readdir(dir)) names << decodeFileName(entry->d_name);
-    ::closedir(dir);
-    names.sort();
-    return names;
-}
-
-QString inFolder(const QString& folder, const QString& name) {
-    return (folder.endsWith(u'/') ? folder : folder + u'/') + name;
-}
 
 // The names in `names` of the kind `prefix` ("alim_2020_07_07.xml"), ignoring case; the food
 // groups' alim_grp_ file is none of the foods'.
@@ -312,16 +289,15 @@ class CiqualReader {
                 throw in.fault(1, QStringLiteral("food %1: constituent %2 given twice")
                                       .arg(printable(food), printable(code)));
             QString problem;
-            const auto amount = readMarkedAmount(in[2], true, problem);
+            const auto amount = readMarkedAmount(in[2], ',', problem);
             if (!amount) throw in.fault(2, QStringLiteral("teneur: ") + problem);
             foods_[std::size_t(*found)].amounts.push_back(
                 {constituent->code, constituent->unit, *amount});
         }
         if (records == 0) throw noRecords(in.input(), "<COMPO>");
         if (orphans > 0)
-            notes_ << QStringLiteral("%1 amounts of foods not in %2 skipped")
-                          .arg(orphans)
-                          .arg(printableLine(files_.alim));
+            notes_ << counted(orphans, u"amount") + QStringLiteral(" of foods not in %1 skipped")
+                                                        .arg(printableLine(files_.alim));
         noteRepairs(in.input());
     }
 

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "common/numbertext.h"
 #include "common/outsidetext.h"
 
 namespace velmora::mkdb {
@@ -25,10 +26,6 @@ struct Diagnostic {
     }
 };
 
-// A count and its noun, as the counts lines give them: "1 food", "2 foods".
-inline QString counted(qsizetype count, QStringView noun) {
-    return QStringLiteral("%1 %2%3").arg(count).arg(noun).arg(count == 1 ? QLatin1StringView()
-                                                                         : QLatin1StringView("s"));
-}
+using velmora::counted;
 
 }  // namespace velmora::mkdb

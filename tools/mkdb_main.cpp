@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-mkdb: builds the program's food table file from the CSV source, an SR release or a
-// FoodData Central download, or a national food table, with the user's own foods and recipes
-// after the source's foods.
+// FoodData Central download, or a national food table (Ciqual, the Canadian Nutrient File, NEVO),
+// with the user's own foods and recipes after the source's foods.
 #include "common/commandline.h"
 #include "common/outsidetext.h"
 #include "common/runtimeerror.h"
 #include "common/utf8text.h"
 #include "tools/ciqualimport.h"
+#include "tools/cnfimport.h"
 #include "tools/dbwriter.h"
 #include "tools/fdcimport.h"
 #include "tools/foodtable.h"
 #include "tools/inputfile.h"
+#include "tools/nevoimport.h"
 #include "tools/ownfoods.h"
 #include "tools/srimport.h"
 
@@ -66,7 +68,7 @@ struct Source {
 };
 
 enum { kCsvSource, kSrSource, kFdcSource };
-const std::array<Source, 4> kSources{{
+const std::array<Source, 6> kSources{{
     {nullptr,
      "DATA.csv",
      "The CSV source.",
@@ -99,6 +101,24 @@ const std::array<Source, 4> kSources{{
      ciqualInputFiles,
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
          return national(readCiqual(r.input, r.names, sink));
+     }},
+    {"cnf",
+     "CNF_FOLDER",
+     "Read the Canadian Nutrient File in its CSV form (Food_Name.csv and the files beside it, or "
+     "the 2015 release's FOOD NAME.csv and the files beside it) in CNF_FOLDER.",
+     {"en", "fr"},
+     cnfInputFiles,
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return national(readCnf(r.input, r.names, sink));
+     }},
+    {"nevo",
+     "NEVO_FILE",
+     "Read the Dutch NEVO table in its download form (one file, fields separated by \"|\") in "
+     "NEVO_FILE.",
+     {"en", "nl"},
+     [](const QString& path) { return QStringList{path}; },
+     [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         return national(readNevo(r.input, r.names, sink));
      }},
 }};
 
@@ -153,7 +173,8 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
         "in its ASCII form (FOOD_DES.txt, NUT_DATA.txt, WEIGHT.txt) in SR_FOLDER, or from a "
         "FoodData Central download in its CSV form (food.csv, nutrient.csv, food_nutrient.csv "
         "and the files beside them) in FDC_FOLDER, or from a national food table: the French "
-        "Ciqual table in its XML form in CIQUAL_FOLDER."));
+        "Ciqual table in its XML form in CIQUAL_FOLDER, the Canadian Nutrient File in its CSV "
+        "form in CNF_FOLDER, the Dutch NEVO table in its download file NEVO_FILE."));
     MkdbOptions o{
         {},
         QCommandLineOption(QStringLiteral("types"),

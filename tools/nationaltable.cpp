@@ -1,31 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/nationaltable.h"
 
-#include "common/numbertext.h"
-#include "common/outsidetext.h"
-#include "fooddb/jetlike.h"
+#include "tools/inputfile.h"
+#include "tools/recordscanner.h"
 
+#include "common/outsidetext.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace velmora::mkdb {
 
 namespace {
 
 constexpr double kKilojoulesPerKilocalorie = 4.184;
-
-// Whether an amount is within the bound every builder applies (to become the shared amount
-// reader's check).
-bool withinAmountBound(double value) {
-    return std::fabs(value) <= 1e15;
-}
-
-// Takes `description` unless a food has it already, ignoring case as the window's find step does
-// (to become the builder's shared set of taken descriptions).
-bool takeDescription(std::unordered_set<std::u32string>& taken, const QString& description) {
-    return taken.insert(foldedCodePoints(description.toUtf8().toStdString())).second;
-}
 
 struct UnitName {
     const char16_t* name;
@@ -74,19 +68,11 @@ Unit columnUnit(int column) {
     return unitNamed(QString::fromLatin1(unit.data(), qsizetype(unit.size())));
 }
 
-// `value` times 10^`exponent`, kept to 15 significant digits so that 0.07 mg stays 70 µg and
-// does not become 70.00000000000001.
-double scaled(double value, int exponent) {
-    char digits[32];
-    std::snprintf(digits, sizeof digits, "%.15g", value * std::pow(10.0, exponent));
-    return std::strtod(digits, nullptr);
-}
-
 // `value` in `from` as the column's unit `to`; nothing when the column cannot take it.
 std::optional<double> inColumnUnit(double value, Unit from, Unit to, bool& fromKilojoules) {
     if (from == to && from != Unit::Unknown) return value;
     const auto fromExponent = gramExponent(from), toExponent = gramExponent(to);
-    if (fromExponent && toExponent) return scaled(value, *fromExponent - *toExponent);
+    if (fromExponent && toExponent) return timesPowerOfTen(value, *fromExponent - *toExponent);
     if (from == Unit::Kilojoule && to == Unit::Kilocalorie) {
         fromKilojoules = true;
         return std::round(value / kKilojoulesPerKilocalorie);
@@ -98,19 +84,32 @@ std::string_view utf8View(const QByteArray& bytes) {
     return {bytes.constData(), std::size_t(bytes.size())};
 }
 
-// A number written with a point, or with a decimal comma where the source writes one.
-std::optional<double> decimalNumber(QStringView text, bool decimalComma) {
-    char digits[64];
-    if (text.size() >= qsizetype(sizeof digits)) return std::nullopt;  // no amount is this long
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= 0x80) return std::nullopt;
-        digits[i] = decimalComma && c == u',' ? '.' : char(c);
-    }
-    return plainNumber(std::string_view(digits, std::size_t(text.size())));
+}  // namespace
+
+QStringList folderNames(const QString& folder, bool refuse) {
+    QStringList names;
+    DIR* dir =
+        ::opendir(encodeFileName(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
+    if (!dir && refuse)
+        throw Fault{{folder, 1, 1, QStringLiteral("cannot read: %1").arg(std::strerror(errno))}};
+    if (!dir) return names;
+    while (const dirent* entry = ::readdir(dir)) names << decodeFileName(entry->d_name);
+    ::closedir(dir);
+    names.sort();
+    return names;
 }
 
-}  // namespace
+QString inFolder(const QString& folder, const QString& name) {
+    return (folder.endsWith(u'/') ? folder : folder + u'/') + name;
+}
+
+// Kept to 15 significant digits so that 0.07 mg stays 70 µg and does not become
+// 70.00000000000001.
+double timesPowerOfTen(double value, int exponent) {
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%.15g", value * std::pow(10.0, exponent));
+    return std::strtod(digits, nullptr);
+}
 
 Unit unitNamed(QStringView text) {
     const QStringView name = text.trimmed();
@@ -119,31 +118,31 @@ Unit unitNamed(QStringView text) {
     return Unit::Unknown;
 }
 
-std::optional<MarkedAmount> readMarkedAmount(QStringView text, bool decimalComma,
+std::optional<MarkedAmount> readMarkedAmount(std::string_view text, char decimalPoint,
                                              QString& problem) {
-    const QStringView t = text.trimmed();
-    const auto is = [&](QStringView cell, const char* marker) {
-        return cell.compare(QLatin1StringView(marker), Qt::CaseInsensitive) == 0;
-    };
-    if (t.isEmpty() || t == u"-" || t == u"N") return MarkedAmount{Marker::NotMeasured, 0};
-    if (is(t, "traces") || is(t, "trace") || is(t, "tr")) return MarkedAmount{Marker::Trace, 0};
-    if (t.startsWith(u'<')) {
-        const QStringView limit = t.sliced(1).trimmed();
-        if (is(limit, "LOD") || is(limit, "LOQ") || is(limit, "LOD or <LOQ") ||
-            decimalNumber(limit, decimalComma))
+    const std::string_view t = withoutBlanks(text);
+    if (t.empty() || t == "-" || t == "N") return MarkedAmount{Marker::NotMeasured, 0};
+    for (const std::string_view trace : {"traces", "trace", "tr"})
+        if (sameName(t, trace)) return MarkedAmount{Marker::Trace, 0};
+    if (t.front() == '<') {
+        const std::string_view limit = withoutBlanks(t.substr(1));
+        for (const std::string_view named : {"LOD", "LOQ", "LOD or <LOQ"})
+            if (sameName(limit, named)) return MarkedAmount{Marker::BelowLimit, 0};
+        if (!limit.empty() && readAmount(limit, decimalPoint).problem.isEmpty())
             return MarkedAmount{Marker::BelowLimit, 0};
     }
-    const bool estimate = t.size() > 2 && t.startsWith(u'(') && t.endsWith(u')');
-    const auto value = decimalNumber(estimate ? t.sliced(1, t.size() - 2) : t, decimalComma);
-    if (!value) {
-        problem = QStringLiteral("\"%1\" is not an amount").arg(printable(t));
+    const bool estimate = t.size() > 2 && t.front() == '(' && t.back() == ')';
+    const Amount amount = readAmount(estimate ? t.substr(1, t.size() - 2) : t, decimalPoint);
+    if (!amount.problem.isEmpty()) {
+        problem = quotedCell(t) + u' ' + amount.problem;
         return std::nullopt;
     }
-    if (!withinAmountBound(*value)) {
-        problem = QStringLiteral("\"%1\" is beyond the largest amount, 10^15").arg(printable(t));
-        return std::nullopt;
-    }
-    return MarkedAmount{estimate ? Marker::Estimate : Marker::Value, *value};
+    return MarkedAmount{estimate ? Marker::Estimate : Marker::Value, amount.value};
+}
+
+std::optional<MarkedAmount> readMarkedAmount(QStringView text, char decimalPoint,
+                                             QString& problem) {
+    return readMarkedAmount(utf8View(text.toUtf8()), decimalPoint, problem);
 }
 
 NationalTable::NationalTable(NationalSource source, QString language, RowSink sink)
@@ -175,7 +174,7 @@ void NationalTable::choose(const SourceAmount& amount, ChosenColumns& chosen) {
     c = Chosen{rank, *value, amount.amount.marker, fromKilojoules};
 }
 
-QString NationalTable::description(const NationalFood& food) {
+std::string_view NationalTable::description(const NationalFood& food) {
     const FoodName* name = nullptr;
     for (const FoodName& n : food.names)
         if (!name && n.language == language_ && !n.text.isEmpty()) name = &n;
@@ -184,13 +183,10 @@ QString NationalTable::description(const NationalFood& food) {
             if (!name && !n.text.isEmpty()) name = &n;
         if (name) ++otherLanguage_;
     }
-    QString text = name ? name->text : food.code;
-    if (!takeDescription(taken_, text)) {
-        ++madeUnique_;
-        do text += QStringLiteral(" [%1]").arg(food.code);
-        while (!takeDescription(taken_, text));
-    }
-    return text;
+    const QByteArray text = (name ? name->text : food.code).toUtf8();
+    const QByteArray code = food.code.toUtf8();
+    const NameSuffix suffix{" [", utf8View(code), "]"};
+    return pool_.view(names_.take(utf8View(text), suffix, suffix));
 }
 
 void NationalTable::setNutrients(const ChosenColumns& chosen) {
@@ -215,15 +211,15 @@ void NationalTable::add(const NationalFood& food) {
         texts_[slot] = value.toUtf8();
         row_[std::size_t(column)] = Cell::of(utf8View(texts_[slot]));
     };
-    text(columnIndex("Description"), 0, description(food));
-    text(columnIndex("NDB_NO"), 1, food.code);
-    text(columnIndex("CODE"), 2, food.group);
+    row_[std::size_t(columnIndex("Description"))] = Cell::of(description(food));
+    text(columnIndex("NDB_NO"), 0, food.code);
+    text(columnIndex("CODE"), 1, food.group);
     constexpr std::array<std::pair<int, int>, 2> kMeasureColumns{
         {{columnIndex("GMWT_1"), columnIndex("GMWT_DESC1")},
          {columnIndex("GMWT_2"), columnIndex("GMWT_DESC2")}}};
     for (std::size_t m = 0; m < food.measures.size() && m < kMeasureColumns.size(); ++m) {
         row_[std::size_t(kMeasureColumns[m].first)] = Cell::of(food.measures[m].grams);
-        text(kMeasureColumns[m].second, 3 + int(m), food.measures[m].text);
+        text(kMeasureColumns[m].second, 2 + int(m), food.measures[m].text);
     }
     sink_(row_);
     ++foods_;
@@ -231,18 +227,17 @@ void NationalTable::add(const NationalFood& food) {
 
 NationalResult NationalTable::result(const QStringList& readerNotes) const {
     QStringList parts{
-        QStringLiteral("%1 foods").arg(foods_),
-        QStringLiteral("%1 traces and %2 amounts below a limit stored as 0")
-            .arg(traces_)
-            .arg(belowLimit_),
-        QStringLiteral("kcal from kJ for %1 foods").arg(fromKilojoules_),
-        QStringLiteral("%1 descriptions made unique").arg(madeUnique_),
-        QStringLiteral("%1 nutrients without a column skipped").arg(unknown_.size()),
+        counted(foods_, u"food"),
+        counted(traces_, u"trace") + QStringLiteral(" and ") + counted(belowLimit_, u"amount") +
+            QStringLiteral(" below a limit stored as 0"),
+        QStringLiteral("kcal from kJ for ") + counted(fromKilojoules_, u"food"),
+        counted(names_.madeUnique(), u"description") + QStringLiteral(" made unique"),
+        counted(unknown_.size(), u"nutrient") + QStringLiteral(" without a column skipped"),
     };
     if (otherLanguage_ > 0)
-        parts << QStringLiteral("%1 foods without a name in \"%2\" named in their other language")
-                     .arg(otherLanguage_)
-                     .arg(language_);
+        parts << counted(otherLanguage_, u"food") +
+                     QStringLiteral(" without a name in \"%1\" named in the other language")
+                         .arg(language_);
     if (!unusableUnit_.isEmpty()) {
         QStringList ids(unusableUnit_.cbegin(), unusableUnit_.cend());
         ids.sort();
@@ -262,10 +257,8 @@ NationalResult NationalTable::result(const QStringList& readerNotes) const {
         .noticeRequired = source_.noticeRequired,
     };
     if (fromKilojoules_ > 0)
-        record.energy += QStringLiteral(
-                             "; for %1 foods with kJ only, kJ / 4.184 rounded to a "
-                             "whole kcal")
-                             .arg(fromKilojoules_);
+        record.energy += QStringLiteral("; for ") + counted(fromKilojoules_, u"food") +
+                         QStringLiteral(" with kJ only, kJ / 4.184 rounded to a whole kcal");
     return {parts.join(QStringLiteral("; ")), record};
 }
 

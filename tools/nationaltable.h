@@ -30,7 +30,8 @@
 //    counted; an estimate "(1.2)" is 1.2. A reader that learns of a trace otherwise (a list of
 //    the nutrients a food holds traces of) hands over a MarkedAmount of Marker::Trace itself.
 //  - Descriptions: the name in the language asked for (--names), else the food's other name; a
-//    description already taken, ignoring case, gets " [CODE]" with the agency's food code.
+//    description already taken, ignoring case as the window's find step does (UniqueNames),
+//    gets " [CODE]" with the agency's food code.
 //  - NDB_NO is the agency's food code as text, CODE its food group code.
 //  - An identifier the mapping does not know is skipped and counted once. A food without any
 //    amount is kept, every nutrient not measured.
@@ -45,11 +46,11 @@
 #include <optional>
 #include <span>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "fooddb/sourcerecord.h"
 #include "tools/foodtable.h"
+#include "tools/importstore.h"
 
 namespace velmora::mkdb {
 
@@ -68,6 +69,14 @@ enum class Unit : unsigned char {
 // regard to case; Unknown for anything else.
 Unit unitNamed(QStringView text);
 
+// The names in `folder`, sorted; with `refuse`, a folder that cannot be read is a Fault.
+QStringList folderNames(const QString& folder, bool refuse);
+// `name` in `folder`.
+QString inFolder(const QString& folder, const QString& name);
+// `value` times 10^`exponent`, to 15 significant digits: 0.40152 x 100 is 40.152, not
+// 40.152000000000001.
+double timesPowerOfTen(double value, int exponent);
+
 // How the agency marked an amount.
 enum class Marker : unsigned char { Value, NotMeasured, Trace, BelowLimit, Estimate };
 
@@ -76,10 +85,13 @@ struct MarkedAmount {
     double value = 0;  // the amount; 0 for a trace or a value below a limit
 };
 
-// An amount cell as agencies write it, blanks around it ignored: see the markers above. A source
-// that writes a decimal comma passes `decimalComma` (a point is then read as well). Nothing when
-// the text is no amount; `problem` then says why.
-std::optional<MarkedAmount> readMarkedAmount(QStringView text, bool decimalComma, QString& problem);
+// An amount cell as agencies write it (UTF-8), blanks around it ignored: see the markers above.
+// The number is read by readAmount with the source's `decimalPoint`, so it is refused as every
+// builder refuses it. Nothing when the text is no amount; `problem` then says why ("\"12,5x\" is
+// not a number").
+std::optional<MarkedAmount> readMarkedAmount(std::string_view text, char decimalPoint,
+                                             QString& problem);
+std::optional<MarkedAmount> readMarkedAmount(QStringView text, char decimalPoint, QString& problem);
 
 // One amount of a food, as the agency gives it.
 struct SourceAmount {
@@ -147,7 +159,7 @@ class NationalTable {
     };
     using ChosenColumns = std::array<Chosen, kColumnCount>;
     void choose(const SourceAmount& amount, ChosenColumns& chosen);
-    QString description(const NationalFood& food);
+    std::string_view description(const NationalFood& food);
     void setNutrients(const ChosenColumns& chosen);
 
     NationalSource source_;
@@ -155,11 +167,11 @@ class NationalTable {
     RowSink sink_;
     QHash<QString, int> rankOf_;  // identifier -> its index in source_.nutrients
     QSet<QString> unknown_, unusableUnit_;
-    std::unordered_set<std::u32string> taken_;
+    TextPool pool_;
+    UniqueNames names_{pool_};
     FoodRow row_;
     QByteArray texts_[5];  // the UTF-8 the row's text cells point into
-    qsizetype foods_ = 0, traces_ = 0, belowLimit_ = 0, fromKilojoules_ = 0, madeUnique_ = 0,
-              otherLanguage_ = 0;
+    qsizetype foods_ = 0, traces_ = 0, belowLimit_ = 0, fromKilojoules_ = 0, otherLanguage_ = 0;
 };
 
 }  // namespace velmora::mkdb

@@ -371,6 +371,8 @@ InputFile& opened(InputFile& in, QByteArrayView bytes, const QString& name) {
     return in;
 }
 
+}  // namespace
+
 std::string_view withoutBlanks(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
@@ -386,8 +388,6 @@ bool sameName(std::string_view header, std::string_view wanted) {
                       (std::isalpha(c) && (c | 0x20) == (static_cast<unsigned char>(b) | 0x20));
            });
 }
-
-}  // namespace
 
 TableFile::TableFile(const QString& path, std::initializer_list<std::string_view> columns,
                      const ScanFormat& format)

@@ -133,6 +133,12 @@ class RecordScanner {
     std::string converted_;  // fields in a single-byte encoding, in UTF-8
 };
 
+// `text` without the blanks around it.
+std::string_view withoutBlanks(std::string_view text);
+// Whether `name` (blanks around it ignored) is `wanted`, ignoring ASCII case: how column names
+// and markers are matched.
+bool sameName(std::string_view name, std::string_view wanted);
+
 // A delimited file whose first record names its columns, of which a reader wants some: they are
 // found by name, and every row must have as many fields as the header.
 class TableFile {

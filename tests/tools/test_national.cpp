@@ -131,6 +131,126 @@ QMap<QString, QString> writeRelease(const QString& folder, const Layout& l) {
     return paths;
 }
 
+// A Canadian Nutrient File release in the 2026 layout (UTF-8 with a byte order mark, LF; the
+// amount column by its other name) or the 2015 one (Latin-1, CR LF, a name over two lines, rows
+// padded with empty columns, a nutrient whose ID is not its code). Foods: names equal but for case
+// (é, the Kelvin sign), kJ only, one without amounts, one without an English name; measures of
+// each type, in an order that is not the measures' own.
+const QList<std::pair<const char*, const char*>> kCnf2026{
+    {"Food_Name.csv",
+     "Food_Code,Food_Description_EN,Food_Description_FR,Alternate_Description_EN,"
+     "Alternate_Description_FR,Food_Source_Code,USDA_NDB_Code,CNF_Food_Group_Code,Comment_EN,"
+     "Comment_FR,ScientificName,Food_Last_Updated_Date\n"
+     "2,\"Cheese, blue\",\"Fromage, bleu\",,,1,1004,1,,,,2019-03-01\n"
+     "3,Café au lait,Café au lait,,,1,,14,,,,2024-06-30\n"
+     "4,CAFÉ AU LAIT,Café,,,1,,14,,,,1997-05-01\n"
+     "5,\"Kale, raw\",\"Chou frisé, cru\",,,1,,11,,,,1997-05-01\n"
+     "6,\"\u212Aale, RAW\",Chou,,,1,,11,,,,1997-05-01\n"
+     "7,,Pain,,,1,,18,,,,1997-05-01\n"},
+    {"Nutrient_Name.csv",
+     "Nutrient_Code,Nutrient_Symbol,Nutrient_Unit,Nutrient_Name_EN,Nutrient_Name_FR,Tagname,"
+     "Nutrient_Decimals\n"
+     "208,KCAL,kilocalorie,ENERGY (KILOCALORIES),ÉNERGIE (KILOCALORIES),ENERC_KCAL,0\n"
+     "268,KJ,kilojoule,ENERGY (KILOJOULES),ÉNERGIE (KILOJOULES),ENERC_KJ,0\n"
+     "203,PROT,Gram,PROTEIN,PROTÉINES,PROCNT,2\n"
+     "205,CHO,Gram,\"CARBOHYDRATE, TOTAL (BY DIFFERENCE)\",GLUCIDES,CHOCDF,2\n"
+     "301,CA,Milligram,CALCIUM,CALCIUM,CA,0\n"
+     "317,SE,Microgram,SELENIUM,SÉLÉNIUM,SE,1\n"
+     "318,VITA,International Unit,VITAMIN A,VITAMINE A,VITA_IU,0\n"
+     "320,RAE,Microgram,RETINOL ACTIVITY EQUIVALENTS,ÉAR,VITA_RAE,0\n"},
+    {"Nutrient_Amount.csv",
+     "Food_Code,Nutrient_Code,Nutrient_Value,Standard_Error,Number_of_Observations,"
+     "Nutrient_Source_Code,Nutrient_Date_of_Entry\n"
+     "2,208,353,,,1,2019-03-01\n2,203,21.4,0.3,12,1,2019-03-01\n2,205,2.34,,,1,2019-03-01\n"
+     "2,301,528,,,1,2019-03-01\n2,317,14.5,,,1,2019-03-01\n2,318,721,,,1,2019-03-01\n"
+     "2,320,198,,,1,2019-03-01\n3,268,209,,,1,2019-03-01\n4,208,40,,,1,2019-03-01\n"
+     "99,208,1,,,1,2019-03-01\n"},
+    {"Measure_Name.csv",
+     "Measure_Code,Measure_Description_and_Unit_EN,Measure_Description_and_Unit_FR\n"
+     "341,100 ml,100 ml\n1001,\"1 cup, crumbled\",\"250 ml, émietté\"\n1002,1 oz,1 oz\n"},
+    {"Measure_Weight_Conversion.csv",
+     "Food_Code,Measure_Type_Code,Measure_Code,Measure_Weight_Conversion,Date\n"
+     "2,3,341,10,1997-05-01\n2,6,1001,135,1997-05-01\n2,9,341,90,1997-05-01\n"
+     "2,6,1002,28.35,1997-05-01\n2,6,341,40.152,1997-05-01\n"}};
+const QList<std::pair<const char*, const char*>> kCnf2015{
+    {"FOOD NAME.csv",
+     "FoodID,FoodCode,FoodGroupID,FoodSourceID,FoodDescription,FoodDescriptionF,"
+     "FoodDateOfEntry,FoodDateOfPublication,CountryCode,ScientificName,,\n"
+     "2,2,1,1,\"Cheese, blue\",\"Fromage, bleu\",1981-01-01,,1004,,,\n"
+     "3,3,14,1,\"Café au lait,\nwith milk\",Café au lait,1981-01-01,,,,,\n"
+     "4,4,14,1,\"Café, black\",Café,1981-01-01,,,,,\n"},
+    {"NUTRIENT NAME.csv",
+     "NutrientID,NutrientCode,NutrientSymbol,NutrientUnit,NutrientName,NutrientNameF,Tagname,"
+     "NutrientDecimals\n"
+     "208,208,KCAL,kCal,ENERGY (KILOCALORIES),ÉNERGIE,ENERC_KCAL,0\n"
+     "268,268,KJ,kJ,ENERGY (KILOJOULES),ÉNERGIE,ENERC_KJ,0\n"
+     "203,203,PROT,g,PROTEIN,PROTÉINES,PROCNT,2\n301,301,CA,mg,CALCIUM,CALCIUM,CA,0\n"
+     "834,317,SE,µg,SELENIUM,SÉLÉNIUM,SE,1\n318,318,VITA,µg RAE,VITAMIN A,VITAMINE A,,0\n"
+     "814,320,RAE,µg,RETINOL ACTIVITY EQUIVALENTS,ÉAR,VITA_RAE,0\n"},
+    {"NUTRIENT AMOUNT.csv",
+     "FoodID,NutrientID,NutrientValue,StandardError,NumberofObservations,NutrientSourceID,"
+     "NutrientDateofEntry\n"
+     "2,208,353,,,1,1981-01-01\n2,203,21.4,0.3,12,1,1981-01-01\n2,301,528,,,1,1981-01-01\n"
+     "2,834,14.5,,,1,1981-01-01\n2,318,198,,,1,1981-01-01\n2,814,198,,,1,1981-01-01\n"
+     "3,268,209,,,1,1981-01-01\n"},
+    {"MEASURE NAME.csv",
+     "MeasureID,MeasureDescription,MeasureDescriptionF\n"
+     "341,100 ml,100 ml\n1001,\"1 cup, crumbled\",\"250 ml, émietté\"\n"},
+    {"CONVERSION FACTOR.csv",
+     "FoodID,MeasureID,ConversionFactorValue,ConvFactorDateOfEntry\n"
+     "2,1001,1.35,1997-05-01\n2,341,0.40152,1997-05-01\n"}};
+
+// Writes a Canadian Nutrient File release into `folder`; the path of each file by its name.
+QMap<QString, QString> writeCnf(const QString& folder, bool layout2015) {
+    QDir().mkpath(folder);
+    QMap<QString, QString> paths;
+    for (const auto& [name, content] : layout2015 ? kCnf2015 : kCnf2026) {
+        QString text = QString::fromUtf8(content);
+        if (layout2015) text.replace(u"\n"_s, u"\r\n"_s);
+        paths[name] = folder + u'/' + QString::fromUtf8(name);
+        writeFile(paths[name], layout2015 ? text.toLatin1() : "\xEF\xBB\xBF" + text.toUtf8());
+    }
+    return paths;
+}
+
+// A NEVO download: the header, then foods per 100 g and per 100 ml (the quantity written with and
+// without a blank), a traces list naming a tagname, names in either language and a nutrient
+// without a column, kJ only, a name taken in the other case, one without an English name.
+QString nevoText() {
+    const QStringList header =
+        u"NEVO-versie/NEVO-version|Voedingsmiddelgroep|Food group|"
+        "NEVO-code|Voedingsmiddelnaam/Dutch food name|Engelse naam/Food "
+        "name|Synoniem|Hoeveelheid/Quantity|Opmerking|Bevat sporen "
+        "van/Contains traces of|Is verrijkt met/Is fortified with|ENERCJ "
+        "(kJ)|ENERCC (kcal)|PROT (g)|CHO (g)|SUGAR (g)|NA (mg)|SE (µg)|"
+        "VITA_RAE (µg)|VITB12 (µg)"_s.split(u'|');
+    QString text = header.join(u'|') + u'\n';
+    for (QStringList row :
+         {u"|Aardappelen|Potatoes|1|Aardappelen rauw|Potatoes raw||per 100g||||371|88|2|18,4|"
+          "0,6|7|0,3|0|1,5"_s.split(u'|'),
+          u"|Dranken|Beverages|2|Cola|Cola||per 100ml||SE, natrium; SUGAR, vitamine B12, "
+          "suiker||176|42|0|10,4|10,4"_s.split(u'|'),
+          u"|Dranken|Beverages|3|Café au lait|Coffee with milk||per 100 ml|||"
+          "|100"_s.split(u'|'),
+          u"|Dranken|Beverages|4|CAFÉ AU LAIT|||per 100g"_s.split(u'|')}) {
+        row[0] = u"NEVO-Online 2023 8.0"_s;
+        while (row.size() < header.size()) row << QString();
+        text += row.join(u'|') + u'\n';
+    }
+    return text;
+}
+
+// The download `kind` names ("ciqual", "cnf26", "cnf15", "nevo") in `folder`: its files' paths.
+QMap<QString, QString> writeDownload(const QString& folder, const QString& kind) {
+    if (kind.startsWith(u"cnf")) return writeCnf(folder, kind == u"cnf15");
+    if (kind == u"nevo") {
+        QDir().mkpath(folder);
+        writeFile(folder + u"/nevo.txt"_s, nevoText().toLatin1());  // as code page 1252 writes it
+        return {{u"nevo.txt"_s, folder + u"/nevo.txt"_s}};
+    }
+    return writeRelease(folder, k2020);
+}
+
 struct Run {
     int status;
     QString out, err;
@@ -183,6 +303,25 @@ class TestNational : public TestCase {
                      {u"--names"_s, u"fr"_s, u"--ciqual"_s, u"c2020"_s, u"fr.mdb"_s})
                      .status,
                  0);
+        for (const auto& [name, layout2015, names] : {std::tuple(u"cnf26"_s, false, u"en"_s),
+                                                      {u"cnf15"_s, true, u"en"_s},
+                                                      {u"cnf15fr"_s, true, u"fr"_s}}) {
+            writeCnf(path(name), layout2015);
+            const Run built = run(path({}), u"velmora-mkdb"_s,
+                                  {u"--cnf"_s, name, name + u".mdb"_s, u"--names"_s, names});
+            QVERIFY2(built.status == 0, qPrintable(built.err));
+            builds_ << built.out;
+        }
+        writeDownload(path(u"n"_s), u"nevo"_s);
+        writeFile(path(u"nevo-utf8.txt"_s), nevoText().toUtf8());
+        for (const auto& [file, names] :
+             {std::pair(u"n/nevo.txt"_s, u"nl"_s), {u"nevo-utf8.txt"_s, u"en"_s}}) {
+            const Run built =
+                run(path({}), u"velmora-mkdb"_s,
+                    {u"--nevo"_s, file, u"nevo-"_s + names + u".mdb"_s, u"--names"_s, names});
+            QVERIFY2(built.status == 0, qPrintable(built.err));
+            builds_ << built.out;
+        }
     }
 
     // The shared reading of amount cells, as every agency writes them.
@@ -203,11 +342,10 @@ class TestNational : public TestCase {
         row("(1.2)", false, int(M::Estimate), 1.2);
         row("(1,2)", true, int(M::Estimate), 1.2);
         row(" 12,5 ", true, int(M::Value), 12.5);
-        row("1.5", true, int(M::Value), 1.5);
         row("-0.43", false, int(M::Value), -0.43);
         row("1e15", false, int(M::Value), 1e15);
-        for (const char* text : {"12,5", "1e16", "1 000", "<", "n/a", "()", "1,2,3"})
-            row(text, text[0] == '1' && text[1] == ',', -1);
+        for (const char* text : {"12,5", "1e16", "1 000", "<", "n/a", "()", "1,2,3", "1.5"})
+            row(text, text[1] == ',' || text[1] == '.', -1);
     }
     void markedAmounts() {
         QFETCH(QString, text);
@@ -215,7 +353,7 @@ class TestNational : public TestCase {
         QFETCH(int, marker);
         QFETCH(double, value);
         QString problem;
-        const auto amount = mkdb::readMarkedAmount(text, decimalComma, problem);
+        const auto amount = mkdb::readMarkedAmount(text, decimalComma ? ',' : '.', problem);
         QCOMPARE(amount ? int(amount->marker) : -1, marker);
         if (amount) QCOMPARE(amount->value, value);
         QCOMPARE(problem.isEmpty(), bool(amount));
@@ -260,6 +398,32 @@ class TestNational : public TestCase {
                  {"1001", "Description='Panaché (<1° alcool)'"},
                  {"1003", "Description='pastis [1003]'"}})
             QTest::addRow("fr %s", code) << "fr.mdb" << code << cells;
+        for (const auto& [table, code, cells] : QList<std::array<const char*, 3>>{
+                 {"cnf26", "2",
+                  "Description='Cheese, blue' ENERG_KCAL=353.0 PROTEIN=21.4 CARBOHYDRT=2.34 "
+                  "CALCIUM=528.0 SELENIUM=14.5 VIT_A=721.0 CODE='1' GMWT_1=135.0 "
+                  "GMWT_DESC1='1 cup, crumbled' GMWT_2=28.35 GMWT_DESC2='1 oz' REFUSE_PCT=NULL"},
+                 {"cnf26", "3", "Description='Café au lait' ENERG_KCAL=50.0 CODE='14'"},
+                 {"cnf26", "4", "Description='CAFÉ AU LAIT [4]' ENERG_KCAL=40.0"},
+                 {"cnf26", "6", "Description='\u212Aale, RAW [6]' GMWT_1=NULL"},
+                 {"cnf26", "7", "Description='Pain' ENERG_KCAL=NULL WATER=NULL CODE='18'"},
+                 {"cnf15", "2",
+                  "Description='Cheese, blue' ENERG_KCAL=353.0 SELENIUM=14.5 VIT_A=NULL "
+                  "GMWT_1=135.0 GMWT_DESC1='1 cup, crumbled' GMWT_2=40.152 GMWT_DESC2='100 ml'"},
+                 {"cnf15", "3", "Description='Café au lait, with milk' ENERG_KCAL=50.0"},
+                 {"cnf15fr", "2", "Description='Fromage, bleu' GMWT_DESC1='250 ml, émietté'"},
+                 {"cnf15fr", "4", "Description='Café'"},
+                 {"nevo-nl", "1",
+                  "Description='Aardappelen rauw' CODE='Aardappelen' ENERG_KCAL=88.0 "
+                  "PROTEIN=2.0 CARBOHYDRT=18.4 SODIUM=7.0 SELENIUM=0.3 VIT_A=NULL VIT_B12=1.5"},
+                 {"nevo-nl", "2",
+                  "Description='Cola' ENERG_KCAL=42.0 SODIUM=0.0 SELENIUM=0.0 VIT_B12=0.0 "
+                  "PROTEIN=0.0 TOT_LIPID=NULL"},
+                 {"nevo-nl", "4", "Description='CAFÉ AU LAIT [4]' ENERG_KCAL=NULL"},
+                 {"nevo-en", "1", "Description='Potatoes raw' CODE='Potatoes'"},
+                 {"nevo-en", "3", "Description='Coffee with milk' ENERG_KCAL=24.0"},
+                 {"nevo-en", "4", "Description='CAFÉ AU LAIT'"}})
+            QTest::addRow("%s %s", table, code) << table + u".mdb"_s << code << cells;
     }
     void layouts() {
         QFETCH(QString, table);
@@ -271,11 +435,11 @@ class TestNational : public TestCase {
     // The counts line, then the source record.
     void counts() {
         QCOMPARE(builds_.value(1).split(u"; "_s),
-                 u"c2020.mdb: 6 foods; 1 traces and 1 amounts below a limit stored as 0; kcal "
-                 "from kJ for 2 foods; 1 descriptions made unique; 1 nutrients without a column "
-                 "skipped; 1 foods without a name in \"en\" named in their other language; not "
+                 u"c2020.mdb: 6 foods; 1 trace and 1 amount below a limit stored as 0; kcal "
+                 "from kJ for 2 foods; 1 description made unique; 1 nutrient without a column "
+                 "skipped; 1 food without a name in \"en\" named in the other language; not "
                  "measured: 10120 in a unit their column cannot take; 5 bare \"<\" or \"&\" in "
-                 "c2020/alim_2020_07_07.xml read as characters; 1 amounts of foods not in "
+                 "c2020/alim_2020_07_07.xml read as characters; 1 amount of foods not in "
                  "c2020/alim_2020_07_07.xml skipped; 1 bare \"<\" or \"&\" in "
                  "c2020/compo_2020_07_07.xml read as characters\n"
                  "Source: Ciqual French food composition table\n"
@@ -284,18 +448,33 @@ class TestNational : public TestCase {
                  "Energy: kcal as published; for 2 foods with kJ only, kJ / 4.184 rounded to a "
                  "whole kcal\n"
                  "Carbohydrate: available carbohydrate (Ciqual 31000, Glucides), as published\n"
-                 "Traces: 1 amounts, stored as 0\n"
-                 "Below a limit: 1 amounts, stored as 0\n"
+                 "Traces: 1 amount, stored as 0\n"
+                 "Below a limit: 1 amount, stored as 0\n"
                  "Required notice: no\n"_s.split(u"; "_s));
         for (const QString& version : {u"2017-11-21"_s, u"2025-11-03"_s})
             QVERIFY(builds_.join(u"").contains(u"\nVersion: "_s + version + u'\n'));
         QVERIFY(!builds_.value(2).contains(u"read as characters"));
+        QCOMPARE(builds_.value(3).section(u'\n', 0, 2),
+                 u"cnf26.mdb: 6 foods; 0 traces and 0 amounts below a limit stored as 0; kcal "
+                 "from kJ for 1 food; 2 descriptions made unique; 1 nutrient without a column "
+                 "skipped; 1 food without a name in \"en\" named in the other language; 1 "
+                 "amount of foods or nutrients not listed skipped (cnf26/Nutrient_Amount.csv)\n"
+                 "Source: Canadian Nutrient File (CNF)\n"
+                 "Version: 2024"_s);
+        QVERIFY(builds_.value(3).contains(u"\nCarbohydrate: carbohydrate by difference"_s));
+        QVERIFY(
+            builds_.value(4).contains(u"; not measured: 318 in a unit their column cannot "
+                                      "take\nSource: Canadian Nutrient File (CNF)\n"
+                                      "Version: 2015\n"
+                                      "Citation: Canadian Nutrient File (CNF), Health "
+                                      "Canada, 2015\n"_s));
     }
 
     // A download at fault, and a wrong command line: refused, naming file and line; the output
     // and the folder as they were.
     void refusals_data() {
-        QTest::addColumn<QString>("kind");     // the file changed: alim, const, compo
+        QTest::addColumn<QString>("download");  // as writeDownload writes it
+        QTest::addColumn<QString>("kind");      // the file changed: alim, const, compo; its name
         QTest::addColumn<QByteArray>("from");  // replaced (first only) by `to`; "" removes the file
         QTest::addColumn<QByteArray>("to");
         QTest::addColumn<QString>("args");
@@ -303,7 +482,8 @@ class TestNational : public TestCase {
         QTest::addColumn<QString>("err");
         const auto bad = [](const char* name, const char* kind, const QByteArray& from,
                             const QByteArray& to, const char* err) {
-            QTest::newRow(name) << QString(kind) << from << to << u"--ciqual|c|o.mdb"_s << 1
+            QTest::newRow(name) << u"ciqual"_s << QString(kind) << from << to
+                                << u"--ciqual|c|o.mdb"_s << 1
                                 << u"c/%1_2020_07_07.xml:"_s.arg(QLatin1StringView(kind)) + err;
         };
         bad("tag mismatch", "alim", "</alim_nom_fr>", "</alim_nom_frx>",
@@ -318,8 +498,9 @@ class TestNational : public TestCase {
         bad("not UTF-8", "alim", "windows-1252", "UTF-8", "14:21: invalid UTF-8 (byte 0xE9)");
         bad("undefined byte", "alim", "Pastis", "Pas\x81tis", "6:18: byte 0x81 is not a code page");
         bad("cut short", "compo", "</TABLE>", "", "116:1: the file ends inside the XML document");
-        bad("teneur", "compo", "12,5", "12,5x", "34:1: teneur: \"12,5x\" is not an amount");
-        bad("beyond 10^15", "compo", "12,5", "2e15", "34:1: teneur: \"2e15\" is beyond");
+        bad("teneur", "compo", "12,5", "12,5x", "34:1: teneur: \"12,5x\" is not a number");
+        bad("beyond 10^15", "compo", "12,5", "2e15",
+            "34:1: teneur: \"2e15\" is out of range (beyond ±10^15)");
         bad("food twice", "alim", "1003", "1000", "29:1: food 1000 listed twice");
         bad("no code", "alim", "<alim_code> 1005 </alim_code>", "<alim_code/>",
             "45:1: <ALIM> without <alim_code>");
@@ -328,22 +509,67 @@ class TestNational : public TestCase {
         bad("amount twice", "compo", "<const_code> 327", "<const_code> 328",
             "12:1: food 1000: constituent 328 given twice");
         QTest::newRow("missing const")
-            << u"const"_s << QByteArray() << QByteArray() << u"--ciqual|c|o.mdb"_s << 1
-            << u"c/const_*.xml:1:1: cannot read: no such file"_s;
+            << u"ciqual"_s << u"const"_s << QByteArray() << QByteArray() << u"--ciqual|c|o.mdb"_s
+            << 1 << u"c/const_*.xml:1:1: cannot read: no such file"_s;
         QTest::newRow("two releases")
-            << u"alim"_s << QByteArray() << QByteArray("alim_2019.xml") << u"--ciqual|c|o.mdb"_s
-            << 1 << u"c/alim_2020_07_07.xml:1:1: a second alim_ file"_s;
+            << u"ciqual"_s << u"alim"_s << QByteArray() << QByteArray("alim_2019.xml")
+            << u"--ciqual|c|o.mdb"_s << 1 << u"c/alim_2020_07_07.xml:1:1: a second alim_ file"_s;
         QTest::newRow("no folder")
-            << QString() << QByteArray() << QByteArray() << u"--ciqual|none|o.mdb"_s << 1
-            << u"none:1:1: cannot read: No such file or directory"_s;
+            << u"ciqual"_s << QString() << QByteArray() << QByteArray() << u"--ciqual|none|o.mdb"_s
+            << 1 << u"none:1:1: cannot read: No such file or directory"_s;
         QTest::newRow("--names de")
-            << QString() << QByteArray() << QByteArray() << u"--ciqual|c|o.mdb|--names|de"_s << 2
+            << u"ciqual"_s << QString() << QByteArray() << QByteArray()
+            << u"--ciqual|c|o.mdb|--names|de"_s << 2
             << u"velmora-mkdb: --names is en|fr with --ciqual, not \"de\""_s;
         QTest::newRow("--names alone")
-            << QString() << QByteArray() << QByteArray() << u"in.csv|o.mdb|--names|fr"_s << 2
+            << u"ciqual"_s << QString() << QByteArray() << QByteArray()
+            << u"in.csv|o.mdb|--names|fr"_s << 2
             << u"velmora-mkdb: --names goes with a national table only"_s;
+        const auto cnf = [](const char* name, const char* download, const char* file,
+                            const QByteArray& from, const QByteArray& to, const char* err) {
+            QTest::newRow(name) << QString(download) << QString(file) << from << to
+                                << u"--cnf|c|o.mdb"_s << 1 << u"c/"_s + QString::fromUtf8(err);
+        };
+        cnf("cnf no foods", "cnf26", "Food_Name.csv", {}, {},
+            "Food_Name.csv:1:1: cannot read: no such file in the folder (nor \"FOOD NAME.csv\")");
+        cnf("cnf no measures", "cnf15", "MEASURE NAME.csv", {}, {},
+            "MEASURE NAME.csv:1:1: cannot read: no such file in the folder");
+        cnf("cnf no amount column", "cnf26", "Nutrient_Amount.csv", "Nutrient_Value", "Value",
+            "Nutrient_Amount.csv:1:112: the header has no column \"Nutrient_Amount\" or "
+            "\"Nutrient_Value\"");
+        cnf("cnf fields", "cnf26", "Nutrient_Amount.csv", "2,203,21.4,0.3,12,1,", "2,203,21.4,",
+            "Nutrient_Amount.csv:3:22: row has 4 fields, expected 7");
+        cnf("cnf number", "cnf26", "Nutrient_Amount.csv", "21.4", "21.4x",
+            "Nutrient_Amount.csv:3:7: Nutrient_Value: \"21.4x\" is not a number");
+        cnf("cnf not UTF-8", "cnf26", "Food_Name.csv", "Pain", "P\xE2in",
+            "Food_Name.csv:7:5: invalid UTF-8 (byte 0xE2)");
+        cnf("cnf15 fields", "cnf15", "CONVERSION FACTOR.csv", ",0.40152,", ",0.40152",
+            "CONVERSION FACTOR.csv:3:24: row has 3 fields, expected 4");
+        cnf("cnf15 food twice", "cnf15", "FOOD NAME.csv", "4,4,14", "2,4,14",
+            "FOOD NAME.csv:5:1: food \"2\" listed twice");
+        const auto nevo = [](const char* name, const QByteArray& from, const QByteArray& to,
+                             const char* err) {
+            QTest::newRow(name) << u"nevo"_s << u"nevo.txt"_s << from << to
+                                << u"--nevo|c/nevo.txt|o.mdb"_s << 1
+                                << u"c/nevo.txt:"_s + QString::fromUtf8(err);
+        };
+        nevo("nevo number", "18,4", "18.4", "2:97: CHO (g): \"18.4\" is not a number");
+        nevo("nevo fields", "|per 100g||||371", "|per 100g|||371",
+             "2:116: row has 19 fields, expected 20");
+        nevo("nevo column", "Hoeveelheid/", "",
+             "1:317: the header has no column \"Hoeveelheid/Quantity\"");
+        nevo("nevo encoding", "Cola|Cola", "Cola|Co\x81la",
+             "3:49: byte 0x81 is not a code page 1252 character");
+        nevo("nevo quantity", "per 100g||||371", "per stuk||||371",
+             "2:76: Hoeveelheid/Quantity: \"per stuk\" is neither \"per 100g\" nor \"per 100ml\"");
+        nevo("nevo food twice", "|4|", "|1|", "5:40: food \"1\" listed twice");
+        nevo("nevo no file", {}, {}, "1:1: cannot read: No such file or directory");
+        QTest::newRow("--names nl") << u"cnf26"_s << QString() << QByteArray() << QByteArray()
+                                    << u"--cnf|c|o.mdb|--names|nl"_s << 2
+                                    << u"velmora-mkdb: --names is en|fr with --cnf, not \"nl\""_s;
     }
     void refusals() {
+        QFETCH(QString, download);
         QFETCH(QString, kind);
         QFETCH(QByteArray, from);
         QFETCH(QByteArray, to);
@@ -351,7 +577,7 @@ class TestNational : public TestCase {
         QFETCH(int, status);
         QFETCH(QString, err);
         QTemporaryDir temp;
-        const QMap<QString, QString> files = writeRelease(temp.filePath(u"c"_s), k2020);
+        const QMap<QString, QString> files = writeDownload(temp.filePath(u"c"_s), download);
         writeFile(temp.filePath(u"o.mdb"_s), "previous");
         if (!kind.isEmpty()) {
             QFile file(files[kind]);
@@ -380,7 +606,7 @@ class TestNational : public TestCase {
 
     // velmora-report: --source, the JSON forms, and a required notice at the end of every output.
     void sourceRecord() {
-        const QString table = path(u"c2020.mdb"_s), notice = path(u"notice.mdb"_s);
+        const QString table = path(u"c2020.mdb"_s), notice = path(u"nevo-nl.mdb"_s);
         const auto report = [&](const QString& database, const QString& args) {
             return run(path({}), u"velmora-report"_s,
                        QStringList{u"--database"_s, database} + args.split(u'|'))
@@ -397,16 +623,13 @@ class TestNational : public TestCase {
         QVERIFY(!report(table, u"1000"_s).contains(u"Anses"_s));
 
         const QString terms = u"Based on data from NEVO online version 2023 8.0, RIVM, Bilthoven"_s;
-        QVERIFY(QFile::copy(table, notice));
-        QCOMPARE(
-            execSql(notice, u"UPDATE Source SET NoticeRequired = 1, Citation = '%1'"_s.arg(terms)),
-            QString());
-        for (const QString& args : {u"1000"_s, u"--search|a"_s, u"--source"_s, u"--rank|sodium"_s})
+        for (const QString& args : {u"1"_s, u"--search|a"_s, u"--source"_s, u"--rank|sodium"_s})
             QVERIFY2(report(notice, args).endsWith(u"\n"_s + terms + u"\n"_s), qPrintable(args));
-        QVERIFY(report(notice, u"--csv|--compare|1000|1001"_s)
+        QVERIFY(report(notice, u"--csv|--compare|1|2"_s)
                     .endsWith(u"\r\n\""_s + terms + u"\"\r\n"_s));  // quoted: it holds commas
         const QJsonObject list =
-            QJsonDocument::fromJson(report(notice, u"--json|--search|pastis"_s).toUtf8()).object();
+            QJsonDocument::fromJson(report(notice, u"--json|--search|café au lait"_s).toUtf8())
+                .object();
         QCOMPARE(list[u"foods"_s].toArray().size(), 2);
         QCOMPARE(list[u"notice"_s].toString(), terms);
         QCOMPARE(list[u"source"_s][u"notice_required"_s].toBool(), true);
