@@ -3,8 +3,9 @@
 // 460,000 foods of the four types in their real shares, 26 million food_nutrient rows, about 2 GB
 // of CSV) to a temporary folder, then times `velmora-mkdb --fdc` on it with its peak memory,
 // beside `sqlite3 :memory: ".mode csv" ".import food_nutrient.csv fn"`, a tool that only stores
-// the one largest file; then the national tables' imports (nationalbench.h). No test: it prints
-// the figures and whether they meet their goals.
+// the one largest file; then the same import with 1,000 recipes of 10 ingredients each
+// (--recipes), whose cost is the difference; then the national tables' imports (nationalbench.h).
+// No test: it prints the figures and whether they meet their goals.
 //
 //   velmora_fdcbench [--scale F] [--national] [--keep] [FOLDER]
 //
@@ -446,6 +447,50 @@ Run timeImport(const fs::path& mkdb, const fs::path& dir, const fs::path& log) {
     return import;
 }
 
+// 1,000 recipes of 10 ingredients: SR Legacy foods by NDB number, in grams and by measure, survey
+// foods, and from the second on an earlier recipe.
+void writeRecipes(const fs::path& file, double scale) {
+    const auto srFoods = std::size_t(double(kTypes[0].foods) * scale + 0.5);
+    const auto surveyFoods = std::size_t(double(kTypes[2].foods) * scale + 0.5);
+    std::FILE* out = std::fopen(file.c_str(), "w");
+    if (!out || srFoods == 0 || surveyFoods == 0) CsvOut::fail("cannot write " + file.string());
+    Random random;
+    for (int k = 1; k <= 1000; ++k) {
+        std::fprintf(out, "[Recipe %d]\nservings %d\n", k, 1 + k % 8);
+        for (int i = 0; i < 10; ++i) {
+            if (i == 9 && k > 1)
+                std::fprintf(out, "R%zu @ 1x2\n", 1 + random.below(std::size_t(k - 1)));
+            else if (i % 3 == 2)
+                std::fprintf(out, "%zu @ %zug\n", 11111000 + random.below(surveyFoods),
+                             5 + random.below(200));
+            else
+                std::fprintf(out, "%05zu @ %s\n", 1001 + random.below(srFoods),
+                             i % 3 ? "0.5x1" : "30g");
+        }
+    }
+    if (std::fclose(out) != 0) CsvOut::fail("cannot write " + file.string());
+}
+
+// The import again with the recipes: what they add.
+void timeRecipes(const fs::path& mkdb, const fs::path& dir, const fs::path& log, double scale,
+                 const Run& import) {
+    const fs::path recipes = dir / "recipes.txt", out = dir / "fdc.mdb";
+    writeRecipes(recipes, scale);
+    std::fflush(stdout);  // not again by the child
+    const Run run = velmora::bench::run(
+        {mkdb.string(), "--fdc", dir.string(), out.string(), "--recipes", recipes.string()}, log);
+    if (run.status != 0) CsvOut::fail("velmora-mkdb --recipes failed: " + firstLine(log));
+    const double more = run.seconds - import.seconds;
+    // The log's first lines are the notes of recipes with nutrients not measured.
+    std::printf(
+        "velmora-mkdb --fdc --recipes (1,000 recipes of 10 ingredients): %.1f s, peak RSS "
+        "%ld MiB\n  the recipes add %.2f s (processor time %.2f s)\n",
+        run.seconds, run.peakKiB / 1024, more, run.cpuSeconds - import.cpuSeconds);
+    std::printf("# goal %s the recipes add < 1 s\n", more < 1 ? "met:   " : "MISSED:");
+    std::fflush(stdout);
+    fs::remove(out);
+}
+
 void compareWithSqlite(const fs::path& dir, const fs::path& log, const Run& import) {
     if (!onPath("sqlite3")) {
         std::printf("# sqlite3 is not installed (Debian package sqlite3): no time to compare\n");
@@ -481,6 +526,7 @@ int main(int argc, char** argv) {
         const double memoryGoal = 400;  // MiB
         const double peakMiB = double(import.peakKiB) / 1024;
         compareWithSqlite(dir, log, import);
+        timeRecipes(mkdb, dir, log, options->scale, import);
         std::printf("# goal %s peak RSS <= %.0f MiB\n",
                     peakMiB <= memoryGoal ? "met:   " : "MISSED:", memoryGoal);
         std::fflush(stdout);

@@ -98,34 +98,45 @@ std::variant<FoodReport, ReportOutput> reportOf(const FieldReader& fields, const
 
 namespace {
 
-// The find step cannot tell them apart: say so, and how to name the others.
-QString sharingNote(const FoodMatch& match, const QString& food) {
+// The find step cannot tell them apart: say so, and how to name the others; or, `refused`, how
+// to name one of them. The found one is the current record.
+QString sharingNote(const DataControl& data, const FoodMatch& match, const QString& food,
+                    bool refused) {
+    const QString first =
+        refused ? QString() : QStringLiteral("; this is the first of them in the list");
+    const QString which = refused ? QStringLiteral("one") : QStringLiteral("another");
     if (!match.byNdbNumber)
-        return QStringLiteral(
-                   "%1 foods have the description '%2'; this is the first of them in "
-                   "the list (name another by its NDB number)")
+        return QStringLiteral("%1 foods have the description '%2'%3 (name %4 by its NDB number)")
             .arg(match.sharing)
-            .arg(printable(food));
+            .arg(printable(food), first, which);
     QStringList others;
+    if (refused) others << u'\'' + printable(data.txtFields(field::Description)) + u'\'';
     for (const QString& other : match.others) others << u'\'' + printable(other) + u'\'';
-    if (const qsizetype more = match.sharing - 1 - match.others.size(); more > 0)
+    if (const qsizetype more = match.sharing - (refused ? 0 : 1) - others.size(); more > 0)
         others << QStringLiteral("%1 more").arg(more);
-    return QStringLiteral(
-               "%1 foods have the NDB number '%2'; this is the first of them in the "
-               "list (name another by its description: %3)")
+    return QStringLiteral("%1 foods have the NDB number '%2'%3 (name %4 by its description: %5)")
         .arg(match.sharing)
-        .arg(printable(food), others.join(QStringLiteral(", ")));
+        .arg(printable(food), first, which, others.join(QStringLiteral(", ")));
 }
 
 }  // namespace
 
-std::optional<ReportOutput> findNamedFood(DataControl& data, const QString& food, QString& err) {
+QString failureMessage(const ReportOutput& failed) {
+    QString message = failed.err.section(u'\n', -2, -2);
+    const QString program = QStringLiteral("velmora-report: ");
+    return message.startsWith(program) ? message.sliced(program.size()) : message;
+}
+
+std::optional<ReportOutput> findNamedFood(DataControl& data, const QString& food, QString& err,
+                                          bool refuseShared) {
     const FoodMatch match = findFood(data, food);
     if (!match.found)
         return failure(kExitNotFound, QStringLiteral("no food has the description or NDB number "
                                                      "'%1'")
                                           .arg(printable(food)));
-    if (match.sharing > 1) err += failure(0, sharingNote(match, food)).err;
+    if (match.sharing > 1 && refuseShared)
+        return failure(kExitNotFound, sharingNote(data, match, food, true));
+    if (match.sharing > 1) err += failure(0, sharingNote(data, match, food, false)).err;
     return std::nullopt;
 }
 

@@ -66,10 +66,15 @@ struct FoodReport {
 std::variant<FoodReport, ReportOutput> reportOf(const FieldReader& fields, const PortionedFood& p,
                                                 const QLocale& locale);
 
+// The message of a failure, without the program's name and the line end.
+QString failureMessage(const ReportOutput& failed);
+
 // Makes the food `food` names the current record as the window's find step does
-// (fooddb/foodlookup.h), or gives the failure (4 for a food not found). Adds a line to `err`
-// when several foods share the description or NDB number.
-std::optional<ReportOutput> findNamedFood(DataControl& data, const QString& food, QString& err);
+// (fooddb/foodlookup.h), or gives the failure (4 for a food not found). When several foods share
+// the description or NDB number, adds a line to `err` saying the first is taken, or with
+// `refuseShared` fails (4), saying how to name one of them.
+std::optional<ReportOutput> findNamedFood(DataControl& data, const QString& food, QString& err,
+                                          bool refuseShared = false);
 
 // Finds the food as findNamedFood does and makes its report, or gives the failure.
 std::variant<FoodReport, ReportOutput> lookUpFood(DataControl& data, const PortionedFood& p,

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/manyfoods.h"
 
+#include "cli/meal.h"
+
 #include "common/numbertext.h"
 #include "common/outsidetext.h"
 #include "common/utf8text.h"
@@ -8,7 +10,6 @@
 #include "fooddb/findfood.h"
 #include "fooddb/foodcolumns.h"
 
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QStringDecoder>
@@ -18,7 +19,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -367,26 +367,6 @@ QString readMeal(const QString& name, QByteArray& bytes) {
     return problem;
 }
 
-// Where a meal line's comment starts: at a "#" after an "@", a portion and blanks; -1 for none. A
-// description may hold both "#" and "@", the comment too ("01001@5g # butter @ breakfast").
-qsizetype commentStart(QStringView text) {
-    for (qsizetype at = text.indexOf(u'@'); at >= 0; at = text.indexOf(u'@', at + 1)) {
-        qsizetype i = at + 1;
-        while (i < text.size() && !text[i].isSpace() && text[i] != u'#' && text[i] != u'@') ++i;
-        while (i < text.size() && text[i].isSpace()) ++i;
-        if (i < text.size() && text[i] == u'#') return i;
-    }
-    return -1;
-}
-
-// A meal line's food and portion, without the comment and the blanks around each.
-QString withoutComment(QString text) {
-    if (const qsizetype hash = commentStart(text); hash >= 0) text.truncate(hash);
-    const qsizetype at = text.lastIndexOf(u'@');
-    if (at >= 0) text = text.left(at).trimmed() + u'@' + text.mid(at + 1).trimmed();
-    return text;
-}
-
 QString linePlace(const QString& file, int line) {
     return QStringLiteral("%1:%2").arg(file).arg(line);
 }
@@ -412,11 +392,8 @@ std::optional<ReportOutput> forEachMealLine(QByteArrayView bytes, const QString&
             return failure(kExitUsage, linePlace(file, number) + QStringLiteral(": not UTF-8"));
         if (text.isEmpty() || text.startsWith(u'#')) continue;
         PortionedFood food;
-        if (const QString problem = readPortionedFood(withoutComment(text), food);
-            !problem.isEmpty())
+        if (const QString problem = readMealLine(text, food); !problem.isEmpty())
             return failure(kExitUsage, linePlace(file, number) + QStringLiteral(": ") + problem);
-        // A food without a portion counts with 100 grams, its 100-gram report's amounts.
-        if (food.grams == 0 && food.measure == 0) food.grams = 100;
         if (auto failed = use(number, food)) return withPlace(*failed, linePlace(file, number));
         ++portions;
     }
@@ -424,130 +401,19 @@ std::optional<ReportOutput> forEachMealLine(QByteArrayView bytes, const QString&
     return std::nullopt;
 }
 
-// A food of the meal, looked up once however often the meal names it: what its portions are
-// restated from. The amounts are kept as the numbers their texts read as, all that the
-// restatement reads of them.
-struct MealFood {
-    QString description, ndbNumber;
-    HouseholdMeasures measures;
-    std::array<double, slot::LastNutrient + 1> amount{};
-    std::bitset<slot::LastNutrient + 1> measured;
-};
-
-MealFood currentFood(const DataControl& data) {
-    MealFood f{data.txtFields(field::Description),
-               data.txtFields(field::NdbNumber),
-               measuresOf([&data](int i) { return data.txtFields(i); }),
-               {},
-               {}};
-    for (int i = slot::FirstNutrient; i <= slot::LastNutrient; ++i) {
-        f.measured[static_cast<std::size_t>(i)] = !data.txtFields(i).isEmpty();
-        f.amount[static_cast<std::size_t>(i)] = Val(data.txtFields(i));
-    }
-    return f;
-}
-
-// The fields of the food as the restatement reads them.
-FieldReader fieldsOf(const MealFood& f) {
-    return [&f](int i) {
-        const auto s = static_cast<std::size_t>(i);
-        if (i == field::Description) return f.description;
-        if (i == field::NdbNumber) return f.ndbNumber;
-        if (i <= slot::LastNutrient)
-            return f.measured[s] ? QString::fromStdString(roundTripDecimal(f.amount[s]))
-                                 : QString();
-        if (i == field::Measure1Grams) return f.measures[0].grams;
-        if (i == field::Measure1Text) return f.measures[0].text;
-        if (i == field::Measure2Grams) return f.measures[1].grams;
-        if (i == field::Measure2Text) return f.measures[1].text;
-        return QString();
-    };
-}
-
-// A distinct portion of the meal, a food and an amount, restated once however often the meal
-// names it: what the totals and the listing take of its report.
-struct MealPortion {
-    PortionSummary summary;
-    std::array<double, slot::LastNutrient + 1> amount{};  // as the report shows them
-    std::bitset<slot::LastNutrient + 1> measured;
-};
-
-MealPortion mealPortionOf(const FoodReport& r) {
-    MealPortion m{summaryOf(r), {}, {}};
-    for (int i = slot::FirstNutrient; i <= slot::LastNutrient; ++i) {
-        const QString value = i == slot::FirstNutrient ? waterText(r) : r.Z[i];
-        m.measured[static_cast<std::size_t>(i)] = !value.isEmpty();
-        m.amount[static_cast<std::size_t>(i)] = Val(value);
-    }
-    return m;
-}
-
-struct PortionKey {
-    QString food;
-    double grams;
-    int measure;
-    double count;
-    bool operator==(const PortionKey&) const = default;
-};
-
-std::size_t qHash(const PortionKey& k, std::size_t seed = 0) {
-    return qHashMulti(seed, k.food, k.grams, k.measure, k.count);
-}
-
-// Each nutrient's sum over the portions that have a value, as their reports show it.
-struct MealTotals {
-    int portions = 0;
-    std::array<double, 32> sum{};
-    std::array<int, 32> lacking{};  // the portions without a value
-    double grams = 0;
-};
-
-void addPortion(MealTotals& t, const MealPortion& p) {
-    ++t.portions;
-    t.grams += p.summary.grams;
-    for (std::size_t i = slot::FirstNutrient; i <= slot::LastNutrient; ++i) {
-        if (p.measured[i])
-            t.sum[i] += p.amount[i];
-        else
-            ++t.lacking[i];
-    }
-}
-
-// The meal so far, a line at a time: the totals, the distinct portions, and for text and JSON
-// the listing, which keeps of a line only the number of its portion.
+// The meal so far, a line at a time: the totals, and for text and JSON the listing, which keeps
+// of a line only the number of its portion.
 struct Meal {
-    DataControl& data;
-    const QLocale& locale;
+    MealFoods foods;
     bool listed;
-    QHash<QString, MealFood> foods;
-    QHash<PortionKey, int> known;
-    std::vector<MealPortion> portions;
     std::vector<int> listing;
     MealTotals totals;
-    QString err;
 
     std::optional<ReportOutput> add(const PortionedFood& p) {
-        const PortionKey key{p.food, p.grams, p.measure, p.count};
-        auto portion = known.constFind(key);
-        if (portion == known.cend()) {
-            if (auto failed = restate(p)) return failed;
-            portion = known.insert(key, static_cast<int>(portions.size() - 1));
-        }
-        addPortion(totals, portions[static_cast<std::size_t>(*portion)]);
-        if (listed) listing.push_back(*portion);
-        return std::nullopt;
-    }
-
-    // Appends the portion's restatement, or gives the failure.
-    std::optional<ReportOutput> restate(const PortionedFood& p) {
-        auto food = foods.constFind(p.food);
-        if (food == foods.cend()) {
-            if (auto failed = findNamedFood(data, p.food, err)) return failed;
-            food = foods.insert(p.food, currentFood(data));
-        }
-        const auto report = reportOf(fieldsOf(*food), p, locale);
-        if (const ReportOutput* failed = std::get_if<ReportOutput>(&report)) return *failed;
-        portions.push_back(mealPortionOf(std::get<FoodReport>(report)));
+        const auto portion = foods.portion(p);
+        if (const ReportOutput* failed = std::get_if<ReportOutput>(&portion)) return *failed;
+        totals.add(foods[std::get<int>(portion)]);
+        if (listed) listing.push_back(std::get<int>(portion));
         return std::nullopt;
     }
 };
@@ -601,7 +467,7 @@ QString mealJson(const FoodReport& meal, const Meal& m, DailyValueRule rule,
     text += QStringLiteral(",\n    \"portions\": [\n");
     QStringList items;
     qsizetype size = text.size();
-    for (const MealPortion& p : m.portions) items << portionItem(p.summary);
+    for (const MealPortion& p : m.foods.portions()) items << portionItem(p.summary);
     for (const int i : m.listing) size += items[i].size() + 2;
     text.reserve(size + 16);
     for (std::size_t i = 0; i < m.listing.size(); ++i) {
@@ -641,9 +507,10 @@ QString listingLine(const PortionSummary& p, qsizetype width) {
 QString mealText(FoodReport meal, const Meal& m, const ReportRequest& request,
                  const QLocale& locale) {
     qsizetype width = 0;
-    for (const MealPortion& p : m.portions) width = std::max(width, p.summary.weight.size());
+    for (const MealPortion& p : m.foods.portions())
+        width = std::max(width, p.summary.weight.size());
     QStringList lines;
-    for (const MealPortion& p : m.portions) lines << listingLine(p.summary, width);
+    for (const MealPortion& p : m.foods.portions()) lines << listingLine(p.summary, width);
     // A meal of a hundred thousand lines: the text is made in place, never copied.
     qsizetype size = 0;
     for (const int i : m.listing) size += lines[i].size();
@@ -674,7 +541,10 @@ ReportOutput mealReport(DataControl& data, const ReportRequest& request, const Q
     if (auto failed = forEachMealLine(
             bytes, file, [](int, const PortionedFood&) { return std::optional<ReportOutput>(); }))
         return *failed;
-    Meal meal{data, locale, request.format != ReportFormat::Csv, {}, {}, {}, {}, {}, {}};
+    Meal meal{MealFoods(data, locale, MealFoods::Shared::First),
+              request.format != ReportFormat::Csv,
+              {},
+              {}};
     if (auto failed = forEachMealLine(bytes, file,
                                       [&meal](int, const PortionedFood& p) { return meal.add(p); }))
         return *failed;
@@ -685,13 +555,14 @@ ReportOutput mealReport(DataControl& data, const ReportRequest& request, const Q
     FoodReport sums = totalsReport(totals, title, locale);
     switch (request.format) {
         case ReportFormat::Json:
-            return {0, mealJson(sums, meal, request.dailyValues, locale), meal.err};
+            return {0, mealJson(sums, meal, request.dailyValues, locale), meal.foods.notes()};
         case ReportFormat::Csv:
-            return {0, mealCsv(sums, totals, request.dv, request.dailyValues, locale), meal.err};
+            return {0, mealCsv(sums, totals, request.dv, request.dailyValues, locale),
+                    meal.foods.notes()};
         case ReportFormat::Text:
             break;
     }
-    return {0, mealText(std::move(sums), meal, request, locale), meal.err};
+    return {0, mealText(std::move(sums), meal, request, locale), meal.foods.notes()};
 }
 
 }  // namespace velmora

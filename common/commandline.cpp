@@ -33,10 +33,11 @@ QString helpText(const QCommandLineParser& parser) {
     return text;
 }
 
-QString repeatedOption(const QCommandLineParser& parser) {
+QString repeatedOption(const QCommandLineParser& parser, const QStringList& repeatable) {
     QStringList seen;
     for (const QString& name : parser.optionNames()) {
-        if (seen.contains(name)) return QStringLiteral("--%1 is given more than once").arg(name);
+        if (seen.contains(name) && !repeatable.contains(name))
+            return QStringLiteral("--%1 is given more than once").arg(name);
         seen << name;
     }
     return {};
@@ -58,7 +59,7 @@ ProgramStart::ProgramStart(int& argc, char** argv, const QString& command, const
 }
 
 std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList& arguments,
-                                   const QString& usage) {
+                                   const QString& usage, const QStringList& repeatable) {
     // Not Qt's own help option: it would offer --help-all for options the programs do not take.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
@@ -77,7 +78,7 @@ std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList
                     qUtf8Printable(QCoreApplication::applicationVersion()));
         return outputStatus();
     }
-    if (const QString problem = repeatedOption(parser); !problem.isEmpty())
+    if (const QString problem = repeatedOption(parser, repeatable); !problem.isEmpty())
         return usageError(problem, usage);
     return std::nullopt;
 }
@@ -101,7 +102,7 @@ QCommandLineOption dailyValuesOption() {
 QString emptyFileName(const QCommandLineParser& parser,
                       std::initializer_list<const QCommandLineOption*> options) {
     for (const QCommandLineOption* option : options)
-        if (parser.isSet(*option) && parser.value(*option).isEmpty())
+        if (parser.values(*option).contains(QString()))
             return QStringLiteral("--%1: the file name is empty").arg(option->names().constLast());
     return {};
 }

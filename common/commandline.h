@@ -39,10 +39,10 @@ class ProgramStart {
 // the program has added its own options; --help and --version are added here. Returns the exit
 // status when the program should end now: 0 after printing the help or "NAME VERSION" on standard
 // output (1 when that could not be written), 2 after printing what was wrong on standard error
-// (an option given twice among it: which of the two was meant is not for a program to guess).
-// Needs the QCoreApplication, whose name the texts use.
+// (an option given twice among it, but for those named in `repeatable`: which of the two was
+// meant is not for a program to guess). Needs the QCoreApplication, whose name the texts use.
 std::optional<int> readCommandLine(QCommandLineParser& parser, const QStringList& arguments,
-                                   const QString& usage = {});
+                                   const QString& usage = {}, const QStringList& repeatable = {});
 
 // The options that velmora and velmora-report both take, with the one help text each.
 QCommandLineOption databaseOption();

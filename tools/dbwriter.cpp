@@ -47,40 +47,60 @@ QString insertSql() {
     return sql + u')';
 }
 
-// Writes the table into the (empty) database file at `path`, row by row as `produce` makes them.
+// Inserts each row it is given.
+class RowWriter {
+  public:
+    explicit RowWriter(const sqlite::Database& db) : insert_(db.prepare(insertSql())) {}
+    void operator()(const FoodRow& row) {
+        for (int c = 0; c < kColumnCount; ++c) {
+            const Cell& cell = row[std::size_t(c)];
+            if (cell.kind == Cell::Kind::Number)
+                insert_.bind(c + 1, cell.number);
+            else if (cell.kind == Cell::Kind::Text)
+                insert_.bind(c + 1, QByteArrayView(cell.text.data(), qsizetype(cell.text.size())));
+            else
+                insert_.bindNull(c + 1);
+        }
+        insert_.step();
+        insert_.reset();
+    }
+
+  private:
+    sqlite::Statement insert_;
+};
+
+// Writes the table into the (empty) database file at `path`: the rows `produce` makes, the
+// indexes, then the rows `more` makes while it reads the table.
 void writeTo(const QByteArray& path, const std::function<void(const RowSink&)>& produce,
-             const std::optional<SourceRecord>& source) {
+             const std::optional<SourceRecord>& source, const DatabaseOutput::MoreRows& more) {
     sqlite::Database db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     // DELETE is SQLite's default, but say so: the file is shipped and opened read-only, which a
     // WAL database would not allow everywhere.
     db.exec("PRAGMA journal_mode = DELETE");
-    sqlite::Transaction transaction(db);
-    db.exec(createTableSql());
+    // The file is private until it is renamed, and removed after any failure: nothing is synced
+    // on the way, the finished file once before the rename.
+    db.exec("PRAGMA synchronous = OFF");
     {
-        sqlite::Statement insert = db.prepare(insertSql());
-        produce([&](const FoodRow& row) {
-            for (int c = 0; c < kColumnCount; ++c) {
-                const Cell& cell = row[std::size_t(c)];
-                if (cell.kind == Cell::Kind::Number)
-                    insert.bind(c + 1, cell.number);
-                else if (cell.kind == Cell::Kind::Text)
-                    insert.bind(c + 1,
-                                QByteArrayView(cell.text.data(), qsizetype(cell.text.size())));
-                else
-                    insert.bindNull(c + 1);
-            }
-            insert.step();
-            insert.reset();
-        });
+        sqlite::Transaction transaction(db);
+        db.exec(createTableSql());
+        RowWriter insert(db);
+        produce([&](const FoodRow& row) { insert(row); });
+        if (source) writeSourceRecord(db, *source);  // `produce` has set it by now
+        // Built after the rows (faster than keeping them up to date). The description index lets
+        // the ordered list query walk it instead of sorting the table on every open, and both
+        // serve the lookups of a food by description or NDB number; ANALYZE lets the planner
+        // know them.
+        db.exec("CREATE INDEX CSR14_Description ON CSR14 (Description COLLATE NOCASE)");
+        db.exec("CREATE INDEX CSR14_NDB_NO ON CSR14 (NDB_NO)");
+        db.exec("ANALYZE");
+        transaction.commit();
     }
-    if (source) writeSourceRecord(db, *source);  // `produce` has set it by now
-    // Built after the rows (faster than keeping them up to date). The description index lets the
-    // ordered list query walk it instead of sorting the table on every open, and both serve the
-    // lookups of a food by description or NDB number; ANALYZE lets the planner know them.
-    db.exec("CREATE INDEX CSR14_Description ON CSR14 (Description COLLATE NOCASE)");
-    db.exec("CREATE INDEX CSR14_NDB_NO ON CSR14 (NDB_NO)");
-    db.exec("ANALYZE");
-    transaction.commit();
+    if (more) {
+        // Each row committed as it comes: the reader of the table, a connection of its own, sees
+        // it at its next read.
+        RowWriter insert(db);
+        more(decodeFileName(path), [&](const FoodRow& row) { insert(row); });
+    }
     db.close();
 }
 
@@ -213,12 +233,16 @@ std::optional<QString> DatabaseOutput::open(const QString& outPath, const QStrin
     return std::nullopt;
 }
 
-std::optional<QString> DatabaseOutput::write(const std::function<void(const RowSink&)>& produce) {
+std::optional<QString> DatabaseOutput::write(const std::function<void(const RowSink&)>& produce,
+                                             const MoreRows& more) {
     try {
-        writeTo(tempPath_, produce, source_);
+        writeTo(tempPath_, produce, source_, more);
     } catch (const sqlite::Error& e) {
         return QStringLiteral("%1: %2").arg(printableLine(outPath_), e.message());
     }
+    if (::fsync(lock_) != 0)
+        return QStringLiteral("%1: cannot write: %2")
+            .arg(printableLine(outPath_), QString::fromLocal8Bit(std::strerror(errno)));
 
     // mkstemp makes the file private to its owner; the table is meant to be read by anyone.
     ::fchmod(lock_, 0644);

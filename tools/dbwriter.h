@@ -35,8 +35,13 @@ class DatabaseOutput {
     std::optional<QString> open(const QString& outPath, const QStringList& inputs);
 
     // Runs `produce`, which hands the rows to the sink it is given one at a time; each is written
-    // as it comes. A Fault (or any exception) from `produce` passes through and nothing is kept.
-    std::optional<QString> write(const std::function<void(const RowSink&)>& produce);
+    // as it comes. Then, when given, `more` with the path of the table written so far (indexed
+    // and analysed, the program's data control can read it) and a sink for further rows, each of
+    // which the next read of the table sees. A Fault (or any exception) from either passes
+    // through and nothing is kept.
+    using MoreRows = std::function<void(const QString& table, const RowSink&)>;
+    std::optional<QString> write(const std::function<void(const RowSink&)>& produce,
+                                 const MoreRows& more = {});
 
     // Has write() add the table Source with `record`; called by `produce` once it knows it.
     void setSourceRecord(const SourceRecord& record) { source_ = record; }

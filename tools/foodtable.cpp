@@ -82,13 +82,13 @@ void setNutrients(FoodRow& row, const std::array<double, kNutrientSlots>& amount
             std::isnan(columns[std::size_t(c)]) ? Cell{} : Cell::of(columns[std::size_t(c)]);
 }
 
-qsizetype readFoodTableCsv(const QString& path, const RowSink& sink) {
+qsizetype readFoodTableCsv(const QString& path, const RowSink& sink, qsizetype* line) {
     InputFile in;
     in.open(path);
-    return readFoodTableCsv(in, sink);
+    return readFoodTableCsv(in, sink, line);
 }
 
-qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink) {
+qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink, qsizetype* line) {
     RecordScanner csv(in, kCsvFormat);
     if (!csv.next()) throw Fault{{in.name(), 1, 1, QStringLiteral("empty file: no header row")}};
     csv.requireFields(kColumnCount, "header");
@@ -117,6 +117,7 @@ qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink) {
                 cell = {};  // Null: not measured, which is not 0
             }
         }
+        if (line) *line = csv.line();
         sink(row);
         ++rows;
     }

@@ -91,8 +91,8 @@ std::span<const NutrientMapping> srNutrientMappings();
 // The CSV food table: a header row with exactly the 39 column names in order, then one row of
 // 39 cells per food. An empty cell is Null; an empty description, a number beyond
 // kLargestAmount, and a file without foods are refused. Returns the number of rows given to
-// `sink`; throws Fault.
-qsizetype readFoodTableCsv(const QString& path, const RowSink& sink);
-qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink);
+// `sink`; throws Fault. `line`, when given, holds the line of the row the sink is given.
+qsizetype readFoodTableCsv(const QString& path, const RowSink& sink, qsizetype* line = nullptr);
+qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink, qsizetype* line = nullptr);
 
 }  // namespace velmora::mkdb

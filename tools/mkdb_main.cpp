@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-mkdb: builds the program's food table file from the CSV source, an SR release or a
-// FoodData Central download, or a national food table (Ciqual, the Canadian Nutrient File, NEVO).
+// FoodData Central download, or a national food table (Ciqual, the Canadian Nutrient File, NEVO),
+// with the user's own foods and recipes after the source's foods.
 #include "common/commandline.h"
 #include "common/outsidetext.h"
+#include "common/runtimeerror.h"
 #include "common/utf8text.h"
 #include "tools/ciqualimport.h"
 #include "tools/cnfimport.h"
@@ -11,6 +13,7 @@
 #include "tools/foodtable.h"
 #include "tools/inputfile.h"
 #include "tools/nevoimport.h"
+#include "tools/ownfoods.h"
 #include "tools/sheetimport.h"
 #include "tools/srimport.h"
 
@@ -38,6 +41,7 @@ struct Source;
 struct BuildRequest {
     const Source* source = nullptr;
     QString input, output;
+    QStringList added, recipes;  // in the order given
     unsigned typeBits = (1u << kFdcTypes.size()) - 1;
     QString names;  // a national table's --names
 };
@@ -164,7 +168,9 @@ QString usage() {
         if (source.languages[1]) text += QStringLiteral(" [--names %1]").arg(languages(source));
         text += u'\n';
     }
-    return text;
+    return text + QStringLiteral(
+                      "       each with --add FOODS.csv and --recipes RECIPES, as often as "
+                      "needed\n");
 }
 const QString kUsage = usage();
 
@@ -189,7 +195,7 @@ struct SourceOption {
 
 struct MkdbOptions {
     std::vector<SourceOption> sources;  // of the sources that have an option
-    QCommandLineOption types, names;
+    QCommandLineOption types, names, add, recipes;
 };
 
 MkdbOptions describeCommandLine(QCommandLineParser& parser) {
@@ -212,6 +218,16 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
                                           "become the descriptions (default: en); a food without "
                                           "a name in it takes its other name."),
                            QStringLiteral("LANG")),
+        QCommandLineOption(QStringLiteral("add"),
+                           QStringLiteral("Add your own foods, in the CSV source's form, after the "
+                                          "source's foods (an empty cell: not measured). May be "
+                                          "given more than once."),
+                           QStringLiteral("FOODS.csv")),
+        QCommandLineOption(QStringLiteral("recipes"),
+                           QStringLiteral("Make each recipe of the file RECIPES a food, after the "
+                                          "added foods, of any food before it. May be given more "
+                                          "than once."),
+                           QStringLiteral("RECIPES")),
     };
     for (const Source& source : kSources)
         if (source.option)
@@ -219,7 +235,7 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
                                                              QLatin1StringView(source.help),
                                                              QLatin1StringView(source.valueName))});
     for (const SourceOption& source : o.sources) parser.addOption(source.option);
-    parser.addOptions({o.types, o.names});
+    parser.addOptions({o.types, o.names, o.add, o.recipes});
     parser.addPositionalArgument(QStringLiteral("DATA.csv"), QStringLiteral("The CSV source."),
                                  QStringLiteral("[DATA.csv]"));
     parser.addPositionalArgument(QStringLiteral("OUT.mdb"), QStringLiteral("The table to write."));
@@ -241,6 +257,10 @@ QString readSource(const QCommandLineParser& parser, const MkdbOptions& o, Build
     }
     if (parser.isSet(o.types) && r.source != &kSources[kFdcSource])
         return QStringLiteral("--types goes with --fdc only");
+    if (QString problem = velmora::emptyFileName(parser, {&o.add, &o.recipes}); !problem.isEmpty())
+        return problem;
+    r.added = parser.values(o.add);
+    r.recipes = parser.values(o.recipes);
     if (!r.source->languages[0])
         return parser.isSet(o.names) ? QStringLiteral("--names goes with a national table only")
                                      : QString();
@@ -277,7 +297,9 @@ QString readFiles(const QCommandLineParser& parser, BuildRequest& r) {
 std::variant<BuildRequest, int> readMkdbCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     const MkdbOptions o = describeCommandLine(parser);
-    if (const auto status = velmora::readCommandLine(parser, arguments, kUsage)) return *status;
+    if (const auto status = velmora::readCommandLine(
+            parser, arguments, kUsage, {QStringLiteral("add"), QStringLiteral("recipes")}))
+        return *status;
     BuildRequest r;
     QString problem = readSource(parser, o, r);
     if (problem.isEmpty()) problem = readFiles(parser, r);
@@ -298,23 +320,38 @@ std::variant<BuildRequest, int> readMkdbCommandLine(const QStringList& arguments
 int build(const BuildRequest& r) {
     // The output first: a refused output, or one that cannot be written, must cost no reading.
     DatabaseOutput database;
-    if (const auto error = database.open(r.output, r.source->inputs(r.input))) {
+    if (const auto error =
+            database.open(r.output, r.source->inputs(r.input) + r.added + r.recipes)) {
         printError(*error);
         return 1;
     }
     Built built;
     QStringList notes;
+    OwnFoods own;
     try {
-        const auto error = database.write([&](const RowSink& sink) {
-            built = r.source->read(r, sink, notes);
-            if (built.source) database.setSourceRecord(*built.source);
-        });
+        own.read(r.added, r.recipes);
+        DatabaseOutput::MoreRows recipes;
+        if (own.hasRecipes())
+            recipes = [&](const QString& table, const RowSink& sink) {
+                own.writeRecipes(table, sink, notes);
+            };
+        const auto error = database.write(
+            [&](const RowSink& sink) {
+                built = r.source->read(r, own.noting(sink), notes);
+                built.counts += own.counts();
+                own.writeAdded(sink);
+                if (built.source) database.setSourceRecord(*built.source);
+            },
+            recipes);
         if (error) {
             printError(*error);
             return 1;
         }
     } catch (const Fault& fault) {
         printError(fault.diagnostic.toString());
+        return 1;
+    } catch (const velmora::RunTimeError& e) {  // reading back the table being written
+        printError(QStringLiteral("%1: %2").arg(velmora::printableLine(r.output), e.description()));
         return 1;
     } catch (const std::bad_alloc&) {
         // The temporary file goes with `database`, as after any other refusal.

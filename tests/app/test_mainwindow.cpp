@@ -6,6 +6,7 @@
 #include "app/frmsplash.h"
 #include "app/startup.h"
 #include "appfixture.h"
+#include "fooddb/foodcolumns.h"
 #include "help/helpwindow.h"
 #include "msgrecorder.h"
 #include "testcase.h"
@@ -265,6 +266,43 @@ class TestMainWindow : public velmora::test::TestCase {
         portion(f, "Option1", "TextOp1", "50");
         QVERIFY(f.Text1Text().contains(" Calories:  \r\n"));
         QVERIFY(f.Text1Text().contains(" Fiber in grams:  \r\n Protein in grams: \r\n"));
+    }
+
+    // A food of one's own and a recipe, as velmora-mkdb adds them, are found, reported, weighed by
+    // their measures and given Percent Daily Values like any food.
+    void ownFoodsAndRecipes() {
+        QTemporaryDir dir;
+        QByteArrayList header;
+        for (const FoodColumn& c : kFoodColumns)
+            header << QByteArray(c.name.data(), qsizetype(c.name.size()));
+        const QByteArray empty(29, ',');  // the nutrients after ENERG_KCAL
+        const auto write = [&](const char* name, const QByteArray& bytes) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        };
+        write("foods.csv", header.join(',') + "\nOats,10,380" + empty + ",80,1 cup,,,,20038,\n");
+        write("mine.csv", header.join(',') + "\nMy bar,,400" + empty + ",40,1 bar,,,,X1,\n");
+        write("r.txt", "[Porridge]\nservings 2\nweight 500 g\nOats @ 1x1\nMy bar @ 20g\n");
+        QProcess mkdb;
+        mkdb.setWorkingDirectory(dir.path());
+        mkdb.start(qEnvironmentVariable("VELMORA_TEST_BIN") + "/velmora-mkdb",
+                   {"foods.csv", "--add", "mine.csv", "--recipes", "r.txt", "t.mdb"});
+        QVERIFY2(mkdb.waitForFinished(30000) && mkdb.exitCode() == 0, mkdb.readAllStandardError());
+        FormB f(dir.filePath("t.mdb"), DailyValueRule::Fda1993);
+        f.Form_Load();
+        search(f, "porridge");
+        QVERIFY(f.Text1Text().startsWith(" Total weight: 100 grams\r\n Item:  Porridge\r\n"));
+        QVERIFY(f.Text1Text().contains(" Calories:  76.8\r\n"));  // (304 + 80) / 5
+        portion(f, "Option2", "TextOp2", "1");
+        QVERIFY(f.Text1Text().startsWith(" Quantity: 1\r\n Unit: 1 serving\r\n Total weight: 250"));
+        QVERIFY(f.Text1Text().contains(" Calories:   192\r\n"));
+        f.mnuCalculate_Click();
+        QVERIFY(f.Text1Text().contains(" Calories:  192\r\n          Percent Daily Value: 9.6%"));
+        search(f, "my bar");
+        portion(f, "Option2", "TextOp2", "2");
+        QVERIFY(f.Text1Text().contains(" Total weight: 80.00 grams\r\n Item:  My bar\r\n"));
+        f.mnuCalculate_Click();
+        QVERIFY(f.Text1Text().contains(" Calories:  320\r\n          Percent Daily Value: 16%"));
     }
 
     void portionOfAFoodNoLongerListed() {

@@ -148,6 +148,9 @@ static void prepare(const QString& dir, const QString& command = {}) {
             writeFile(dir + u'/' + folder + u'/' + name, bytes);
     }
     writeFile(dir + u"/in.csv"_s, kHeader + row({{1, "bad"}}));
+    // Own foods: two of one NDB number, one with a nutrient not measured and a measure.
+    writeFile(dir + u"/a.csv"_s, kHeader + row({{0, "Pea"}, {17, ""}, {32, "40"}, {37, "7"}}) +
+                                     row({{0, "Bean"}, {37, "7"}}));
     shell(dir, command);
 }
 
@@ -191,6 +194,61 @@ static void bad(const char* name, const QByteArray& content, const QString& err,
                          : file.startsWith(u"fdc/") ? u"--fdc|fdc|o"_s
                                                     : u"in.csv|o"_s;
     QTest::newRow(name) << Case{u"echo previous > o"_s, file, args, file + u':' + err, content, 1};
+}
+
+// A recipe file (or with `added`, a file of own foods) refused: file, line and column.
+static void badOwn(const char* name, const QByteArray& content, const QString& err,
+                   bool added = false) {
+    const QString file = added ? u"b.csv"_s : u"r.txt"_s;
+    QTest::newRow(QByteArray(name).replace('\n', '|').constData())
+        << Case{u"echo previous > o"_s,
+                file,
+                u"--sr|sr|o|--add|a.csv|--"_s + (added ? u"add|"_s : u"recipes|"_s) + file,
+                file + u':' + err,
+                content,
+                1};
+}
+
+static void ownFoodRows() {
+    runs("--add empty", "", "in.csv|o|--add|", 2, "velmora-mkdb: --add: the file name is empty");
+    runs("--recipes missing", "", "--sr|sr|o|--recipes|none", 1, "none:1:1: cannot read");
+    runs("--add is the output", "cp a.csv o", "--sr|sr|o|--add|o", 1,
+         "o: is the same file as the input");
+    badOwn("added taken", kHeader + row({{0, "\"BUTTER, salted\""}}),
+           "2:1: the description \"BUTTER, salted\" is taken: another food has it", true);
+    badOwn("added taken twice", kHeader + row({{0, "X"}}) + row({{0, "x"}}),
+           "3:1: the description \"x\" is taken", true);
+    badOwn("added short row", kHeader + "Food,1\n", "2:7: row has 2 fields, expected 39", true);
+    const QString later = u"is a later recipe (r.txt:3): a recipe can use the recipes before it"_s;
+    const std::pair<const char*, const char*> cases[] = {
+        {"[A]\nNope@5g\n", "2:1: no food has the description or NDB number 'Nope'"},
+        {"[A]\n 7@5g\n",
+         "2:2: 2 foods have the NDB number '7' (name one by its description: "
+         "'Bean', 'Pea')"},
+        {"[A]\n14999@1x1\n", "2:1: 'Café au lait, “instant”' has no household measure 1"},
+        {"[A]\n01001@0g\n", "2:1: the portion '0' is not positive"},
+        {"[A]\n01001@-1x1\n", "2:1: the portion '-1' is not positive"},
+        {"[A]\nservings 2\nservings 3\n01001\n", "3:1: servings given twice (first on line 2)"},
+        {"[A]\nweight 2 g\nweight 2 g\n01001\n", "3:1: weight given twice (first on line 2)"},
+        {"[A]\nservings 0\n01001\n", "2:10: servings: '0' is not positive"},
+        {"[A]\nweight -5 g\n01001\n", "2:8: weight: '-5' is not positive"},
+        {"[A]\n01001\nweight 5 g\n", "3:1: weight after an ingredient"},
+        {"[A]\n01001\nservings 5\n", "3:1: servings after an ingredient"},
+        {"[A]\nweight 2 kg\n01001\n", "2:1: the weight in grams is written as in \"weight 900 g\""},
+        {"[A]\n[B]\n01001\n", "1:1: the recipe 'A' has no ingredients"},
+        {"[A]\nA@5g\n", "2:1: 'A' is this recipe: a recipe cannot be its own ingredient"},
+        {"[A]\nR1\n", "2:1: 'R1' is this recipe"},
+        {"[ ]\n", "1:1: the recipe's name is empty"},
+        {"[A\n01001\n", "1:1: the recipe's name has no closing ']'"},
+        {"[Caf\xE9]\n01001\n", "1:5: invalid UTF-8 (byte 0xE9)"},
+        {"[butter, SALTED]\n01001\n", "1:1: the name 'butter, SALTED' is taken"},
+        {"[A]\n01001\n[a]\n01001\n", "3:1: the name 'a' is taken"},
+        {"# none\n", "2:1: no recipes: a recipe starts with its name in brackets"},
+        {"01001\n[A]\n", "1:1: an ingredient before the first recipe"},
+    };
+    for (const auto& [content, err] : cases) badOwn(content, content, QString::fromUtf8(err));
+    badOwn("later recipe", "[A]\nB\n[B]\n01001\n", u"2:1: 'B' "_s + later);
+    badOwn("later recipe's number", "[A]\nr2\n[B]\n01001\n", u"2:1: 'r2' "_s + later);
 }
 
 static void commandLineAndOutputRows() {
@@ -340,6 +398,7 @@ class TestMkdb : public velmora::test::TestCase {
         commandLineAndOutputRows();
         csvAndReleaseRows();
         downloadRows();
+        ownFoodRows();
     }
     void run() {
         QFETCH(Case, c);
@@ -388,8 +447,15 @@ class TestMkdb : public velmora::test::TestCase {
                   "~01001~^~0100~^~Café crème~^~~^~~^~~^~~^~~^\r\n");
         writeFile(built_.filePath(u"sr8/NUT_DATA.txt"_s), "\xEF\xBB\xBF~01001~^~208~^1\r\n");
         writeFile(built_.filePath(u"sr8/WEIGHT.txt"_s), "");
+        // Recipes of the release's foods, an added food and each other, in two files.
+        writeFile(built_.filePath(u"r1.txt"_s),
+                  "# cooked down\n[Buttered spinach]  # a comment\nservings 4\nweight 150 g\n"
+                  "Spinach, raw @ 2x1\nbutter, SALTED @ 1x2   # case ignored\n09999 @ 25g\n\n"
+                  "[Spinach twice]\nButtered spinach @ 1x2\nspinach, raw\n");
+        writeFile(built_.filePath(u"r2.txt"_s), "[Pea mash]\nPea @ 1x1\nR2 @ 50g\n");
         shell(built_.path(),
-              u"m='%1'; $m in.csv csv.mdb; $m --sr sr sr.mdb; $m --sr sr8 sr8.mdb 2> sr8.txt; "
+              u"m='%1'; $m --recipes r1.txt --sr sr --add a.csv own.mdb --recipes r2.txt > own.txt "
+              "2>&1; $m in.csv csv.mdb; $m --sr sr sr.mdb; $m --sr sr8 sr8.mdb 2> sr8.txt; "
               "$m --fdc fdc fdc.mdb > fdc.txt; "
               "$m --fdc fdc --types foundation_food,survey_fndds_food types.mdb"_s.arg(kMkdb));
     }
@@ -439,6 +505,15 @@ class TestMkdb : public velmora::test::TestCase {
         food("fdc.mdb", u"Butter, unsalted"_s, "NDB_NO='01001'");
         food("fdc.mdb", u"13"_s, "Description='CAFÉ AU LAIT, “INSTANT” [FDC 13]'");
         food("fdc.mdb", u"16"_s, "Description='\u212AALE [FDC 16]'");
+        food("own.mdb", u"Pea"_s,
+             "NDB_NO='7' SELENIUM=NULL ZINC=1.0 GMWT_1=40.0 GMWT_DESC1='x' GMWT_2=1.0");
+        food("own.mdb", u"Buttered spinach"_s,
+             "NDB_NO='R1' CODE=NULL WATER=NULL PROTEIN=NULL ENERG_KCAL=77.4 "
+             "GMWT_1=37.5 GMWT_DESC1='1 serving' GMWT_2=150.0 GMWT_DESC2='1 recipe'");
+        food("own.mdb", u"R2"_s,
+             "Description='Spinach twice' GMWT_1=250.0 GMWT_DESC1='1 recipe' GMWT_2=NULL "
+             "GMWT_DESC2=NULL");
+        food("own.mdb", u"R3"_s, "Description='Pea mash' SELENIUM=NULL GMWT_1=90.0");
         food("sr8.mdb", u"01001"_s, "Description='Café crème' ENERG_KCAL=1.0");
         food("", u"Spinach, cooked, boiled, drained, without salt"_s,
              "GMWT_1=180.0 GMWT_DESC1='1 cup' GMWT_DESC2=NULL");
@@ -572,6 +647,50 @@ class TestMkdb : public velmora::test::TestCase {
             read = QStringList{u'!' + fault.diagnostic.toString()};
         }
         QCOMPARE(read.join(u" / "), rows);
+    }
+
+    // Own foods after the source's, recipes last; each recipe's "1 recipe" is, nutrient for
+    // nutrient, the meal of its lines (which counts what some lines lack), or not measured.
+    void ownFoods() {
+        const QString table = built_.filePath(u"own.mdb"_s);
+        QFile out(built_.filePath(u"own.txt"_s));
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(out.readAll());
+        QVERIFY2(text.startsWith(u"velmora-mkdb: r1.txt:2: 'Buttered spinach': Water, Protein, "_s),
+                 qPrintable(text));
+        QVERIFY(
+            text.contains(u"r1.txt:9: 'Spinach twice': Vitamin A, Thiamin not measured, as in "
+                          "'Buttered spinach' (line 10)\n"_s));
+        QVERIFY(text.contains(u"r2.txt:1: 'Pea mash': Water, Protein, "_s));
+        QVERIFY(text.endsWith(u"own.mdb: 4 foods; 2 added foods, 3 recipes\n"_s));
+        QCOMPARE(query(table, u"SELECT group_concat(NDB_NO, ' ') FROM CSR14"_s).rows.value(0),
+                 QVariantList{u"01001 09999 11457 14999 7 7 R1 R2 R3"_s});
+        const QString report = qEnvironmentVariable("VELMORA_TEST_BIN") + u"/velmora-report"_s;
+        const auto nutrients = [&](const QStringList& args, const QByteArray& in) {
+            QProcess run;
+            run.start(report, QStringList{u"--database"_s, table, u"--json"_s} + args);
+            run.write(in);
+            run.closeWriteChannel();
+            run.waitForFinished(30000);
+            return QJsonDocument::fromJson(run.readAllStandardOutput())["nutrients"].toArray();
+        };
+        const std::tuple<const char*, const char*, QByteArray> recipes[] = {
+            {"Buttered spinach", "2", "Spinach, raw @ 2x1\nbutter, SALTED @ 1x2\n09999 @ 25g\n"},
+            {"Spinach twice", "1", "Buttered spinach @ 1x2\nspinach, raw\n"},
+            {"Pea mash", "1", "Pea @ 1x1\nR2 @ 50g\n"}};
+        for (const auto& [name, measure, lines] : recipes) {
+            const QJsonArray recipe =
+                nutrients({u"--measure"_s, measure, u"--count"_s, u"1"_s, name}, {});
+            const QJsonArray meal = nutrients({u"--meal"_s, u"-"_s}, lines);
+            QCOMPARE(recipe.size(), 31);
+            QCOMPARE(meal.size(), 31);
+            for (qsizetype n = 0; n < 31; ++n) {
+                if (recipe[n]["value"].isNull())
+                    QVERIFY(meal[n]["foods_without_value"].toInt() > 0);
+                else
+                    QCOMPARE(recipe[n]["value"].toDouble(), meal[n]["value"].toDouble());
+            }
+        }
     }
 
     // Names that are not UTF-8 kept byte for byte and escaped in messages; the temporary files of
