@@ -161,8 +161,9 @@ void RecipeMaker::make(std::size_t k, const RowSink& sink, QStringList& notes) {
         throw Fault{{recipe.file, recipe.line, recipe.column, why}};
     };
     if (!(weight > 0))
-        refuse(QStringLiteral("the recipe weighs 0 g: its ingredients weigh nothing, and no "
-                              "weight line gives its weight"));
+        refuse(
+            QStringLiteral("the recipe weighs 0 g: its ingredients weigh nothing, and no "
+                           "weight line gives its weight"));
     if (!(weight <= kLargestAmount))
         refuse(QStringLiteral("the recipe weighs more than 10^%1 g").arg(kLargestAmountPower));
     FoodRow row;
