@@ -135,10 +135,12 @@ QString scaled(const QString& shipped, const QString& folder, int copies) {
     const bool indexed =
         sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
             SQLITE_OK &&
-        sqlite3_exec(db,
-                     "CREATE INDEX IF NOT EXISTS CSR14_Description ON CSR14 (Description COLLATE "
-                     "NOCASE); CREATE INDEX IF NOT EXISTS CSR14_NDB_NO ON CSR14 (NDB_NO); ANALYZE",
-                     nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_exec(
+            db,
+            "CREATE INDEX IF NOT EXISTS CSR14_Description ON CSR14 (Description COLLATE "
+            "NOCASE); CREATE INDEX IF NOT EXISTS CSR14_NDB_NO ON CSR14 (NDB_NO); CREATE INDEX "
+            "IF NOT EXISTS CSR14_NDB_NO_NOCASE ON CSR14 (NDB_NO COLLATE NOCASE); ANALYZE",
+            nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close_v2(db);
     if (!indexed) fail(QStringLiteral("cannot index ") + path);
     return path;

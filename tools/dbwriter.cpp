@@ -89,9 +89,11 @@ void writeTo(const QByteArray& path, const std::function<void(const RowSink&)>& 
         // Built after the rows (faster than keeping them up to date). The description index lets
         // the ordered list query walk it instead of sorting the table on every open, and both
         // serve the lookups of a food by description or NDB number; ANALYZE lets the planner
-        // know them.
+        // know them. NDB numbers with letters (a recipe's R12, many national codes) are
+        // compared ignoring case, which the column's own order cannot serve.
         db.exec("CREATE INDEX CSR14_Description ON CSR14 (Description COLLATE NOCASE)");
         db.exec("CREATE INDEX CSR14_NDB_NO ON CSR14 (NDB_NO)");
+        db.exec("CREATE INDEX CSR14_NDB_NO_NOCASE ON CSR14 (NDB_NO COLLATE NOCASE)");
         db.exec("ANALYZE");
         transaction.commit();
     }

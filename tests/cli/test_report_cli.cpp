@@ -196,7 +196,8 @@ void failureRows() {
 void indexAndCheckPlans(const QString& path) {
     QCOMPARE(execSql(path,
                      "CREATE INDEX CSR14_Description ON CSR14 (Description COLLATE NOCASE); "
-                     "CREATE INDEX CSR14_NDB_NO ON CSR14 (NDB_NO)"),
+                     "CREATE INDEX CSR14_NDB_NO ON CSR14 (NDB_NO); "
+                     "CREATE INDEX CSR14_NDB_NO_NOCASE ON CSR14 (NDB_NO COLLATE NOCASE)"),
              QString());
     const auto plan = [&](const QString& source) {
         QStringList steps;
@@ -208,7 +209,8 @@ void indexAndCheckPlans(const QString& path) {
         QVERIFY2(!plan(descriptionCandidates(food).statement("rowid, Description"))
                       .contains("SCAN CSR14"),
                  qPrintable(plan(descriptionCandidates(food).statement("rowid"))));
-    QVERIFY(plan(ndbCandidates("09003").statement("*")).contains("USING INDEX CSR14_NDB_NO"));
+    QVERIFY(plan(ndbCandidates("09003").statement("*")).contains("USING INDEX CSR14_NDB_NO ("));
+    QVERIFY(plan(ndbCandidates("r12").statement("*")).contains("USING INDEX CSR14_NDB_NO_NOCASE"));
 }
 
 }  // namespace

@@ -551,9 +551,10 @@ class TestMkdb : public velmora::test::TestCase {
             const QString path = built_.filePath(QLatin1StringView(built));
             QCOMPARE(query(path,
                            u"SELECT count(*) FROM sqlite_master WHERE name IN "
-                           "('CSR14_Description', 'CSR14_NDB_NO', 'sqlite_stat1')"_s)
+                           "('CSR14_Description', 'CSR14_NDB_NO', 'CSR14_NDB_NO_NOCASE', "
+                           "'sqlite_stat1')"_s)
                          .rows.value(0),
-                     QVariantList{qint64(3)});
+                     QVariantList{qint64(4)});
         }
         const auto text = [&](const char* name) {
             QFile out(built_.filePath(QLatin1StringView(name)));
