@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/interruptcleanup.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <csignal>
+#include <string>
 
 namespace velmora {
 
@@ -73,6 +78,28 @@ void RemovedOnInterrupt::forget(const char* path) {
         const char* mine = path;
         slot.compare_exchange_strong(mine, nullptr);
     }
+}
+
+void removeLeftFiles(std::string_view folder, std::string_view prefix, std::size_t random,
+                     std::initializer_list<const char*> sides, bool withEmpty) {
+    const std::string dirName(folder);
+    DIR* dir = ::opendir(dirName.c_str());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (!name.starts_with(prefix) || name.size() != prefix.size() + random) continue;
+        const std::string path = dirName + '/' + entry->d_name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+            (withEmpty || info.st_size > 0) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            for (const char* side : sides) ::unlink((path + side).c_str());
+            ::unlink(path.c_str());
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 }  // namespace velmora

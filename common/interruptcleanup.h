@@ -6,6 +6,9 @@
 
 #include <signal.h>
 
+#include <initializer_list>
+#include <string_view>
+
 namespace velmora {
 
 class RemovedOnInterrupt {
@@ -29,5 +32,13 @@ class RemovedOnInterrupt {
     // Forgets `path` (the same pointer add() was given).
     static void forget(const char* path);
 };
+
+// What no signal could remove, a run killed outright leaves: removes the files in `folder` named
+// `prefix` and `random` more characters (mkstemp's) that are regular, this user's and locked by no
+// live run (a run holds an exclusive flock on its file while it lives), with the files named after
+// each and one of `sides`. An empty file counts only `withEmpty`: where a run makes its file before
+// it locks it, an empty one may be another's just begun.
+void removeLeftFiles(std::string_view folder, std::string_view prefix, std::size_t random,
+                     std::initializer_list<const char*> sides, bool withEmpty);
 
 }  // namespace velmora

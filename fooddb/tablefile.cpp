@@ -8,7 +8,6 @@
 
 #include <QDir>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/sendfile.h>
@@ -151,25 +150,8 @@ QByteArray PrivateCopy::make(const QByteArray& table, const QString& file) {
 
 void removeLeftCopies() {
     const QByteArray folder = encodeFileName(QDir::tempPath());
-    DIR* dir = ::opendir(folder.constData());
-    if (!dir) return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (!name.starts_with(kCopyPrefix) || name.size() != kCopyPrefix.size() + kCopyRandom)
-            continue;
-        const QByteArray path = folder + '/' + entry->d_name;
-        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
-        // An empty one may be a copy just begun, not locked yet; a copy in use is locked.
-        struct stat info {};
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
-            info.st_size > 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            for (const char* side : {"-wal", "-shm"}) ::unlink((path + side).constData());
-            ::unlink(path.constData());
-        }
-        ::close(fd);
-    }
-    ::closedir(dir);
+    removeLeftFiles(std::string_view(folder.constData(), std::size_t(folder.size())), kCopyPrefix,
+                    kCopyRandom, {"-wal", "-shm"}, false);
 }
 
 void TableFile::open(const QByteArray& path, const QString& file, Configure configure) {

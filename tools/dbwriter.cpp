@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/dbwriter.h"
 
+#include "common/interruptcleanup.h"
 #include "common/outsidetext.h"
 #include "fooddb/sqlite.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -16,8 +16,6 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
-
-#include "tools/interruptcleanup.h"
 
 namespace velmora::mkdb {
 
@@ -171,29 +169,6 @@ class FolderLock {
     bool locked_ = false;
 };
 
-// Removes the temporary files in `folder` that no live writer holds: those of a build killed
-// outright, which could not clean up after itself.
-void removeLeftovers(const QByteArray& folder) {
-    DIR* dir = ::opendir(folder.constData());
-    if (!dir) return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (!name.starts_with(kTempPrefix) || name.size() != kTempPrefix.size() + kTempRandom)
-            continue;
-        const QByteArray path = folder + '/' + entry->d_name;
-        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
-        struct stat info {};
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            ::unlink((path + "-journal").constData());
-            ::unlink(path.constData());
-        }
-        ::close(fd);
-    }
-    ::closedir(dir);
-}
-
 }  // namespace
 
 DatabaseOutput::~DatabaseOutput() {
@@ -204,7 +179,8 @@ DatabaseOutput::~DatabaseOutput() {
     }
     ::close(lock_);
     // Only now: a signal between the removal and this finds nothing left to remove.
-    InterruptCleanup::disarm();
+    RemovedOnInterrupt::forget(tempPath_.constData());
+    RemovedOnInterrupt::forget(journalPath_.constData());
 }
 
 std::optional<QString> DatabaseOutput::open(const QString& outPath, const QStringList& inputs) {
@@ -221,8 +197,12 @@ std::optional<QString> DatabaseOutput::open(const QString& outPath, const QStrin
     QByteArray temp = folder + '/' + QByteArray(kTempPrefix.data(), kTempPrefix.size()) +
                       QByteArray(kTempRandom, 'X');
     const FolderLock folderLock(folder);
-    if (folderLock.locked()) removeLeftovers(folder);
-    const InterruptCleanup::Hold hold;
+    // Those of a build killed outright, which could not clean up after itself. The folder's lock
+    // keeps a build from finding another's file between its creation and its lock.
+    if (folderLock.locked())
+        removeLeftFiles(std::string_view(folder.constData(), std::size_t(folder.size())),
+                        kTempPrefix, kTempRandom, {"-journal"}, true);
+    const RemovedOnInterrupt::Hold hold;
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return QStringLiteral("%1: cannot create a temporary file: %2")
@@ -231,7 +211,8 @@ std::optional<QString> DatabaseOutput::open(const QString& outPath, const QStrin
     lock_ = fd;
     tempPath_ = temp;
     journalPath_ = tempPath_ + "-journal";
-    InterruptCleanup::arm(tempPath_.constData(), journalPath_.constData());
+    RemovedOnInterrupt::add(tempPath_.constData());
+    RemovedOnInterrupt::add(journalPath_.constData());
     return std::nullopt;
 }
 
