@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <filesystem>
@@ -27,6 +28,9 @@ namespace {
 // in a message after a second or two instead of a hang.
 constexpr int kStepsPerCheck = 1000;
 constexpr std::int64_t kStepChecks = 500'000;
+
+// Compiled statements kept per connection: enough for the few a lookup repeats.
+constexpr std::size_t kCompiledKept = 8;
 
 // The program only ever reads: refuse anything but reading at the engine too. A read transaction
 // holds one state of the table for a record set.
@@ -50,6 +54,9 @@ int countSteps(void* stepsLeft) {
 // would end the text) and a lone surrogate keeps its own three bytes. Neither is valid UTF-8, so
 // inside a pattern each stands for itself and never for a wildcard, as the user typed it.
 QByteArray sqlText(const QString& text) {
+    const bool plain = std::none_of(text.begin(), text.end(),
+                                    [](QChar c) { return c.unicode() == 0 || c.isSurrogate(); });
+    if (plain) return text.toUtf8();
     QByteArray out;
     out.reserve(text.size() + 16);
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -167,7 +174,7 @@ void DataControl::open() {
     try {
         file_.open(name, path, [this](sqlite::Database& db) { configure(db); });
     } catch (const sqlite::Error& e) {
-        file_.close();
+        closeFile();
         throwEngineError(e, path, {});
     }
     openedName_ = path;
@@ -194,17 +201,21 @@ auto DataControl::engine(Step step) -> decltype(step()) {
                 if (!file_.writerCame()) throw;
             }
             if (!file_.writerCame()) {
-                file_.endRecordset();
+                endRecordset();
                 return std::move(*result);
             }
+            compiled_.clear();  // compiled on the connection reopen() closes
             file_.reopen();
         }
     } catch (const sqlite::Error& e) {
-        file_.endRecordset();
+        endRecordset();
         throwEngineError(e, DatabaseName, RecordSource.shown());
     } catch (const std::bad_alloc&) {
-        file_.endRecordset();
+        endRecordset();
         throw RunTimeError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
+    } catch (...) {
+        endRecordset();  // a refusal of the program's own (a column missing, a query)
+        throw;
     }
 }
 
@@ -236,45 +247,108 @@ bool namesTheKey(const sqlite::Statement& st) {
 
 }  // namespace
 
+void DataControl::endRecordset() noexcept {
+    // A kept statement stopped midway would go on holding the table.
+    for (const std::unique_ptr<Compiled>& c : compiled_) sqlite3_reset(c->statement.get());
+    file_.endRecordset();
+}
+
+void DataControl::closeFile() {
+    compiled_.clear();
+    file_.close();
+}
+
+DataControl::Compiled& DataControl::compiled(const QString& sql, const QString& shown,
+                                             const std::vector<QByteArray>& values) {
+    Compiled& c = compiled(sql, shown);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        c.statement.bind(int(i + 1), QByteArrayView(values[i]));
+    return c;
+}
+
+DataControl::Compiled& DataControl::compiled(const QString& sql, const QString& shown) {
+    const QByteArray text = sqlText(sql);
+    const auto found =
+        std::find_if(compiled_.begin(), compiled_.end(),
+                     [&](const std::unique_ptr<Compiled>& c) { return c->sql == text; });
+    if (found != compiled_.end()) {
+        std::rotate(compiled_.begin(), found, found + 1);
+        // Its last run is over, however it ended (its failure was thrown then).
+        sqlite3_reset(compiled_.front()->statement.get());
+        return *compiled_.front();
+    }
+    auto made = std::make_unique<Compiled>();
+    made->statement = onlyStatement(db(), sql, shown);
+    made->sql = text;
+    if (compiled_.size() == kCompiledKept) compiled_.pop_back();
+    compiled_.insert(compiled_.begin(), std::move(made));
+    return *compiled_.front();
+}
+
+const DataControl::Columns& DataControl::columnsOf(Compiled& c) {
+    // The engine recompiles a statement at a step when the table's layout has changed since: its
+    // columns are found again then.
+    const int count = sqlite3_stmt_status(c.statement.get(), SQLITE_STMTSTATUS_REPREPARE, 0);
+    if (c.compiledAt != count) {
+        c.column = boundColumns(c.statement);
+        c.compiledAt = count;
+    }
+    return c.column;
+}
+
 Recordset DataControl::readRecordset() {
     const TableQuery& q = RecordSource;
-    // Compiled even when keys are read: it checks the table, its 39 columns and the condition.
-    sqlite::Statement whole = onlyStatement(db(), q.statement(QStringLiteral("*")), q.shown());
-    const std::array<int, kBoundFieldCount> column = boundColumns(whole);
-    sqlite::Statement keys;
-    // Only a table's rows have keys to read them by; a view would give keys of its own.
-    if (q.byKey && !namesTheKey(whole) && isTable(q.table)) {
+    // Only a table's rows have keys to read them by; a view would give keys of its own. The keys'
+    // statement compiles the condition; the table's own, kept, checks its 39 columns.
+    if (q.byKey && isTable(q.table)) {
+        Compiled* keys = nullptr;
         try {
             keys =
-                onlyStatement(db(), q.statement(QStringLiteral("rowid, Description")), q.shown());
+                &compiled(q.statement(QStringLiteral("rowid, Description")), q.shown(), q.values);
         } catch (const sqlite::Error&) {
-            // A table without row keys: whole rows instead.
+            // A table without row keys, or a condition the engine refuses: the whole rows'
+            // statement below reads the one or says what is wrong with the other.
+        }
+        if (keys) {
+            TableQuery all;
+            all.table = q.table;
+            Compiled& table = compiled(all.statement(QStringLiteral("*")), q.shown());
+            columnsOf(table);
+            // A column of such a name would stand for the row key, so such a table is read whole.
+            // (The table's statement leaves `keys` in the store: it pushes out the oldest.)
+            if (!namesTheKey(table.statement)) return readKeys(*keys, q.table);
         }
     }
+    Compiled& whole = compiled(q.statement(QStringLiteral("*")), q.shown(), q.values);
+    columnsOf(whole);  // every column there, even when no row is
     Recordset rs;
-    if (keys) {
-        rs.table_ = q.table;
-        // A description is text: read in place, without a copy per row.
-        while (keys.step())
-            rs.append(keys.columnType(1) == SQLITE_TEXT ? keys.columnText(1) : fieldText(keys, 1),
-                      keys.columnInt64(0), nullptr);
-    } else {
-        Recordset::Fields fields;
-        while (whole.step()) {
-            for (int f = 0; f < kBoundFieldCount; ++f)
-                fields[static_cast<std::size_t>(f)] =
-                    boundText(whole, column[static_cast<std::size_t>(f)], f);
-            rs.append(fields[0], 0, &fields);
-        }
+    Recordset::Fields fields;
+    while (whole.statement.step()) {
+        const Columns& column = columnsOf(whole);  // as the first step found the table
+        for (int f = 0; f < kBoundFieldCount; ++f)
+            fields[static_cast<std::size_t>(f)] =
+                boundText(whole.statement, column[static_cast<std::size_t>(f)], f);
+        rs.append(fields[0], 0, &fields);
     }
     return rs;
 }
 
+Recordset DataControl::readKeys(Compiled& keys, const QString& table) {
+    Recordset rs;
+    rs.table_ = table;
+    sqlite::Statement& st = keys.statement;
+    // A description is text: read in place, without a copy per row.
+    while (st.step())
+        rs.append(st.columnType(1) == SQLITE_TEXT ? st.columnText(1) : fieldText(st, 1),
+                  st.columnInt64(0), nullptr);
+    return rs;
+}
+
 bool DataControl::isTable(const QString& name) {
-    sqlite::Statement st = db().prepare(
-        QStringLiteral("SELECT type FROM sqlite_schema WHERE name = ? COLLATE NOCASE"));
-    st.bind(1, name);
-    return st.step() && st.columnText(0) == "table";
+    Compiled& c = compiled(
+        QStringLiteral("SELECT type FROM sqlite_schema WHERE name = ? COLLATE NOCASE"), {});
+    c.statement.bind(1, name);
+    return c.statement.step() && c.statement.columnText(0) == "table";
 }
 
 DataControl::FieldTexts DataControl::readFields(const Recordset& rs, int row) {
@@ -285,19 +359,20 @@ DataControl::FieldTexts DataControl::readFields(const Recordset& rs, int row) {
             texts[f] = textOf(rs.fields_[r * kBoundFieldCount + f]);
         return texts;
     }
-    sqlite::Statement st =
-        db().prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(rs.table_));
-    const std::array<int, kBoundFieldCount> column = boundColumns(st);
-    st.bind(1, static_cast<long long>(rs.keys_[r]));
-    if (st.step())
+    Compiled& c = compiled(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(rs.table_), {});
+    columnsOf(c);  // every column there, even when the row is gone
+    c.statement.bind(1, static_cast<long long>(rs.keys_[r]));
+    if (c.statement.step()) {
+        const Columns& column = columnsOf(c);  // as the step found the table
         for (std::size_t f = 0; f < texts.size(); ++f)
-            texts[f] = textOf(boundText(st, column[f], static_cast<int>(f)));
+            texts[f] = textOf(boundText(c.statement, column[f], static_cast<int>(f)));
+    }
     return texts;
 }
 
 void DataControl::Refresh() {
     if (!isOpen() || openedName_ != DatabaseName) {
-        file_.close();
+        closeFile();
         openedName_.clear();
         open();
     }

@@ -14,6 +14,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace velmora {
 
@@ -66,18 +68,38 @@ class DataControl : public QObject {
 
   private:
     using FieldTexts = std::array<QString, kBoundFieldCount>;
+    using Columns = std::array<int, kBoundFieldCount>;
+    // A statement compiled on the open connection, kept for the next time the same text runs.
+    struct Compiled {
+        QByteArray sql;
+        sqlite::Statement statement;
+        Columns column{};     // where the bound fields stand among its result columns
+        int compiledAt = -1;  // the engine's count of its recompilations when `column` was found
+    };
+    Compiled& compiled(const QString& sql, const QString& shown);
+    // The same with `values` bound to its parameters ?1, ?2, … as texts.
+    Compiled& compiled(const QString& sql, const QString& shown,
+                       const std::vector<QByteArray>& values);
+    const Columns& columnsOf(Compiled& c);
+    void closeFile();
+    void endRecordset() noexcept;
     void open();
     void configure(sqlite::Database& db);
     const sqlite::Database& db() const { return file_.db(); }
     template <typename Step>
     auto engine(Step step) -> decltype(step());
     Recordset readRecordset();
+    Recordset readKeys(Compiled& keys, const QString& table);
     bool isTable(const QString& name);
     FieldTexts readFields(const Recordset& rs, int row);
     int findInColumn(int field, const QString& wanted);
     void moveTo(int row, FieldTexts fields);
 
     TableFile file_;
+    // The statements compiled on file_'s connection, the most recently used first: a lookup runs
+    // the same few again and again (a row by its key, the table's check). Declared after file_, so
+    // they are finalised before its connection closes.
+    std::vector<std::unique_ptr<Compiled>> compiled_;
     QString openedName_;
     std::int64_t steps_ = 0;  // engine steps left for the query that runs now
     Recordset rs_;

@@ -16,31 +16,34 @@ bool isAsciiLetter(char32_t c) {
     return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
 }
 
-// Bytes as an SQL text, whatever they hold: no quoting, and bytes that are no UTF-8 kept.
-QString textLiteral(const std::string& bytes) {
-    return QStringLiteral("CAST(x'%1' AS TEXT)")
-        .arg(QLatin1StringView(QByteArray::fromStdString(bytes).toHex()));
+// A parameter for `bytes`, bound as a text whatever they hold: no quoting, and bytes that are no
+// UTF-8 kept.
+QString parameter(std::vector<QByteArray>& values, const std::string& bytes) {
+    values.push_back(QByteArray::fromStdString(bytes));
+    return u'?' + QString::number(values.size());
 }
 
 // Every row whose text in `column` the find step can take for the folded text `folded`. Folding
 // keeps the number of characters, and ASCII folds to ASCII only, so such a row is either ASCII
 // and equal to it ignoring case, or its first character beyond ASCII stands where `folded` holds
 // one, or a letter that one folds to, after the same ASCII prefix: a range of the index.
-QString candidateCondition(const QString& column, const std::u32string& folded,
-                           const QString& collation) {
+TableQuery candidates(const QString& column, const std::u32string& folded,
+                      const QString& collation) {
+    std::vector<QByteArray> values;
     const QString collate = QStringLiteral(" COLLATE ") + collation;
     QStringList terms;
     std::string prefix;  // folded, so lower case: the bounds hold under NOCASE too
     for (const char32_t c : folded) {
         if (c >= 0x80 || foldsFromBeyondAscii(c)) {
-            QString term = column + QStringLiteral(" >= ") + textLiteral(prefix + '\x80') + collate;
+            QString term =
+                column + QStringLiteral(" >= ") + parameter(values, prefix + '\x80') + collate;
             if (!prefix.empty()) {
                 // Past every text that starts with the prefix. ('@' + 1 is 'A', which NOCASE
                 // reads as 'a': a wider range, which only adds candidates.)
                 std::string past = prefix;
                 past.back() = static_cast<char>(static_cast<unsigned char>(past.back()) + 1);
                 term = u'(' + term + QStringLiteral(" AND ") + column + QStringLiteral(" < ") +
-                       textLiteral(past) + collate + u')';
+                       parameter(values, past) + collate + u')';
             }
             terms << term;
         }
@@ -48,8 +51,8 @@ QString candidateCondition(const QString& column, const std::u32string& folded,
         prefix += static_cast<char>(c);
     }
     if (prefix.size() == folded.size())
-        terms << column + QStringLiteral(" = ") + textLiteral(prefix) + collate;
-    return terms.join(QStringLiteral(" OR "));
+        terms << column + QStringLiteral(" = ") + parameter(values, prefix) + collate;
+    return TableQuery().where(terms.join(QStringLiteral(" OR ")), std::move(values));
 }
 
 // The list is "Order by description"; foods it cannot tell apart stay in the table's order, the
@@ -99,12 +102,11 @@ FoodMatch findByNdbNumber(DataControl& data, const QString& food) {
 
 TableQuery descriptionCandidates(const QString& food) {
     // Numbers and bytes sort before and after every text; the record set shows them as texts.
-    return TableQuery()
-        .where(candidateCondition(QStringLiteral("Description"), foldedText(food),
-                                  QStringLiteral("NOCASE")) +
-               QStringLiteral(" OR Description < '' COLLATE NOCASE OR Description >= x'' "
-                              "COLLATE NOCASE"))
-        .orderedBy(kListOrder);
+    TableQuery q =
+        candidates(QStringLiteral("Description"), foldedText(food), QStringLiteral("NOCASE"));
+    q.condition +=
+        QStringLiteral(" OR Description < '' COLLATE NOCASE OR Description >= x'' COLLATE NOCASE");
+    return q.orderedBy(kListOrder);
 }
 
 TableQuery ndbCandidates(const QString& food) {
@@ -114,9 +116,8 @@ TableQuery ndbCandidates(const QString& food) {
     bool caseless = true;
     for (const char32_t c : folded) caseless = caseless && c < 0x80 && !isAsciiLetter(c);
     // Whole rows, so that the find step compares the NDB numbers of the candidates only.
-    return TableQuery()
-        .where(candidateCondition(QStringLiteral("NDB_NO"), folded,
-                                  caseless ? QStringLiteral("BINARY") : QStringLiteral("NOCASE")))
+    return candidates(QStringLiteral("NDB_NO"), folded,
+                      caseless ? QStringLiteral("BINARY") : QStringLiteral("NOCASE"))
         .orderedBy(kListOrder)
         .wholeRows();
 }

@@ -4,17 +4,22 @@
 // never takes a query text apart; `text` is the record source as the window's design writes it.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <utility>
+#include <vector>
 
 namespace velmora {
 
 struct TableQuery {
     QString table = QStringLiteral("CSR14");
     QString condition;  // an SQL condition on the table's columns; empty: every row
-    QString order;      // SQL ordering terms; empty: the engine's order
-    int limit = 0;      // at most this many rows; 0: all of them
+    // Texts, as their bytes, for the condition's parameters ?1, ?2, …: one statement serves every
+    // value, compiled once.
+    std::vector<QByteArray> values;
+    QString order;  // SQL ordering terms; empty: the engine's order
+    int limit = 0;  // at most this many rows; 0: all of them
     // True: the record set holds each row's key and description, and a record's other fields are
     // read by its key when it becomes current (a whole table listed, a few of its rows read).
     // False: every field of every row is read at once (a few rows, each of them read).
@@ -22,6 +27,10 @@ struct TableQuery {
     QString text;  // the record source as the design writes it; empty: the statement itself
 
     TableQuery& where(QString sqlCondition) { return set(condition, std::move(sqlCondition)); }
+    TableQuery& where(QString sqlCondition, std::vector<QByteArray> texts) {
+        values = std::move(texts);
+        return set(condition, std::move(sqlCondition));
+    }
     TableQuery& orderedBy(QString sqlOrder) { return set(order, std::move(sqlOrder)); }
     TableQuery& first(int rows) { return set(limit, rows); }
     TableQuery& wholeRows() { return set(byKey, false); }

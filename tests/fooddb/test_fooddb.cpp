@@ -265,6 +265,16 @@ class TestFoodDb : public velmora::test::TestCase {
         open(d, kLoadQuery, path);
         QCOMPARE(descriptions(d).size(), logFirst ? 2 : 3);
         QCOMPARE(d.txtFields(2), QStringLiteral("3"));
+        // The table laid out anew, its columns the other way round: the fields are found again.
+        QStringList reversed;
+        for (const FoodColumn& c : kFoodColumns)
+            reversed.prepend(QLatin1StringView(c.name.data(), qsizetype(c.name.size())));
+        write(qPrintable("CREATE TABLE T AS SELECT " + reversed.join(',') +
+                         " FROM CSR14; DROP TABLE CSR14; ALTER TABLE T RENAME TO CSR14; "
+                         "UPDATE CSR14 SET ENERG_KCAL = 4"));
+        open(d, kLoadQuery, path);
+        QCOMPARE(d.txtFields(0), descriptions(d).value(0));
+        QCOMPARE(d.txtFields(2), QStringLiteral("4"));
     }
 };
 
