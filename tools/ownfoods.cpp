@@ -194,7 +194,9 @@ void RecipeMaker::make(std::size_t k, const RowSink& sink, QStringList& notes) {
 
 }  // namespace
 
-OwnFoods::OwnFoods() : taken_(pool_, TextSet::Comparison::IgnoringCase) {}
+OwnFoods::OwnFoods()
+    : taken_(pool_, TextSet::Comparison::IgnoringCase),
+      chosen_(pool_, TextSet::Comparison::IgnoringCase) {}
 OwnFoods::~OwnFoods() = default;
 
 void OwnFoods::read(const QStringList& added, const QStringList& recipes) {
@@ -214,12 +216,20 @@ void OwnFoods::read(const QStringList& added, const QStringList& recipes) {
             &line);
     }
     for (const QString& file : recipes) readRecipeFile(file, recipes_);
+    for (const AddedFood& food : added_) chosen_.insert(food.cells[0].text);
+    for (const Recipe& recipe : recipes_) {
+        const QByteArray name = recipe.name.toUtf8();
+        chosen_.insert(pool_.add(std::string_view(name.constData(), std::size_t(name.size()))));
+    }
 }
 
 RowSink OwnFoods::noting(const RowSink& sink) {
     if (empty()) return sink;
+    // Only the source's names the user chose too: a look into a small set per row, where keeping
+    // every name would cost a large table's worth of copies.
     return [this, &sink](const FoodRow& row) {
-        if (row[0].kind == Cell::Kind::Text) taken_.insert(pool_.add(row[0].text));
+        if (row[0].kind == Cell::Kind::Text && chosen_.contains(row[0].text))
+            taken_.insert(pool_.add(row[0].text));
         sink(row);
     };
 }

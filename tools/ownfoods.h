@@ -55,8 +55,9 @@ class OwnFoods {
     };
 
     QStringList files_;
-    TextPool pool_;  // the added foods' texts and every description taken
-    TextSet taken_;
+    TextPool pool_;   // the added foods' texts and the names below
+    TextSet taken_;   // the names taken so far that an added food or a recipe may ask for
+    TextSet chosen_;  // the added foods' descriptions and the recipes' names
     std::vector<AddedFood> added_;
     std::vector<Recipe> recipes_;
 };
