@@ -37,6 +37,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using velmora::bench::firstLine;
+using velmora::bench::median;
 using velmora::bench::Run;
 using velmora::bench::run;
 
@@ -471,21 +472,35 @@ void writeRecipes(const fs::path& file, double scale) {
     if (std::fclose(out) != 0) CsvOut::fail("cannot write " + file.string());
 }
 
-// The import again with the recipes: what they add.
+// The import again with the recipes, three times, alternating with the import alone: what the
+// recipes add, the difference of the medians (one pair of ten-second runs is noisier than that).
 void timeRecipes(const fs::path& mkdb, const fs::path& dir, const fs::path& log, double scale,
                  const Run& import) {
     const fs::path recipes = dir / "recipes.txt", out = dir / "fdc.mdb";
     writeRecipes(recipes, scale);
-    std::fflush(stdout);  // not again by the child
-    const Run run = velmora::bench::run(
-        {mkdb.string(), "--fdc", dir.string(), out.string(), "--recipes", recipes.string()}, log);
-    if (run.status != 0) CsvOut::fail("velmora-mkdb --recipes failed: " + firstLine(log));
-    const double more = run.seconds - import.seconds;
-    // The log's first lines are the notes of recipes with nutrients not measured.
+    std::vector<double> alone{import.seconds}, aloneCpu{import.cpuSeconds}, with, withCpu;
+    long peakKiB = 0;
+    for (int i = 0; i < 3; ++i) {
+        std::fflush(stdout);  // not again by the child
+        const Run r =
+            run({mkdb.string(), "--fdc", dir.string(), out.string(), "--recipes", recipes.string()},
+                log);
+        if (r.status != 0) CsvOut::fail("velmora-mkdb --recipes failed: " + firstLine(log));
+        with.push_back(r.seconds);
+        withCpu.push_back(r.cpuSeconds);
+        peakKiB = std::max(peakKiB, r.peakKiB);
+        if (i == 2) break;
+        const Run a =
+            velmora::bench::run({mkdb.string(), "--fdc", dir.string(), out.string()}, log);
+        if (a.status != 0) CsvOut::fail("velmora-mkdb failed: " + firstLine(log));
+        alone.push_back(a.seconds);
+        aloneCpu.push_back(a.cpuSeconds);
+    }
+    const double withSeconds = median(with), more = withSeconds - median(alone);
     std::printf(
         "velmora-mkdb --fdc --recipes (1,000 recipes of 10 ingredients): %.1f s, peak RSS "
-        "%ld MiB\n  the recipes add %.2f s (processor time %.2f s)\n",
-        run.seconds, run.peakKiB / 1024, more, run.cpuSeconds - import.cpuSeconds);
+        "%ld MiB\n  the recipes add %.2f s (processor time %.2f s), medians of 3 runs each\n",
+        withSeconds, peakKiB / 1024, more, median(withCpu) - median(aloneCpu));
     std::printf("# goal %s the recipes add < 1 s\n", more < 1 ? "met:   " : "MISSED:");
     std::fflush(stdout);
     fs::remove(out);
