@@ -4,14 +4,14 @@
 # runs each for SECONDS seconds, starting from its committed corpus. Exits non-zero when any target
 # finds a crash, a leak, a hang or a broken property; the input is kept in build/fuzz/artifacts.
 #   fuzz/run.sh SECONDS [TARGET...]      targets: val numbertext jetlike criterion rtf csv srimport
-#                                        xmlinput xlsx
+#                                        xmlinput xlsx national
 set -euo pipefail
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 src=$(cd "$(dirname "$0")/.." && pwd)
 build="$src/build/fuzz"
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(val numbertext jetlike criterion rtf csv srimport xmlinput xlsx)
+[ ${#targets[@]} -gt 0 ] || targets=(val numbertext jetlike criterion rtf csv srimport xmlinput xlsx national)
 
 CC=clang CXX=clang++ cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELMORA_FUZZ=ON -DVELMORA_SANITIZE=address,undefined >/dev/null
