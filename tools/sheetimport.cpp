@@ -2,6 +2,7 @@
 #include "tools/sheetimport.h"
 
 #include "common/outsidetext.h"
+#include "common/utf8text.h"
 #include "tools/xlsxreader.h"
 
 #include <QHash>
@@ -128,9 +129,6 @@ constexpr auto kAfcdMapping = mappingOf(kAfcd);
 
 QString toQString(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-QString fromView(std::string_view text) {
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
 // The text of the current row's cell in `column`, blanks around it removed; empty for none.
@@ -263,7 +261,7 @@ constexpr std::array<const char*, 7> kCofidIdentifying{
 
 Unit cofidUnit(const QString& tag) {
     for (const SheetNutrient& n : kCofid)
-        if (tag == fromView(n.nutrient)) return n.unit;
+        if (tag == latin1(n.nutrient)) return n.unit;
     return Unit::Unknown;
 }
 
@@ -489,7 +487,7 @@ std::pair<QString, Unit> nameAndUnit(const QString& header) {
 
 bool isAfcdNutrient(const QString& name) {
     return std::any_of(kAfcd.begin(), kAfcd.end(),
-                       [&](const SheetNutrient& n) { return name == fromView(n.nutrient); });
+                       [&](const SheetNutrient& n) { return name == latin1(n.nutrient); });
 }
 
 }  // namespace
@@ -557,7 +555,7 @@ NationalResult readAfcd(const QString& path, const QString& language, const RowS
     }
     QStringList missing;
     for (const SheetNutrient& n : kAfcd)
-        if (!amounts.has(fromView(n.nutrient))) missing << fromView(n.nutrient);
+        if (!amounts.has(latin1(n.nutrient))) missing << latin1(n.nutrient);
 
     NationalTable table(afcdSource(afcdRelease(book)), language, sink);
     NationalFood food;
