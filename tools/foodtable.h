@@ -51,6 +51,7 @@ struct Amount {
     QString problem;  // empty when `value` is the number
 };
 Amount readAmount(std::string_view text, char decimalPoint = '.');
+Amount readAmount(std::string_view, bool) = delete;  // a flag would read as the character 0
 
 // Nutrient amounts by SR nutrient number ("Nutr_No", FDC's "nutrient_nbr"). Slots below
 // kNutrientColumns are the table's nutrient columns in order; slot kNutrientColumns + i holds

@@ -92,6 +92,9 @@ struct MarkedAmount {
 std::optional<MarkedAmount> readMarkedAmount(std::string_view text, char decimalPoint,
                                              QString& problem);
 std::optional<MarkedAmount> readMarkedAmount(QStringView text, char decimalPoint, QString& problem);
+// A flag where the decimal point belongs would read as the character 0: refused when compiled.
+std::optional<MarkedAmount> readMarkedAmount(std::string_view, bool, QString&) = delete;
+std::optional<MarkedAmount> readMarkedAmount(QStringView, bool, QString&) = delete;
 
 // One amount of a food, as the agency gives it.
 struct SourceAmount {
