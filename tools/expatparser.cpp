@@ -143,7 +143,7 @@ ExpatParser::Status ExpatParser::parse(qsizetype count, bool last) {
 }
 
 ExpatParser::Status ExpatParser::feed(std::string_view bytes, bool last) {
-    std::copy(bytes.begin(), bytes.end(), buffer(qsizetype(bytes.size())));
+    if (!bytes.empty()) std::copy(bytes.begin(), bytes.end(), buffer(qsizetype(bytes.size())));
     return parse(qsizetype(bytes.size()), last);
 }
 

@@ -131,6 +131,7 @@ class ExpatParser {
     qsizetype column() const;
     // A fault at that place, named as the constructor says.
     Fault fault(const QString& what) const;
+    const QString& file() const { return file_; }
 
   private:
     struct Calls;
