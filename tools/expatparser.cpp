@@ -157,6 +157,10 @@ void ExpatParser::suspend() {
     if (status.parsing == XML_PARSING) XML_StopParser(parser_, XML_TRUE);
 }
 
+void ExpatParser::takeText(bool take) {
+    XML_SetCharacterDataHandler(parser_, take ? Calls::text : nullptr);
+}
+
 ExpatParser::Status ExpatParser::finish(int status) {
     if (caught_) std::rethrow_exception(std::exchange(caught_, nullptr));
     if (status == XML_STATUS_SUSPENDED) return Status::Suspended;
