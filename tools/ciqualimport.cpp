@@ -2,12 +2,14 @@
 #include "tools/ciqualimport.h"
 
 #include "common/outsidetext.h"
+#include "tools/producerqueue.h"
 #include "tools/recordscanner.h"
 #include "tools/xmlinput.h"
 
 #include <QRegularExpression>
 
 #include <array>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -113,60 +115,93 @@ void assignTrimmed(std::string& into, std::string_view utf8) {
 
 // The records of a Ciqual file: the children of its root named `record` (ALIM, CONST, COMPO),
 // each with the text of its `fields`, blanks around it removed; names in any case. The texts stay
-// UTF-8: a release has a few hundred thousand of them, most of them looked up and dropped.
+// UTF-8: a release has a few hundred thousand of them, most of them looked up and dropped. The
+// file is parsed on a thread of its own, its records handed over in batches.
 template <std::size_t N>
 class Records final : public XmlHandler {
   public:
     Records(const QString& path, const char* record, const std::array<const char*, N>& fields)
         : in_(path, *this), record_(record), fields_(fields) {
         parser().takeText(false);  // but inside a field
+        parsed_.emplace(kSlots, [this](Batch& batch) { return fill(batch); });
     }
 
     // The next record; false at the end of the document.
-    bool next() { return in_.advance(); }
+    bool next() {
+        if (taken_ && ++at_ < taken_->count) return true;
+        taken_ = parsed_->next();
+        at_ = 0;
+        return taken_ != nullptr;
+    }
 
     // The field's text; empty when the record lacks it.
-    std::string_view operator[](std::size_t f) const { return values_[f]; }
-    QString text(std::size_t f) const { return fromUtf8(values_[f]); }
+    std::string_view operator[](std::size_t f) const { return current().values[f]; }
+    QString text(std::size_t f) const { return fromUtf8(current().values[f]); }
     // The same, refused when it is empty.
     std::string_view required(std::size_t f) const {
-        if (values_[f].empty())
+        if (current().values[f].empty())
             throw fault(f, QStringLiteral("<%1> without <%2>")
                                .arg(QLatin1StringView(record_), QLatin1StringView(fields_[f])));
-        return values_[f];
+        return current().values[f];
     }
     // A fault in field `f`, on its line (the record's when it lacks it).
     Fault fault(std::size_t f, const QString& what) const {
-        return Fault{{in_.name(), lines_[f] > 0 ? lines_[f] : line_, 1, what}};
+        const Record& r = current();
+        return Fault{{in_.name(), r.lines[f] > 0 ? r.lines[f] : r.line, 1, what}};
     }
+    // Once the records are read.
     const XmlInput& input() const { return in_; }
 
   private:
+    struct Record {
+        std::array<std::string, N> values;
+        std::array<qsizetype, N> lines{};  // 0 when it lacks the field
+        qsizetype line = 0;
+    };
+    // Records parsed ahead; the first `count` of `records` are, the rest keep their room.
+    struct Batch {
+        std::vector<Record> records;
+        std::size_t count = 0;
+        bool empty() const { return count == 0; }
+        void clear() { count = 0; }
+    };
+    static constexpr std::size_t kSlots = 3, kBatch = 1024;
+
+    const Record& current() const { return taken_->records[at_]; }
+
+    // On the parsing thread: fills `batch`; false at the end of the document.
+    bool fill(Batch& batch) {
+        batch_ = &batch;
+        return in_.advance();
+    }
     void startElement(std::string_view name, const XmlAttributes&) override {
         if (++depth_ == 2) {
             inRecord_ = sameName(name, record_);
-            for (std::string& value : values_) value.clear();
-            lines_.fill(0);
-            line_ = in_.line();
+            if (!inRecord_) return;
+            if (batch_->records.size() == batch_->count) batch_->records.emplace_back();
+            Record& r = batch_->records[batch_->count];
+            for (std::string& value : r.values) value.clear();
+            r.lines.fill(0);
+            r.line = in_.line();
         } else if (depth_ == 3 && inRecord_) {
             field_ = -1;
             for (std::size_t f = 0; f < N; ++f)
                 if (sameName(name, fields_[f])) field_ = int(f);
             text_.clear();  // keeps its room for the next field
             if (field_ < 0) return;
-            lines_[std::size_t(field_)] = in_.line();
+            batch_->records[batch_->count].lines[std::size_t(field_)] = in_.line();
             parser().takeText(true);
         }
     }
-    // Hands the record over at its end.
+    // Keeps the record at its end, and hands the batch over once it is full.
     void endElement(std::string_view) override {
         const int depth = depth_--;
         if (depth == 3 && field_ >= 0) {
-            assignTrimmed(values_[std::size_t(field_)], text_);
+            assignTrimmed(batch_->records[batch_->count].values[std::size_t(field_)], text_);
             field_ = -1;
             parser().takeText(false);
         }
-        if (depth == 2 && inRecord_) parser().suspend();
+        if (depth == 2 && inRecord_ && ++batch_->count == kBatch) parser().suspend();
     }
     void text(std::string_view utf8) override {
         if (depth_ >= 3 && field_ >= 0) text_ += utf8;
@@ -175,12 +210,15 @@ class Records final : public XmlHandler {
     XmlInput in_;
     const char* record_;
     std::array<const char*, N> fields_;
-    std::array<std::string, N> values_;
-    std::array<qsizetype, N> lines_{};
+    // The parsing thread's.
+    Batch* batch_ = nullptr;
     std::string text_;
     int depth_ = 0, field_ = -1;
     bool inRecord_ = false;
-    qsizetype line_ = 0;
+    // next()'s.
+    const Batch* taken_ = nullptr;
+    std::size_t at_ = 0;
+    std::optional<ProducerQueue<Batch>> parsed_;  // last: its thread stops before the rest goes
 };
 
 // The unit in a constituent's name: "mg" of "Sodium (mg/100 g)".
