@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -39,7 +40,14 @@ class ProducerQueue {
     // `produce(slot)` fills a cleared slot on the queue's thread and returns whether more may
     // follow. A slot left with something in it is handed over, also when `produce` throws.
     ProducerQueue(std::size_t count, std::function<bool(T&)> produce)
-        : slots_(count), produce_(std::move(produce)), thread_([this] { run(); }) {}
+        : slots_(count), produce_(std::move(produce)) {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // No thread to be had (a process limit): next() fills the slots in turn, as slowly
+            // as reading without one.
+        }
+    }
     ~ProducerQueue() { stop(); }
     ProducerQueue(const ProducerQueue&) = delete;
     ProducerQueue& operator=(const ProducerQueue&) = delete;
@@ -47,6 +55,7 @@ class ProducerQueue {
     // The next slot, the consumer's until the next call; null after the last. Throws what the
     // producer threw once the slots before it are taken.
     T* next() {
+        if (!thread_.joinable()) return produceHere();
         std::unique_lock lock(mutex_);
         held_ = false;
         changed_.notify_all();
@@ -73,6 +82,22 @@ class ProducerQueue {
     }
 
   private:
+    T* produceHere() {
+        T& slot = slots_.front();
+        slot.clear();
+        if (!ended_) {
+            try {
+                ended_ = !produce_(slot);
+            } catch (...) {
+                fault_ = std::current_exception();
+                ended_ = true;
+            }
+        }
+        if (!slot.empty()) return &slot;
+        if (fault_) std::rethrow_exception(std::exchange(fault_, nullptr));
+        return nullptr;
+    }
+
     void run() {
         // Signals are the main thread's: its handler removes the output.
         const InterruptCleanup::Hold mainThreadsOnly;
@@ -108,7 +133,7 @@ class ProducerQueue {
     bool held_ = false;       // the slot before first_ is the consumer's
     bool ended_ = false, stopping_ = false;
     std::exception_ptr fault_;
-    std::thread thread_;  // last: starts once the rest is ready
+    std::thread thread_;  // started once the rest is ready
 };
 
 }  // namespace velmora::mkdb
