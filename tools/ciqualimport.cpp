@@ -168,6 +168,10 @@ class Records final : public XmlHandler {
     static constexpr std::size_t kSlots = 3, kBatch = 1024;
 
     const Record& current() const { return taken_->records[at_]; }
+    // Element names have no blanks: most differ in length, compared first.
+    static bool isNamed(std::string_view name, std::string_view known) {
+        return name.size() == known.size() && sameName(name, known);
+    }
 
     // On the parsing thread: fills `batch`; false at the end of the document.
     bool fill(Batch& batch) {
@@ -176,7 +180,7 @@ class Records final : public XmlHandler {
     }
     void startElement(std::string_view name, const XmlAttributes&) override {
         if (++depth_ == 2) {
-            inRecord_ = sameName(name, record_);
+            inRecord_ = isNamed(name, record_);
             if (!inRecord_) return;
             if (batch_->records.size() == batch_->count) batch_->records.emplace_back();
             Record& r = batch_->records[batch_->count];
@@ -186,7 +190,7 @@ class Records final : public XmlHandler {
         } else if (depth_ == 3 && inRecord_) {
             field_ = -1;
             for (std::size_t f = 0; f < N; ++f)
-                if (sameName(name, fields_[f])) field_ = int(f);
+                if (isNamed(name, fields_[f])) field_ = int(f);
             text_.clear();  // keeps its room for the next field
             if (field_ < 0) return;
             batch_->records[batch_->count].lines[std::size_t(field_)] = in_.line();
