@@ -178,7 +178,7 @@ void benchNationalTables(const fs::path& mkdb, const fs::path& dir) {
         "of XML), medians of %d alternating runs\n",
         kCiqualFoods, kCiqualConstituents, double(bytes) / 1e6, kRuns);
     std::fflush(stdout);  // not again by each child
-    std::vector<double> imports, floors, importsCpu, floorsCpu;
+    std::vector<double> imports, floors, importsCpu, floorsCpu, peaks;
     const fs::path out = dir / "ciqual.mdb";
     for (int i = 0; i < kRuns; ++i) {
         const Run import = run({mkdb.string(), "--ciqual", ciqual.string(), out.string()}, log);
@@ -189,19 +189,23 @@ void benchNationalTables(const fs::path& mkdb, const fs::path& dir) {
         }
         imports.push_back(import.seconds);
         importsCpu.push_back(import.cpuSeconds);
+        peaks.push_back(double(import.peakKiB));
         const Times qt = readWithExpat(floor);
         floors.push_back(qt.wall);
         floorsCpu.push_back(qt.cpu);
     }
     const double seconds = median(imports), floorSeconds = median(floors);
     const double cpu = median(importsCpu), floorCpu = median(floorsCpu);
-    std::printf("velmora-mkdb --ciqual: %.2f s (processor %.2f s)\n  %.100s...\n", seconds, cpu,
-                firstLine(log).c_str());
+    std::printf(
+        "velmora-mkdb --ciqual: %.2f s (processor %.2f s), peak RSS %.0f MiB\n  %.100s...\n",
+        seconds, cpu, median(peaks) / 1024, firstLine(log).c_str());
     std::printf("expat parsing the same release (UTF-8): %.2f s (processor %.2f s)\n", floorSeconds,
                 floorCpu);
     std::printf("ratio velmora-mkdb / expat: %.2f (processor %.2f)\n", seconds / floorSeconds,
                 cpu / floorCpu);
-    std::printf("# goal %s import time < 1 s\n", seconds < 1 ? "met:   " : "MISSED:");
+    // Well under a second: the reading, decoding and filtering, expat, and the table each have a
+    // thread, so on two cores little more than expat's own time.
+    std::printf("# goal %s import time <= 0.6 s\n", seconds <= 0.6 ? "met:   " : "MISSED:");
     fs::remove(out);
     benchNationalCsvTables(mkdb, dir);
 }

@@ -2,13 +2,16 @@
 #include "tools/ciqualimport.h"
 
 #include "common/outsidetext.h"
+#include "tools/producerqueue.h"
+#include "tools/recordscanner.h"
 #include "tools/xmlinput.h"
 
-#include <QHash>
 #include <QRegularExpression>
-#include <unordered_set>
 
 #include <array>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace velmora::mkdb {
 
@@ -94,75 +97,132 @@ CiqualFiles findFiles(const QString& folder) {
     return {paths[0], paths[1], paths[2], version};
 }
 
+QString fromUtf8(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
+// `utf8` without the blanks around it, as QString::trimmed() removes them: a no-break space too.
+void assignTrimmed(std::string& into, std::string_view utf8) {
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!utf8.empty() && blank(utf8.front())) utf8.remove_prefix(1);
+    while (!utf8.empty() && blank(utf8.back())) utf8.remove_suffix(1);
+    if (!utf8.empty() && (static_cast<unsigned char>(utf8.front()) >= 0x80 ||
+                          static_cast<unsigned char>(utf8.back()) >= 0x80))
+        into = fromUtf8(utf8).trimmed().toStdString();
+    else
+        into.assign(utf8);
+}
+
 // The records of a Ciqual file: the children of its root named `record` (ALIM, CONST, COMPO),
-// each with the text of its `fields`, blanks around it removed; names in any case.
+// each with the text of its `fields`, blanks around it removed; names in any case. The texts stay
+// UTF-8: a release has a few hundred thousand of them, most of them looked up and dropped. The
+// file is parsed on a thread of its own, its records handed over in batches.
 template <std::size_t N>
 class Records final : public XmlHandler {
   public:
     Records(const QString& path, const char* record, const std::array<const char*, N>& fields)
-        : in_(path, *this), record_(record), fields_(fields) {}
+        : in_(path, *this), record_(record), fields_(fields) {
+        parser().takeText(false);  // but inside a field
+        parsed_.emplace(kSlots, [this](Batch& batch) { return fill(batch); });
+    }
 
     // The next record; false at the end of the document.
-    bool next() { return in_.advance(); }
+    bool next() {
+        if (taken_ && ++at_ < taken_->count) return true;
+        taken_ = parsed_->next();
+        at_ = 0;
+        return taken_ != nullptr;
+    }
 
     // The field's text; empty when the record lacks it.
-    const QString& operator[](std::size_t f) const { return values_[f]; }
+    std::string_view operator[](std::size_t f) const { return current().values[f]; }
+    QString text(std::size_t f) const { return fromUtf8(current().values[f]); }
     // The same, refused when it is empty.
-    const QString& required(std::size_t f) const {
-        if (values_[f].isEmpty())
+    std::string_view required(std::size_t f) const {
+        if (current().values[f].empty())
             throw fault(f, QStringLiteral("<%1> without <%2>")
                                .arg(QLatin1StringView(record_), QLatin1StringView(fields_[f])));
-        return values_[f];
+        return current().values[f];
     }
     // A fault in field `f`, on its line (the record's when it lacks it).
     Fault fault(std::size_t f, const QString& what) const {
-        return Fault{{in_.name(), lines_[f] > 0 ? lines_[f] : line_, 1, what}};
+        const Record& r = current();
+        return Fault{{in_.name(), r.lines[f] > 0 ? r.lines[f] : r.line, 1, what}};
     }
+    // Once the records are read.
     const XmlInput& input() const { return in_; }
 
   private:
+    struct Record {
+        std::array<std::string, N> values;
+        std::array<qsizetype, N> lines{};  // 0 when it lacks the field
+        qsizetype line = 0;
+    };
+    // Records parsed ahead; the first `count` of `records` are, the rest keep their room.
+    struct Batch {
+        std::vector<Record> records;
+        std::size_t count = 0;
+        bool empty() const { return count == 0; }
+        void clear() { count = 0; }
+    };
+    static constexpr std::size_t kSlots = 3, kBatch = 1024;
+
+    const Record& current() const { return taken_->records[at_]; }
+    // Element names have no blanks: most differ in length, compared first.
+    static bool isNamed(std::string_view name, std::string_view known) {
+        return name.size() == known.size() && sameName(name, known);
+    }
+
+    // On the parsing thread: fills `batch`; false at the end of the document.
+    bool fill(Batch& batch) {
+        batch_ = &batch;
+        return in_.advance();
+    }
     void startElement(std::string_view name, const XmlAttributes&) override {
         if (++depth_ == 2) {
             inRecord_ = isNamed(name, record_);
-            values_.fill(QString());
-            lines_.fill(0);
-            line_ = in_.line();
+            if (!inRecord_) return;
+            if (batch_->records.size() == batch_->count) batch_->records.emplace_back();
+            Record& r = batch_->records[batch_->count];
+            for (std::string& value : r.values) value.clear();
+            r.lines.fill(0);
+            r.line = in_.line();
         } else if (depth_ == 3 && inRecord_) {
             field_ = -1;
             for (std::size_t f = 0; f < N; ++f)
                 if (isNamed(name, fields_[f])) field_ = int(f);
             text_.clear();  // keeps its room for the next field
-            if (field_ >= 0) lines_[std::size_t(field_)] = in_.line();
+            if (field_ < 0) return;
+            batch_->records[batch_->count].lines[std::size_t(field_)] = in_.line();
+            parser().takeText(true);
         }
     }
-    // Hands the record over at its end.
+    // Keeps the record at its end, and hands the batch over once it is full.
     void endElement(std::string_view) override {
         const int depth = depth_--;
         if (depth == 3 && field_ >= 0) {
-            values_[std::size_t(field_)] =
-                QString::fromUtf8(text_.data(), qsizetype(text_.size())).trimmed();
+            assignTrimmed(batch_->records[batch_->count].values[std::size_t(field_)], text_);
             field_ = -1;
+            parser().takeText(false);
         }
-        if (depth == 2 && inRecord_) parser().suspend();
+        if (depth == 2 && inRecord_ && ++batch_->count == kBatch) parser().suspend();
     }
     void text(std::string_view utf8) override {
         if (depth_ >= 3 && field_ >= 0) text_ += utf8;
-    }
-    static bool isNamed(std::string_view name, std::string_view known) {
-        return QLatin1StringView(name.data(), qsizetype(name.size()))
-                   .compare(QLatin1StringView(known.data(), qsizetype(known.size())),
-                            Qt::CaseInsensitive) == 0;
     }
 
     XmlInput in_;
     const char* record_;
     std::array<const char*, N> fields_;
-    std::array<QString, N> values_;
-    std::array<qsizetype, N> lines_{};
+    // The parsing thread's.
+    Batch* batch_ = nullptr;
     std::string text_;
     int depth_ = 0, field_ = -1;
     bool inRecord_ = false;
-    qsizetype line_ = 0;
+    // next()'s.
+    const Batch* taken_ = nullptr;
+    std::size_t at_ = 0;
+    std::optional<ProducerQueue<Batch>> parsed_;  // last: its thread stops before the rest goes
 };
 
 // The unit in a constituent's name: "mg" of "Sodium (mg/100 g)".
@@ -185,6 +245,16 @@ struct Constituent {
     Unit unit = Unit::Unknown;
     int index = 0;
 };
+
+// Codes looked up by the UTF-8 text of a record, without a string made for each.
+struct CodeHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view code) const {
+        return std::hash<std::string_view>()(code);
+    }
+};
+template <typename T>
+using ByCode = std::unordered_map<std::string, T, CodeHash, std::equal_to<>>;
 
 class CiqualReader {
   public:
@@ -225,15 +295,17 @@ class CiqualReader {
         Records<3> in(files_.constituents, "CONST",
                       {"const_code", "const_nom_fr", "const_nom_eng"});
         while (in.next()) {
-            const QString& code = in.required(0);
-            Unit unit = unitInName(in[2]);
-            if (unit == Unit::Unknown) unit = unitInName(in[1]);
+            const std::string_view code = in.required(0);
+            Unit unit = unitInName(in.text(2));
+            if (unit == Unit::Unknown) unit = unitInName(in.text(1));
             if (constituents_.contains(code))
-                throw in.fault(0,
-                               QStringLiteral("constituent %1 listed twice").arg(printable(code)));
-            constituents_.insert(code, {code, unit, int(constituents_.size())});
+                throw in.fault(
+                    0,
+                    QStringLiteral("constituent %1 listed twice").arg(printable(fromUtf8(code))));
+            constituents_.emplace(code,
+                                  Constituent{fromUtf8(code), unit, int(constituents_.size())});
         }
-        if (constituents_.isEmpty()) throw noRecords(in.input(), "<CONST>");
+        if (constituents_.empty()) throw noRecords(in.input(), "<CONST>");
         noteRepairs(in.input());
     }
 
@@ -241,17 +313,18 @@ class CiqualReader {
         Records<4> in(files_.alim, "ALIM",
                       {"alim_code", "alim_nom_fr", "alim_nom_eng", "alim_grp_code"});
         while (in.next()) {
-            const QString& code = in.required(0);
-            if (in[1].isEmpty() && in[2].isEmpty())
+            const QString code = fromUtf8(in.required(0));
+            if (in[1].empty() && in[2].empty())
                 throw in.fault(1, QStringLiteral("food %1 has no name").arg(printable(code)));
-            if (foodIndex_.contains(code))
+            if (foodIndex_.contains(in[0]))
                 throw in.fault(0, QStringLiteral("food %1 listed twice").arg(printable(code)));
-            foodIndex_.insert(code, int(foods_.size()));
-            foods_.push_back({code,
-                              in[3],
-                              {{QLatin1StringView("fr"), in[1]}, {QLatin1StringView("en"), in[2]}},
-                              {},
-                              {}});
+            foodIndex_.emplace(in[0], int(foods_.size()));
+            foods_.push_back(
+                {code,
+                 in.text(3),
+                 {{QLatin1StringView("fr"), in.text(1)}, {QLatin1StringView("en"), in.text(2)}},
+                 {},
+                 {}});
         }
         if (foods_.empty()) throw noRecords(in.input(), "<ALIM>");
         noteRepairs(in.input());
@@ -260,28 +333,31 @@ class CiqualReader {
     void readAmounts() {
         Records<3> in(files_.compo, "COMPO", {"alim_code", "const_code", "teneur"});
         std::unordered_set<quint64> seen;  // food index and constituent index
+        seen.reserve(foods_.size() * constituents_.size());
         qsizetype orphans = 0, records = 0;
         while (in.next()) {
             ++records;
-            const QString& food = in.required(0);
-            const QString& code = in.required(1);
-            const auto found = foodIndex_.constFind(food);
-            if (found == foodIndex_.cend()) {
+            const std::string_view food = in.required(0);
+            const std::string_view code = in.required(1);
+            const auto found = foodIndex_.find(food);
+            if (found == foodIndex_.end()) {
                 ++orphans;
                 continue;
             }
             auto constituent = constituents_.find(code);
             if (constituent == constituents_.end())
-                constituent =
-                    constituents_.insert(code, {code, Unit::Unknown, int(constituents_.size())});
-            if (!seen.insert(quint64(*found) << 32 | quint64(constituent->index)).second)
+                constituent = constituents_
+                                  .emplace(code, Constituent{fromUtf8(code), Unit::Unknown,
+                                                             int(constituents_.size())})
+                                  .first;
+            const Constituent& c = constituent->second;
+            if (!seen.insert(quint64(found->second) << 32 | quint64(c.index)).second)
                 throw in.fault(1, QStringLiteral("food %1: constituent %2 given twice")
-                                      .arg(printable(food), printable(code)));
+                                      .arg(printable(fromUtf8(food)), printable(c.code)));
             QString problem;
             const auto amount = readMarkedAmount(in[2], ',', problem);
             if (!amount) throw in.fault(2, QStringLiteral("teneur: ") + problem);
-            foods_[std::size_t(*found)].amounts.push_back(
-                {constituent->code, constituent->unit, *amount});
+            foods_[std::size_t(found->second)].amounts.push_back({c.code, c.unit, *amount});
         }
         if (records == 0) throw noRecords(in.input(), "<COMPO>");
         if (orphans > 0)
@@ -291,8 +367,8 @@ class CiqualReader {
     }
 
     CiqualFiles files_;
-    QHash<QString, Constituent> constituents_;
-    QHash<QString, int> foodIndex_;
+    ByCode<Constituent> constituents_;
+    ByCode<int> foodIndex_;
     std::vector<NationalFood> foods_;
     QStringList notes_;
 };

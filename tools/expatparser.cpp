@@ -143,7 +143,7 @@ ExpatParser::Status ExpatParser::parse(qsizetype count, bool last) {
 }
 
 ExpatParser::Status ExpatParser::feed(std::string_view bytes, bool last) {
-    std::copy(bytes.begin(), bytes.end(), buffer(qsizetype(bytes.size())));
+    if (!bytes.empty()) std::copy(bytes.begin(), bytes.end(), buffer(qsizetype(bytes.size())));
     return parse(qsizetype(bytes.size()), last);
 }
 
@@ -155,6 +155,10 @@ void ExpatParser::suspend() {
     XML_ParsingStatus status;
     XML_GetParsingStatus(parser_, &status);
     if (status.parsing == XML_PARSING) XML_StopParser(parser_, XML_TRUE);
+}
+
+void ExpatParser::takeText(bool take) {
+    XML_SetCharacterDataHandler(parser_, take ? Calls::text : nullptr);
 }
 
 ExpatParser::Status ExpatParser::finish(int status) {

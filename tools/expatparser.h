@@ -125,12 +125,16 @@ class ExpatParser {
 
     // For a handler: stops the reading after the current event, keeping the rest for resume().
     void suspend();
+    // For a handler: whether text() is called (it is by default). A handler that keeps the text
+    // of a few elements only spares the calls for the rest, the line ends between tags among them.
+    void takeText(bool take);
     // Where the event at hand starts (from 1, columns in characters); after a fault in the XML,
     // where it is.
     qsizetype line() const;
     qsizetype column() const;
     // A fault at that place, named as the constructor says.
     Fault fault(const QString& what) const;
+    const QString& file() const { return file_; }
 
   private:
     struct Calls;

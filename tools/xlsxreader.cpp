@@ -4,6 +4,7 @@
 #include "common/outsidetext.h"
 #include "common/utf8text.h"
 #include "tools/expatparser.h"
+#include "tools/producerqueue.h"
 
 #include <QDir>
 #include <QHash>
@@ -24,8 +25,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// How much of a part is inflated and handed to the XML parser at a time.
+// How much of a part is inflated at a time, and handed to the XML parser as one block.
 constexpr qsizetype kChunk = qsizetype(1) << 16;
+constexpr qsizetype kBlock = qsizetype(1) << 18;
+// Blocks inflated ahead, and batches of rows parsed ahead: a few MB per sheet read at most.
+constexpr std::size_t kSlots = 3;
 
 QString quoted(QStringView text) {
     return u'"' + printable(text) + u'"';
@@ -149,6 +153,9 @@ class Archive {
     // Inflates up to `size` more bytes of the open part; 0 at its end, once the bytes are checked
     // against the entry's checksum and size.
     qsizetype read(char* into, qsizetype size);
+    // Inflates the next block of the open part into `block`; false once its end is in it.
+    bool fill(ByteBlock& block);
+    std::uint64_t declared() const { return declared_; }
 
     // FILE:1:1: PART: what
     [[noreturn]] void fail(const QString& what) const {
@@ -191,7 +198,6 @@ qsizetype Archive::read(char* into, qsizetype size) {
     // minizip stops at the declared size; counting here does not depend on that.
     inflated_ += std::uint64_t(count);
     if (inflated_ > kMaxPartBytes) fail(QStringLiteral("the part inflates to more than 1 GB"));
-    Progress::instance().update(file_, inflated_, declared_);
     if (count > 0) return count;
     open_ = false;
     if (unzCloseCurrentFile(zip_) != UNZ_OK) fail(QStringLiteral("damaged ZIP entry (bad CRC)"));
@@ -204,34 +210,58 @@ qsizetype Archive::read(char* into, qsizetype size) {
     return 0;
 }
 
+// In chunks, so that what inflated before a damaged chunk is parsed, as it would be chunk by
+// chunk: a fault in the XML there comes first.
+bool Archive::fill(ByteBlock& block) {
+    if (!block.room) block.room = std::make_unique<char[]>(kBlock);
+    while (block.size + kChunk <= kBlock) {
+        const qsizetype count = read(block.room.get() + block.size, kChunk);
+        if (count == 0) return false;
+        block.size += count;
+        block.done = inflated_;
+    }
+    return true;
+}
+
 }  // namespace
 
-// One XML part, parsed in chunks as it is inflated.
+// One XML part, parsed in blocks as a thread of its own inflates them.
 class XlsxPart {
   public:
     // `label` names the part in messages; `missing` is the fault when the archive lacks it.
+    // `progress`: whether advance() shows how far it is (on the main thread only).
     XlsxPart(XmlHandler& handler, const QString& file, const QString& part, const QString& label,
-             const QString& missing)
-        : archive_(file), xml_(handler, file, label) {
+             const QString& missing, bool progress = true)
+        : archive_(file), xml_(handler, file, label), progress_(progress) {
         if (!archive_.open(part)) throw Fault{{file, 1, 1, missing}};
+        inflater_.emplace(kSlots, [this](ByteBlock& block) { return archive_.fill(block); });
     }
     // Parses on until the handler suspends (true) or the whole part is read and checked against
     // its checksum (false). Throws Fault.
     bool advance() {
         return xml_.advance([&] {
-            char* room = xml_.buffer(kChunk);
-            const qsizetype count = archive_.read(room, kChunk);
-            return xml_.parse(count, count == 0);
+            const ByteBlock* block = inflater_->next();
+            if (!block) return xml_.feed({}, true);
+            inflated_ = block->done;
+            if (progress_) Progress::instance().update(file(), inflated_, declared());
+            return xml_.feed({block->room.get(), std::size_t(block->size)}, false);
         });
     }
     void readAll() {
         while (advance()) {
         }
     }
+    // How much of the part the parser has been given, of how much its entry declares.
+    std::uint64_t inflated() const { return inflated_; }
+    std::uint64_t declared() const { return archive_.declared(); }
+    const QString& file() const { return xml_.file(); }
 
   private:
     Archive archive_;
     ExpatParser xml_;
+    bool progress_;
+    std::uint64_t inflated_ = 0;
+    std::optional<ProducerQueue<ByteBlock>> inflater_;  // last: stopped before the rest goes
 };
 
 Amount XlsxCell::amount() const {
@@ -366,31 +396,63 @@ XlsxSheet XlsxWorkbook::sheet(const QString& name) const {
                      .arg(quoted(name), sheets.isEmpty() ? u"none"_s : sheets.join(u", "))}};
 }
 
-// The sheet's part parsed into one row at a time: the parser is suspended at the end of each row
-// that holds a cell, which next() hands over.
+namespace {
+
+// How many cells, and bytes of their own texts, the sheet's thread parses ahead in one batch.
+constexpr std::size_t kBatchCells = std::size_t(1) << 13;
+constexpr std::size_t kBatchText = std::size_t(1) << 18;
+
+// Rows parsed on the sheet's thread, handed to its reader together.
+struct RowBatch {
+    struct Row {
+        qsizetype number;
+        std::size_t first, count;  // its cells
+    };
+    // Where a cell's text is: in `text` from `start`, or shared string -1 - `start`; the views are
+    // made when the row is handed over, as `text` grows until then.
+    struct Span {
+        qsizetype start, size;
+    };
+    std::vector<Row> rows;
+    std::vector<XlsxCell> cells;
+    std::vector<Span> spans;
+    std::string text;  // the texts that are not shared strings
+    std::uint64_t inflated = 0, declared = 0;
+
+    bool empty() const { return rows.empty(); }
+    void clear() {
+        rows.clear();
+        cells.clear();
+        spans.clear();
+        text.clear();
+    }
+};
+
+}  // namespace
+
+// The sheet's part parsed on a thread of its own, its rows handed to next() in batches: the parser
+// is suspended at the end of each row that holds a cell, which goes into the batch being filled.
 class XlsxSheet::Reader final : public XmlHandler {
   public:
     Reader(const XlsxWorkbook& book, const QString& name, const QString& part) : book(book) {
         part_.emplace(*this, book.fileName(), part,
                       QStringLiteral("%1 (sheet %2)").arg(part, quoted(name)),
-                      QStringLiteral("sheet %1: missing part %2").arg(quoted(name), part));
+                      QStringLiteral("sheet %1: missing part %2").arg(quoted(name), part), false);
+        parsed_.emplace(kSlots, [this](RowBatch& batch) { return fill(batch); });
     }
-    bool next() {
-        if (part_ && part_->advance()) return true;
-        part_.reset();
-        cells.clear();
-        return false;
-    }
+    bool next();
 
     const XlsxWorkbook& book;
     qsizetype row = 0;  // the current row, or the last one read
-    std::vector<XlsxCell> cells;
+    std::span<const XlsxCell> cells;
 
   private:
+    // On the sheet's thread: parses rows into `batch`; false once the part is read.
+    bool fill(RowBatch& batch);
     void startElement(std::string_view name, const XmlAttributes& attributes) override;
     void endElement(std::string_view name) override;
     void text(std::string_view utf8) override {
-        if (inText_) text_ += utf8;
+        if (inText_) batch_->text += utf8;
     }
     void startRow(const XmlAttributes& attributes);
     void endRow();
@@ -398,17 +460,14 @@ class XlsxSheet::Reader final : public XmlHandler {
     void startCell(const XmlAttributes& attributes);
     void endCell();
 
+    // The sheet's thread's.
     std::optional<XlsxPart> part_;  // none once it is read to its end
-    qsizetype rowGiven_ = 0;        // the number a reference gave the row being read, or 0
-    // Where each cell's text is while the row is read: in text_ from `start`, or shared string
-    // -1 - `start`.
-    struct Span {
-        qsizetype start, size;
-    };
-    std::vector<Span> spans_;
-    std::string text_;  // the row's texts that are not shared strings
-    // The cell being read: its column and type, where its text starts in text_, whether it has
-    // one.
+    RowBatch* batch_ = nullptr;     // being filled
+    qsizetype parsedRow_ = 0;       // the last row parsed
+    qsizetype rowGiven_ = 0;        // the number a reference gave the row being parsed, or 0
+    std::size_t rowFirst_ = 0;      // where its cells start in the batch
+    // The cell being read: its column and type, where its text starts in the batch's text,
+    // whether it has one.
     struct Pending {
         int column = -1;
         XlsxCell::Type type = XlsxCell::Type::Number;
@@ -417,6 +476,11 @@ class XlsxSheet::Reader final : public XmlHandler {
         qsizetype start = 0;
     } cell_;
     bool inRow_ = false, inText_ = false, phonetic_ = false;
+
+    // next()'s: the batch it hands rows from, and which.
+    RowBatch* taken_ = nullptr;
+    std::size_t at_ = 0;
+    std::optional<ProducerQueue<RowBatch>> parsed_;  // last: its thread stops before the rest goes
 };
 
 XlsxSheet::XlsxSheet(const XlsxWorkbook& book, const QString& name, const QString& part)
@@ -433,8 +497,46 @@ qsizetype XlsxSheet::row() const {
     return reader_->row;
 }
 
-const std::vector<XlsxCell>& XlsxSheet::cells() const {
+std::span<const XlsxCell> XlsxSheet::cells() const {
     return reader_->cells;
+}
+
+bool XlsxSheet::Reader::fill(RowBatch& batch) {
+    batch_ = &batch;
+    batch.declared = part_->declared();
+    while (batch.cells.size() < kBatchCells && batch.text.size() < kBatchText) {
+        const bool more = part_->advance();
+        batch.inflated = part_->inflated();
+        if (!more) {
+            part_.reset();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool XlsxSheet::Reader::next() {
+    if (!taken_ || ++at_ >= taken_->rows.size()) {
+        taken_ = parsed_->next();
+        at_ = 0;
+        if (!taken_) {
+            cells = {};
+            return false;
+        }
+        Progress::instance().update(book.fileName(), taken_->inflated, taken_->declared);
+    }
+    const RowBatch::Row& r = taken_->rows[at_];
+    XlsxCell* first = taken_->cells.data() + r.first;
+    for (std::size_t i = 0; i < r.count; ++i) {
+        const RowBatch::Span span = taken_->spans[r.first + i];
+        first[i].text = span.start < 0
+                            ? book.sharedString(-1 - span.start)
+                            : std::string_view(taken_->text)
+                                  .substr(std::size_t(span.start), std::size_t(span.size));
+    }
+    row = r.number;
+    cells = {first, r.count};
+    return true;
 }
 
 void XlsxSheet::Reader::startElement(std::string_view name, const XmlAttributes& attributes) {
@@ -463,8 +565,8 @@ void XlsxSheet::Reader::endElement(std::string_view name) {
 }
 
 void XlsxSheet::Reader::setRow(qsizetype number) {
-    if (number <= row)
-        fail(QStringLiteral("row %1 after row %2: rows out of order").arg(number).arg(row));
+    if (number <= parsedRow_)
+        fail(QStringLiteral("row %1 after row %2: rows out of order").arg(number).arg(parsedRow_));
     rowGiven_ = number;
 }
 
@@ -472,9 +574,7 @@ void XlsxSheet::Reader::startRow(const XmlAttributes& attributes) {
     inRow_ = true;
     inText_ = phonetic_ = false;
     cell_ = {};
-    cells.clear();
-    spans_.clear();
-    text_.clear();
+    rowFirst_ = batch_->cells.size();
     rowGiven_ = 0;
     const std::string_view r = attributes.value("r");
     if (r.empty()) return;
@@ -486,14 +586,12 @@ void XlsxSheet::Reader::startRow(const XmlAttributes& attributes) {
 // Hands the row over when it holds a cell.
 void XlsxSheet::Reader::endRow() {
     inRow_ = false;
-    row = rowGiven_ ? rowGiven_ : row + 1;
-    if (row > kMaxRows) fail(QStringLiteral("more than %1 rows").arg(kMaxRows));
-    for (std::size_t i = 0; i < cells.size(); ++i)
-        cells[i].text = spans_[i].start < 0
-                            ? book.sharedString(-1 - spans_[i].start)
-                            : std::string_view(text_).substr(std::size_t(spans_[i].start),
-                                                             std::size_t(spans_[i].size));
-    if (!cells.empty()) parser().suspend();
+    parsedRow_ = rowGiven_ ? rowGiven_ : parsedRow_ + 1;
+    if (parsedRow_ > kMaxRows) fail(QStringLiteral("more than %1 rows").arg(kMaxRows));
+    const std::size_t count = batch_->cells.size() - rowFirst_;
+    if (count == 0) return;
+    batch_->rows.push_back({parsedRow_, rowFirst_, count});
+    parser().suspend();
 }
 
 namespace {
@@ -543,34 +641,35 @@ void XlsxSheet::Reader::startCell(const XmlAttributes& attributes) {
     cell_.shared = t == "s";
     cell_.column = column;
     cell_.valued = false;
-    cell_.start = qsizetype(text_.size());
+    cell_.start = qsizetype(batch_->text.size());
 }
 
 void XlsxSheet::Reader::endCell() {
-    Span span{cell_.start, qsizetype(text_.size()) - cell_.start};
+    std::string& text = batch_->text;
+    RowBatch::Span span{cell_.start, qsizetype(text.size()) - cell_.start};
     if (cell_.shared && cell_.valued) {
         const std::string_view digits =
-            std::string_view(text_).substr(std::size_t(span.start), std::size_t(span.size));
+            std::string_view(text).substr(std::size_t(span.start), std::size_t(span.size));
         const qsizetype index = decimal(digits, book.sharedStringCount());
         if (index < 0 || index >= book.sharedStringCount())
             fail(QStringLiteral("cell %1: shared string %2 does not exist (there are %3)")
                      .arg(columnName(cell_.column) +
-                              QString::number(rowGiven_ ? rowGiven_ : row + 1),
+                              QString::number(rowGiven_ ? rowGiven_ : parsedRow_ + 1),
                           quotedCell(digits), QString::number(book.sharedStringCount())));
-        text_.resize(std::size_t(cell_.start));
+        text.resize(std::size_t(cell_.start));
         span = {-1 - index, qsizetype(book.sharedString(index).size())};
     } else if (cell_.type == XlsxCell::Type::Text) {
-        unescape(text_, std::size_t(cell_.start));
-        span.size = qsizetype(text_.size()) - cell_.start;
+        unescape(text, std::size_t(cell_.start));
+        span.size = qsizetype(text.size()) - cell_.start;
     }
     // A cell without a value, or with an empty text, is an empty cell: absent.
     if (!cell_.valued || span.size == 0) return;
-    cells.push_back({cell_.column, cell_.type, {}});
-    spans_.push_back(span);
+    batch_->cells.push_back({cell_.column, cell_.type, {}});
+    batch_->spans.push_back(span);
 }
 
 const XlsxCell* XlsxSheet::cell(int column) const {
-    const std::vector<XlsxCell>& row = reader_->cells;
+    const std::span<const XlsxCell> row = reader_->cells;
     const auto it = std::lower_bound(row.begin(), row.end(), column,
                                      [](const XlsxCell& c, int col) { return c.column < col; });
     return it != row.end() && it->column == column ? &*it : nullptr;

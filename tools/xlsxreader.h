@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The .xlsx workbook: a ZIP archive of XML parts, unpacked with minizip and read with expat. A
-// sheet streams one row at a time, so reading it costs the shared strings plus one row of memory
-// whatever its size. Everything wrong with the file is a Fault naming it, and
+// sheet streams one row at a time, so reading it costs the shared strings plus a few batches of
+// rows whatever its size: a thread of its own inflates the part and another parses it into rows
+// while the reader takes the rows before. Everything wrong with the file is a Fault naming it, and
 // the part where one is at fault (with the part's XML line and column where one applies).
 #pragma once
 
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,7 +63,7 @@ class XlsxSheet {
     bool next();
     qsizetype row() const;  // its number, from 1
     // The row's cells in rising column order; an empty cell is absent.
-    const std::vector<XlsxCell>& cells() const;
+    std::span<const XlsxCell> cells() const;
     // The cell in `column`, or null when it is empty.
     const XlsxCell* cell(int column) const;
 

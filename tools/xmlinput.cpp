@@ -68,17 +68,25 @@ QString tooLarge() {
         .arg(kMaxRecordBytes >> 20);
 }
 
+// Filtered bytes handed over at a time, and how many blocks the filter runs ahead.
+constexpr qsizetype kBlock = qsizetype(1) << 18;
+constexpr std::size_t kSlots = 3;
+
 }  // namespace
 
 XmlInput::XmlInput(const QString& path, XmlHandler& handler) : parser_(handler, path) {
     in_.open(path);
     readDeclaration();
+    in_.showProgress(false);
+    filtered_.emplace(kSlots, [this](Filtered& block) { return filter(block); });
 }
 
 XmlInput::XmlInput(QByteArrayView bytes, const QString& name, XmlHandler& handler)
     : parser_(handler, name) {
     in_.openMemory(bytes, name);
     readDeclaration();
+    in_.showProgress(false);
+    filtered_.emplace(kSlots, [this](Filtered& block) { return filter(block); });
 }
 
 void XmlInput::failAt(const char* p, const QString& what) const {
@@ -143,31 +151,46 @@ bool XmlInput::advance() {
     return parser_.advance([this] { return feed(); });
 }
 
-// Hands the parser the next bytes through the filter: what the declaration left first, then as
-// much as is at hand.
+// Hands the parser the next bytes the filter gave, showing how far the file is read.
 ExpatParser::Status XmlInput::feed() {
-    while (in_.available() < kLookahead && !ended_)
-        if (!in_.fill()) ended_ = true;
+    const Filtered* block = filtered_->next();
+    if (!block) return parser_.feed({}, true);
+    Progress::instance().update(in_.name(), block->done, in_.size());
+    return parser_.feed(block->bytes, false);
+}
+
+// What the declaration left first, then as much as is at hand, in blocks of about kBlock: what
+// the filter passed before a fault in the input is handed over too, so that a fault in the XML
+// before it comes first.
+bool XmlInput::filter(Filtered& block) {
+    block.bytes += out_;
+    out_.clear();
+    for (;;) {
+        while (in_.available() < kLookahead && !ended_)
+            if (!in_.fill()) ended_ = true;
+        filterAvailable(block.bytes);
+        block.done = in_.bytesRead();
+        // A unit the filter must see whole can stay unread only while more bytes may come.
+        if (ended_ && in_.available() == 0) return false;
+        if (qsizetype(block.bytes.size()) >= kBlock) return true;
+    }
+}
+
+void XmlInput::filterAvailable(std::string& out) {
     const char* p = in_.begin();
     const char* end = in_.end();
     lineStart_ = p;
-    out_.reserve(std::size_t(in_.available() + in_.available() / 8 + 16));
+    out.reserve(out.size() + std::size_t(in_.available() + in_.available() / 8 + 16));
     while (p < end) {
-        p = copyPlainRun(p, end, out_);
+        p = copyPlainRun(p, end, out);
         if (p == end) break;
-        const qsizetype n =
-            state_ == State::Text ? copyText(p, end, out_) : copyMarkup(p, end, out_);
+        const qsizetype n = state_ == State::Text ? copyText(p, end, out) : copyMarkup(p, end, out);
         if (n == 0) break;  // the unit at `p` needs bytes not yet read
         p += n;
     }
     for (const char* q = lineStart_; q < p; ++q)
         column_ += encoding_ == Encoding::Cp1252 || (static_cast<unsigned char>(*q) & 0xC0) != 0x80;
     in_.consume(p - in_.begin());
-    // A unit the filter must see whole can stay unread only while more bytes may come.
-    const bool last = ended_ && in_.available() == 0;
-    const ExpatParser::Status status = parser_.feed(out_, last);
-    out_.clear();
-    return status;
 }
 
 // The bytes from `p` that change no state but the count, in text and in tags: most of a file.

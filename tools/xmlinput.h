@@ -8,12 +8,18 @@
 // was meant: inside an element's text, a "&" that begins no entity reference and a "<" that
 // begins no tag stand for themselves, and repaired() counts them. XML broken in any other way is
 // refused: every fault is a Fault naming the file and its line.
+//
+// The file is read, decoded and filtered on a thread of its own while the parser reads what the
+// filter gave before.
 #pragma once
 
+#include <atomic>
+#include <optional>
 #include <string>
 
 #include "tools/expatparser.h"
 #include "tools/inputfile.h"
+#include "tools/producerqueue.h"
 
 namespace velmora::mkdb {
 
@@ -38,6 +44,17 @@ class XmlInput {
     qsizetype repaired() const { return repaired_; }
 
   private:
+    // What the filter hands to the parser.
+    struct Filtered {
+        std::string bytes;
+        std::uint64_t done = 0;  // how much of the file was read for them
+        bool empty() const { return bytes.empty(); }
+        void clear() { bytes.clear(); }
+    };
+    // On the filter's thread: the next bytes through the filter; false once the input's end is
+    // among them.
+    bool filter(Filtered& block);
+    void filterAvailable(std::string& out);
     enum class Encoding { Utf8, Cp1252 };
     enum class State { Text, Tag, Comment, CData, Instruction, Declaration };
     ExpatParser::Status feed();
@@ -54,7 +71,7 @@ class XmlInput {
 
     InputFile in_;
     ExpatParser parser_;
-    std::string out_;  // what the filter hands to the parser, kept for its room
+    std::string out_;  // what the declaration leaves, handed to the parser first
     Encoding encoding_ = Encoding::Utf8;
     State state_ = State::Text;
     bool ended_ = false;               // the whole file is in the buffer
@@ -65,7 +82,8 @@ class XmlInput {
     qsizetype line_ = 1;               // of the next byte the filter reads
     qsizetype column_ = 1;
     qsizetype sinceMarkup_ = 0;  // bytes of text or of one tag: bounded as a record is
-    qsizetype repaired_ = 0;
+    std::atomic<qsizetype> repaired_ = 0;
+    std::optional<ProducerQueue<Filtered>> filtered_;  // last: its thread stops before the rest
 };
 
 }  // namespace velmora::mkdb

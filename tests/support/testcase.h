@@ -6,7 +6,13 @@
 
 #include <QObject>
 
+#include <functional>
+
 namespace velmora::test {
+
+// Whether `f` returns within a few seconds: a reader that stops early must not wait for ever. `f`
+// runs on a thread of its own, left behind when it hangs, so it must own everything it uses.
+bool returnsSoon(std::function<void()> f);
 
 class TestCase : public QObject {
     Q_OBJECT

@@ -14,6 +14,7 @@
 #include "testcase.h"
 #include "toolrun.h"
 #include "tools/nationaltable.h"
+#include "tools/xmlinput.h"
 
 using namespace velmora;
 using namespace velmora::test;
@@ -254,6 +255,34 @@ QMap<QString, QString> writeDownload(const QString& folder, const QString& kind)
 
 Q_DECLARE_METATYPE(Layout)
 
+namespace {
+
+// Counts the records <R> of a document, suspending the reading at the end of each.
+class RecordCounter final : public mkdb::XmlHandler {
+  public:
+    int records = 0;
+
+  private:
+    void startElement(std::string_view, const mkdb::XmlAttributes&) override {}
+    void endElement(std::string_view name) override {
+        if (name != "R") return;
+        ++records;
+        parser().suspend();
+    }
+    void text(std::string_view) override {}
+};
+
+// A code page 1252 document of `count` records, one a line from line 3, with `at` replacing the
+// text of the records in it.
+QByteArray recordsXml(int count, const QMap<int, QByteArray>& at) {
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<T>\r\n";
+    for (int r = 1; r <= count; ++r)
+        xml += "<R><a>" + at.value(r, QByteArray::number(r)) + "</a></R>\r\n";
+    return xml + "</T>";
+}
+
+}  // namespace
+
 class TestNational : public TestCase {
     Q_OBJECT
     QTemporaryDir dir_;
@@ -262,6 +291,47 @@ class TestNational : public TestCase {
     QString path(const QString& name) const { return dir_.filePath(name); }
 
   private slots:
+    // Reading, decoding and filtering run ahead of the parser: a fault far into a file still
+    // names its place, after the records before it, the first in the file first.
+    void largeXml_data() {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<int>("records");
+        QTest::addColumn<QString>("fault");
+        const auto row = [](const char* name, const QMap<int, QByteArray>& at, int records,
+                            const QString& fault) {
+            QTest::newRow(name) << recordsXml(200000, at) << records << fault;
+        };
+        row("whole", {{7, "M&M's <1"}}, 200000, {});
+        row("XML", {{150000, "x</b>"}}, 149999,
+            u"x.xml:150002:10: not well-formed XML: mismatched tag"_s);
+        row("byte", {{150000, "x\x81"}}, 149999,
+            u"x.xml:150002:8: byte 0x81 is not a code page 1252 character"_s);
+        row("XML before byte", {{150000, "x</b>"}, {150001, "\x81"}}, 149999,
+            u"x.xml:150002:10: not well-formed XML: mismatched tag"_s);
+    }
+    void largeXml() {
+        QFETCH(QByteArray, xml);
+        QFETCH(int, records);
+        QFETCH(QString, fault);
+        RecordCounter counter;
+        QString thrown;
+        try {
+            mkdb::XmlInput in(xml, u"x.xml"_s, counter);
+            while (in.advance()) {
+            }
+            QCOMPARE(in.repaired(), 2);
+        } catch (const mkdb::Fault& f) {
+            thrown = f.diagnostic.toString();
+        }
+        QCOMPARE(thrown, fault);
+        QCOMPARE(counter.records, records);
+        // A reader that stops after the first record, the filter's blocks queued ahead of it.
+        QVERIFY(returnsSoon([xml] {
+            RecordCounter first;
+            mkdb::XmlInput(xml, u"x.xml"_s, first).advance();
+        }));
+    }
+
     void initTestCase() {
         for (const auto& [name, layout] :
              {std::pair(u"c2017"_s, k2017), {u"c2020"_s, k2020}, {u"c2025"_s, k2025}}) {

@@ -148,6 +148,37 @@ class TestXlsx : public velmora::test::TestCase {
                  path + u":2:28: sheet \"1.3 Proximates\", cell AB2: \"x\" is not a number"_s);
     }
 
+    // A sheet is parsed ahead of its reader: a fault far into it still names its place and part,
+    // after the rows before it; a reader that stops early ends what reads ahead.
+    void largeSheet() {
+        QByteArray rows;
+        for (int r = 1; r <= 60000; ++r) {
+            const QByteArray n = QByteArray::number(r);
+            rows += "<row r=\"" + n + "\"><c r=\"" + (r == 50000 ? "a1" : "B" + n) + "\"><v>" + n +
+                    "</v></c></row>\n";
+        }
+        const QString path = write(zip(oneSheet(rows)));
+        qsizetype read = 0;
+        QString fault;
+        try {
+            const XlsxWorkbook book(path);
+            XlsxSheet sheet = book.sheet(u"Data"_s);
+            while (sheet.next() && sheet.row() == read + 1 &&
+                   sheet.cell(1)->amount().value == read + 1)
+                ++read;
+        } catch (const Fault& f) {
+            fault = f.diagnostic.toString();
+        }
+        QCOMPARE(read, 49999);
+        QCOMPARE(fault, path +
+                            u":50001:16: xl/worksheets/sheet1.xml (sheet \"Data\"): cell "
+                            "reference \"a1\" is not valid"_s);
+        QVERIFY(returnsSoon([path] {
+            const XlsxWorkbook book(path);
+            book.sheet(u"Data"_s).next();
+        }));
+    }
+
     void refusals_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("sheet");
