@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 namespace velmora::bench {
 
@@ -31,6 +32,15 @@ Run run(const std::vector<std::string>& argv, const std::filesystem::path& log) 
     const auto cpu = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return {seconds, usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : 128,
             cpu(usage.ru_utime) + cpu(usage.ru_stime)};
+}
+
+Run runBuilder(const std::vector<std::string>& argv, const std::filesystem::path& log) {
+    const Run r = run(argv, log);
+    if (r.status != 0) {
+        std::fprintf(stderr, "velmora_fdcbench: velmora-mkdb failed: %s\n", firstLine(log).c_str());
+        std::exit(1);
+    }
+    return r;
 }
 
 std::string firstLine(const std::filesystem::path& log) {

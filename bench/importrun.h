@@ -19,6 +19,9 @@ struct Run {
 // peak RSS.
 Run run(const std::vector<std::string>& argv, const std::filesystem::path& log);
 
+// run(), ending the benchmark with the first line of `log` when the builder fails.
+Run runBuilder(const std::vector<std::string>& argv, const std::filesystem::path& log);
+
 // The first line of `log`, without its line end.
 std::string firstLine(const std::filesystem::path& log);
 

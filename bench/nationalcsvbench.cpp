@@ -171,12 +171,7 @@ void time(const fs::path& mkdb, const std::vector<std::string>& args, const fs::
         std::vector<std::string> argv{mkdb.string()};
         argv.insert(argv.end(), args.begin(), args.end());
         argv.push_back(out.string());
-        const Run r = run(argv, log);
-        if (r.status != 0) {
-            std::fprintf(stderr, "velmora_fdcbench: velmora-mkdb failed: %s\n",
-                         firstLine(log).c_str());
-            std::exit(1);
-        }
+        const Run r = runBuilder(argv, log);
         wall.push_back(r.seconds);
         cpu.push_back(r.cpuSeconds);
     }
