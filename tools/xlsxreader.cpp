@@ -284,6 +284,9 @@ class SheetCutter {
         const char c = window_[i + 4];
         return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '>' || c == '/';
     }
+    std::size_t find(std::string_view needle, std::size_t from, std::size_t to) const;
+    std::size_t findRow(std::size_t from, std::size_t to) const;
+    std::size_t markup(char c, std::size_t to) const;
     // Hands out the bytes up to `to` as the piece at hand's.
     void handOut(std::size_t to) {
         if (to > from_ && owns(piece_)) pieces_.push_back({from_, to - from_, false});
@@ -305,27 +308,62 @@ class SheetCutter {
     bool ended_ = false, finished_ = false;
 };
 
+// Where `needle` first stands in window_ from `from` to `to` (it may run past `to`); `to` for
+// nowhere.
+std::size_t SheetCutter::find(std::string_view needle, std::size_t from, std::size_t to) const {
+    if (from >= to) return to;
+    const std::size_t room = std::min(window_.size(), to + needle.size() - 1) - from;
+    const void* at = memmem(window_.data() + from, room, needle.data(), needle.size());
+    return at ? std::min(to, std::size_t(static_cast<const char*>(at) - window_.data())) : to;
+}
+
+// Where "<" and `c` first stand in window_ before `to`, but the XML declaration at the part's
+// start; `to` for nowhere. (The two characters are rare in a sheet, "<" is not: memchr on `c`.)
+std::size_t SheetCutter::markup(char c, std::size_t to) const {
+    for (std::size_t at = 1; at <= to && at < window_.size(); ++at) {
+        const void* found =
+            std::memchr(window_.data() + at, c, std::min(to + 1, window_.size()) - at);
+        if (!found) break;
+        at = std::size_t(static_cast<const char*>(found) - window_.data());
+        if (window_[at - 1] == '<' && !(c == '?' && offset_ + at - 1 <= 3)) return at - 1;
+    }
+    return to;
+}
+
+// The first row start tag in window_ from `from` to `to`; `to` for none.
+std::size_t SheetCutter::findRow(std::size_t from, std::size_t to) const {
+    for (std::size_t at = find("<row", from, to); at < to; at = find("<row", at + 1, to))
+        if (rowAt(at)) return at;
+    return to;
+}
+
 void SheetCutter::scan() {
     // A "<" is looked at with the five bytes after it; the last few wait for the next block.
     const std::size_t limit =
         ended_ ? window_.size() : window_.size() - std::min<std::size_t>(window_.size(), 5);
     from_ = 0;
-    for (std::size_t i = 0; phase_ != Phase::Whole && i < limit; ++i) {
-        const void* found = std::memchr(window_.data() + i, '<', limit - i);
-        if (!found) break;
-        i = std::size_t(static_cast<const char*>(found) - window_.data());
-        const char next = i + 1 < window_.size() ? window_[i + 1] : 0;
-        if (next == '!' || (next == '?' && (phase_ == Phase::Rows || offset_ + i > 3))) {
-            // What is not cut any more is the piece at hand's; in the head, the first parser's.
-            handOut(i);
-            if (piece_ < 0) piece_ = 0;
-            phase_ = Phase::Whole;
-        } else if (rowAt(i) && (phase_ == Phase::Head || offset_ + i >= nextCut_)) {
-            handOut(i);
+    if (phase_ != Phase::Whole) {
+        // Before what could hide a row, but the XML declaration at the part's start.
+        const std::size_t hidden = std::min(markup('!', limit), markup('?', limit));
+        for (std::size_t i = 0;;) {
+            const std::size_t from =
+                phase_ == Phase::Head
+                    ? i
+                    : std::max<std::uint64_t>(i, nextCut_ - std::min(nextCut_, offset_));
+            const std::size_t row = findRow(from, hidden);
+            if (row == hidden) break;
+            handOut(row);
             if (piece_ >= 0 && owns(piece_)) pieces_.push_back({0, 0, true});
             ++piece_;
             phase_ = Phase::Rows;
-            nextCut_ = offset_ + i + pieceBytes_;
+            nextCut_ = offset_ + row + pieceBytes_;
+            i = row + 1;
+        }
+        if (hidden < limit) {
+            // What is not cut any more is the piece at hand's; in the head, the first parser's.
+            handOut(hidden);
+            if (piece_ < 0) piece_ = 0;
+            phase_ = Phase::Whole;
         }
     }
     handOut(limit);
