@@ -65,6 +65,9 @@ struct ExpatParser::Calls {
     static void end(void* data, const XML_Char* name) {
         guarded(data, [&](ExpatParser& self) { self.handler_.endElement(xmlView(name)); });
     }
+    static void instruction(void* data, const XML_Char* target, const XML_Char*) {
+        guarded(data, [&](ExpatParser& self) { self.handler_.instruction(xmlView(target)); });
+    }
     static void text(void* data, const XML_Char* text, int length) {
         guarded(data, [&](ExpatParser& self) {
             self.handler_.text(std::string_view(text, std::size_t(length)));
@@ -111,6 +114,7 @@ ExpatParser::ExpatParser(XmlHandler& handler, const QString& file, const QString
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, Calls::start, Calls::end);
     XML_SetCharacterDataHandler(parser_, Calls::text);
+    XML_SetProcessingInstructionHandler(parser_, Calls::instruction);
     XML_SetEntityDeclHandler(parser_, Calls::entityDeclaration);
     XML_SetSkippedEntityHandler(parser_, Calls::skippedEntity);
     XML_SetUnknownEncodingHandler(parser_, Calls::unknownEncoding, this);

@@ -72,6 +72,8 @@ class XmlHandler {
     virtual void startElement(std::string_view name, const XmlAttributes& attributes) = 0;
     virtual void endElement(std::string_view name) = 0;
     virtual void text(std::string_view utf8) = 0;
+    // A processing instruction <?target ...?> (most documents have none to heed).
+    virtual void instruction(std::string_view target) { (void)target; }
 
   protected:
     XmlHandler() = default;

@@ -225,6 +225,153 @@ bool Archive::fill(ByteBlock& block) {
 
 }  // namespace
 
+namespace {
+
+// Marks the end of a parser's piece of a sheet in what it reads (see SheetCutter).
+constexpr std::string_view kCutTarget = "velmora-cut";
+constexpr std::string_view kCutMark = "<?velmora-cut?>";
+
+// Where a sheet's part is cut so that two parsers read it side by side: at the first row start tag
+// ("<row" then a blank, ">" or "/") at or after every xlsxPieceBytes of the rows, the same cuts for
+// both, which see the same bytes. Each parser reads the part's head (what stands before the first
+// row) and then every other piece, the first parser the even ones; it reads kCutMark after each
+// piece it ends, so that its reader knows where. A comment, CDATA section, declaration or
+// processing instruction (but the XML declaration) could hide a "<row": from one on, nothing is cut
+// any more, the rest of the part going to the piece at hand.
+class SheetCutter {
+  public:
+    explicit SheetCutter(int parity) : parity_(parity), pieceBytes_(xlsxPieceBytes) {}
+
+    // Feeds `xml` the next bytes that are this parser's, taking blocks from `pull` (null at the
+    // part's end); Done once it has read its last, the end of the document only for the parser
+    // whose piece ends the part. `marks` counts the marks fed.
+    template <typename Pull>
+    ExpatParser::Status feedNext(ExpatParser& xml, Pull&& pull, int& marks) {
+        while (next_ == pieces_.size()) {
+            if (ended_) {
+                if (!owns(piece_) || finished_) return ExpatParser::Status::Done;
+                finished_ = true;
+                return xml.feed({}, true);
+            }
+            pieces_.clear();
+            next_ = 0;
+            window_.erase(0, settled_);
+            offset_ += settled_;
+            const ByteBlock* block = pull();
+            if (block)
+                window_.append(block->room.get(), std::size_t(block->size));
+            else
+                ended_ = true;
+            scan();
+        }
+        const Piece piece = pieces_[next_++];
+        if (piece.mark) {
+            ++marks;
+            return xml.feed(kCutMark, false);
+        }
+        return xml.feed(std::string_view(window_).substr(piece.from, piece.size), false);
+    }
+
+  private:
+    enum class Phase { Head, Rows, Whole };
+    struct Piece {
+        std::size_t from, size;
+        bool mark;
+    };
+    bool owns(int piece) const { return piece < 0 || piece % 2 == parity_; }
+    bool rowAt(std::size_t i) const {
+        if (window_.compare(i, 4, "<row") != 0 || i + 4 >= window_.size()) return false;
+        const char c = window_[i + 4];
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '>' || c == '/';
+    }
+    std::size_t find(std::string_view needle, std::size_t from, std::size_t to) const;
+    std::size_t findRow(std::size_t from, std::size_t to) const;
+    std::size_t markup(char c, std::size_t to) const;
+    // Hands out the bytes up to `to` as the piece at hand's.
+    void handOut(std::size_t to) {
+        if (to > from_ && owns(piece_)) pieces_.push_back({from_, to - from_, false});
+        from_ = to;
+    }
+    void scan();
+
+    const int parity_;
+    const std::uint64_t pieceBytes_;
+    Phase phase_ = Phase::Head;
+    int piece_ = -1;             // -1: the head, which both read
+    std::string window_;         // the bytes not handed out yet and those of the current block
+    std::size_t from_ = 0;       // in window_, the first byte not handed out
+    std::size_t settled_ = 0;    // how many of window_ are handed out or go nowhere
+    std::uint64_t offset_ = 0;   // of window_[0] in the part
+    std::uint64_t nextCut_ = 0;  // the next cut is at the first row at or after this offset
+    std::vector<Piece> pieces_;
+    std::size_t next_ = 0;
+    bool ended_ = false, finished_ = false;
+};
+
+// Where `needle` first stands in window_ from `from` to `to` (it may run past `to`); `to` for
+// nowhere.
+std::size_t SheetCutter::find(std::string_view needle, std::size_t from, std::size_t to) const {
+    if (from >= to) return to;
+    const std::size_t room = std::min(window_.size(), to + needle.size() - 1) - from;
+    const void* at = memmem(window_.data() + from, room, needle.data(), needle.size());
+    return at ? std::min(to, std::size_t(static_cast<const char*>(at) - window_.data())) : to;
+}
+
+// Where "<" and `c` first stand in window_ before `to`, but the XML declaration at the part's
+// start; `to` for nowhere. (The two characters are rare in a sheet, "<" is not: memchr on `c`.)
+std::size_t SheetCutter::markup(char c, std::size_t to) const {
+    for (std::size_t at = 1; at <= to && at < window_.size(); ++at) {
+        const void* found =
+            std::memchr(window_.data() + at, c, std::min(to + 1, window_.size()) - at);
+        if (!found) break;
+        at = std::size_t(static_cast<const char*>(found) - window_.data());
+        if (window_[at - 1] == '<' && !(c == '?' && offset_ + at - 1 <= 3)) return at - 1;
+    }
+    return to;
+}
+
+// The first row start tag in window_ from `from` to `to`; `to` for none.
+std::size_t SheetCutter::findRow(std::size_t from, std::size_t to) const {
+    for (std::size_t at = find("<row", from, to); at < to; at = find("<row", at + 1, to))
+        if (rowAt(at)) return at;
+    return to;
+}
+
+void SheetCutter::scan() {
+    // A "<" is looked at with the five bytes after it; the last few wait for the next block.
+    const std::size_t limit =
+        ended_ ? window_.size() : window_.size() - std::min<std::size_t>(window_.size(), 5);
+    from_ = 0;
+    if (phase_ != Phase::Whole) {
+        // Before what could hide a row, but the XML declaration at the part's start.
+        const std::size_t hidden = std::min(markup('!', limit), markup('?', limit));
+        for (std::size_t i = 0;;) {
+            const std::size_t from =
+                phase_ == Phase::Head
+                    ? i
+                    : std::max<std::uint64_t>(i, nextCut_ - std::min(nextCut_, offset_));
+            const std::size_t row = findRow(from, hidden);
+            if (row == hidden) break;
+            handOut(row);
+            if (piece_ >= 0 && owns(piece_)) pieces_.push_back({0, 0, true});
+            ++piece_;
+            phase_ = Phase::Rows;
+            nextCut_ = offset_ + row + pieceBytes_;
+            i = row + 1;
+        }
+        if (hidden < limit) {
+            // What is not cut any more is the piece at hand's; in the head, the first parser's.
+            handOut(hidden);
+            if (piece_ < 0) piece_ = 0;
+            phase_ = Phase::Whole;
+        }
+    }
+    handOut(limit);
+    settled_ = limit;
+}
+
+}  // namespace
+
 // One XML part, parsed in blocks as a thread of its own inflates them.
 class XlsxPart {
   public:
@@ -240,6 +387,15 @@ class XlsxPart {
     // its checksum (false). Throws Fault.
     bool advance() {
         return xml_.advance([&] {
+            if (cutter_)
+                return cutter_->feedNext(
+                    xml_,
+                    [&] {
+                        const ByteBlock* block = inflater_->next();
+                        if (block) inflated_ = block->done;
+                        return block;
+                    },
+                    marks_);
             const ByteBlock* block = inflater_->next();
             if (!block) return xml_.feed({}, true);
             inflated_ = block->done;
@@ -247,6 +403,10 @@ class XlsxPart {
             return xml_.feed({block->room.get(), std::size_t(block->size)}, false);
         });
     }
+    // Reads the part cut for two parsers, as the one of `parity` (0 or 1).
+    void cutFor(int parity) { cutter_.emplace(parity); }
+    // How many marks of a piece's end have been fed (SheetCutter).
+    int marks() const { return marks_; }
     void readAll() {
         while (advance()) {
         }
@@ -261,6 +421,8 @@ class XlsxPart {
     ExpatParser xml_;
     bool progress_;
     std::uint64_t inflated_ = 0;
+    std::optional<SheetCutter> cutter_;
+    int marks_ = 0;
     std::optional<ProducerQueue<ByteBlock>> inflater_;  // last: stopped before the rest goes
 };
 
@@ -380,6 +542,11 @@ XlsxWorkbook::XlsxWorkbook(const QString& path) : path_(path) {
         .readAll();
 }
 
+std::uint64_t XlsxWorkbook::partSize(const QString& part) const {
+    Archive archive(path_);
+    return archive.open(part) ? archive.declared() : 0;
+}
+
 QString XlsxWorkbook::sheetStartingWith(QStringView prefix) const {
     for (const QString& name : names_)
         if (name.startsWith(prefix)) return name;
@@ -401,6 +568,9 @@ namespace {
 // How many cells, and bytes of their own texts, the sheet's thread parses ahead in one batch.
 constexpr std::size_t kBatchCells = std::size_t(1) << 13;
 constexpr std::size_t kBatchText = std::size_t(1) << 18;
+// Batches parsed ahead by each of two parsers: a piece or two, so that neither waits while the
+// other's are read.
+constexpr std::size_t kSideSlots = 12;
 
 // Rows parsed on the sheet's thread, handed to its reader together.
 struct RowBatch {
@@ -418,33 +588,50 @@ struct RowBatch {
     std::vector<Span> spans;
     std::string text;  // the texts that are not shared strings
     std::uint64_t inflated = 0, declared = 0;
+    // Read by one of two parsers: the piece the rows are of, whether the batch ends it (and the
+    // number of the piece's last row then), the number of the piece's first row when the batch
+    // holds it, and whether the piece cannot be read apart (the reader then reads the sheet whole).
+    int piece = 0;
+    bool ends = false, apart = true;
+    qsizetype lastRow = 0, firstRow = 0;
 
-    bool empty() const { return rows.empty(); }
+    bool empty() const { return rows.empty() && !ends && apart && firstRow == 0; }
     void clear() {
         rows.clear();
         cells.clear();
         spans.clear();
         text.clear();
+        ends = false;
+        apart = true;
+        lastRow = firstRow = 0;
     }
 };
 
 }  // namespace
 
-// The sheet's part parsed on a thread of its own, its rows handed to next() in batches: the parser
-// is suspended at the end of each row that holds a cell, which goes into the batch being filled.
-class XlsxSheet::Reader final : public XmlHandler {
+// The sheet's part parsed on a thread of its own into batches of rows: the parser is suspended at
+// the end of each row that holds a cell, which goes into the batch being filled. One of two such
+// parsers reads the head and every other piece of the part (SheetCutter).
+class SheetParser final : public XmlHandler {
   public:
-    Reader(const XlsxWorkbook& book, const QString& name, const QString& part) : book(book) {
+    // `parity`: -1 for the whole part, else which pieces.
+    SheetParser(const XlsxWorkbook& book, const QString& name, const QString& part, int parity)
+        : book_(book), parity_(parity) {
         part_.emplace(*this, book.fileName(), part,
                       QStringLiteral("%1 (sheet %2)").arg(part, quoted(name)),
                       QStringLiteral("sheet %1: missing part %2").arg(quoted(name), part), false);
-        parsed_.emplace(kSlots, [this](RowBatch& batch) { return fill(batch); });
+        if (parity >= 0) {
+            part_->cutFor(parity);
+            piece_ = parity;
+            fresh_ = parity > 0;
+        }
+        parsed_.emplace(parity < 0 ? kSlots : kSideSlots,
+                        [this](RowBatch& batch) { return fill(batch); });
     }
-    bool next();
-
-    const XlsxWorkbook& book;
-    qsizetype row = 0;  // the current row, or the last one read
-    std::span<const XlsxCell> cells;
+    // The next batch; null after the last. Throws Fault.
+    RowBatch* next() { return parsed_->next(); }
+    // The size the part's entry declares.
+    std::uint64_t declared() const { return declared_; }
 
   private:
     // On the sheet's thread: parses rows into `batch`; false once the part is read.
@@ -454,18 +641,22 @@ class XlsxSheet::Reader final : public XmlHandler {
     void text(std::string_view utf8) override {
         if (inText_) batch_->text += utf8;
     }
+    void instruction(std::string_view target) override;
+    void notApart();
     void startRow(const XmlAttributes& attributes);
     void endRow();
     void setRow(qsizetype number);
     void startCell(const XmlAttributes& attributes);
     void endCell();
 
-    // The sheet's thread's.
+    const XlsxWorkbook& book_;
+    const int parity_;
     std::optional<XlsxPart> part_;  // none once it is read to its end
-    RowBatch* batch_ = nullptr;     // being filled
-    qsizetype parsedRow_ = 0;       // the last row parsed
-    qsizetype rowGiven_ = 0;        // the number a reference gave the row being parsed, or 0
-    std::size_t rowFirst_ = 0;      // where its cells start in the batch
+    std::uint64_t declared_ = 0;
+    RowBatch* batch_ = nullptr;  // being filled
+    qsizetype parsedRow_ = 0;    // the last row parsed (in this piece)
+    qsizetype rowGiven_ = 0;     // the number a reference gave the row being parsed, or 0
+    std::size_t rowFirst_ = 0;   // where its cells start in the batch
     // The cell being read: its column and type, where its text starts in the batch's text,
     // whether it has one.
     struct Pending {
@@ -476,38 +667,26 @@ class XlsxSheet::Reader final : public XmlHandler {
         qsizetype start = 0;
     } cell_;
     bool inRow_ = false, inText_ = false, phonetic_ = false;
+    // Read in pieces: the piece at hand, whether its first row is still to come, how deep the
+    // elements are open, how deep the rows stand, whether the piece went above them, the marks
+    // seen, and whether reading stops (a piece that cannot be read apart).
+    int piece_ = 0;
+    bool fresh_ = false, above_ = false, stop_ = false;
+    int depth_ = 0, rowDepth_ = -1, marks_ = 0;
 
-    // next()'s: the batch it hands rows from, and which.
-    RowBatch* taken_ = nullptr;
-    std::size_t at_ = 0;
     std::optional<ProducerQueue<RowBatch>> parsed_;  // last: its thread stops before the rest goes
 };
 
-XlsxSheet::XlsxSheet(const XlsxWorkbook& book, const QString& name, const QString& part)
-    : name_(name), reader_(std::make_unique<Reader>(book, name, part)) {}
-
-XlsxSheet::XlsxSheet(XlsxSheet&&) noexcept = default;
-XlsxSheet::~XlsxSheet() = default;
-
-bool XlsxSheet::next() {
-    return reader_->next();
-}
-
-qsizetype XlsxSheet::row() const {
-    return reader_->row;
-}
-
-std::span<const XlsxCell> XlsxSheet::cells() const {
-    return reader_->cells;
-}
-
-bool XlsxSheet::Reader::fill(RowBatch& batch) {
+bool SheetParser::fill(RowBatch& batch) {
     batch_ = &batch;
-    batch.declared = part_->declared();
-    while (batch.cells.size() < kBatchCells && batch.text.size() < kBatchText) {
+    batch.declared = declared_ = part_->declared();
+    batch.piece = piece_;
+    while (batch.cells.size() < kBatchCells && batch.text.size() < kBatchText && !batch.ends) {
         const bool more = part_->advance();
         batch.inflated = part_->inflated();
-        if (!more) {
+        if (!more || stop_) {
+            // A mark the parser did not see as one was inside something else: a comment, say.
+            if (part_->marks() != marks_) batch.apart = false;
             part_.reset();
             return false;
         }
@@ -515,31 +694,28 @@ bool XlsxSheet::Reader::fill(RowBatch& batch) {
     return true;
 }
 
-bool XlsxSheet::Reader::next() {
-    if (!taken_ || ++at_ >= taken_->rows.size()) {
-        taken_ = parsed_->next();
-        at_ = 0;
-        if (!taken_) {
-            cells = {};
-            return false;
-        }
-        Progress::instance().update(book.fileName(), taken_->inflated, taken_->declared);
-    }
-    const RowBatch::Row& r = taken_->rows[at_];
-    XlsxCell* first = taken_->cells.data() + r.first;
-    for (std::size_t i = 0; i < r.count; ++i) {
-        const RowBatch::Span span = taken_->spans[r.first + i];
-        first[i].text = span.start < 0
-                            ? book.sharedString(-1 - span.start)
-                            : std::string_view(taken_->text)
-                                  .substr(std::size_t(span.start), std::size_t(span.size));
-    }
-    row = r.number;
-    cells = {first, r.count};
-    return true;
+// The end of one of this parser's pieces: the batch ends with it, the next piece is read apart.
+void SheetParser::instruction(std::string_view target) {
+    if (target != kCutTarget || marks_ == part_->marks()) return;  // the document's own
+    ++marks_;
+    if (inRow_ || above_ || depth_ != rowDepth_) return notApart();
+    batch_->ends = true;
+    batch_->lastRow = parsedRow_;
+    piece_ += 2;
+    parsedRow_ = 0;
+    fresh_ = true;
+    parser().suspend();
 }
 
-void XlsxSheet::Reader::startElement(std::string_view name, const XmlAttributes& attributes) {
+// The piece at hand cannot be read apart from the one before: the reader reads the sheet whole.
+void SheetParser::notApart() {
+    batch_->apart = false;
+    stop_ = true;
+    parser().suspend();
+}
+
+void SheetParser::startElement(std::string_view name, const XmlAttributes& attributes) {
+    ++depth_;
     name = localName(name);
     if (name == "row") {
         if (!inRow_) startRow(attributes);
@@ -552,7 +728,9 @@ void XlsxSheet::Reader::startElement(std::string_view name, const XmlAttributes&
     if (name == "rPh") phonetic_ = true;
 }
 
-void XlsxSheet::Reader::endElement(std::string_view name) {
+void SheetParser::endElement(std::string_view name) {
+    --depth_;
+    if (depth_ < rowDepth_) above_ = true;
     if (!inRow_) return;
     name = localName(name);
     if (name == "v" || name == "t") inText_ = false;
@@ -564,27 +742,32 @@ void XlsxSheet::Reader::endElement(std::string_view name) {
     if (name == "row") endRow();
 }
 
-void XlsxSheet::Reader::setRow(qsizetype number) {
+void SheetParser::setRow(qsizetype number) {
     if (number <= parsedRow_)
         fail(QStringLiteral("row %1 after row %2: rows out of order").arg(number).arg(parsedRow_));
     rowGiven_ = number;
 }
 
-void XlsxSheet::Reader::startRow(const XmlAttributes& attributes) {
+void SheetParser::startRow(const XmlAttributes& attributes) {
     inRow_ = true;
     inText_ = phonetic_ = false;
     cell_ = {};
     rowFirst_ = batch_->cells.size();
     rowGiven_ = 0;
+    if (rowDepth_ < 0) rowDepth_ = depth_ - 1;
     const std::string_view r = attributes.value("r");
+    // A piece's first row must say its number: the rows before it are another parser's.
+    if (fresh_ && r.empty()) return notApart();
     if (r.empty()) return;
     const qsizetype number = decimal(r, kMaxRows);
     if (number < 1) fail(QStringLiteral("row number %1 is not valid").arg(quotedCell(r)));
     setRow(number);
+    if (fresh_) batch_->firstRow = number;
+    fresh_ = false;
 }
 
 // Hands the row over when it holds a cell.
-void XlsxSheet::Reader::endRow() {
+void SheetParser::endRow() {
     inRow_ = false;
     parsedRow_ = rowGiven_ ? rowGiven_ : parsedRow_ + 1;
     if (parsedRow_ > kMaxRows) fail(QStringLiteral("more than %1 rows").arg(kMaxRows));
@@ -619,7 +802,7 @@ std::optional<XlsxCell::Type> cellType(std::string_view t) {
 
 }  // namespace
 
-void XlsxSheet::Reader::startCell(const XmlAttributes& attributes) {
+void SheetParser::startCell(const XmlAttributes& attributes) {
     const std::string_view ref = attributes.value("r"), t = attributes.value("t");
     // A cell without a reference follows the one before it.
     int column = cell_.column + 1;
@@ -644,20 +827,20 @@ void XlsxSheet::Reader::startCell(const XmlAttributes& attributes) {
     cell_.start = qsizetype(batch_->text.size());
 }
 
-void XlsxSheet::Reader::endCell() {
+void SheetParser::endCell() {
     std::string& text = batch_->text;
     RowBatch::Span span{cell_.start, qsizetype(text.size()) - cell_.start};
     if (cell_.shared && cell_.valued) {
         const std::string_view digits =
             std::string_view(text).substr(std::size_t(span.start), std::size_t(span.size));
-        const qsizetype index = decimal(digits, book.sharedStringCount());
-        if (index < 0 || index >= book.sharedStringCount())
+        const qsizetype index = decimal(digits, book_.sharedStringCount());
+        if (index < 0 || index >= book_.sharedStringCount())
             fail(QStringLiteral("cell %1: shared string %2 does not exist (there are %3)")
                      .arg(columnName(cell_.column) +
                               QString::number(rowGiven_ ? rowGiven_ : parsedRow_ + 1),
-                          quotedCell(digits), QString::number(book.sharedStringCount())));
+                          quotedCell(digits), QString::number(book_.sharedStringCount())));
         text.resize(std::size_t(cell_.start));
-        span = {-1 - index, qsizetype(book.sharedString(index).size())};
+        span = {-1 - index, qsizetype(book_.sharedString(index).size())};
     } else if (cell_.type == XlsxCell::Type::Text) {
         unescape(text, std::size_t(cell_.start));
         span.size = qsizetype(text.size()) - cell_.start;
@@ -666,6 +849,125 @@ void XlsxSheet::Reader::endCell() {
     if (!cell_.valued || span.size == 0) return;
     batch_->cells.push_back({cell_.column, cell_.type, {}});
     batch_->spans.push_back(span);
+}
+
+// The sheet read by one parser, or by two side by side (a large part, two cores), the rows handed
+// on in the part's order either way. Anything a piece read apart cannot settle (a fault, a first
+// row without its number, rows out of order where pieces meet, a cut not between rows) has the
+// sheet read whole from its start, the rows already handed on skipped: what it gives, and every
+// message, is then the whole reading's.
+class XlsxSheet::Reader {
+  public:
+    Reader(const XlsxWorkbook& book, const QString& name, const QString& part)
+        : book(book), name_(name), part_(part) {
+        if (book.partSize(part) < 4 * xlsxPieceBytes || std::thread::hardware_concurrency() < 2) {
+            parsers_.push_back(std::make_unique<SheetParser>(book, name, part, -1));
+            return;
+        }
+        parsers_.push_back(std::make_unique<SheetParser>(book, name, part, 0));
+        parsers_.push_back(std::make_unique<SheetParser>(book, name, part, 1));
+    }
+    bool next();
+
+    const XlsxWorkbook& book;
+    qsizetype row = 0;  // the current row, or the last one read
+    std::span<const XlsxCell> cells;
+
+  private:
+    bool take();
+    void readWhole();
+
+    QString name_, part_;
+    std::vector<std::unique_ptr<SheetParser>> parsers_;
+    RowBatch* taken_ = nullptr;  // the batch rows are handed from, and which
+    std::size_t at_ = 0;
+    int piece_ = 0;            // read apart: the piece at hand
+    qsizetype lastRow_ = 0;    // the last row of the piece before
+    bool fresh_ = false;       // its first batch is still to come
+    qsizetype handed_ = 0;     // rows handed on
+    qsizetype skip_ = 0;       // rows to skip, read whole again
+    std::uint64_t shown_ = 0;  // how far the progress line says the part is read
+};
+
+XlsxSheet::XlsxSheet(const XlsxWorkbook& book, const QString& name, const QString& part)
+    : name_(name), reader_(std::make_unique<Reader>(book, name, part)) {}
+
+XlsxSheet::XlsxSheet(XlsxSheet&&) noexcept = default;
+XlsxSheet::~XlsxSheet() = default;
+
+bool XlsxSheet::next() {
+    return reader_->next();
+}
+
+qsizetype XlsxSheet::row() const {
+    return reader_->row;
+}
+
+std::span<const XlsxCell> XlsxSheet::cells() const {
+    return reader_->cells;
+}
+
+bool XlsxSheet::Reader::next() {
+    for (;;) {
+        while (!taken_ || at_ >= taken_->rows.size()) {
+            if (!take()) {
+                cells = {};
+                return false;
+            }
+        }
+        const RowBatch::Row& r = taken_->rows[at_++];
+        if (skip_ > 0) {
+            --skip_;
+            continue;
+        }
+        XlsxCell* first = taken_->cells.data() + r.first;
+        for (std::size_t i = 0; i < r.count; ++i) {
+            const RowBatch::Span span = taken_->spans[r.first + i];
+            first[i].text = span.start < 0
+                                ? book.sharedString(-1 - span.start)
+                                : std::string_view(taken_->text)
+                                      .substr(std::size_t(span.start), std::size_t(span.size));
+        }
+        row = r.number;
+        cells = {first, r.count};
+        ++handed_;
+        return true;
+    }
+}
+
+// The next batch in the part's order; false after the last. Throws Fault.
+bool XlsxSheet::Reader::take() {
+    const bool apart = parsers_.size() == 2;
+    if (apart && taken_ && taken_->ends) {
+        lastRow_ = taken_->lastRow;
+        ++piece_;
+        fresh_ = true;
+    }
+    at_ = 0;
+    try {
+        taken_ = parsers_[apart ? std::size_t(piece_ % 2) : 0]->next();
+    } catch (const Fault&) {
+        if (!apart) throw;
+        readWhole();
+        return take();
+    }
+    if (!taken_) return false;
+    if (apart && (!taken_->apart || (fresh_ && taken_->firstRow <= lastRow_))) {
+        readWhole();
+        return take();
+    }
+    fresh_ = false;
+    shown_ = std::max(shown_, taken_->inflated);  // the two parsers' reading differs a little
+    Progress::instance().update(book.fileName(), shown_, taken_->declared);
+    return true;
+}
+
+void XlsxSheet::Reader::readWhole() {
+    taken_ = nullptr;
+    parsers_.clear();  // their threads stop
+    parsers_.push_back(std::make_unique<SheetParser>(book, name_, part_, -1));
+    skip_ = handed_;
+    handed_ = 0;
 }
 
 const XlsxCell* XlsxSheet::cell(int column) const {

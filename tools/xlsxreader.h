@@ -29,6 +29,9 @@ inline constexpr std::uint64_t kMaxPartBytes = std::uint64_t(1) << 30;
 // The last row and column a worksheet can have (XFD1048576).
 inline constexpr qsizetype kMaxRows = qsizetype(1) << 20;
 inline constexpr int kMaxColumns = 1 << 14;
+// A sheet's part of at least four times this many bytes is parsed by two parsers side by side,
+// each a piece of this size in turn (tests make it small).
+inline std::uint64_t xlsxPieceBytes = std::uint64_t(1) << 20;
 
 struct XlsxCell {
     // Text covers shared strings, inline strings and a formula's text result alike.
@@ -49,6 +52,7 @@ struct XlsxCell {
 QString columnName(int column);
 
 class XlsxWorkbook;
+class SheetParser;
 
 // One worksheet, read forwards once.
 class XlsxSheet {
@@ -98,7 +102,10 @@ class XlsxWorkbook {
 
   private:
     friend class XlsxSheet;
+    friend class SheetParser;
     class StringReader;
+    // The size its entry declares for `part`; 0 when there is none.
+    std::uint64_t partSize(const QString& part) const;
     std::string_view sharedString(qsizetype index) const {
         const auto i = std::size_t(index);
         return std::string_view(strings_).substr(starts_[i], starts_[i + 1] - starts_[i]);
