@@ -588,10 +588,9 @@ struct RowBatch {
     std::vector<Span> spans;
     std::string text;  // the texts that are not shared strings
     std::uint64_t inflated = 0, declared = 0;
-    // Read by one of two parsers: the piece the rows are of, whether the batch ends it (and the
-    // number of the piece's last row then), the number of the piece's first row when the batch
-    // holds it, and whether the piece cannot be read apart (the reader then reads the sheet whole).
-    int piece = 0;
+    // Read by one of two parsers: whether the batch ends a piece (and the number of the piece's
+    // last row then), the number of the piece's first row when the batch holds it, and whether the
+    // piece cannot be read apart (the reader then reads the sheet whole).
     bool ends = false, apart = true;
     qsizetype lastRow = 0, firstRow = 0;
 
@@ -616,13 +615,12 @@ class SheetParser final : public XmlHandler {
   public:
     // `parity`: -1 for the whole part, else which pieces.
     SheetParser(const XlsxWorkbook& book, const QString& name, const QString& part, int parity)
-        : book_(book), parity_(parity) {
+        : book_(book) {
         part_.emplace(*this, book.fileName(), part,
                       QStringLiteral("%1 (sheet %2)").arg(part, quoted(name)),
                       QStringLiteral("sheet %1: missing part %2").arg(quoted(name), part), false);
         if (parity >= 0) {
             part_->cutFor(parity);
-            piece_ = parity;
             fresh_ = parity > 0;
         }
         parsed_.emplace(parity < 0 ? kSlots : kSideSlots,
@@ -630,8 +628,6 @@ class SheetParser final : public XmlHandler {
     }
     // The next batch; null after the last. Throws Fault.
     RowBatch* next() { return parsed_->next(); }
-    // The size the part's entry declares.
-    std::uint64_t declared() const { return declared_; }
 
   private:
     // On the sheet's thread: parses rows into `batch`; false once the part is read.
@@ -650,13 +646,11 @@ class SheetParser final : public XmlHandler {
     void endCell();
 
     const XlsxWorkbook& book_;
-    const int parity_;
     std::optional<XlsxPart> part_;  // none once it is read to its end
-    std::uint64_t declared_ = 0;
-    RowBatch* batch_ = nullptr;  // being filled
-    qsizetype parsedRow_ = 0;    // the last row parsed (in this piece)
-    qsizetype rowGiven_ = 0;     // the number a reference gave the row being parsed, or 0
-    std::size_t rowFirst_ = 0;   // where its cells start in the batch
+    RowBatch* batch_ = nullptr;     // being filled
+    qsizetype parsedRow_ = 0;       // the last row parsed (in this piece)
+    qsizetype rowGiven_ = 0;        // the number a reference gave the row being parsed, or 0
+    std::size_t rowFirst_ = 0;      // where its cells start in the batch
     // The cell being read: its column and type, where its text starts in the batch's text,
     // whether it has one.
     struct Pending {
@@ -667,10 +661,9 @@ class SheetParser final : public XmlHandler {
         qsizetype start = 0;
     } cell_;
     bool inRow_ = false, inText_ = false, phonetic_ = false;
-    // Read in pieces: the piece at hand, whether its first row is still to come, how deep the
-    // elements are open, how deep the rows stand, whether the piece went above them, the marks
-    // seen, and whether reading stops (a piece that cannot be read apart).
-    int piece_ = 0;
+    // Read in pieces: whether the piece's first row is still to come, how deep the elements are
+    // open, how deep the rows stand, whether the piece went above them, the marks seen, and
+    // whether reading stops (a piece that cannot be read apart).
     bool fresh_ = false, above_ = false, stop_ = false;
     int depth_ = 0, rowDepth_ = -1, marks_ = 0;
 
@@ -679,8 +672,7 @@ class SheetParser final : public XmlHandler {
 
 bool SheetParser::fill(RowBatch& batch) {
     batch_ = &batch;
-    batch.declared = declared_ = part_->declared();
-    batch.piece = piece_;
+    batch.declared = part_->declared();
     while (batch.cells.size() < kBatchCells && batch.text.size() < kBatchText && !batch.ends) {
         const bool more = part_->advance();
         batch.inflated = part_->inflated();
@@ -701,7 +693,6 @@ void SheetParser::instruction(std::string_view target) {
     if (inRow_ || above_ || depth_ != rowDepth_) return notApart();
     batch_->ends = true;
     batch_->lastRow = parsedRow_;
-    piece_ += 2;
     parsedRow_ = 0;
     fresh_ = true;
     parser().suspend();
