@@ -2,14 +2,12 @@
 #include "tools/ciqualimport.h"
 
 #include "common/outsidetext.h"
-#include "tools/producerqueue.h"
 #include "tools/recordscanner.h"
-#include "tools/xmlinput.h"
+#include "tools/xmlrecords.h"
 
 #include <QRegularExpression>
 
 #include <array>
-#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -97,134 +95,6 @@ CiqualFiles findFiles(const QString& folder) {
     return {paths[0], paths[1], paths[2], version};
 }
 
-QString fromUtf8(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-}
-
-// `utf8` without the blanks around it, as QString::trimmed() removes them: a no-break space too.
-void assignTrimmed(std::string& into, std::string_view utf8) {
-    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    while (!utf8.empty() && blank(utf8.front())) utf8.remove_prefix(1);
-    while (!utf8.empty() && blank(utf8.back())) utf8.remove_suffix(1);
-    if (!utf8.empty() && (static_cast<unsigned char>(utf8.front()) >= 0x80 ||
-                          static_cast<unsigned char>(utf8.back()) >= 0x80))
-        into = fromUtf8(utf8).trimmed().toStdString();
-    else
-        into.assign(utf8);
-}
-
-// The records of a Ciqual file: the children of its root named `record` (ALIM, CONST, COMPO),
-// each with the text of its `fields`, blanks around it removed; names in any case. The texts stay
-// UTF-8: a release has a few hundred thousand of them, most of them looked up and dropped. The
-// file is parsed on a thread of its own, its records handed over in batches.
-template <std::size_t N>
-class Records final : public XmlHandler {
-  public:
-    Records(const QString& path, const char* record, const std::array<const char*, N>& fields)
-        : in_(path, *this), record_(record), fields_(fields) {
-        parser().takeText(false);  // but inside a field
-        parsed_.emplace(kSlots, [this](Batch& batch) { return fill(batch); });
-    }
-
-    // The next record; false at the end of the document.
-    bool next() {
-        if (taken_ && ++at_ < taken_->count) return true;
-        taken_ = parsed_->next();
-        at_ = 0;
-        return taken_ != nullptr;
-    }
-
-    // The field's text; empty when the record lacks it.
-    std::string_view operator[](std::size_t f) const { return current().values[f]; }
-    QString text(std::size_t f) const { return fromUtf8(current().values[f]); }
-    // The same, refused when it is empty.
-    std::string_view required(std::size_t f) const {
-        if (current().values[f].empty())
-            throw fault(f, QStringLiteral("<%1> without <%2>")
-                               .arg(QLatin1StringView(record_), QLatin1StringView(fields_[f])));
-        return current().values[f];
-    }
-    // A fault in field `f`, on its line (the record's when it lacks it).
-    Fault fault(std::size_t f, const QString& what) const {
-        const Record& r = current();
-        return Fault{{in_.name(), r.lines[f] > 0 ? r.lines[f] : r.line, 1, what}};
-    }
-    // Once the records are read.
-    const XmlInput& input() const { return in_; }
-
-  private:
-    struct Record {
-        std::array<std::string, N> values;
-        std::array<qsizetype, N> lines{};  // 0 when it lacks the field
-        qsizetype line = 0;
-    };
-    // Records parsed ahead; the first `count` of `records` are, the rest keep their room.
-    struct Batch {
-        std::vector<Record> records;
-        std::size_t count = 0;
-        bool empty() const { return count == 0; }
-        void clear() { count = 0; }
-    };
-    static constexpr std::size_t kSlots = 3, kBatch = 1024;
-
-    const Record& current() const { return taken_->records[at_]; }
-    // Element names have no blanks: most differ in length, compared first.
-    static bool isNamed(std::string_view name, std::string_view known) {
-        return name.size() == known.size() && sameName(name, known);
-    }
-
-    // On the parsing thread: fills `batch`; false at the end of the document.
-    bool fill(Batch& batch) {
-        batch_ = &batch;
-        return in_.advance();
-    }
-    void startElement(std::string_view name, const XmlAttributes&) override {
-        if (++depth_ == 2) {
-            inRecord_ = isNamed(name, record_);
-            if (!inRecord_) return;
-            if (batch_->records.size() == batch_->count) batch_->records.emplace_back();
-            Record& r = batch_->records[batch_->count];
-            for (std::string& value : r.values) value.clear();
-            r.lines.fill(0);
-            r.line = in_.line();
-        } else if (depth_ == 3 && inRecord_) {
-            field_ = -1;
-            for (std::size_t f = 0; f < N; ++f)
-                if (isNamed(name, fields_[f])) field_ = int(f);
-            text_.clear();  // keeps its room for the next field
-            if (field_ < 0) return;
-            batch_->records[batch_->count].lines[std::size_t(field_)] = in_.line();
-            parser().takeText(true);
-        }
-    }
-    // Keeps the record at its end, and hands the batch over once it is full.
-    void endElement(std::string_view) override {
-        const int depth = depth_--;
-        if (depth == 3 && field_ >= 0) {
-            assignTrimmed(batch_->records[batch_->count].values[std::size_t(field_)], text_);
-            field_ = -1;
-            parser().takeText(false);
-        }
-        if (depth == 2 && inRecord_ && ++batch_->count == kBatch) parser().suspend();
-    }
-    void text(std::string_view utf8) override {
-        if (depth_ >= 3 && field_ >= 0) text_ += utf8;
-    }
-
-    XmlInput in_;
-    const char* record_;
-    std::array<const char*, N> fields_;
-    // The parsing thread's.
-    Batch* batch_ = nullptr;
-    std::string text_;
-    int depth_ = 0, field_ = -1;
-    bool inRecord_ = false;
-    // next()'s.
-    const Batch* taken_ = nullptr;
-    std::size_t at_ = 0;
-    std::optional<ProducerQueue<Batch>> parsed_;  // last: its thread stops before the rest goes
-};
-
 // The unit in a constituent's name: "mg" of "Sodium (mg/100 g)".
 Unit unitInName(const QString& name) {
     const qsizetype open = name.lastIndexOf(u'(');
@@ -292,8 +162,8 @@ class CiqualReader {
     }
 
     void readConstituents() {
-        Records<3> in(files_.constituents, "CONST",
-                      {"const_code", "const_nom_fr", "const_nom_eng"});
+        XmlRecords<3> in(files_.constituents, "CONST",
+                         {"const_code", "const_nom_fr", "const_nom_eng"});
         while (in.next()) {
             const std::string_view code = in.required(0);
             Unit unit = unitInName(in.text(2));
@@ -310,8 +180,8 @@ class CiqualReader {
     }
 
     void readFoods() {
-        Records<4> in(files_.alim, "ALIM",
-                      {"alim_code", "alim_nom_fr", "alim_nom_eng", "alim_grp_code"});
+        XmlRecords<4> in(files_.alim, "ALIM",
+                         {"alim_code", "alim_nom_fr", "alim_nom_eng", "alim_grp_code"});
         while (in.next()) {
             const QString code = fromUtf8(in.required(0));
             if (in[1].empty() && in[2].empty())
@@ -331,7 +201,7 @@ class CiqualReader {
     }
 
     void readAmounts() {
-        Records<3> in(files_.compo, "COMPO", {"alim_code", "const_code", "teneur"});
+        XmlRecords<3> in(files_.compo, "COMPO", {"alim_code", "const_code", "teneur"});
         std::unordered_set<quint64> seen;  // food index and constituent index
         seen.reserve(foods_.size() * constituents_.size());
         qsizetype orphans = 0, records = 0;

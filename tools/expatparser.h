@@ -63,6 +63,11 @@ inline std::string_view localName(std::string_view name) {
 
 class ExpatParser;
 
+// Marks the end of one parser's piece of a document that two parsers read side by side, in the
+// bytes that parser is fed; a handler sees it as a processing instruction of kCutTarget.
+constexpr std::string_view kCutTarget = "velmora-cut";
+constexpr std::string_view kCutMark = "<?velmora-cut?>";
+
 // What a document is read into. A handler may throw Fault (through parser().fault()) to end
 // the reading, or suspend it (parser().suspend()) to hand what it has to its caller. The views are
 // valid during the call only; text comes in pieces (line by line, around references), so a

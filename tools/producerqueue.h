@@ -33,45 +33,57 @@ struct ByteBlock {
     void clear() { size = 0; }
 };
 
-// T has clear() (keeping its room) and empty().
+// T has clear() (keeping its room) and empty(). With more than one consumer, each takes every
+// slot in turn, and a slot is filled again once all have let it go.
 template <typename T>
 class ProducerQueue {
   public:
     // `produce(slot)` fills a cleared slot on the queue's thread and returns whether more may
     // follow. A slot left with something in it is handed over, also when `produce` throws.
-    ProducerQueue(std::size_t count, std::function<bool(T&)> produce)
-        : slots_(count), produce_(std::move(produce)) {
+    ProducerQueue(std::size_t count, std::function<bool(T&)> produce, std::size_t consumers = 1)
+        : slots_(count),
+          produce_(std::move(produce)),
+          taken_(consumers, 0),
+          held_(consumers, 0),
+          faulted_(consumers, false) {
         try {
             thread_ = std::thread([this] { run(); });
         } catch (const std::system_error&) {
             // No thread to be had (a process limit): next() fills the slots in turn, as slowly
-            // as reading without one.
+            // as reading without one (one consumer only).
         }
     }
     ~ProducerQueue() { stop(); }
     ProducerQueue(const ProducerQueue&) = delete;
     ProducerQueue& operator=(const ProducerQueue&) = delete;
 
-    // The next slot, the consumer's until the next call; null after the last. Throws what the
+    // Whether the producer runs on a thread of its own.
+    bool threaded() const { return thread_.joinable(); }
+
+    // The next slot, the consumer's until its next call; null after the last. Throws what the
     // producer threw once the slots before it are taken.
-    T* next() {
+    T* next(std::size_t consumer = 0) {
         if (!thread_.joinable()) return produceHere();
         std::unique_lock lock(mutex_);
-        held_ = false;
+        held_[consumer] = 0;
         changed_.notify_all();
-        changed_.wait(lock, [&] { return filled_ > 0 || ended_; });
-        if (filled_ == 0) {
-            if (fault_) std::rethrow_exception(std::exchange(fault_, nullptr));
+        std::uint64_t& taken = taken_[consumer];
+        changed_.wait(lock, [&] { return produced_ > taken || ended_ || stopping_; });
+        if (stopping_) return nullptr;
+        if (produced_ == taken) {
+            if (fault_ && !faulted_[consumer]) {
+                faulted_[consumer] = true;
+                std::rethrow_exception(fault_);
+            }
             return nullptr;
         }
-        T& slot = slots_[first_];
-        first_ = (first_ + 1) % slots_.size();
-        --filled_;
-        held_ = true;
+        T& slot = slots_[taken++ % slots_.size()];
+        held_[consumer] = 1;
         return &slot;
     }
 
-    // Stops the producer after the slot it is filling, if any, and waits for its thread.
+    // Stops the producer after the slot it is filling, if any, and waits for its thread; a
+    // consumer waiting for a slot gets none.
     void stop() {
         {
             const std::lock_guard lock(mutex_);
@@ -98,15 +110,21 @@ class ProducerQueue {
         return nullptr;
     }
 
+    // Whether a slot is free: let go by every consumer.
+    bool roomLeft() const {
+        for (std::size_t c = 0; c < taken_.size(); ++c)
+            if (produced_ - (taken_[c] - held_[c]) >= slots_.size()) return false;
+        return true;
+    }
+
     void run() {
         // Signals are the main thread's: its handler removes the output.
         const RemovedOnInterrupt::Hold mainThreadsOnly;
         for (bool more = true; more;) {
             std::unique_lock lock(mutex_);
-            changed_.wait(
-                lock, [&] { return stopping_ || filled_ + std::size_t(held_) < slots_.size(); });
+            changed_.wait(lock, [&] { return stopping_ || roomLeft(); });
             if (stopping_) return;
-            T& slot = slots_[(first_ + filled_) % slots_.size()];
+            T& slot = slots_[produced_ % slots_.size()];
             lock.unlock();
             std::exception_ptr fault;
             slot.clear();
@@ -117,7 +135,7 @@ class ProducerQueue {
                 more = false;
             }
             lock.lock();
-            filled_ += !slot.empty();
+            produced_ += !slot.empty();
             ended_ = !more;
             fault_ = fault;
             changed_.notify_all();
@@ -128,9 +146,10 @@ class ProducerQueue {
     std::function<bool(T&)> produce_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::size_t first_ = 0;   // the oldest slot filled and not yet taken
-    std::size_t filled_ = 0;  // how many are
-    bool held_ = false;       // the slot before first_ is the consumer's
+    std::uint64_t produced_ = 0;        // slots filled so far; the next is produced_ % size
+    std::vector<std::uint64_t> taken_;  // by each consumer so far
+    std::vector<std::uint64_t> held_;   // 1 while a consumer holds the last slot it took
+    std::vector<bool> faulted_;         // the fault was rethrown to it
     bool ended_ = false, stopping_ = false;
     std::exception_ptr fault_;
     std::thread thread_;  // started once the rest is ready

@@ -227,10 +227,6 @@ bool Archive::fill(ByteBlock& block) {
 
 namespace {
 
-// Marks the end of a parser's piece of a sheet in what it reads (see SheetCutter).
-constexpr std::string_view kCutTarget = "velmora-cut";
-constexpr std::string_view kCutMark = "<?velmora-cut?>";
-
 // Where a sheet's part is cut so that two parsers read it side by side: at the first row start tag
 // ("<row" then a blank, ">" or "/") at or after every xlsxPieceBytes of the rows, the same cuts for
 // both, which see the same bytes. Each parser reads the part's head (what stands before the first

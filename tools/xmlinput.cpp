@@ -3,6 +3,7 @@
 
 #include "common/outsidetext.h"
 #include "common/utf8text.h"
+#include "tools/recordscanner.h"
 
 #include <array>
 #include <cstring>
@@ -74,22 +75,41 @@ constexpr std::size_t kSlots = 3;
 
 }  // namespace
 
-XmlInput::XmlInput(const QString& path, XmlHandler& handler) : parser_(handler, path) {
+XmlFilter::XmlFilter(const QString& path, std::string_view record, std::size_t consumers)
+    : record_(record) {
     in_.open(path);
+    start(consumers);
+}
+
+XmlFilter::XmlFilter(QByteArrayView bytes, const QString& name, std::string_view record,
+                     std::size_t consumers)
+    : record_(record) {
+    in_.openMemory(bytes, name);
+    start(consumers);
+}
+
+void XmlFilter::start(std::size_t consumers) {
+    // A record's start tag is looked at whole before the filter moves on.
+    Q_ASSERT(qsizetype(record_.size()) + 2 <= kLookahead);
     readDeclaration();
     in_.showProgress(false);
-    filtered_.emplace(kSlots, [this](Filtered& block) { return filter(block); });
+    // Two parsers a piece or two apart both read from the blocks filtered.
+    const std::size_t count =
+        consumers > 1 ? std::min<std::size_t>(3 * xmlPieceBytes / kBlock, 32) + kSlots : kSlots;
+    blocks_.emplace(
+        count, [this](Block& block) { return filter(block); }, consumers);
 }
+
+XmlInput::XmlInput(const QString& path, XmlHandler& handler)
+    : own_(std::make_unique<XmlFilter>(path)), filter_(*own_), parser_(handler, path) {}
 
 XmlInput::XmlInput(QByteArrayView bytes, const QString& name, XmlHandler& handler)
-    : parser_(handler, name) {
-    in_.openMemory(bytes, name);
-    readDeclaration();
-    in_.showProgress(false);
-    filtered_.emplace(kSlots, [this](Filtered& block) { return filter(block); });
-}
+    : own_(std::make_unique<XmlFilter>(bytes, name)), filter_(*own_), parser_(handler, name) {}
 
-void XmlInput::failAt(const char* p, const QString& what) const {
+XmlInput::XmlInput(XmlFilter& filter, int parity, XmlHandler& handler)
+    : filter_(filter), parser_(handler, filter.name()), parity_(parity) {}
+
+void XmlFilter::failAt(const char* p, const QString& what) const {
     qsizetype column = column_;
     for (const char* q = lineStart_; q < p; ++q)
         column += encoding_ == Encoding::Cp1252 || (static_cast<unsigned char>(*q) & 0xC0) != 0x80;
@@ -99,7 +119,7 @@ void XmlInput::failAt(const char* p, const QString& what) const {
 // The byte order mark and the declaration: they decide the encoding and are not handed on (the
 // parser gets UTF-8, which a declaration of another encoding would contradict); blanks stand in
 // the declaration's place, with its line ends, so lines and columns are counted as in the file.
-void XmlInput::readDeclaration() {
+void XmlFilter::readDeclaration() {
     while (in_.available() < 1024 && !ended_)
         if (!in_.fill()) ended_ = true;
     const char* p = in_.begin();
@@ -153,18 +173,87 @@ bool XmlInput::advance() {
 
 // Hands the parser the next bytes the filter gave, showing how far the file is read.
 ExpatParser::Status XmlInput::feed() {
-    const Filtered* block = filtered_->next();
+    if (parity_ >= 0) return feedPiece();
+    const XmlFilter::Block* block = filter_.next();
     if (!block) return parser_.feed({}, true);
-    Progress::instance().update(in_.name(), block->done, in_.size());
+    Progress::instance().update(filter_.name(), block->done, filter_.size());
     return parser_.feed(block->bytes, false);
+}
+
+// The next of this parser's bytes: its pieces, a mark after each it ends, the others' passed
+// over; the end of the document only for the parser whose piece ends the file.
+ExpatParser::Status XmlInput::feedPiece() {
+    for (;;) {
+        while (nextSegment_ == segments_.size()) {
+            if (inputEnded_) {
+                if (!owns(piece_) || finished_) return ExpatParser::Status::Done;
+                finished_ = true;
+                return parser_.feed({}, true);
+            }
+            block_ = filter_.next(std::size_t(parity_));
+            segments_.clear();
+            nextSegment_ = 0;
+            if (!block_) {
+                inputEnded_ = true;
+                continue;
+            }
+            if (parity_ == 0)
+                Progress::instance().update(filter_.name(), block_->done, filter_.size());
+            std::size_t from = 0;
+            for (const std::size_t cut : block_->cuts) {
+                segment(from, cut);
+                if (piece_ >= 0 && owns(piece_)) segments_.push_back({0, 0, Segment::Kind::Mark});
+                ++piece_;
+                from = cut;
+            }
+            segment(from, block_->bytes.size());
+        }
+        const Segment s = segments_[nextSegment_++];
+        const std::string_view bytes = std::string_view(block_->bytes).substr(s.from, s.size);
+        if (s.kind == Segment::Kind::Own) return parser_.feed(bytes, false);
+        if (s.kind == Segment::Kind::Passed) {
+            passOver(bytes);
+            continue;
+        }
+        ++marks_;
+        return parser_.feed(kCutMark, false);
+    }
+}
+
+void XmlInput::segment(std::size_t from, std::size_t to) {
+    if (to > from)
+        segments_.push_back(
+            {from, to - from, owns(piece_) ? Segment::Kind::Own : Segment::Kind::Passed});
+}
+
+// Counts the line ends of bytes passed over as expat counts them: CR LF, CR and LF.
+void XmlInput::passOver(std::string_view bytes) {
+    if (bytes.empty()) return;
+    qsizetype ends = 0;
+    for (const char c : bytes) ends += int(c == '\n') | int(c == '\r');
+    for (std::size_t i = 1; i < bytes.size(); ++i)
+        ends -= int(bytes[i - 1] == '\r') & int(bytes[i] == '\n');
+    if (lastPassed_ == '\r' && bytes.front() == '\n') --ends;
+    passedLines_ += ends;
+    lastPassed_ = bytes.back();
+}
+
+// Whether the tag at `p` starts a record: its name, then a blank, ">" or "/".
+bool XmlFilter::cutsAt(const char* p, const char* end) const {
+    const std::size_t size = record_.size();
+    if (end - p < qsizetype(size) + 2 || !sameName({p + 1, size}, record_)) return false;
+    const char after = p[1 + size];
+    return after == ' ' || after == '\t' || after == '\r' || after == '\n' || after == '>' ||
+           after == '/';
 }
 
 // What the declaration left first, then as much as is at hand, in blocks of about kBlock: what
 // the filter passed before a fault in the input is handed over too, so that a fault in the XML
 // before it comes first.
-bool XmlInput::filter(Filtered& block) {
+bool XmlFilter::filter(Block& block) {
     block.bytes += out_;
     out_.clear();
+    filling_ = &block;
     for (;;) {
         while (in_.available() < kLookahead && !ended_)
             if (!in_.fill()) ended_ = true;
@@ -172,11 +261,14 @@ bool XmlInput::filter(Filtered& block) {
         block.done = in_.bytesRead();
         // A unit the filter must see whole can stay unread only while more bytes may come.
         if (ended_ && in_.available() == 0) return false;
-        if (qsizetype(block.bytes.size()) >= kBlock) return true;
+        if (qsizetype(block.bytes.size()) >= kBlock) {
+            filteredBefore_ += block.bytes.size();
+            return true;
+        }
     }
 }
 
-void XmlInput::filterAvailable(std::string& out) {
+void XmlFilter::filterAvailable(std::string& out) {
     const char* p = in_.begin();
     const char* end = in_.end();
     lineStart_ = p;
@@ -184,6 +276,10 @@ void XmlInput::filterAvailable(std::string& out) {
     while (p < end) {
         p = copyPlainRun(p, end, out);
         if (p == end) break;
+        if (awaitCut_) {
+            awaitCut_ = false;
+            break;
+        }
         const qsizetype n = state_ == State::Text ? copyText(p, end, out) : copyMarkup(p, end, out);
         if (n == 0) break;  // the unit at `p` needs bytes not yet read
         p += n;
@@ -194,7 +290,7 @@ void XmlInput::filterAvailable(std::string& out) {
 }
 
 // The bytes from `p` that change no state but the count, in text and in tags: most of a file.
-const char* XmlInput::skipPlain(const char* p, const char* end) const {
+const char* XmlFilter::skipPlain(const char* p, const char* end) const {
     const auto at = [](const char* q) { return static_cast<unsigned char>(*q); };
     if (state_ == State::Text || (state_ == State::Tag && quote_ == 0)) {
         const std::array<bool, 256>& stops = kStops[state_ == State::Tag];
@@ -207,7 +303,7 @@ const char* XmlInput::skipPlain(const char* p, const char* end) const {
 
 // ASCII text, line ends, plain tags and their attributes, copied in one piece: most of a file.
 // Stops where copyText or copyMarkup must look.
-const char* XmlInput::copyPlainRun(const char* p, const char* end, std::string& out) {
+const char* XmlFilter::copyPlainRun(const char* p, const char* end, std::string& out) {
     const char* run = p;
     for (; p < end; ++p) {
         const char* plain = skipPlain(p, end);
@@ -227,6 +323,19 @@ const char* XmlInput::copyPlainRun(const char* p, const char* end, std::string& 
             if (c == '<') {
                 const auto next = p + 1 < end ? static_cast<unsigned char>(p[1]) : 0;
                 if (next != '/' && (!isNameStart(next) || next >= 0x80)) break;
+                if (!record_.empty() && next != '/' &&
+                    filteredBefore_ + out.size() + std::size_t(p - run) >= nextCut_) {
+                    // Cut where a record starts, once its whole start tag is at hand.
+                    if (end - p < qsizetype(record_.size()) + 2 && !ended_) {
+                        awaitCut_ = true;
+                        break;
+                    }
+                    if (cutsAt(p, end)) {
+                        const std::size_t at = out.size() + std::size_t(p - run);
+                        filling_->cuts.push_back(at);
+                        nextCut_ = filteredBefore_ + at + xmlPieceBytes;
+                    }
+                }
                 state_ = State::Tag;
                 quote_ = 0;
                 sinceMarkup_ = 0;
@@ -249,7 +358,7 @@ const char* XmlInput::copyPlainRun(const char* p, const char* end, std::string& 
     return p;
 }
 
-qsizetype XmlInput::characterLength(const char* p, const char* end) const {
+qsizetype XmlFilter::characterLength(const char* p, const char* end) const {
     const auto c = static_cast<unsigned char>(*p);
     if (c < 0x80 || encoding_ == Encoding::Cp1252) {
         if (c >= 0x80 && cp1252Char(c) == 0)
@@ -262,7 +371,7 @@ qsizetype XmlInput::characterLength(const char* p, const char* end) const {
     failAt(p, QStringLiteral("invalid UTF-8 (byte 0x%1)").arg(QString::number(c, 16).toUpper()));
 }
 
-void XmlInput::copyCharacter(const char* p, qsizetype length, std::string& out) {
+void XmlFilter::copyCharacter(const char* p, qsizetype length, std::string& out) {
     const auto c = static_cast<unsigned char>(*p);
     if (c == '\n') {
         ++line_;
@@ -277,7 +386,7 @@ void XmlInput::copyCharacter(const char* p, qsizetype length, std::string& out) 
 }
 
 // Text between tags: "<" and "&" decide what follows; every other character is copied.
-qsizetype XmlInput::copyText(const char* p, const char* end, std::string& out) {
+qsizetype XmlFilter::copyText(const char* p, const char* end, std::string& out) {
     if (*p == '&') {
         const qsizetype length = referenceLength(p, end);
         if (length < 0 && !ended_) return 0;
@@ -323,7 +432,7 @@ qsizetype XmlInput::copyText(const char* p, const char* end, std::string& out) {
 
 // Inside a tag, comment, CDATA section, instruction or declaration: copied as it is, watched
 // only for where it ends.
-qsizetype XmlInput::copyMarkup(const char* p, const char* end, std::string& out) {
+qsizetype XmlFilter::copyMarkup(const char* p, const char* end, std::string& out) {
     const qsizetype length = characterLength(p, end);
     if (length == 0) return 0;
     const char c = *p;

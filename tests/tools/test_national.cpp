@@ -15,6 +15,7 @@
 #include "toolrun.h"
 #include "tools/nationaltable.h"
 #include "tools/xmlinput.h"
+#include "tools/xmlrecords.h"
 
 using namespace velmora;
 using namespace velmora::test;
@@ -329,6 +330,69 @@ class TestNational : public TestCase {
         QVERIFY(returnsSoon([xml] {
             RecordCounter first;
             mkdb::XmlInput(xml, u"x.xml"_s, first).advance();
+        }));
+    }
+
+    // Records read by two parsers side by side, the file cut into pieces: the same records on the
+    // same lines, and the same fault, as read whole, whatever the pieces' size and wherever the
+    // cuts fall.
+    void recordsInPieces_data() {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<QString>("fault");
+        // Records ending lines as CR LF, LF, CR, or none.
+        QByteArray mixed = "<?xml version=\"1.0\"?>\n<T>\r\n";
+        for (int r = 1; r <= 3000; ++r)
+            mixed += "<R><a>" + QByteArray::number(r) + "</a></R>" +
+                     std::array<const char*, 4>{"\r\n", "\n", "\r", ""}[std::size_t(r % 4)];
+        mixed += "</T>";
+        QTest::newRow("line ends") << mixed << QString();
+        QTest::newRow("repaired") << recordsXml(3000, {{7, "M&M's <1"}, {2999, "a & b"}})
+                                  << QString();
+        QTest::newRow("XML") << recordsXml(3000, {{2500, "x</b>"}})
+                             << u"x.xml:2502:10: not well-formed XML: mismatched tag"_s;
+        QTest::newRow("byte") << recordsXml(3000, {{2500, "x\x81"}})
+                              << u"x.xml:2502:8: byte 0x81 is not a code page 1252 character"_s;
+        // What a piece read apart cannot settle: a record nested deeper, a comment holding one, a
+        // mark of the document's own, the root ending early.
+        QTest::newRow("nested") << recordsXml(3000, {{1500, "1</a><R><a>2</a></R><a>"}})
+                                << QString();
+        QTest::newRow("comment") << recordsXml(3000, {{1500, "1<!-- </a></R><R><a> -->"}})
+                                 << QString();
+        QTest::newRow("own mark") << recordsXml(3000, {{1500, "<?velmora-cut?>1"}}) << QString();
+        QTest::newRow("root ends") << recordsXml(3000, {{1500, "1</a></R></T><T><R><a>"}})
+                                   << u"x.xml:1502:20: not well-formed XML: junk after document "
+                                      u"element"_s;
+    }
+    void recordsInPieces() {
+        QFETCH(QByteArray, xml);
+        QFETCH(QString, fault);
+        // Each record's text and line, as one string; the fault, if any, last.
+        const auto read = [&xml](std::uint64_t pieceBytes) {
+            const std::uint64_t usual = mkdb::xmlPieceBytes;
+            mkdb::xmlPieceBytes = pieceBytes;
+            QString seen;
+            try {
+                mkdb::XmlRecords<1> in(xml, u"x.xml"_s, "R", {"a"});
+                while (in.next())
+                    seen += mkdb::fromUtf8(in[0]) + u'@' +
+                            QString::number(in.fault(0, {}).diagnostic.line) + u' ';
+            } catch (const mkdb::Fault& f) {
+                seen += f.diagnostic.toString();
+            }
+            mkdb::xmlPieceBytes = usual;
+            return seen;
+        };
+        const QString whole = read(std::uint64_t(1) << 40);
+        QVERIFY2(whole.endsWith(fault.isEmpty() ? u" "_s : fault), qPrintable(whole.right(80)));
+        // CR LF, LF and a lone CR each end a line; record 3000 follows 2,999 of which 750 end none.
+        if (QTest::currentDataTag() == "line ends"_L1)
+            QVERIFY2(whole.endsWith(u"3000@2252 "_s), qPrintable(whole.right(40)));
+        for (const std::uint64_t bytes : {1, 100, 4096}) QCOMPARE(read(bytes), whole);
+        // A reader that stops after the first record, both parsers waiting on the other.
+        QVERIFY(returnsSoon([xml] {
+            const std::uint64_t usual = std::exchange(mkdb::xmlPieceBytes, 100);
+            mkdb::XmlRecords<1>(xml, u"x.xml"_s, "R", {"a"}).next();
+            mkdb::xmlPieceBytes = usual;
         }));
     }
 

@@ -1,0 +1,275 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The records of an XML file such as Ciqual's: the children of its root of one name, each with
+// the text of a few fields, blanks around it removed; names in any case. The texts stay UTF-8: a
+// release has a few hundred thousand of them, most of them looked up and dropped.
+//
+// The file is parsed on a thread of its own, its records handed over in batches. A large file is
+// parsed by two parsers side by side (XmlInput's pieces), the records handed on in the file's
+// order. Anything a piece read apart cannot settle (a fault, a piece that does not end between
+// records) has the file read whole again from its start, the records handed on skipped: what it
+// gives, and every message, is then the whole reading's.
+#pragma once
+
+#include "tools/recordscanner.h"
+#include "tools/xmlinput.h"
+
+#include <QFileInfo>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace velmora::mkdb {
+
+inline QString fromUtf8(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
+// `utf8` without the blanks around it, as QString::trimmed() removes them: a no-break space too.
+inline void assignTrimmed(std::string& into, std::string_view utf8) {
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!utf8.empty() && blank(utf8.front())) utf8.remove_prefix(1);
+    while (!utf8.empty() && blank(utf8.back())) utf8.remove_suffix(1);
+    if (!utf8.empty() && (static_cast<unsigned char>(utf8.front()) >= 0x80 ||
+                          static_cast<unsigned char>(utf8.back()) >= 0x80))
+        into = fromUtf8(utf8).trimmed().toStdString();
+    else
+        into.assign(utf8);
+}
+
+template <std::size_t N>
+class XmlRecords {
+  public:
+    ~XmlRecords() { stopSides(); }
+    XmlRecords(const XmlRecords&) = delete;
+    XmlRecords& operator=(const XmlRecords&) = delete;
+
+    // Reads the file at `path`; `record` and `fields` must outlive the reader.
+    XmlRecords(const QString& path, const char* record, const std::array<const char*, N>& fields)
+        : path_(path), record_(record), fields_(fields) {
+        start();
+    }
+    // Reads `bytes` named `name` instead; they must outlive the reader.
+    XmlRecords(QByteArrayView bytes, const QString& name, const char* record,
+               const std::array<const char*, N>& fields)
+        : path_(name), bytes_(bytes), memory_(true), record_(record), fields_(fields) {
+        start();
+    }
+
+    // The next record; false at the end of the document. Throws Fault.
+    bool next() {
+        for (;;) {
+            if (!taken_ || ++at_ >= taken_->count) {
+                if (!take()) return false;
+                if (taken_->count == 0) continue;
+            }
+            if (skip_ > 0) {
+                --skip_;
+                continue;
+            }
+            ++handed_;
+            return true;
+        }
+    }
+
+    // The field's text; empty when the record lacks it.
+    std::string_view operator[](std::size_t f) const { return current().values[f]; }
+    QString text(std::size_t f) const { return fromUtf8(current().values[f]); }
+    // The same, refused when it is empty.
+    std::string_view required(std::size_t f) const {
+        if (current().values[f].empty())
+            throw fault(f, QStringLiteral("<%1> without <%2>")
+                               .arg(QLatin1StringView(record_), QLatin1StringView(fields_[f])));
+        return current().values[f];
+    }
+    // A fault in field `f`, on its line (the record's when it lacks it).
+    Fault fault(std::size_t f, const QString& what) const {
+        const Record& r = current();
+        return Fault{{path_, r.lines[f] > 0 ? r.lines[f] : r.line, 1, what}};
+    }
+    // Once the records are read: the input that read the end of the file.
+    const XmlInput& input() const { return *sides_[last_]->in; }
+
+  private:
+    struct Record {
+        std::array<std::string, N> values;
+        std::array<qsizetype, N> lines{};  // 0 when it lacks the field
+        qsizetype line = 0;
+    };
+    // Records parsed ahead; the first `count` of `records` are, the rest keep their room. Read in
+    // pieces: whether the batch ends one, and whether its piece cannot be read apart.
+    struct Batch {
+        std::vector<Record> records;
+        std::size_t count = 0;
+        bool ends = false, apart = true;
+        bool empty() const { return count == 0 && !ends && apart; }
+        void clear() {
+            count = 0;
+            ends = false;
+            apart = true;
+        }
+    };
+    static constexpr std::size_t kSlots = 3, kBatch = 1024;
+    // Batches parsed ahead by each of two parsers: a piece or two, so that neither waits while the
+    // other's are read.
+    static constexpr std::size_t kSideSlots = 12;
+
+    // One parser and its thread.
+    class Side final : public XmlHandler {
+      public:
+        Side(const XmlRecords& owner, int parity) : record_(owner.record_), fields_(owner.fields_) {
+            if (parity >= 0)
+                in.emplace(*owner.shared_, parity, *this);
+            else if (owner.memory_)
+                in.emplace(owner.bytes_, owner.path_, *this);
+            else
+                in.emplace(owner.path_, *this);
+            parser().takeText(false);  // but inside a field
+            parsed.emplace(parity < 0 ? kSlots : kSideSlots,
+                           [this](Batch& batch) { return fill(batch); });
+        }
+
+        std::optional<XmlInput> in;
+
+      private:
+        // Element names have no blanks: most differ in length, compared first.
+        static bool isNamed(std::string_view name, std::string_view known) {
+            return name.size() == known.size() && sameName(name, known);
+        }
+        // On the parsing thread: fills `batch`; false at the end of the document.
+        bool fill(Batch& batch) {
+            batch_ = &batch;
+            const bool more = in->advance();
+            // A mark the parser did not see as one was inside something else: a comment, say.
+            if (!more && in->marks() != marks_) batch.apart = false;
+            return more && !stop_;
+        }
+        void startElement(std::string_view name, const XmlAttributes&) override {
+            if (++depth_ == 2) {
+                inRecord_ = isNamed(name, record_);
+                if (!inRecord_) return;
+                if (batch_->records.size() == batch_->count) batch_->records.emplace_back();
+                Record& r = batch_->records[batch_->count];
+                for (std::string& value : r.values) value.clear();
+                r.lines.fill(0);
+                r.line = in->line();
+            } else if (depth_ == 3 && inRecord_) {
+                field_ = -1;
+                for (std::size_t f = 0; f < N; ++f)
+                    if (isNamed(name, fields_[f])) field_ = int(f);
+                text_.clear();  // keeps its room for the next field
+                if (field_ < 0) return;
+                batch_->records[batch_->count].lines[std::size_t(field_)] = in->line();
+                parser().takeText(true);
+            }
+        }
+        // Keeps the record at its end, and hands the batch over once it is full.
+        void endElement(std::string_view) override {
+            const int depth = depth_--;
+            if (depth == 3 && field_ >= 0) {
+                assignTrimmed(batch_->records[batch_->count].values[std::size_t(field_)], text_);
+                field_ = -1;
+                parser().takeText(false);
+            }
+            if (depth == 2 && inRecord_ && ++batch_->count == kBatch) parser().suspend();
+        }
+        void text(std::string_view utf8) override {
+            if (depth_ >= 3 && field_ >= 0) text_ += utf8;
+        }
+        // The end of one of this parser's pieces, which must end between records: the batch ends
+        // with it.
+        void instruction(std::string_view target) override {
+            if (target != kCutTarget || marks_ == in->marks()) return;  // the document's own
+            ++marks_;
+            if (depth_ == 1) {
+                batch_->ends = true;
+            } else {
+                batch_->apart = false;
+                stop_ = true;
+            }
+            parser().suspend();
+        }
+
+        const char* record_;
+        std::array<const char*, N> fields_;
+        Batch* batch_ = nullptr;
+        std::string text_;
+        int depth_ = 0, field_ = -1, marks_ = 0;
+        bool inRecord_ = false, stop_ = false;
+
+      public:
+        std::optional<ProducerQueue<Batch>> parsed;  // last: its thread stops before the rest goes
+    };
+
+    void start() {
+        const std::uint64_t size =
+            memory_ ? std::uint64_t(bytes_.size()) : std::uint64_t(QFileInfo(path_).size());
+        if (size >= 4 * xmlPieceBytes && std::thread::hardware_concurrency() >= 2) {
+            shared_ = memory_ ? std::make_unique<XmlFilter>(bytes_, path_, record_, 2)
+                              : std::make_unique<XmlFilter>(path_, record_, 2);
+            if (shared_->threaded()) {
+                sides_.push_back(std::make_unique<Side>(*this, 0));
+                sides_.push_back(std::make_unique<Side>(*this, 1));
+                if (sides_[0]->parsed->threaded() && sides_[1]->parsed->threaded()) return;
+            }
+            // Without threads to be had, the two would wait for each other.
+            stopSides();
+        }
+        sides_.push_back(std::make_unique<Side>(*this, -1));
+    }
+    // Stops the parsers reading pieces, also one waiting for the other to read on.
+    void stopSides() {
+        if (shared_) shared_->stop();
+        sides_.clear();
+        shared_.reset();
+    }
+
+    // The next batch in the file's order; false after the last.
+    bool take() {
+        const bool apart = sides_.size() == 2;
+        if (apart && taken_ && taken_->ends) ++piece_;
+        at_ = 0;
+        last_ = apart ? std::size_t(piece_ % 2) : 0;
+        try {
+            taken_ = sides_[last_]->parsed->next();
+        } catch (const Fault&) {
+            if (!apart) throw;
+            readWhole();
+            return take();
+        }
+        if (!taken_) return false;
+        if (apart && !taken_->apart) {
+            readWhole();
+            return take();
+        }
+        return true;
+    }
+    void readWhole() {
+        taken_ = nullptr;
+        stopSides();
+        sides_.push_back(std::make_unique<Side>(*this, -1));
+        skip_ = handed_;
+        handed_ = 0;
+    }
+    const Record& current() const { return taken_->records[at_]; }
+
+    QString path_;
+    QByteArrayView bytes_;
+    bool memory_ = false;
+    const char* record_;
+    std::array<const char*, N> fields_;
+    std::unique_ptr<XmlFilter> shared_;  // read by two parsers; outlives them
+    std::vector<std::unique_ptr<Side>> sides_;
+    const Batch* taken_ = nullptr;
+    std::size_t at_ = 0, last_ = 0;
+    int piece_ = 0;         // read apart: the piece at hand
+    qsizetype handed_ = 0;  // records handed on
+    qsizetype skip_ = 0;    // records to skip, read whole again
+};
+
+}  // namespace velmora::mkdb
