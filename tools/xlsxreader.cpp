@@ -368,6 +368,29 @@ void SheetCutter::scan() {
 
 }  // namespace
 
+// A part inflated once, on a thread of its own, for two parsers that each take every block.
+class SharedPart {
+  public:
+    SharedPart(const QString& file, const QString& part, const QString& missing) : archive_(file) {
+        if (!archive_.open(part)) throw Fault{{file, 1, 1, missing}};
+        // The two parsers read a piece or two apart.
+        const std::size_t count =
+            std::min<std::size_t>(3 * xlsxPieceBytes / std::uint64_t(kBlock), 32) + kSlots;
+        blocks_.emplace(
+            count, [this](ByteBlock& block) { return archive_.fill(block); }, 2);
+    }
+    // The next block for the parser of `parity`; null after the last, or once stopped.
+    const ByteBlock* next(int parity) { return blocks_->next(std::size_t(parity)); }
+    bool threaded() const { return blocks_->threaded(); }
+    // Stops inflating: neither parser gets more blocks.
+    void stop() { blocks_->stop(); }
+    std::uint64_t declared() const { return archive_.declared(); }
+
+  private:
+    Archive archive_;
+    std::optional<ProducerQueue<ByteBlock>> blocks_;  // last: stopped before the rest goes
+};
+
 // One XML part, parsed in blocks as a thread of its own inflates them.
 class XlsxPart {
   public:
@@ -375,9 +398,15 @@ class XlsxPart {
     // `progress`: whether advance() shows how far it is (on the main thread only).
     XlsxPart(XmlHandler& handler, const QString& file, const QString& part, const QString& label,
              const QString& missing, bool progress = true)
-        : archive_(file), xml_(handler, file, label), progress_(progress) {
-        if (!archive_.open(part)) throw Fault{{file, 1, 1, missing}};
-        inflater_.emplace(kSlots, [this](ByteBlock& block) { return archive_.fill(block); });
+        : archive_(std::in_place, file), xml_(handler, file, label), progress_(progress) {
+        if (!archive_->open(part)) throw Fault{{file, 1, 1, missing}};
+        inflater_.emplace(kSlots, [this](ByteBlock& block) { return archive_->fill(block); });
+    }
+    // The part `shared` inflates, read cut for two parsers as the one of `parity` (0 or 1).
+    XlsxPart(XmlHandler& handler, SharedPart& shared, int parity, const QString& file,
+             const QString& label)
+        : xml_(handler, file, label), progress_(false), shared_(&shared), parity_(parity) {
+        cutter_.emplace(parity);
     }
     // Parses on until the handler suspends (true) or the whole part is read and checked against
     // its checksum (false). Throws Fault.
@@ -387,7 +416,8 @@ class XlsxPart {
                 return cutter_->feedNext(
                     xml_,
                     [&] {
-                        const ByteBlock* block = inflater_->next();
+                        const ByteBlock* block =
+                            shared_ ? shared_->next(parity_) : inflater_->next();
                         if (block) inflated_ = block->done;
                         return block;
                     },
@@ -399,8 +429,6 @@ class XlsxPart {
             return xml_.feed({block->room.get(), std::size_t(block->size)}, false);
         });
     }
-    // Reads the part cut for two parsers, as the one of `parity` (0 or 1).
-    void cutFor(int parity) { cutter_.emplace(parity); }
     // How many marks of a piece's end have been fed (SheetCutter).
     int marks() const { return marks_; }
     void readAll() {
@@ -409,13 +437,15 @@ class XlsxPart {
     }
     // How much of the part the parser has been given, of how much its entry declares.
     std::uint64_t inflated() const { return inflated_; }
-    std::uint64_t declared() const { return archive_.declared(); }
+    std::uint64_t declared() const { return shared_ ? shared_->declared() : archive_->declared(); }
     const QString& file() const { return xml_.file(); }
 
   private:
-    Archive archive_;
+    std::optional<Archive> archive_;  // read by this part alone
     ExpatParser xml_;
     bool progress_;
+    SharedPart* shared_ = nullptr;  // else
+    int parity_ = -1;
     std::uint64_t inflated_ = 0;
     std::optional<SheetCutter> cutter_;
     int marks_ = 0;
@@ -609,21 +639,26 @@ struct RowBatch {
 // parsers reads the head and every other piece of the part (SheetCutter).
 class SheetParser final : public XmlHandler {
   public:
-    // `parity`: -1 for the whole part, else which pieces.
-    SheetParser(const XlsxWorkbook& book, const QString& name, const QString& part, int parity)
+    // The whole part (`shared` null), or the pieces of `parity` of the part `shared` inflates.
+    SheetParser(const XlsxWorkbook& book, const QString& name, const QString& part,
+                SharedPart* shared, int parity)
         : book_(book) {
-        part_.emplace(*this, book.fileName(), part,
-                      QStringLiteral("%1 (sheet %2)").arg(part, quoted(name)),
-                      QStringLiteral("sheet %1: missing part %2").arg(quoted(name), part), false);
-        if (parity >= 0) {
-            part_->cutFor(parity);
+        const QString label = QStringLiteral("%1 (sheet %2)").arg(part, quoted(name));
+        if (shared) {
+            part_.emplace(*this, *shared, parity, book.fileName(), label);
             fresh_ = parity > 0;
+        } else {
+            part_.emplace(*this, book.fileName(), part, label, missingPart(name, part), false);
         }
-        parsed_.emplace(parity < 0 ? kSlots : kSideSlots,
+        parsed_.emplace(shared ? kSideSlots : kSlots,
                         [this](RowBatch& batch) { return fill(batch); });
+    }
+    static QString missingPart(const QString& name, const QString& part) {
+        return QStringLiteral("sheet %1: missing part %2").arg(quoted(name), part);
     }
     // The next batch; null after the last. Throws Fault.
     RowBatch* next() { return parsed_->next(); }
+    bool threaded() const { return parsed_->threaded(); }
 
   private:
     // On the sheet's thread: parses rows into `batch`; false once the part is read.
@@ -847,13 +882,24 @@ class XlsxSheet::Reader {
   public:
     Reader(const XlsxWorkbook& book, const QString& name, const QString& part)
         : book(book), name_(name), part_(part) {
-        if (book.partSize(part) < 4 * xlsxPieceBytes || std::thread::hardware_concurrency() < 2) {
-            parsers_.push_back(std::make_unique<SheetParser>(book, name, part, -1));
-            return;
+        if (book.partSize(part) >= 4 * xlsxPieceBytes && std::thread::hardware_concurrency() >= 2) {
+            shared_ = std::make_unique<SharedPart>(book.fileName(), part,
+                                                   SheetParser::missingPart(name, part));
+            if (shared_->threaded()) {
+                parsers_.push_back(
+                    std::make_unique<SheetParser>(book, name, part, shared_.get(), 0));
+                parsers_.push_back(
+                    std::make_unique<SheetParser>(book, name, part, shared_.get(), 1));
+                if (parsers_[0]->threaded() && parsers_[1]->threaded()) return;
+            }
+            // Without threads to be had, the two would wait for each other.
+            stopParsers();
         }
-        parsers_.push_back(std::make_unique<SheetParser>(book, name, part, 0));
-        parsers_.push_back(std::make_unique<SheetParser>(book, name, part, 1));
+        parsers_.push_back(std::make_unique<SheetParser>(book, name, part, nullptr, -1));
     }
+    ~Reader() { stopParsers(); }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
     bool next();
 
     const XlsxWorkbook& book;
@@ -863,8 +909,15 @@ class XlsxSheet::Reader {
   private:
     bool take();
     void readWhole();
+    // Stops the two parsers, also one waiting for the other to read on.
+    void stopParsers() {
+        if (shared_) shared_->stop();
+        parsers_.clear();
+        shared_.reset();
+    }
 
     QString name_, part_;
+    std::unique_ptr<SharedPart> shared_;  // the part two parsers read; outlives them
     std::vector<std::unique_ptr<SheetParser>> parsers_;
     RowBatch* taken_ = nullptr;  // the batch rows are handed from, and which
     std::size_t at_ = 0;
@@ -951,8 +1004,8 @@ bool XlsxSheet::Reader::take() {
 
 void XlsxSheet::Reader::readWhole() {
     taken_ = nullptr;
-    parsers_.clear();  // their threads stop
-    parsers_.push_back(std::make_unique<SheetParser>(book, name_, part_, -1));
+    stopParsers();
+    parsers_.push_back(std::make_unique<SheetParser>(book, name_, part_, nullptr, -1));
     skip_ = handed_;
     handed_ = 0;
 }
