@@ -736,32 +736,51 @@ void SheetParser::notApart() {
     parser().suspend();
 }
 
+namespace {
+
+// The elements of a sheet's rows, told apart by length and first letter: a sheet has millions.
+enum class SheetTag { Row, Cell, Value, Text, Phonetic, Other };
+SheetTag sheetTag(std::string_view name) {
+    name = localName(name);
+    if (name.size() == 1)
+        return name[0] == 'c'   ? SheetTag::Cell
+               : name[0] == 'v' ? SheetTag::Value
+               : name[0] == 't' ? SheetTag::Text
+                                : SheetTag::Other;
+    if (name.size() == 3 && name[0] == 'r')
+        return name == "row" ? SheetTag::Row : name == "rPh" ? SheetTag::Phonetic : SheetTag::Other;
+    return SheetTag::Other;
+}
+
+}  // namespace
+
 void SheetParser::startElement(std::string_view name, const XmlAttributes& attributes) {
     ++depth_;
-    name = localName(name);
-    if (name == "row") {
+    const SheetTag tag = sheetTag(name);
+    if (tag == SheetTag::Row) {
         if (!inRow_) startRow(attributes);
         return;
     }
     if (!inRow_) return;
-    if (name == "c") startCell(attributes);
+    if (tag == SheetTag::Cell) startCell(attributes);
     // A value, or an inline string's text (also of its rich-text runs).
-    if (name == "v" || (name == "t" && !phonetic_)) inText_ = cell_.valued = true;
-    if (name == "rPh") phonetic_ = true;
+    if (tag == SheetTag::Value || (tag == SheetTag::Text && !phonetic_))
+        inText_ = cell_.valued = true;
+    if (tag == SheetTag::Phonetic) phonetic_ = true;
 }
 
 void SheetParser::endElement(std::string_view name) {
     --depth_;
     if (depth_ < rowDepth_) above_ = true;
     if (!inRow_) return;
-    name = localName(name);
-    if (name == "v" || name == "t") inText_ = false;
-    if (name == "rPh") phonetic_ = false;
-    if (name == "c") {
+    const SheetTag tag = sheetTag(name);
+    if (tag == SheetTag::Value || tag == SheetTag::Text) inText_ = false;
+    if (tag == SheetTag::Phonetic) phonetic_ = false;
+    if (tag == SheetTag::Cell) {
         endCell();
         cell_.valued = false;  // a <c> inside a <c> ends once
     }
-    if (name == "row") endRow();
+    if (tag == SheetTag::Row) endRow();
 }
 
 void SheetParser::setRow(qsizetype number) {
@@ -814,11 +833,25 @@ std::optional<std::pair<int, qsizetype>> cellReference(std::string_view ref) {
 
 std::optional<XlsxCell::Type> cellType(std::string_view t) {
     using Type = XlsxCell::Type;
-    if (t.empty() || t == "n") return Type::Number;
-    if (t == "s" || t == "str" || t == "inlineStr") return Type::Text;
-    if (t == "b") return Type::Boolean;
-    if (t == "e") return Type::Error;
-    if (t == "d") return Type::Date;
+    if (t.empty()) return Type::Number;
+    if (t.size() == 1) {
+        // Most cells: compared as a character.
+        switch (t[0]) {
+            case 'n':
+                return Type::Number;
+            case 's':
+                return Type::Text;
+            case 'b':
+                return Type::Boolean;
+            case 'e':
+                return Type::Error;
+            case 'd':
+                return Type::Date;
+            default:
+                return std::nullopt;
+        }
+    }
+    if (t == "str" || t == "inlineStr") return Type::Text;
     return std::nullopt;
 }
 
@@ -843,7 +876,7 @@ void SheetParser::startCell(const XmlAttributes& attributes) {
     const std::optional<XlsxCell::Type> type = cellType(t);
     if (!type) fail(QStringLiteral("cell type %1 is not known").arg(quotedCell(t)));
     cell_.type = *type;
-    cell_.shared = t == "s";
+    cell_.shared = t.size() == 1 && t[0] == 's';
     cell_.column = column;
     cell_.valued = false;
     cell_.start = qsizetype(batch_->text.size());
