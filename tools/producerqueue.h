@@ -11,6 +11,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +24,14 @@
 #include <vector>
 
 namespace velmora::mkdb {
+
+// How many parsers read a large file side by side: one a core, at most four; `sideParsers` set
+// (by tests) decides instead.
+inline int sideParsers = 0;
+inline int parsersToUse() {
+    if (sideParsers > 0) return sideParsers;
+    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
 
 // Bytes handed from a reading stage to the parser, in room allocated once per slot.
 struct ByteBlock {
@@ -48,6 +57,7 @@ class ProducerQueue {
           faulted_(consumers, false) {
         try {
             thread_ = std::thread([this] { run(); });
+            threaded_ = true;
         } catch (const std::system_error&) {
             // No thread to be had (a process limit): next() fills the slots in turn, as slowly
             // as reading without one (one consumer only).
@@ -58,12 +68,12 @@ class ProducerQueue {
     ProducerQueue& operator=(const ProducerQueue&) = delete;
 
     // Whether the producer runs on a thread of its own.
-    bool threaded() const { return thread_.joinable(); }
+    bool threaded() const { return threaded_; }
 
     // The next slot, the consumer's until its next call; null after the last. Throws what the
     // producer threw once the slots before it are taken.
     T* next(std::size_t consumer = 0) {
-        if (!thread_.joinable()) return produceHere();
+        if (!threaded_) return produceHere();
         std::unique_lock lock(mutex_);
         held_[consumer] = 0;
         changed_.notify_all();
@@ -152,7 +162,8 @@ class ProducerQueue {
     std::vector<bool> faulted_;         // the fault was rethrown to it
     bool ended_ = false, stopping_ = false;
     std::exception_ptr fault_;
-    std::thread thread_;  // started once the rest is ready
+    bool threaded_ = false;  // the producer had a thread, stopped or not
+    std::thread thread_;     // started once the rest is ready
 };
 
 }  // namespace velmora::mkdb

@@ -227,16 +227,17 @@ bool Archive::fill(ByteBlock& block) {
 
 namespace {
 
-// Where a sheet's part is cut so that two parsers read it side by side: at the first row start tag
-// ("<row" then a blank, ">" or "/") at or after every xlsxPieceBytes of the rows, the same cuts for
-// both, which see the same bytes. Each parser reads the part's head (what stands before the first
-// row) and then every other piece, the first parser the even ones; it reads kCutMark after each
-// piece it ends, so that its reader knows where. A comment, CDATA section, declaration or
-// processing instruction (but the XML declaration) could hide a "<row": from one on, nothing is cut
-// any more, the rest of the part going to the piece at hand.
+// Where a sheet's part is cut so that several parsers read it side by side: at the first row start
+// tag ("<row" then a blank, ">" or "/") at or after every xlsxPieceBytes of the rows, the same cuts
+// for all, which see the same bytes. Each parser reads the part's head (what stands before the
+// first row) and then its share of the pieces in turn (of two parsers, the first the even ones);
+// it reads kCutMark after each piece it ends, so that its reader knows where. A comment, CDATA
+// section, declaration or processing instruction (but the XML declaration) could hide a "<row":
+// from one on, nothing is cut any more, the rest of the part going to the piece at hand.
 class SheetCutter {
   public:
-    explicit SheetCutter(int parity) : parity_(parity), pieceBytes_(xlsxPieceBytes) {}
+    SheetCutter(int parity, int parsers)
+        : parity_(parity), parsers_(parsers), pieceBytes_(xlsxPieceBytes) {}
 
     // Feeds `xml` the next bytes that are this parser's, taking blocks from `pull` (null at the
     // part's end); Done once it has read its last, the end of the document only for the parser
@@ -274,7 +275,7 @@ class SheetCutter {
         std::size_t from, size;
         bool mark;
     };
-    bool owns(int piece) const { return piece < 0 || piece % 2 == parity_; }
+    bool owns(int piece) const { return piece < 0 || piece % parsers_ == parity_; }
     bool rowAt(std::size_t i) const {
         if (window_.compare(i, 4, "<row") != 0 || i + 4 >= window_.size()) return false;
         const char c = window_[i + 4];
@@ -290,7 +291,7 @@ class SheetCutter {
     }
     void scan();
 
-    const int parity_;
+    const int parity_, parsers_;
     const std::uint64_t pieceBytes_;
     Phase phase_ = Phase::Head;
     int piece_ = -1;             // -1: the head, which both read
@@ -368,26 +369,31 @@ void SheetCutter::scan() {
 
 }  // namespace
 
-// A part inflated once, on a thread of its own, for two parsers that each take every block.
+// A part inflated once, on a thread of its own, for several parsers that each take every block.
 class SharedPart {
   public:
-    SharedPart(const QString& file, const QString& part, const QString& missing) : archive_(file) {
+    SharedPart(const QString& file, const QString& part, const QString& missing, int parsers)
+        : archive_(file), parsers_(parsers) {
         if (!archive_.open(part)) throw Fault{{file, 1, 1, missing}};
-        // The two parsers read a piece or two apart.
+        // The parsers read up to a piece each apart.
         const std::size_t count =
-            std::min<std::size_t>(3 * xlsxPieceBytes / std::uint64_t(kBlock), 32) + kSlots;
+            std::min<std::size_t>(
+                std::uint64_t(parsers + 1) * xlsxPieceBytes / std::uint64_t(kBlock), 64) +
+            kSlots;
         blocks_.emplace(
-            count, [this](ByteBlock& block) { return archive_.fill(block); }, 2);
+            count, [this](ByteBlock& block) { return archive_.fill(block); }, std::size_t(parsers));
     }
     // The next block for the parser of `parity`; null after the last, or once stopped.
     const ByteBlock* next(int parity) { return blocks_->next(std::size_t(parity)); }
     bool threaded() const { return blocks_->threaded(); }
-    // Stops inflating: neither parser gets more blocks.
+    // Stops inflating: no parser gets more blocks.
     void stop() { blocks_->stop(); }
     std::uint64_t declared() const { return archive_.declared(); }
+    int parsers() const { return parsers_; }
 
   private:
     Archive archive_;
+    int parsers_;
     std::optional<ProducerQueue<ByteBlock>> blocks_;  // last: stopped before the rest goes
 };
 
@@ -402,11 +408,11 @@ class XlsxPart {
         if (!archive_->open(part)) throw Fault{{file, 1, 1, missing}};
         inflater_.emplace(kSlots, [this](ByteBlock& block) { return archive_->fill(block); });
     }
-    // The part `shared` inflates, read cut for two parsers as the one of `parity` (0 or 1).
+    // The part `shared` inflates, read cut into pieces as the parser of `parity` (from 0).
     XlsxPart(XmlHandler& handler, SharedPart& shared, int parity, const QString& file,
              const QString& label)
         : xml_(handler, file, label), progress_(false), shared_(&shared), parity_(parity) {
-        cutter_.emplace(parity);
+        cutter_.emplace(parity, shared.parsers());
     }
     // Parses on until the handler suspends (true) or the whole part is read and checked against
     // its checksum (false). Throws Fault.
@@ -594,8 +600,8 @@ namespace {
 // How many cells, and bytes of their own texts, the sheet's thread parses ahead in one batch.
 constexpr std::size_t kBatchCells = std::size_t(1) << 13;
 constexpr std::size_t kBatchText = std::size_t(1) << 18;
-// Batches parsed ahead by each of two parsers: a piece or two, so that neither waits while the
-// other's are read.
+// Batches parsed ahead by each of several parsers: a piece or two, so that none waits while the
+// others' are read.
 constexpr std::size_t kSideSlots = 12;
 
 // Rows parsed on the sheet's thread, handed to its reader together.
@@ -614,7 +620,7 @@ struct RowBatch {
     std::vector<Span> spans;
     std::string text;  // the texts that are not shared strings
     std::uint64_t inflated = 0, declared = 0;
-    // Read by one of two parsers: whether the batch ends a piece (and the number of the piece's
+    // Read by one of several parsers: whether the batch ends a piece (and the number of the piece's
     // last row then), the number of the piece's first row when the batch holds it, and whether the
     // piece cannot be read apart (the reader then reads the sheet whole).
     bool ends = false, apart = true;
@@ -635,8 +641,8 @@ struct RowBatch {
 }  // namespace
 
 // The sheet's part parsed on a thread of its own into batches of rows: the parser is suspended at
-// the end of each row that holds a cell, which goes into the batch being filled. One of two such
-// parsers reads the head and every other piece of the part (SheetCutter).
+// the end of each row that holds a cell, which goes into the batch being filled. One of several
+// such parsers reads the head and its share of the pieces of the part (SheetCutter).
 class SheetParser final : public XmlHandler {
   public:
     // The whole part (`shared` null), or the pieces of `parity` of the part `shared` inflates.
@@ -906,26 +912,27 @@ void SheetParser::endCell() {
     batch_->spans.push_back(span);
 }
 
-// The sheet read by one parser, or by two side by side (a large part, two cores), the rows handed
-// on in the part's order either way. Anything a piece read apart cannot settle (a fault, a first
-// row without its number, rows out of order where pieces meet, a cut not between rows) has the
-// sheet read whole from its start, the rows already handed on skipped: what it gives, and every
-// message, is then the whole reading's.
+// The sheet read by one parser, or by several side by side (a large part, two cores or more), the
+// rows handed on in the part's order either way. Anything a piece read apart cannot settle (a
+// fault, a first row without its number, rows out of order where pieces meet, a cut not between
+// rows) has the sheet read whole from its start, the rows already handed on skipped: what it
+// gives, and every message, is then the whole reading's.
 class XlsxSheet::Reader {
   public:
     Reader(const XlsxWorkbook& book, const QString& name, const QString& part)
         : book(book), name_(name), part_(part) {
-        if (book.partSize(part) >= 4 * xlsxPieceBytes && std::thread::hardware_concurrency() >= 2) {
+        const int parsers = parsersToUse();
+        if (book.partSize(part) >= 4 * xlsxPieceBytes && parsers >= 2) {
             shared_ = std::make_unique<SharedPart>(book.fileName(), part,
-                                                   SheetParser::missingPart(name, part));
-            if (shared_->threaded()) {
+                                                   SheetParser::missingPart(name, part), parsers);
+            bool threaded = shared_->threaded();
+            for (int parity = 0; threaded && parity < parsers; ++parity) {
                 parsers_.push_back(
-                    std::make_unique<SheetParser>(book, name, part, shared_.get(), 0));
-                parsers_.push_back(
-                    std::make_unique<SheetParser>(book, name, part, shared_.get(), 1));
-                if (parsers_[0]->threaded() && parsers_[1]->threaded()) return;
+                    std::make_unique<SheetParser>(book, name, part, shared_.get(), parity));
+                threaded = parsers_.back()->threaded();
             }
-            // Without threads to be had, the two would wait for each other.
+            if (threaded) return;
+            // Without threads to be had, the parsers would wait for each other.
             stopParsers();
         }
         parsers_.push_back(std::make_unique<SheetParser>(book, name, part, nullptr, -1));
@@ -942,7 +949,7 @@ class XlsxSheet::Reader {
   private:
     bool take();
     void readWhole();
-    // Stops the two parsers, also one waiting for the other to read on.
+    // Stops the parsers reading pieces, also one waiting for another to read on.
     void stopParsers() {
         if (shared_) shared_->stop();
         parsers_.clear();
@@ -950,7 +957,7 @@ class XlsxSheet::Reader {
     }
 
     QString name_, part_;
-    std::unique_ptr<SharedPart> shared_;  // the part two parsers read; outlives them
+    std::unique_ptr<SharedPart> shared_;  // the part the parsers read; outlives them
     std::vector<std::unique_ptr<SheetParser>> parsers_;
     RowBatch* taken_ = nullptr;  // the batch rows are handed from, and which
     std::size_t at_ = 0;
@@ -1010,7 +1017,7 @@ bool XlsxSheet::Reader::next() {
 
 // The next batch in the part's order; false after the last. Throws Fault.
 bool XlsxSheet::Reader::take() {
-    const bool apart = parsers_.size() == 2;
+    const bool apart = parsers_.size() > 1;
     if (apart && taken_ && taken_->ends) {
         lastRow_ = taken_->lastRow;
         ++piece_;
@@ -1018,7 +1025,7 @@ bool XlsxSheet::Reader::take() {
     }
     at_ = 0;
     try {
-        taken_ = parsers_[apart ? std::size_t(piece_ % 2) : 0]->next();
+        taken_ = parsers_[std::size_t(piece_) % parsers_.size()]->next();
     } catch (const Fault&) {
         if (!apart) throw;
         readWhole();
@@ -1030,7 +1037,7 @@ bool XlsxSheet::Reader::take() {
         return take();
     }
     fresh_ = false;
-    shown_ = std::max(shown_, taken_->inflated);  // the two parsers' reading differs a little
+    shown_ = std::max(shown_, taken_->inflated);  // the parsers' reading differs a little
     Progress::instance().update(book.fileName(), shown_, taken_->declared);
     return true;
 }

@@ -29,8 +29,8 @@ inline constexpr std::uint64_t kMaxPartBytes = std::uint64_t(1) << 30;
 // The last row and column a worksheet can have (XFD1048576).
 inline constexpr qsizetype kMaxRows = qsizetype(1) << 20;
 inline constexpr int kMaxColumns = 1 << 14;
-// A sheet's part of at least four times this many bytes is parsed by two parsers side by side,
-// each a piece of this size in turn (tests make it small).
+// A sheet's part of at least four times this many bytes is parsed by several parsers side by side
+// (one a core, at most four), each a piece of this size in turn (tests make it small).
 inline std::uint64_t xlsxPieceBytes = std::uint64_t(1) << 20;
 
 struct XlsxCell {

@@ -93,9 +93,11 @@ void XmlFilter::start(std::size_t consumers) {
     Q_ASSERT(qsizetype(record_.size()) + 2 <= kLookahead);
     readDeclaration();
     in_.showProgress(false);
-    // Two parsers a piece or two apart both read from the blocks filtered.
+    // Parsers up to a piece each apart all read from the blocks filtered.
+    consumers_ = int(consumers);
     const std::size_t count =
-        consumers > 1 ? std::min<std::size_t>(3 * xmlPieceBytes / kBlock, 32) + kSlots : kSlots;
+        consumers > 1 ? std::min<std::size_t>((consumers + 1) * xmlPieceBytes / kBlock, 64) + kSlots
+                      : kSlots;
     blocks_.emplace(
         count, [this](Block& block) { return filter(block); }, consumers);
 }
@@ -107,7 +109,10 @@ XmlInput::XmlInput(QByteArrayView bytes, const QString& name, XmlHandler& handle
     : own_(std::make_unique<XmlFilter>(bytes, name)), filter_(*own_), parser_(handler, name) {}
 
 XmlInput::XmlInput(XmlFilter& filter, int parity, XmlHandler& handler)
-    : filter_(filter), parser_(handler, filter.name()), parity_(parity) {}
+    : filter_(filter),
+      parser_(handler, filter.name()),
+      parity_(parity),
+      parsers_(filter.consumers()) {}
 
 void XmlFilter::failAt(const char* p, const QString& what) const {
     qsizetype column = column_;

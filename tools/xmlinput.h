@@ -12,12 +12,12 @@
 // The file is read, decoded and filtered on a thread of its own while the parser reads what the
 // filter gave before.
 //
-// A large file of many records can be parsed by two parsers side by side: the filter cuts what it
-// gives at the first start tag of a record (in text, not in markup) at or after every
-// xmlPieceBytes, and both parsers take every block. Each reads the head (what stands before the
-// first record) and then every other piece, the first parser the even ones, with kCutMark after
-// each piece it ends. Lines are counted as in the whole file: the other parser's pieces are
-// counted as they are passed over.
+// A large file of many records can be parsed by several parsers side by side: the filter cuts
+// what it gives at the first start tag of a record (in text, not in markup) at or after every
+// xmlPieceBytes, and every parser takes every block. Each reads the head (what stands before the
+// first record) and then its share of the pieces in turn (of two parsers, the first the even
+// ones), with kCutMark after each piece it ends. Lines are counted as in the whole file: the other
+// parser's pieces are counted as they are passed over.
 #pragma once
 
 #include <atomic>
@@ -32,11 +32,11 @@
 
 namespace velmora::mkdb {
 
-// The size of the pieces a file read by two parsers is cut into (tests make it small).
+// The size of the pieces a file read by several parsers is cut into (tests make it small).
 inline std::uint64_t xmlPieceBytes = std::uint64_t(1) << 20;
 
 // A file read, decoded and filtered on a thread of its own, for one parser or, cut into pieces
-// at the start tags of `record` (case ignored; none: not cut), for two.
+// at the start tags of `record` (case ignored; none: not cut), for several.
 class XmlFilter {
   public:
     // Opens `path`; throws Fault.
@@ -63,6 +63,7 @@ class XmlFilter {
     bool threaded() const { return blocks_->threaded(); }
     // Stops filtering: every consumer gets no more blocks.
     void stop() { blocks_->stop(); }
+    int consumers() const { return consumers_; }
 
     const QString& name() const { return in_.name(); }
     std::uint64_t size() const { return in_.size(); }
@@ -106,6 +107,7 @@ class XmlFilter {
     // next cut may be, the block being filled, and whether a record's start tag waits for more
     // bytes.
     std::string_view record_;
+    int consumers_ = 1;
     std::uint64_t filteredBefore_ = 0, nextCut_ = 0;
     Block* filling_ = nullptr;
     bool awaitCut_ = false;
@@ -118,8 +120,8 @@ class XmlInput {
     XmlInput(const QString& path, XmlHandler& handler);
     // Reads `bytes` instead, for tests and fuzz targets; they must outlive the reads.
     XmlInput(QByteArrayView bytes, const QString& name, XmlHandler& handler);
-    // One of two parsers of a file cut into pieces: those of `parity` (0 or 1), read as the
-    // filter's consumer of that number.
+    // One of the parsers of a file cut into pieces, one a consumer of `filter`: of every
+    // consumers() pieces, the one of `parity` (from 0).
     XmlInput(XmlFilter& filter, int parity, XmlHandler& handler);
 
     // Reads on until the handler suspends the reading (true) or the document ends (false). A fault
@@ -146,7 +148,7 @@ class XmlInput {
     };
     ExpatParser::Status feed();
     ExpatParser::Status feedPiece();
-    bool owns(int piece) const { return piece < 0 || piece % 2 == parity_; }
+    bool owns(int piece) const { return piece < 0 || piece % parsers_ == parity_; }
     void segment(std::size_t from, std::size_t to);
     void passOver(std::string_view bytes);
 
@@ -155,7 +157,7 @@ class XmlInput {
     ExpatParser parser_;
     // Reading pieces: which, the piece at hand (-1: the head), the block and its segments, the
     // lines passed over, the last byte passed over, the marks fed.
-    int parity_ = -1;
+    int parity_ = -1, parsers_ = 1;
     int piece_ = -1;
     const XmlFilter::Block* block_ = nullptr;
     std::vector<Segment> segments_;

@@ -4,7 +4,7 @@
 // release has a few hundred thousand of them, most of them looked up and dropped.
 //
 // The file is parsed on a thread of its own, its records handed over in batches. A large file is
-// parsed by two parsers side by side (XmlInput's pieces), the records handed on in the file's
+// parsed by several parsers side by side (XmlInput's pieces), the records handed on in the file's
 // order. Anything a piece read apart cannot settle (a fault, a piece that does not end between
 // records) has the file read whole again from its start, the records handed on skipped: what it
 // gives, and every message, is then the whole reading's.
@@ -115,8 +115,8 @@ class XmlRecords {
         }
     };
     static constexpr std::size_t kSlots = 3, kBatch = 1024;
-    // Batches parsed ahead by each of two parsers: a piece or two, so that neither waits while the
-    // other's are read.
+    // Batches parsed ahead by each of several parsers: a piece or two, so that none waits while the
+    // others' are read.
     static constexpr std::size_t kSideSlots = 12;
 
     // One parser and its thread.
@@ -209,15 +209,17 @@ class XmlRecords {
     void start() {
         const std::uint64_t size =
             memory_ ? std::uint64_t(bytes_.size()) : std::uint64_t(QFileInfo(path_).size());
-        if (size >= 4 * xmlPieceBytes && std::thread::hardware_concurrency() >= 2) {
-            shared_ = memory_ ? std::make_unique<XmlFilter>(bytes_, path_, record_, 2)
-                              : std::make_unique<XmlFilter>(path_, record_, 2);
-            if (shared_->threaded()) {
-                sides_.push_back(std::make_unique<Side>(*this, 0));
-                sides_.push_back(std::make_unique<Side>(*this, 1));
-                if (sides_[0]->parsed->threaded() && sides_[1]->parsed->threaded()) return;
+        const int parsers = parsersToUse();
+        if (size >= 4 * xmlPieceBytes && parsers >= 2) {
+            shared_ = memory_ ? std::make_unique<XmlFilter>(bytes_, path_, record_, parsers)
+                              : std::make_unique<XmlFilter>(path_, record_, parsers);
+            bool threaded = shared_->threaded();
+            for (int parity = 0; threaded && parity < parsers; ++parity) {
+                sides_.push_back(std::make_unique<Side>(*this, parity));
+                threaded = sides_.back()->parsed->threaded();
             }
-            // Without threads to be had, the two would wait for each other.
+            if (threaded) return;
+            // Without threads to be had, the parsers would wait for each other.
             stopSides();
         }
         sides_.push_back(std::make_unique<Side>(*this, -1));
@@ -231,10 +233,10 @@ class XmlRecords {
 
     // The next batch in the file's order; false after the last.
     bool take() {
-        const bool apart = sides_.size() == 2;
+        const bool apart = sides_.size() > 1;
         if (apart && taken_ && taken_->ends) ++piece_;
         at_ = 0;
-        last_ = apart ? std::size_t(piece_ % 2) : 0;
+        last_ = std::size_t(piece_) % sides_.size();
         try {
             taken_ = sides_[last_]->parsed->next();
         } catch (const Fault&) {
@@ -263,7 +265,7 @@ class XmlRecords {
     bool memory_ = false;
     const char* record_;
     std::array<const char*, N> fields_;
-    std::unique_ptr<XmlFilter> shared_;  // read by two parsers; outlives them
+    std::unique_ptr<XmlFilter> shared_;  // read by several parsers; outlives them
     std::vector<std::unique_ptr<Side>> sides_;
     const Batch* taken_ = nullptr;
     std::size_t at_ = 0, last_ = 0;

@@ -333,9 +333,9 @@ class TestNational : public TestCase {
         }));
     }
 
-    // Records read by two parsers side by side, the file cut into pieces: the same records on the
-    // same lines, and the same fault, as read whole, whatever the pieces' size and wherever the
-    // cuts fall.
+    // Records read by two or three parsers side by side, the file cut into pieces: the same records
+    // on the same lines, and the same fault, as read whole, whatever the pieces' size and wherever
+    // the cuts fall.
     void recordsInPieces_data() {
         QTest::addColumn<QByteArray>("xml");
         QTest::addColumn<QString>("fault");
@@ -367,9 +367,10 @@ class TestNational : public TestCase {
         QFETCH(QByteArray, xml);
         QFETCH(QString, fault);
         // Each record's text and line, as one string; the fault, if any, last.
-        const auto read = [&xml](std::uint64_t pieceBytes) {
+        const auto read = [&xml](std::uint64_t pieceBytes, int parsers = 2) {
             const std::uint64_t usual = mkdb::xmlPieceBytes;
             mkdb::xmlPieceBytes = pieceBytes;
+            mkdb::sideParsers = parsers;
             QString seen;
             try {
                 mkdb::XmlRecords<1> in(xml, u"x.xml"_s, "R", {"a"});
@@ -380,6 +381,7 @@ class TestNational : public TestCase {
                 seen += f.diagnostic.toString();
             }
             mkdb::xmlPieceBytes = usual;
+            mkdb::sideParsers = 0;
             return seen;
         };
         const QString whole = read(std::uint64_t(1) << 40);
@@ -387,7 +389,8 @@ class TestNational : public TestCase {
         // CR LF, LF and a lone CR each end a line; record 3000 follows 2,999 of which 750 end none.
         if (QTest::currentDataTag() == "line ends"_L1)
             QVERIFY2(whole.endsWith(u"3000@2252 "_s), qPrintable(whole.right(40)));
-        for (const std::uint64_t bytes : {1, 100, 4096}) QCOMPARE(read(bytes), whole);
+        for (const int parsers : {2, 3})
+            for (const std::uint64_t bytes : {1, 100, 4096}) QCOMPARE(read(bytes, parsers), whole);
         // A reader that stops after the first record, both parsers waiting on the other.
         QVERIFY(returnsSoon([xml] {
             const std::uint64_t usual = std::exchange(mkdb::xmlPieceBytes, 100);

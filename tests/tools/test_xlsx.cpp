@@ -6,6 +6,7 @@
 #include "testcase.h"
 #include "xlsxfixture.h"
 
+#include "tools/producerqueue.h"
 #include "tools/xlsxreader.h"
 
 using namespace velmora::mkdb;
@@ -38,11 +39,22 @@ static QString dump(XlsxSheet& sheet) {
     return rows.join(u" | ");
 }
 
-// Every test reads a sheet whole and cut in pieces of `bytes` (1: a piece a row) for two parsers.
-static const std::uint64_t kPieces[] = {std::uint64_t(1) << 40, 1};
+// Every test reads a sheet whole and cut in pieces of `bytes` (1: a piece a row) for two parsers
+// and for three.
+struct Pieces {
+    std::uint64_t bytes;
+    int parsers;
+};
+static const Pieces kPieces[] = {{std::uint64_t(1) << 40, 2}, {1, 2}, {1, 3}};
 struct PieceBytes {
-    explicit PieceBytes(std::uint64_t bytes) { xlsxPieceBytes = bytes; }
-    ~PieceBytes() { xlsxPieceBytes = kPieces[0]; }
+    explicit PieceBytes(Pieces pieces) {
+        xlsxPieceBytes = pieces.bytes;
+        sideParsers = pieces.parsers;
+    }
+    ~PieceBytes() {
+        xlsxPieceBytes = kPieces[0].bytes;
+        sideParsers = 0;
+    }
 };
 
 class TestXlsx : public velmora::test::TestCase {
@@ -107,8 +119,8 @@ class TestXlsx : public velmora::test::TestCase {
             "</r><rPh sb=\"0\" eb=\"1\"><t>ene</t></rPh></si><si><t>_x005F_x</t></si>"
             "<si><t>Ünïcode</t></si><si><t></t></si>";
         const XlsxWorkbook book(write(zip(oneSheet(rows, strings))));
-        for (const std::uint64_t bytes : kPieces) {
-            const PieceBytes pieces(bytes);
+        for (const Pieces& each : kPieces) {
+            const PieceBytes pieces(each);
             XlsxSheet sheet = book.sheet(u"Data"_s);
             QCOMPARE(dump(sheet), expected);
         }
@@ -176,8 +188,8 @@ class TestXlsx : public velmora::test::TestCase {
                     "</v></c></row>\n";
         }
         const QString path = write(zip(oneSheet(rows)));
-        for (const std::uint64_t bytes : {kPieces[0], std::uint64_t(1) << 16}) {
-            const PieceBytes pieces(bytes);
+        for (const Pieces& each : {kPieces[0], Pieces{1 << 16, 2}, Pieces{1 << 16, 3}}) {
+            const PieceBytes pieces(each);
             qsizetype read = 0;
             QString fault;
             try {
@@ -278,8 +290,8 @@ class TestXlsx : public velmora::test::TestCase {
         QFETCH(QString, sheet);
         QFETCH(QString, expected);
         const QString path = write(bytes);
-        for (const std::uint64_t bytes : kPieces) {
-            const PieceBytes pieces(bytes);
+        for (const Pieces& each : kPieces) {
+            const PieceBytes pieces(each);
             try {
                 const XlsxWorkbook book(path);
                 XlsxSheet s = book.sheet(sheet);
