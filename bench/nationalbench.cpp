@@ -199,8 +199,8 @@ void benchNationalTables(const fs::path& mkdb, const fs::path& dir) {
                 floorCpu);
     std::printf("ratio velmora-mkdb / expat: %.2f (processor %.2f)\n", seconds / floorSeconds,
                 cpu / floorCpu);
-    // Well under a second: the reading, decoding and filtering, expat, and the table each have a
-    // thread, so on two cores little more than expat's own time.
+    // Well under a second: the reading, decoding and filtering, the table, and a parser a core (at
+    // most four) each have a thread; on two cores about expat's own time.
     std::printf("# goal %s import time <= 0.6 s\n", seconds <= 0.6 ? "met:   " : "MISSED:");
     fs::remove(out);
     benchNationalCsvTables(mkdb, dir);

@@ -304,7 +304,8 @@ void measure(const fs::path& file) {
                 median[3].seconds / median[0].seconds, median[3].cpuSeconds / median[0].cpuSeconds);
     std::printf("# goal %s sheet read in <= 1.2 s\n",
                 median[0].seconds <= 1.2 ? "met:   " : "MISSED:");
-    // About a second, wall clock: inflating, parsing and building the table each have a thread.
+    // About a second, wall clock: inflating, building the table and a parser a core (at most four)
+    // each have a thread.
     std::printf("# goal %s velmora-mkdb --bls in <= 1.2 s\n",
                 median[3].seconds <= 1.2 ? "met:   " : "MISSED:");
 }
