@@ -17,7 +17,7 @@
 // xmlPieceBytes, and every parser takes every block. Each reads the head (what stands before the
 // first record) and then its share of the pieces in turn (of two parsers, the first the even
 // ones), with kCutMark after each piece it ends. Lines are counted as in the whole file: the other
-// parser's pieces are counted as they are passed over.
+// parsers' pieces are counted as they are passed over.
 #pragma once
 
 #include <atomic>
