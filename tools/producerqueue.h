@@ -33,6 +33,15 @@ inline int parsersToUse() {
     return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
 }
 
+// Slots enough for `consumers` parsers that read pieces of `pieceBytes` from blocks of
+// `blockBytes` to run up to a piece each apart; `fewest` for a single consumer.
+inline std::size_t slotsFor(std::size_t consumers, std::uint64_t pieceBytes,
+                            std::uint64_t blockBytes, std::size_t fewest) {
+    if (consumers < 2) return fewest;
+    return std::size_t(std::min<std::uint64_t>((consumers + 1) * pieceBytes / blockBytes, 64)) +
+           fewest;
+}
+
 // Bytes handed from a reading stage to the parser, in room allocated once per slot.
 struct ByteBlock {
     std::unique_ptr<char[]> room;

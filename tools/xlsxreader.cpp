@@ -369,22 +369,24 @@ void SheetCutter::scan() {
 
 }  // namespace
 
-// A part inflated once, on a thread of its own, for several parsers that each take every block.
-class SharedPart {
+// A part inflated on a thread of its own once started, for one parser or for several that each
+// take every block.
+class InflatedPart {
   public:
-    SharedPart(const QString& file, const QString& part, const QString& missing, int parsers)
-        : archive_(file), parsers_(parsers) {
+    // `missing` is the fault when the archive lacks `part`.
+    InflatedPart(const QString& file, const QString& part, const QString& missing)
+        : archive_(file) {
         if (!archive_.open(part)) throw Fault{{file, 1, 1, missing}};
-        // The parsers read up to a piece each apart.
-        const std::size_t count =
-            std::min<std::size_t>(
-                std::uint64_t(parsers + 1) * xlsxPieceBytes / std::uint64_t(kBlock), 64) +
-            kSlots;
-        blocks_.emplace(
-            count, [this](ByteBlock& block) { return archive_.fill(block); }, std::size_t(parsers));
     }
-    // The next block for the parser of `parity`; null after the last, or once stopped.
-    const ByteBlock* next(int parity) { return blocks_->next(std::size_t(parity)); }
+    // Starts inflating for `parsers` parsers.
+    void start(int parsers) {
+        parsers_ = parsers;
+        blocks_.emplace(
+            slotsFor(std::size_t(parsers), xlsxPieceBytes, std::uint64_t(kBlock), kSlots),
+            [this](ByteBlock& block) { return archive_.fill(block); }, std::size_t(parsers));
+    }
+    // The next block for the parser numbered `parser`; null after the last, or once stopped.
+    const ByteBlock* next(int parser) { return blocks_->next(std::size_t(parser)); }
     bool threaded() const { return blocks_->threaded(); }
     // Stops inflating: no parser gets more blocks.
     void stop() { blocks_->stop(); }
@@ -393,44 +395,43 @@ class SharedPart {
 
   private:
     Archive archive_;
-    int parsers_;
+    int parsers_ = 1;
     std::optional<ProducerQueue<ByteBlock>> blocks_;  // last: stopped before the rest goes
 };
 
 // One XML part, parsed in blocks as a thread of its own inflates them.
 class XlsxPart {
   public:
-    // `label` names the part in messages; `missing` is the fault when the archive lacks it.
-    // `progress`: whether advance() shows how far it is (on the main thread only).
+    // The part read whole, inflated for this part alone. `label` names the part in messages;
+    // `missing` is the fault when the archive lacks it. `progress`: whether advance() shows how
+    // far it is (on the main thread only).
     XlsxPart(XmlHandler& handler, const QString& file, const QString& part, const QString& label,
              const QString& missing, bool progress = true)
-        : archive_(std::in_place, file), xml_(handler, file, label), progress_(progress) {
-        if (!archive_->open(part)) throw Fault{{file, 1, 1, missing}};
-        inflater_.emplace(kSlots, [this](ByteBlock& block) { return archive_->fill(block); });
+        : own_(std::make_unique<InflatedPart>(file, part, missing)),
+          source_(*own_),
+          xml_(handler, file, label),
+          progress_(progress) {
+        own_->start(1);
     }
-    // The part `shared` inflates, read cut into pieces as the parser of `parity` (from 0).
-    XlsxPart(XmlHandler& handler, SharedPart& shared, int parity, const QString& file,
+    // The part `source` inflates, read whole (`parity` -1, its only parser) or cut into pieces as
+    // the parser of `parity`.
+    XlsxPart(XmlHandler& handler, InflatedPart& source, int parity, const QString& file,
              const QString& label)
-        : xml_(handler, file, label), progress_(false), shared_(&shared), parity_(parity) {
-        cutter_.emplace(parity, shared.parsers());
+        : source_(source), xml_(handler, file, label), progress_(false), parity_(parity) {
+        if (parity >= 0) cutter_.emplace(parity, source.parsers());
     }
     // Parses on until the handler suspends (true) or the whole part is read and checked against
     // its checksum (false). Throws Fault.
     bool advance() {
         return xml_.advance([&] {
-            if (cutter_)
-                return cutter_->feedNext(
-                    xml_,
-                    [&] {
-                        const ByteBlock* block =
-                            shared_ ? shared_->next(parity_) : inflater_->next();
-                        if (block) inflated_ = block->done;
-                        return block;
-                    },
-                    marks_);
-            const ByteBlock* block = inflater_->next();
+            const auto pull = [&] {
+                const ByteBlock* block = source_.next(std::max(parity_, 0));
+                if (block) inflated_ = block->done;
+                return block;
+            };
+            if (cutter_) return cutter_->feedNext(xml_, pull, marks_);
+            const ByteBlock* block = pull();
             if (!block) return xml_.feed({}, true);
-            inflated_ = block->done;
             if (progress_) Progress::instance().update(file(), inflated_, declared());
             return xml_.feed({block->room.get(), std::size_t(block->size)}, false);
         });
@@ -443,19 +444,18 @@ class XlsxPart {
     }
     // How much of the part the parser has been given, of how much its entry declares.
     std::uint64_t inflated() const { return inflated_; }
-    std::uint64_t declared() const { return shared_ ? shared_->declared() : archive_->declared(); }
+    std::uint64_t declared() const { return source_.declared(); }
     const QString& file() const { return xml_.file(); }
 
   private:
-    std::optional<Archive> archive_;  // read by this part alone
+    std::unique_ptr<InflatedPart> own_;  // inflated for this part alone
+    InflatedPart& source_;
     ExpatParser xml_;
     bool progress_;
-    SharedPart* shared_ = nullptr;  // else
     int parity_ = -1;
     std::uint64_t inflated_ = 0;
     std::optional<SheetCutter> cutter_;
     int marks_ = 0;
-    std::optional<ProducerQueue<ByteBlock>> inflater_;  // last: stopped before the rest goes
 };
 
 Amount XlsxCell::amount() const {
@@ -574,11 +574,6 @@ XlsxWorkbook::XlsxWorkbook(const QString& path) : path_(path) {
         .readAll();
 }
 
-std::uint64_t XlsxWorkbook::partSize(const QString& part) const {
-    Archive archive(path_);
-    return archive.open(part) ? archive.declared() : 0;
-}
-
 QString XlsxWorkbook::sheetStartingWith(QStringView prefix) const {
     for (const QString& name : names_)
         if (name.startsWith(prefix)) return name;
@@ -645,22 +640,15 @@ struct RowBatch {
 // such parsers reads the head and its share of the pieces of the part (SheetCutter).
 class SheetParser final : public XmlHandler {
   public:
-    // The whole part (`shared` null), or the pieces of `parity` of the part `shared` inflates.
+    // The part `source` inflates, whole (`parity` -1) or the pieces of `parity`.
     SheetParser(const XlsxWorkbook& book, const QString& name, const QString& part,
-                SharedPart* shared, int parity)
+                InflatedPart& source, int parity)
         : book_(book) {
-        const QString label = QStringLiteral("%1 (sheet %2)").arg(part, quoted(name));
-        if (shared) {
-            part_.emplace(*this, *shared, parity, book.fileName(), label);
-            fresh_ = parity > 0;
-        } else {
-            part_.emplace(*this, book.fileName(), part, label, missingPart(name, part), false);
-        }
-        parsed_.emplace(shared ? kSideSlots : kSlots,
+        part_.emplace(*this, source, parity, book.fileName(),
+                      QStringLiteral("%1 (sheet %2)").arg(part, quoted(name)));
+        fresh_ = parity > 0;
+        parsed_.emplace(parity >= 0 ? kSideSlots : kSlots,
                         [this](RowBatch& batch) { return fill(batch); });
-    }
-    static QString missingPart(const QString& name, const QString& part) {
-        return QStringLiteral("sheet %1: missing part %2").arg(quoted(name), part);
     }
     // The next batch; null after the last. Throws Fault.
     RowBatch* next() { return parsed_->next(); }
@@ -921,21 +909,7 @@ class XlsxSheet::Reader {
   public:
     Reader(const XlsxWorkbook& book, const QString& name, const QString& part)
         : book(book), name_(name), part_(part) {
-        const int parsers = parsersToUse();
-        if (book.partSize(part) >= 4 * xlsxPieceBytes && parsers >= 2) {
-            shared_ = std::make_unique<SharedPart>(book.fileName(), part,
-                                                   SheetParser::missingPart(name, part), parsers);
-            bool threaded = shared_->threaded();
-            for (int parity = 0; threaded && parity < parsers; ++parity) {
-                parsers_.push_back(
-                    std::make_unique<SheetParser>(book, name, part, shared_.get(), parity));
-                threaded = parsers_.back()->threaded();
-            }
-            if (threaded) return;
-            // Without threads to be had, the parsers would wait for each other.
-            stopParsers();
-        }
-        parsers_.push_back(std::make_unique<SheetParser>(book, name, part, nullptr, -1));
+        open(parsersToUse());
     }
     ~Reader() { stopParsers(); }
     Reader(const Reader&) = delete;
@@ -949,15 +923,16 @@ class XlsxSheet::Reader {
   private:
     bool take();
     void readWhole();
-    // Stops the parsers reading pieces, also one waiting for another to read on.
+    void open(int parsers);
+    // Stops the parsers, also one waiting for another to read on.
     void stopParsers() {
-        if (shared_) shared_->stop();
+        if (source_) source_->stop();
         parsers_.clear();
-        shared_.reset();
+        source_.reset();
     }
 
     QString name_, part_;
-    std::unique_ptr<SharedPart> shared_;  // the part the parsers read; outlives them
+    std::unique_ptr<InflatedPart> source_;  // the part the parsers read; outlives them
     std::vector<std::unique_ptr<SheetParser>> parsers_;
     RowBatch* taken_ = nullptr;  // the batch rows are handed from, and which
     std::size_t at_ = 0;
@@ -1042,10 +1017,32 @@ bool XlsxSheet::Reader::take() {
     return true;
 }
 
+// Opens the part for `parsers` parsers side by side: one when it is small, or when threads for
+// them all are not to be had.
+void XlsxSheet::Reader::open(int parsers) {
+    source_ = std::make_unique<InflatedPart>(
+        book.fileName(), part_,
+        QStringLiteral("sheet %1: missing part %2").arg(quoted(name_), part_));
+    if (parsers >= 2 && source_->declared() >= 4 * xlsxPieceBytes) {
+        source_->start(parsers);
+        bool threaded = source_->threaded();
+        for (int parity = 0; threaded && parity < parsers; ++parity) {
+            parsers_.push_back(std::make_unique<SheetParser>(book, name_, part_, *source_, parity));
+            threaded = parsers_.back()->threaded();
+        }
+        if (threaded) return;
+        // Without threads to be had, the parsers would wait for each other.
+        stopParsers();
+        return open(1);
+    }
+    source_->start(1);
+    parsers_.push_back(std::make_unique<SheetParser>(book, name_, part_, *source_, -1));
+}
+
 void XlsxSheet::Reader::readWhole() {
     taken_ = nullptr;
     stopParsers();
-    parsers_.push_back(std::make_unique<SheetParser>(book, name_, part_, nullptr, -1));
+    open(1);
     skip_ = handed_;
     handed_ = 0;
 }

@@ -104,8 +104,6 @@ class XlsxWorkbook {
     friend class XlsxSheet;
     friend class SheetParser;
     class StringReader;
-    // The size its entry declares for `part`; 0 when there is none.
-    std::uint64_t partSize(const QString& part) const;
     std::string_view sharedString(qsizetype index) const {
         const auto i = std::size_t(index);
         return std::string_view(strings_).substr(starts_[i], starts_[i + 1] - starts_[i]);

@@ -93,13 +93,10 @@ void XmlFilter::start(std::size_t consumers) {
     Q_ASSERT(qsizetype(record_.size()) + 2 <= kLookahead);
     readDeclaration();
     in_.showProgress(false);
-    // Parsers up to a piece each apart all read from the blocks filtered.
     consumers_ = int(consumers);
-    const std::size_t count =
-        consumers > 1 ? std::min<std::size_t>((consumers + 1) * xmlPieceBytes / kBlock, 64) + kSlots
-                      : kSlots;
     blocks_.emplace(
-        count, [this](Block& block) { return filter(block); }, consumers);
+        slotsFor(consumers, xmlPieceBytes, std::uint64_t(kBlock), kSlots),
+        [this](Block& block) { return filter(block); }, consumers);
 }
 
 XmlInput::XmlInput(const QString& path, XmlHandler& handler)

@@ -122,13 +122,9 @@ class XmlRecords {
     // One parser and its thread.
     class Side final : public XmlHandler {
       public:
+        // Reads the owner's filter whole (`parity` -1) or the pieces of `parity`.
         Side(const XmlRecords& owner, int parity) : record_(owner.record_), fields_(owner.fields_) {
-            if (parity >= 0)
-                in.emplace(*owner.shared_, parity, *this);
-            else if (owner.memory_)
-                in.emplace(owner.bytes_, owner.path_, *this);
-            else
-                in.emplace(owner.path_, *this);
+            in.emplace(*owner.filter_, parity, *this);
             parser().takeText(false);  // but inside a field
             parsed.emplace(parity < 0 ? kSlots : kSideSlots,
                            [this](Batch& batch) { return fill(batch); });
@@ -209,26 +205,33 @@ class XmlRecords {
     void start() {
         const std::uint64_t size =
             memory_ ? std::uint64_t(bytes_.size()) : std::uint64_t(QFileInfo(path_).size());
-        const int parsers = parsersToUse();
-        if (size >= 4 * xmlPieceBytes && parsers >= 2) {
-            shared_ = memory_ ? std::make_unique<XmlFilter>(bytes_, path_, record_, parsers)
-                              : std::make_unique<XmlFilter>(path_, record_, parsers);
-            bool threaded = shared_->threaded();
-            for (int parity = 0; threaded && parity < parsers; ++parity) {
-                sides_.push_back(std::make_unique<Side>(*this, parity));
-                threaded = sides_.back()->parsed->threaded();
-            }
-            if (threaded) return;
-            // Without threads to be had, the parsers would wait for each other.
-            stopSides();
-        }
-        sides_.push_back(std::make_unique<Side>(*this, -1));
+        open(size >= 4 * xmlPieceBytes ? parsersToUse() : 1);
     }
-    // Stops the parsers reading pieces, also one waiting for the other to read on.
+    // Opens the file for `parsers` parsers side by side: one when threads for them all are not to
+    // be had.
+    void open(int parsers) {
+        const std::string_view cutAt = parsers > 1 ? std::string_view(record_) : std::string_view();
+        filter_ = memory_ ? std::make_unique<XmlFilter>(bytes_, path_, cutAt, parsers)
+                          : std::make_unique<XmlFilter>(path_, cutAt, parsers);
+        if (parsers < 2) {
+            sides_.push_back(std::make_unique<Side>(*this, -1));
+            return;
+        }
+        bool threaded = filter_->threaded();
+        for (int parity = 0; threaded && parity < parsers; ++parity) {
+            sides_.push_back(std::make_unique<Side>(*this, parity));
+            threaded = sides_.back()->parsed->threaded();
+        }
+        if (threaded) return;
+        // Without threads to be had, the parsers would wait for each other.
+        stopSides();
+        open(1);
+    }
+    // Stops the parsers, also one waiting for another to read on.
     void stopSides() {
-        if (shared_) shared_->stop();
+        if (filter_) filter_->stop();
         sides_.clear();
-        shared_.reset();
+        filter_.reset();
     }
 
     // The next batch in the file's order; false after the last.
@@ -254,7 +257,7 @@ class XmlRecords {
     void readWhole() {
         taken_ = nullptr;
         stopSides();
-        sides_.push_back(std::make_unique<Side>(*this, -1));
+        open(1);
         skip_ = handed_;
         handed_ = 0;
     }
@@ -265,7 +268,7 @@ class XmlRecords {
     bool memory_ = false;
     const char* record_;
     std::array<const char*, N> fields_;
-    std::unique_ptr<XmlFilter> shared_;  // read by several parsers; outlives them
+    std::unique_ptr<XmlFilter> filter_;  // what the parsers read; outlives them
     std::vector<std::unique_ptr<Side>> sides_;
     const Batch* taken_ = nullptr;
     std::size_t at_ = 0, last_ = 0;
