@@ -43,6 +43,11 @@ inline QString latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
+// A UTF-8 view (a parser's, a cell's) as a QString.
+inline QString fromUtf8(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
 // QString::fromUtf8 drops a U+FEFF that starts the text; in a stored text it is data (a find by
 // the listed text must meet the stored one), so it stays.
 inline QString textFromUtf8(QByteArrayView utf8) {

@@ -127,14 +127,10 @@ constexpr std::array<SheetNutrient, 30> kAfcd{{
 }};
 constexpr auto kAfcdMapping = mappingOf(kAfcd);
 
-QString toQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
 // The text of the current row's cell in `column`, blanks around it removed; empty for none.
 QString textAt(const XlsxSheet& sheet, int column) {
     const XlsxCell* cell = column >= 0 ? sheet.cell(column) : nullptr;
-    return cell ? toQString(cell->text).trimmed() : QString();
+    return cell ? fromUtf8(cell->text).trimmed() : QString();
 }
 
 // A header as headers are compared: blanks and line breaks collapsed, case ignored.
@@ -171,7 +167,7 @@ void needRow(const XlsxWorkbook& book, XlsxSheet& sheet, const char* what) {
 int columnHeaded(const XlsxSheet& sheet, QStringView name) {
     const QString key = headerKey(name.toString());
     for (const XlsxCell& cell : sheet.cells())
-        if (headerKey(toQString(cell.text)) == key) return cell.column;
+        if (headerKey(fromUtf8(cell.text)) == key) return cell.column;
     return -1;
 }
 
@@ -337,7 +333,7 @@ class CofidReader {
             layout.group = columnHeaded(sheet, u"Group");
         }
         QHash<int, QString> labels;
-        for (const XlsxCell& cell : sheet.cells()) labels.insert(cell.column, toQString(cell.text));
+        for (const XlsxCell& cell : sheet.cells()) labels.insert(cell.column, fromUtf8(cell.text));
         const auto identifying = [&](int column) {
             return std::any_of(
                 kCofidIdentifying.begin(), kCofidIdentifying.end(), [&](const char* n) {
@@ -346,7 +342,7 @@ class CofidReader {
         };
         needRow(book_, sheet, "tagname row (the second header row)");
         for (const XlsxCell& cell : sheet.cells()) {
-            const QString tag = toQString(cell.text).trimmed();
+            const QString tag = fromUtf8(cell.text).trimmed();
             if (tag.isEmpty() || identifying(cell.column)) continue;
             const QString label = labels.value(cell.column, tag).simplified();
             layout.amounts.add(cell.column, tag, cofidUnit(tag), label.isEmpty() ? tag : label);
@@ -417,7 +413,7 @@ XlsxSheet blsSheet(const XlsxWorkbook& book) {
 // The English names' column: a header that says English, or "Food name".
 int englishColumn(const XlsxSheet& sheet) {
     for (const XlsxCell& cell : sheet.cells()) {
-        const QString key = headerKey(toQString(cell.text));
+        const QString key = headerKey(fromUtf8(cell.text));
         if (key == u"food name" || key.contains(u"english") || key.contains(u"englisch"))
             return cell.column;
     }
@@ -453,7 +449,7 @@ QString afcdRelease(const XlsxWorkbook& book) {
         XlsxSheet index = book.sheet(QStringLiteral("Index"));
         for (int rows = 0; found.isEmpty() && rows < 50 && index.next(); ++rows)
             for (const XlsxCell& cell : index.cells())
-                if (found.isEmpty()) found = lastMatch(toQString(cell.text), release, 1);
+                if (found.isEmpty()) found = lastMatch(fromUtf8(cell.text), release, 1);
     }
     return found.isEmpty() ? found : QStringLiteral("Release ") + found;
 }
@@ -506,7 +502,7 @@ NationalResult readBls(const QString& path, const QString& language, const RowSi
         QStringLiteral("^(\\S+)\\s.*\\[\\s*([^\\]/]+?)\\s*/\\s*100\\s*g\\s*\\]$"));
     AmountColumns amounts;
     for (const XlsxCell& cell : sheet.cells()) {
-        const QString header = toQString(cell.text).simplified();
+        const QString header = fromUtf8(cell.text).simplified();
         const QRegularExpressionMatch m = nutrient.match(header);
         if (m.hasMatch()) amounts.add(cell.column, m.captured(1), unitNamed(m.captured(2)), header);
     }
@@ -546,7 +542,7 @@ NationalResult readAfcd(const QString& path, const QString& language, const RowS
     const int group = columnHeaded(sheet, u"Classification");
     AmountColumns amounts;
     for (const XlsxCell& cell : sheet.cells()) {
-        const QString header = toQString(cell.text);
+        const QString header = fromUtf8(cell.text);
         if (cell.column == key || cell.column == foodName || cell.column == group) continue;
         // A column without a unit is no amount (a later release may add text columns).
         const auto [nutrient, unit] = nameAndUnit(header);

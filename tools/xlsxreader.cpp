@@ -35,10 +35,6 @@ QString quoted(QStringView text) {
     return u'"' + printable(text) + u'"';
 }
 
-QString fromUtf8(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-}
-
 // A run of decimal digits as a number, or -1 (also when it passes `limit`).
 qsizetype decimal(std::string_view digits, qsizetype limit) {
     qsizetype value = 0;

@@ -10,6 +10,7 @@
 // gives, and every message, is then the whole reading's.
 #pragma once
 
+#include "common/utf8text.h"
 #include "tools/recordscanner.h"
 #include "tools/xmlinput.h"
 
@@ -25,10 +26,6 @@
 #include <vector>
 
 namespace velmora::mkdb {
-
-inline QString fromUtf8(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-}
 
 // `utf8` without the blanks around it, as QString::trimmed() removes them: a no-break space too.
 inline void assignTrimmed(std::string& into, std::string_view utf8) {

@@ -375,7 +375,7 @@ class TestNational : public TestCase {
             try {
                 mkdb::XmlRecords<1> in(xml, u"x.xml"_s, "R", {"a"});
                 while (in.next())
-                    seen += mkdb::fromUtf8(in[0]) + u'@' +
+                    seen += fromUtf8(in[0]) + u'@' +
                             QString::number(in.fault(0, {}).diagnostic.line) + u' ';
             } catch (const mkdb::Fault& f) {
                 seen += f.diagnostic.toString();
