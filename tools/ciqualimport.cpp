@@ -154,11 +154,11 @@ class CiqualReader {
         };
     }
 
-    void noteRepairs(const XmlInput& in) {
-        if (in.repaired() > 0)
+    void noteRepairs(qsizetype repaired, const QString& file) {
+        if (repaired > 0)
             notes_ << QStringLiteral("%1 bare \"<\" or \"&\" in %2 read as characters")
-                          .arg(in.repaired())
-                          .arg(printableLine(in.name()));
+                          .arg(repaired)
+                          .arg(printableLine(file));
     }
 
     void readConstituents() {
@@ -176,7 +176,7 @@ class CiqualReader {
                                   Constituent{fromUtf8(code), unit, int(constituents_.size())});
         }
         if (constituents_.empty()) throw noRecords(in.input(), "<CONST>");
-        noteRepairs(in.input());
+        noteRepairs(in.repaired(), files_.constituents);
     }
 
     void readFoods() {
@@ -197,7 +197,7 @@ class CiqualReader {
                  {}});
         }
         if (foods_.empty()) throw noRecords(in.input(), "<ALIM>");
-        noteRepairs(in.input());
+        noteRepairs(in.repaired(), files_.alim);
     }
 
     void readAmounts() {
@@ -233,7 +233,7 @@ class CiqualReader {
         if (orphans > 0)
             notes_ << counted(orphans, u"amount") + QStringLiteral(" of foods not in %1 skipped")
                                                         .arg(printableLine(files_.alim));
-        noteRepairs(in.input());
+        noteRepairs(in.repaired(), files_.compo);
     }
 
     CiqualFiles files_;

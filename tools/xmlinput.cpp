@@ -111,6 +111,27 @@ XmlInput::XmlInput(XmlFilter& filter, int parity, XmlHandler& handler)
       parity_(parity),
       parsers_(filter.consumers()) {}
 
+DeclaredEncoding declaredEncoding(QByteArrayView declaration, bool bom) {
+    DeclaredEncoding declared;
+    const QByteArray text = declaration.toByteArray();
+    declared.at = text.indexOf("encoding");
+    if (declared.at >= 0) {
+        const qsizetype quote = text.indexOf('=', declared.at) + 1;
+        const QByteArray rest = text.mid(quote).trimmed();
+        if (!rest.isEmpty()) declared.name = rest.mid(1, rest.indexOf(rest[0], 1) - 1);
+    }
+    const QByteArray lower = declared.name.toLower();
+    if (bom || lower.isEmpty() || lower == "utf-8" || lower == "utf8" || lower == "us-ascii")
+        declared.encoding = DeclaredEncoding::Utf8;
+    else if (lower == "windows-1252" || lower == "cp1252" || lower == "iso-8859-1" ||
+             lower == "latin1")
+        // Files that say ISO-8859-1 mean code page 1252, as web browsers take them.
+        declared.encoding = DeclaredEncoding::Cp1252;
+    else
+        declared.encoding = DeclaredEncoding::Unknown;
+    return declared;
+}
+
 void XmlFilter::failAt(const char* p, const QString& what) const {
     qsizetype column = column_;
     for (const char* q = lineStart_; q < p; ++q)
@@ -138,26 +159,12 @@ void XmlFilter::readDeclaration() {
     }
     const char* close = static_cast<const char*>(memmem(p, std::size_t(end - p), "?>", 2));
     if (!close) failAt(p, QStringLiteral("the XML declaration does not end"));
-    const QByteArray declaration(p, close - p);
-    const qsizetype at = declaration.indexOf("encoding");
-    QByteArray name;
-    if (at >= 0) {
-        const qsizetype quote = declaration.indexOf('=', at) + 1;
-        const QByteArray rest = declaration.mid(quote).trimmed();
-        if (!rest.isEmpty()) name = rest.mid(1, rest.indexOf(rest[0], 1) - 1);
-    }
-    const QByteArray lower = name.toLower();
-    if (bom || name.isEmpty() || lower == "utf-8" || lower == "utf8" || lower == "us-ascii") {
-        encoding_ = Encoding::Utf8;
-    } else if (lower == "windows-1252" || lower == "cp1252" || lower == "iso-8859-1" ||
-               lower == "latin1") {
-        // Files that say ISO-8859-1 mean code page 1252, as web browsers take them.
-        encoding_ = Encoding::Cp1252;
-    } else {
-        failAt(p + at, QStringLiteral("unknown encoding \"%1\": only UTF-8 and code page 1252 "
-                                      "(windows-1252, ISO-8859-1) are read")
-                           .arg(printable(QString::fromLatin1(name))));
-    }
+    const DeclaredEncoding declared = declaredEncoding(QByteArrayView(p, close - p), bom);
+    if (declared.encoding == DeclaredEncoding::Unknown)
+        failAt(p + declared.at, QStringLiteral("unknown encoding \"%1\": only UTF-8 and code page "
+                                               "1252 (windows-1252, ISO-8859-1) are read")
+                                    .arg(printable(QString::fromLatin1(declared.name))));
+    encoding_ = declared.encoding == DeclaredEncoding::Cp1252 ? Encoding::Cp1252 : Encoding::Utf8;
     for (const char* q = p; q < close + 2; ++q) {
         out_ += *q == '\n' ? '\n' : ' ';
         if (*q != '\n') continue;

@@ -32,6 +32,15 @@
 
 namespace velmora::mkdb {
 
+// The encoding an XML declaration names: its text from "<?xml" to before "?>", after a byte
+// order mark (which decides) or none.
+struct DeclaredEncoding {
+    enum Encoding { Utf8, Cp1252, Unknown } encoding = Utf8;
+    QByteArray name;    // as written; empty when none is named
+    qsizetype at = -1;  // where "encoding" stands in the declaration
+};
+DeclaredEncoding declaredEncoding(QByteArrayView declaration, bool bom);
+
 // The size of the pieces a file read by several parsers is cut into (tests make it small).
 inline std::uint64_t xmlPieceBytes = std::uint64_t(1) << 20;
 

@@ -8,9 +8,13 @@
 // order. Anything a piece read apart cannot settle (a fault, a piece that does not end between
 // records) has the file read whole again from its start, the records handed on skipped: what it
 // gives, and every message, is then the whole reading's.
+//
+// Before all that, PlainXml reads the file, if it is in the plain shape most large files are in;
+// where it gives up, expat reads the file as above, the records handed on skipped.
 #pragma once
 
 #include "common/utf8text.h"
+#include "tools/plainxml.h"
 #include "tools/recordscanner.h"
 #include "tools/xmlinput.h"
 
@@ -89,7 +93,10 @@ class XmlRecords {
         const Record& r = current();
         return Fault{{path_, r.lines[f] > 0 ? r.lines[f] : r.line, 1, what}};
     }
-    // Once the records are read: the input that read the end of the file.
+    // Once the records are read: how many "&" and "<" were read as characters.
+    qsizetype repaired() const { return plain_ ? 0 : input().repaired(); }
+    // Once the records are read, when there were none: the input that read the end of the file
+    // (PlainXml gives up on a file without records).
     const XmlInput& input() const { return *sides_[last_]->in; }
 
   private:
@@ -199,7 +206,57 @@ class XmlRecords {
         std::optional<ProducerQueue<Batch>> parsed;  // last: its thread stops before the rest goes
     };
 
+    // Reads the file by PlainXml, each batch on its own thread; a batch not `apart` where it
+    // gives up.
+    class PlainSide final : public PlainXml::Sink {
+      public:
+        explicit PlainSide(const XmlRecords& owner)
+            : xml_(owner.memory_ ? PlainXml(owner.bytes_, owner.path_, owner.record_, owner.fields_)
+                                 : PlainXml(owner.path_, owner.record_, owner.fields_)) {
+            parsed.emplace(kSlots, [this](Batch& batch) { return fill(batch); });
+        }
+
+      private:
+        bool fill(Batch& batch) {
+            batch_ = &batch;
+            PlainXml::Status status = PlainXml::Status::NotPlain;
+            try {
+                status = xml_.read(*this);
+            } catch (const Fault&) {
+                // A read error: expat's reading reports it, or reads on.
+            }
+            if (status == PlainXml::Status::NotPlain) batch.apart = false;
+            return status == PlainXml::Status::More;
+        }
+        void startRecord(qsizetype line) override {
+            if (batch_->records.size() == batch_->count) batch_->records.emplace_back();
+            Record& r = batch_->records[batch_->count];
+            for (std::string& value : r.values) value.clear();
+            r.lines.fill(0);
+            r.line = line;
+        }
+        void field(std::size_t f, std::string_view utf8, qsizetype line) override {
+            Record& r = batch_->records[batch_->count];
+            assignTrimmed(r.values[f], utf8);
+            r.lines[f] = line;
+        }
+        bool endRecord() override { return ++batch_->count < kBatch; }
+
+        PlainXml xml_;
+        Batch* batch_ = nullptr;
+
+      public:
+        std::optional<ProducerQueue<Batch>> parsed;  // last: its thread stops before the rest goes
+    };
+
     void start() {
+        if (plainXmlFirst) {
+            plain_ = std::make_unique<PlainSide>(*this);
+            return;
+        }
+        openBySize();
+    }
+    void openBySize() {
         const std::uint64_t size =
             memory_ ? std::uint64_t(bytes_.size()) : std::uint64_t(QFileInfo(path_).size());
         open(size >= 4 * xmlPieceBytes ? parsersToUse() : 1);
@@ -233,6 +290,19 @@ class XmlRecords {
 
     // The next batch in the file's order; false after the last.
     bool take() {
+        if (plain_) {
+            at_ = 0;
+            taken_ = plain_->parsed->next();
+            if (taken_ && !taken_->apart) {
+                // The rest is expat's.
+                taken_ = nullptr;
+                plain_.reset();
+                skip_ = handed_;
+                openBySize();
+                return take();
+            }
+            return taken_ != nullptr;
+        }
         const bool apart = sides_.size() > 1;
         if (apart && taken_ && taken_->ends) ++piece_;
         at_ = 0;
@@ -256,7 +326,6 @@ class XmlRecords {
         stopSides();
         open(1);
         skip_ = handed_;
-        handed_ = 0;
     }
     const Record& current() const { return taken_->records[at_]; }
 
@@ -267,10 +336,11 @@ class XmlRecords {
     std::array<const char*, N> fields_;
     std::unique_ptr<XmlFilter> filter_;  // what the parsers read; outlives them
     std::vector<std::unique_ptr<Side>> sides_;
+    std::unique_ptr<PlainSide> plain_;
     const Batch* taken_ = nullptr;
     std::size_t at_ = 0, last_ = 0;
     int piece_ = 0;         // read apart: the piece at hand
-    qsizetype handed_ = 0;  // records handed on
+    qsizetype handed_ = 0;  // records handed on, whatever read them
     qsizetype skip_ = 0;    // records to skip, read whole again
 };
 

@@ -14,6 +14,7 @@
 #include "testcase.h"
 #include "toolrun.h"
 #include "tools/nationaltable.h"
+#include "tools/plainxml.h"
 #include "tools/xmlinput.h"
 #include "tools/xmlrecords.h"
 
@@ -362,15 +363,67 @@ class TestNational : public TestCase {
         QTest::newRow("root ends") << recordsXml(3000, {{1500, "1</a></R></T><T><R><a>"}})
                                    << u"x.xml:1502:20: not well-formed XML: junk after document "
                                       u"element"_s;
+        // What the plain reader takes: attributes, empty fields, line ends, references and code
+        // page 1252 in text, other elements and text around the fields, names in another case,
+        // blanks in tags.
+        QByteArray shapes =
+            recordsXml(3000, {{5, "1</a ><b x='1' y = \"2\"/><a>2\r\n3"},
+                              {6, "\xE9\x80]]x>"},
+                              {7, "7</a><A/><c>t</c><a>"},
+                              {8, "1</a></R><N><R>2</R></N><R a=\"\"><A>x</A><a>y"},
+                              {9, "1</a></R><r><a>z</a></r><R><a>w"},
+                              {10, "&lt; 0,5 &#233;&#x1F34F;&amp;&quot;&apos;&gt;"}});
+        QTest::newRow("plain shapes") << shapes.replace("<T>", "<T id=\"t\">") << QString();
+        const QByteArray utf8 = "\xEF\xBB\xBF<T>\n<R><a>\xC3\xA9\xF0\x9F\x8D\x8F</a></R>\n</T>";
+        QTest::newRow("UTF-8") << utf8 << QString();
+        QTest::newRow("U+FFFE") << QByteArray(utf8).insert(13, "\xEF\xBF\xBE")
+                                << u"x.xml:2:7: not well-formed XML: not well-formed (invalid "
+                                   u"token)"_s;
+        // What it must leave to expat, which refuses it.
+        for (const auto& [name, value, fault] :
+             {std::tuple("attribute twice", "1</a><b x='1' x='2'/><a>",
+                         u"x.xml:1502:21: not well-formed XML: duplicate attribute"_s),
+              {"attributes apart", "1</a><b x='1'y='2'/><a>",
+               u"x.xml:1502:20: not well-formed XML: not well-formed (invalid token)"_s},
+              {"CDATA end", "]]>",
+               u"x.xml:1502:9: not well-formed XML: not well-formed (invalid token)"_s},
+              {"end in another case", "1</A><a>",
+               u"x.xml:1502:10: not well-formed XML: mismatched tag"_s},
+              {"control", "\x01",
+               u"x.xml:1502:7: not well-formed XML: not well-formed (invalid "
+               u"token)"_s},
+              {"entity", "&nbsp;", u"x.xml:1502:7: not well-formed XML: undefined entity"_s},
+              {"character", "&#1;",
+               u"x.xml:1502:7: not well-formed XML: reference to invalid character number"_s},
+              {"less in attribute", "1</a><b x='<'/><a>",
+               u"x.xml:1502:18: not well-formed XML: not well-formed (invalid token)"_s}})
+            QTest::newRow(name) << recordsXml(3000, {{1500, value}}) << fault;
+        QTest::newRow("root open") << recordsXml(3000, {}).chopped(4)
+                                   << u"x.xml:3003:1: the file ends inside the XML document"_s;
     }
     void recordsInPieces() {
         QFETCH(QByteArray, xml);
         QFETCH(QString, fault);
+        // The plain reader reads these to their end, and gives up on the rest.
+        struct Records final : mkdb::PlainXml::Sink {
+            void startRecord(qsizetype) override {}
+            void field(std::size_t, std::string_view, qsizetype) override {}
+            bool endRecord() override { return true; }
+        } records;
+        const std::array<const char*, 1> fields{"a"};
+        mkdb::PlainXml plain(xml, u"x.xml"_s, "R", fields);
+        mkdb::PlainXml::Status status;
+        while ((status = plain.read(records)) == mkdb::PlainXml::Status::More) {
+        }
+        const QList<QByteArrayView> plainRows{"line ends", "plain shapes", "UTF-8"};
+        QCOMPARE(status == mkdb::PlainXml::Status::Done,
+                 plainRows.contains(QTest::currentDataTag()));
         // Each record's text and line, as one string; the fault, if any, last.
-        const auto read = [&xml](std::uint64_t pieceBytes, int parsers = 2) {
+        const auto read = [&xml](std::uint64_t pieceBytes, int parsers = 2, bool plain = false) {
             const std::uint64_t usual = mkdb::xmlPieceBytes;
             mkdb::xmlPieceBytes = pieceBytes;
             mkdb::sideParsers = parsers;
+            mkdb::plainXmlFirst = plain;
             QString seen;
             try {
                 mkdb::XmlRecords<1> in(xml, u"x.xml"_s, "R", {"a"});
@@ -382,6 +435,7 @@ class TestNational : public TestCase {
             }
             mkdb::xmlPieceBytes = usual;
             mkdb::sideParsers = 0;
+            mkdb::plainXmlFirst = true;
             return seen;
         };
         const QString whole = read(std::uint64_t(1) << 40);
@@ -391,6 +445,9 @@ class TestNational : public TestCase {
             QVERIFY2(whole.endsWith(u"3000@2252 "_s), qPrintable(whole.right(40)));
         for (const int parsers : {2, 3})
             for (const std::uint64_t bytes : {1, 100, 4096}) QCOMPARE(read(bytes, parsers), whole);
+        // Read plain first, expat taking over where it gives up.
+        QCOMPARE(read(std::uint64_t(1) << 40, 2, true), whole);
+        QCOMPARE(read(100, 2, true), whole);
         // A reader that stops after the first record, both parsers waiting on the other.
         QVERIFY(returnsSoon([xml] {
             const std::uint64_t usual = std::exchange(mkdb::xmlPieceBytes, 100);
