@@ -147,7 +147,13 @@ ExpatParser::Status ExpatParser::parse(qsizetype count, bool last) {
 }
 
 ExpatParser::Status ExpatParser::feed(std::string_view bytes, bool last) {
-    if (!bytes.empty()) std::copy(bytes.begin(), bytes.end(), buffer(qsizetype(bytes.size())));
+    if (bytes.empty()) {
+        // XML_ParseBuffer refuses to run without a buffer: the end of an empty file would read
+        // as a misuse of expat instead of as what the file is.
+        last_ = last;
+        return finish(XML_Parse(parser_, "", 0, last));
+    }
+    std::copy(bytes.begin(), bytes.end(), buffer(qsizetype(bytes.size())));
     return parse(qsizetype(bytes.size()), last);
 }
 

@@ -398,6 +398,8 @@ class TestNational : public TestCase {
               {"less in attribute", "1</a><b x='<'/><a>",
                u"x.xml:1502:18: not well-formed XML: not well-formed (invalid token)"_s}})
             QTest::newRow(name) << recordsXml(3000, {{1500, value}}) << fault;
+        QTest::newRow("empty") << QByteArray()
+                               << u"x.xml:1:1: the file ends inside the XML document"_s;
         QTest::newRow("root open") << recordsXml(3000, {}).chopped(4)
                                    << u"x.xml:3003:1: the file ends inside the XML document"_s;
     }
