@@ -250,7 +250,8 @@ class XmlRecords {
     };
 
     void start() {
-        if (plainXmlFirst) {
+        // Only what can be read again: expat must be able to read it from its start.
+        if (plainXmlFirst && (memory_ || QFileInfo(path_).isFile())) {
             plain_ = std::make_unique<PlainSide>(*this);
             return;
         }
