@@ -6,7 +6,7 @@
 #                         the package check (non-zero exit on any failure)
 #   ./velmora.sh bench    build in Release and print the benchmark's figures: the window's work,
 #                         velmora-report's, a full FoodData Central import beside sqlite3, a
-#                         Ciqual import beside Qt's XML reader alone, and reading a workbook sheet
+#                         Ciqual import beside expat parsing it alone, and reading a workbook sheet
 #                         of the largest national table's size
 #   ./velmora.sh startup  build in Release and time the splash and the main window mapping under
 #                         Xvfb against a minimal Qt program, on the shipped table and ones ten and
