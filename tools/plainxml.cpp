@@ -103,9 +103,14 @@ PlainXml::Status PlainXml::read(Sink& sink) {
         for (;;) {
             const qsizetype line = line_;
             try {
-                bool stop = false;
-                unit(sink, stop);
-                if (stop) return Status::More;
+                switch (unit(sink)) {
+                    case Unit::Read:
+                        break;
+                    case Unit::Stop:
+                        return Status::More;
+                    case Unit::RootEnded:
+                        return records_ > 0 ? Status::Done : Status::NotPlain;
+                }
             } catch (const NeedMore&) {
                 // The unit is read again, whole, once more bytes are at hand.
                 line_ = line;
@@ -113,7 +118,6 @@ PlainXml::Status PlainXml::read(Sink& sink) {
                 eof_ = !in_.fill();
                 Progress::instance().update(in_.name(), in_.bytesRead(), in_.size());
             }
-            if (!base_) return records_ > 0 ? Status::Done : Status::NotPlain;
         }
     } catch (const NotPlain&) {
         return Status::NotPlain;
@@ -151,8 +155,8 @@ void PlainXml::head() {
 }
 
 // The text before the next element under the root and that element; the root's end and what
-// follows it instead (base_ null then).
-void PlainXml::unit(Sink& sink, bool& stop) {
+// follows it instead.
+PlainXml::Unit PlainXml::unit(Sink& sink) {
     const char* p = base_ = in_.begin();
     end_ = in_.end();
     bool asWritten = true;
@@ -162,8 +166,7 @@ void PlainXml::unit(Sink& sink, bool& stop) {
         p = endTag(p, root_);
         in_.consume(p - in_.begin());
         epilogue();
-        base_ = nullptr;
-        return;
+        return Unit::RootEnded;
     }
     if (!nameStarts(p[1])) throw NotPlain{};
     const qsizetype line = line_;
@@ -194,11 +197,10 @@ void PlainXml::unit(Sink& sink, bool& stop) {
         if (!child.empty) p = endTag(p, child.name);
         if (f >= 0) sink.field(std::size_t(f), fieldText(from, to, asWritten), fieldLine);
     }
-    if (record) {
-        ++records_;
-        stop = !sink.endRecord();
-    }
     in_.consume(p - in_.begin());
+    if (!record) return Unit::Read;
+    ++records_;
+    return sink.endRecord() ? Unit::Read : Unit::Stop;
 }
 
 // After the root: blanks to the end of the file.

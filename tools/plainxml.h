@@ -67,8 +67,10 @@ class PlainXml {
         bool empty = false;  // <name/>
     };
 
+    // What unit() read: a unit, a record after which the sink stops, the root's end.
+    enum class Unit { Read, Stop, RootEnded };
     void head();
-    void unit(Sink& sink, bool& stop);
+    Unit unit(Sink& sink);
     void epilogue();
     const char* text(const char* p, bool& asWritten);
     const char* reference(const char* p, std::string* out) const;

@@ -117,6 +117,16 @@ class XmlRecords {
             ends = false;
             apart = true;
         }
+        // Starts the next record, on `line`, in the room of the one held there before.
+        void open(qsizetype line) {
+            if (records.size() == count) records.emplace_back();
+            Record& r = records[count];
+            for (std::string& value : r.values) value.clear();
+            r.lines.fill(0);
+            r.line = line;
+        }
+        // Keeps the record started; false once the batch is full.
+        bool close() { return ++count < kBatch; }
     };
     static constexpr std::size_t kSlots = 3, kBatch = 1024;
     // Batches parsed ahead by each of several parsers: a piece or two, so that none waits while the
@@ -152,12 +162,7 @@ class XmlRecords {
         void startElement(std::string_view name, const XmlAttributes&) override {
             if (++depth_ == 2) {
                 inRecord_ = isNamed(name, record_);
-                if (!inRecord_) return;
-                if (batch_->records.size() == batch_->count) batch_->records.emplace_back();
-                Record& r = batch_->records[batch_->count];
-                for (std::string& value : r.values) value.clear();
-                r.lines.fill(0);
-                r.line = in->line();
+                if (inRecord_) batch_->open(in->line());
             } else if (depth_ == 3 && inRecord_) {
                 field_ = -1;
                 for (std::size_t f = 0; f < N; ++f)
@@ -176,7 +181,7 @@ class XmlRecords {
                 field_ = -1;
                 parser().takeText(false);
             }
-            if (depth == 2 && inRecord_ && ++batch_->count == kBatch) parser().suspend();
+            if (depth == 2 && inRecord_ && !batch_->close()) parser().suspend();
         }
         void text(std::string_view utf8) override {
             if (depth_ >= 3 && field_ >= 0) text_ += utf8;
@@ -228,19 +233,13 @@ class XmlRecords {
             if (status == PlainXml::Status::NotPlain) batch.apart = false;
             return status == PlainXml::Status::More;
         }
-        void startRecord(qsizetype line) override {
-            if (batch_->records.size() == batch_->count) batch_->records.emplace_back();
-            Record& r = batch_->records[batch_->count];
-            for (std::string& value : r.values) value.clear();
-            r.lines.fill(0);
-            r.line = line;
-        }
+        void startRecord(qsizetype line) override { batch_->open(line); }
         void field(std::size_t f, std::string_view utf8, qsizetype line) override {
             Record& r = batch_->records[batch_->count];
             assignTrimmed(r.values[f], utf8);
             r.lines[f] = line;
         }
-        bool endRecord() override { return ++batch_->count < kBatch; }
+        bool endRecord() override { return batch_->close(); }
 
         PlainXml xml_;
         Batch* batch_ = nullptr;
@@ -255,12 +254,13 @@ class XmlRecords {
             plain_ = std::make_unique<PlainSide>(*this);
             return;
         }
-        openBySize();
+        open(parsersBySize());
     }
-    void openBySize() {
+    // One parser, or one a core for a large file.
+    int parsersBySize() const {
         const std::uint64_t size =
             memory_ ? std::uint64_t(bytes_.size()) : std::uint64_t(QFileInfo(path_).size());
-        open(size >= 4 * xmlPieceBytes ? parsersToUse() : 1);
+        return size >= 4 * xmlPieceBytes ? parsersToUse() : 1;
     }
     // Opens the file for `parsers` parsers side by side: one when threads for them all are not to
     // be had.
@@ -295,11 +295,7 @@ class XmlRecords {
             at_ = 0;
             taken_ = plain_->parsed->next();
             if (taken_ && !taken_->apart) {
-                // The rest is expat's.
-                taken_ = nullptr;
-                plain_.reset();
-                skip_ = handed_;
-                openBySize();
+                readAgain(parsersBySize());  // the rest is expat's
                 return take();
             }
             return taken_ != nullptr;
@@ -312,20 +308,22 @@ class XmlRecords {
             taken_ = sides_[last_]->parsed->next();
         } catch (const Fault&) {
             if (!apart) throw;
-            readWhole();
+            readAgain(1);
             return take();
         }
         if (!taken_) return false;
         if (apart && !taken_->apart) {
-            readWhole();
+            readAgain(1);
             return take();
         }
         return true;
     }
-    void readWhole() {
+    // Has expat read the file again from its start, by `parsers`, the records handed on skipped.
+    void readAgain(int parsers) {
         taken_ = nullptr;
+        plain_.reset();
         stopSides();
-        open(1);
+        open(parsers);
         skip_ = handed_;
     }
     const Record& current() const { return taken_->records[at_]; }
