@@ -100,7 +100,7 @@ QMap<QString, QList<Sheet>> books() {
             "Energy, without dietary fibre, equated \n(kJ)|Moisture (water) \n(g)|Protein \n(g)|"
             "Total sugars (g)|Calcium (Ca) \n(mg)|Selenium (Se) \n(ug)|Cholesterol \n(mg)|Survey "
             "flag"_s,
-            u"F009901|31399|Invented seed, dried, ground|1046|880|7.5|12.4||410|0.3|0|yes"_s}},
+            u"F009901|31399|Poppy seed, dried, ground|1046|880|7.5|12.4||410|0.3|0|yes"_s}},
           {u"Liquids only per 100mL"_s, {u"Public Food Key"_s, u"F000001"_s}}}},
     };
 }
@@ -153,7 +153,7 @@ class TestSheets : public TestCase {
         row("bls", "N110000", "Description='Wasser' ENERG_KCAL=100.0 PROTEIN=NULL SODIUM=0.0");
         row("de", "C131000", "Description='Hafer ganzes Korn, roh'");
         row("afcd", "F009901",
-            "Description='Invented seed, dried, ground' CODE='31399' ENERG_KCAL=250.0 WATER=7.5 "
+            "Description='Poppy seed, dried, ground' CODE='31399' ENERG_KCAL=250.0 WATER=7.5 "
             "PROTEIN=12.4 CALCIUM=410.0 SELENIUM=0.3 CHOLESTRL=0.0 TOT_LIPID=NULL");
     }
     void layouts() {
