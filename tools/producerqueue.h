@@ -78,6 +78,8 @@ class ProducerQueue {
 
     // Whether the producer runs on a thread of its own.
     bool threaded() const { return threaded_; }
+    // How many consumers take every slot.
+    std::size_t consumers() const { return taken_.size(); }
 
     // The next slot, the consumer's until its next call; null after the last. Throws what the
     // producer threw once the slots before it are taken.

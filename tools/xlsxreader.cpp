@@ -376,7 +376,6 @@ class InflatedPart {
     }
     // Starts inflating for `parsers` parsers.
     void start(int parsers) {
-        parsers_ = parsers;
         blocks_.emplace(
             slotsFor(std::size_t(parsers), xlsxPieceBytes, std::uint64_t(kBlock), kSlots),
             [this](ByteBlock& block) { return archive_.fill(block); }, std::size_t(parsers));
@@ -387,11 +386,10 @@ class InflatedPart {
     // Stops inflating: no parser gets more blocks.
     void stop() { blocks_->stop(); }
     std::uint64_t declared() const { return archive_.declared(); }
-    int parsers() const { return parsers_; }
+    int parsers() const { return int(blocks_->consumers()); }
 
   private:
     Archive archive_;
-    int parsers_ = 1;
     std::optional<ProducerQueue<ByteBlock>> blocks_;  // last: stopped before the rest goes
 };
 

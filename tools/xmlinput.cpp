@@ -93,7 +93,6 @@ void XmlFilter::start(std::size_t consumers) {
     Q_ASSERT(qsizetype(record_.size()) + 2 <= kLookahead);
     readDeclaration();
     in_.showProgress(false);
-    consumers_ = int(consumers);
     blocks_.emplace(
         slotsFor(consumers, xmlPieceBytes, std::uint64_t(kBlock), kSlots),
         [this](Block& block) { return filter(block); }, consumers);

@@ -72,7 +72,7 @@ class XmlFilter {
     bool threaded() const { return blocks_->threaded(); }
     // Stops filtering: every consumer gets no more blocks.
     void stop() { blocks_->stop(); }
-    int consumers() const { return consumers_; }
+    int consumers() const { return int(blocks_->consumers()); }
 
     const QString& name() const { return in_.name(); }
     std::uint64_t size() const { return in_.size(); }
@@ -116,7 +116,6 @@ class XmlFilter {
     // next cut may be, the block being filled, and whether a record's start tag waits for more
     // bytes.
     std::string_view record_;
-    int consumers_ = 1;
     std::uint64_t filteredBefore_ = 0, nextCut_ = 0;
     Block* filling_ = nullptr;
     bool awaitCut_ = false;
