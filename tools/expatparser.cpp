@@ -188,12 +188,22 @@ ExpatParser::Status ExpatParser::finish(int status) {
     throw fault(QStringLiteral("not well-formed XML: %1").arg(XML_ErrorString(error)));
 }
 
+// expat 2.9 gives positions as 64-bit numbers and deprecates the calls that give XML_Size; older
+// releases have only those.
 qsizetype ExpatParser::line() const {
+#if XML_MAJOR_VERSION > 2 || (XML_MAJOR_VERSION == 2 && XML_MINOR_VERSION >= 9)
+    return qsizetype(XML_GetCurrentLineNumber64(parser_));
+#else
     return qsizetype(XML_GetCurrentLineNumber(parser_));
+#endif
 }
 
 qsizetype ExpatParser::column() const {
+#if XML_MAJOR_VERSION > 2 || (XML_MAJOR_VERSION == 2 && XML_MINOR_VERSION >= 9)
+    return qsizetype(XML_GetCurrentColumnNumber64(parser_)) + 1;
+#else
     return qsizetype(XML_GetCurrentColumnNumber(parser_)) + 1;
+#endif
 }
 
 Fault ExpatParser::fault(const QString& what) const {
