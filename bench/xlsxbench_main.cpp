@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/xlsxreader.h"
+#include "tools/formats/xlsxreader.h"
 
 namespace {
 

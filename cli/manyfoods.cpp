@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/manyfoods.h"
 
-#include "cli/meal.h"
+#include "portion/meal.h"
 
 #include "common/numbertext.h"
 #include "common/outsidetext.h"

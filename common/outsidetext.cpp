@@ -151,4 +151,12 @@ QString printableLine(QStringView text) {
     return escaped(text, text.size() + 1);
 }
 
+QString quoted(QStringView text, char16_t quote) {
+    return QChar(quote) + printable(text) + QChar(quote);
+}
+
+QString quoted(std::string_view utf8, char16_t quote) {
+    return quoted(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())), quote);
+}
+
 }  // namespace velmora

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <string_view>
+
 namespace velmora {
 
 // File names are bytes. Qt's own conversion turns bytes that are not UTF-8 into U+FFFD, so a
@@ -32,6 +34,11 @@ QString printable(QStringView text, qsizetype limit = kQuoteLimit);
 // The same without a limit: one line of output for a text of any length (a description that
 // velmora-report lists).
 QString printableLine(QStringView text);
+
+// A text quoted in a message: printable() between `quote`s ("\"Pain\"" of Pain). The UTF-8 form
+// takes a cell or a name as a parser gives it.
+QString quoted(QStringView text, char16_t quote = u'"');
+QString quoted(std::string_view utf8, char16_t quote = u'"');
 
 // What a window lays out of a text from the food table: a description or measure of a megabyte
 // would take the text layout a minute. Each line longer than kShownLimit characters shows its

@@ -9,8 +9,8 @@
 #include "common/utf8text.h"
 #include "fooddb/foodcolumns.h"
 #include "fuzzcheck.h"
-#include "tools/foodtable.h"
-#include "tools/recordscanner.h"
+#include "tools/formats/recordscanner.h"
+#include "tools/sources/foodrow.h"
 
 using namespace velmora::mkdb;
 

@@ -4,9 +4,8 @@
 // 0x1E, the release's five files. A table, or a fault naming a file of the release and a place in
 // it.
 #include "fuzzcheck.h"
-#include "tools/cnfimport.h"
-#include "tools/inputfile.h"
-#include "tools/nevoimport.h"
+#include "tools/formats/inputfile.h"
+#include "tools/sources/readers.h"
 
 #include <QFile>
 #include <QMap>

@@ -2,8 +2,8 @@
 // The SR release import on any bytes, split into FOOD_DES, NUT_DATA and WEIGHT at the byte 0x1E:
 // a table with one row per FOOD_DES line, or a fault placed inside one of the three files.
 #include "fuzzcheck.h"
-#include "tools/inputfile.h"
-#include "tools/srimport.h"
+#include "tools/formats/inputfile.h"
+#include "tools/sources/readers.h"
 
 using namespace velmora::mkdb;
 

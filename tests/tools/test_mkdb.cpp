@@ -8,7 +8,7 @@
 #include "testcase.h"
 
 #include "fixturedb.h"
-#include "tools/recordscanner.h"
+#include "tools/formats/recordscanner.h"
 
 using namespace velmora::test;
 using namespace velmora::mkdb;

@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The national food tables (Ciqual, and the tables of other agencies to come), all built the same
+// way. A table's reader knows its files only: it finds them, checks them, and hands over each food
+// as a NationalFood, its amounts keyed by the agency's own nutrient identifiers in the agency's
+// units, each with the marker the agency wrote. A NationalTable does the rest the same way for
+// every source: it maps the identifiers to the columns of CSR14 through the source's
+// NutrientMapping, converts units, applies the markers, chooses the description and makes it
+// unique, fills NDB_NO and CODE, counts, and makes the source record that velmora-mkdb writes.
+//
+// Adding a table takes three things:
+//  1. a NutrientMapping list (tools/foodtable.h): the agency's identifiers (INFOODS tagnames
+//     where the agency has them; SR numbers, srNutrientMappings, where it numbers them so) and
+//     the column each goes to, in order of preference where several feed one column;
+//  2. a reader that fills a NationalSource, checks the files (refusals name file and line, as
+//     Fault), reads amounts with readMarkedAmount and units with unitNamed, and gives every food
+//     to NationalTable::add in the agency's order;
+//  3. an entry in kSources (tools/mkdb_main.cpp), which gives velmora-mkdb its option.
+//
+// The rules, the same for every source:
+//  - Units: g, mg and µg are converted to the column's unit. An amount in a unit its column
+//    cannot take (vitamin A in µg RAE for the IU column, a unit not given) is not measured, and
+//    its identifier is counted once. Nothing is converted between different definitions: a
+//    mapping lists only identifiers of the column's own definition.
+//  - Energy: kcal as published. A food without kcal but with kJ gets kJ / 4.184, rounded to a
+//    whole kcal (list the kJ identifier after the kcal one); the source record counts those.
+//  - Carbohydrate: whatever the agency publishes as its total, as published; the source names
+//    its definition in NationalSource::carbohydrate.
+//  - Markers (readMarkedAmount): empty, "-" and "N" are not measured (Null); traces ("traces",
+//    "Tr", "TR") and values below a limit ("< 0,5", "<LOD", "<LOQ", "<LOD or <LOQ") are 0 and
+//    counted; an estimate "(1.2)" is 1.2. A reader that learns of a trace otherwise (a list of
+//    the nutrients a food holds traces of) hands over a MarkedAmount of Marker::Trace itself.
+//  - Descriptions: the name in the language asked for (--names), else the food's other name; a
+//    description already taken, ignoring case as the window's find step does (UniqueNames),
+//    gets " [CODE]" with the agency's food code.
+//  - NDB_NO is the agency's food code as text, CODE its food group code.
+//  - An identifier the mapping does not know is skipped and counted once. A food without any
+//    amount is kept, every nutrient not measured.
+#pragma once
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "fooddb/sourcerecord.h"
+#include "tools/sources/foodrow.h"
+#include "tools/sources/importstore.h"
+#include "tools/sources/readers.h"
+
+namespace velmora::mkdb {
+
+enum class Unit : unsigned char {
+    Unknown,
+    Gram,
+    Milligram,
+    Microgram,
+    Kilocalorie,
+    Kilojoule,
+    InternationalUnit,
+};
+
+// The unit an agency writes as `text`: "g", "mg", "µg" (also "μg", "ug", "mcg"), "kcal", "kJ",
+// "IU" and their spelled-out names ("Milligram", "kilojoule", "International Unit"), without
+// regard to case; Unknown for anything else.
+Unit unitNamed(QStringView text);
+
+// `value` times 10^`exponent`, to 15 significant digits: 0.40152 x 100 is 40.152, not
+// 40.152000000000001.
+double timesPowerOfTen(double value, int exponent);
+
+// How the agency marked an amount.
+enum class Marker : unsigned char { Value, NotMeasured, Trace, BelowLimit, Estimate };
+
+struct MarkedAmount {
+    Marker marker = Marker::NotMeasured;
+    double value = 0;  // the amount; 0 for a trace or a value below a limit
+};
+
+// An amount cell as agencies write it (UTF-8), blanks around it ignored: see the markers above.
+// The number is read by readAmount with the source's `decimalPoint`, so it is refused as every
+// builder refuses it. Nothing when the text is no amount; `problem` then says why ("\"12,5x\" is
+// not a number").
+std::optional<MarkedAmount> readMarkedAmount(std::string_view text, char decimalPoint,
+                                             QString& problem);
+// A flag where the decimal point belongs would read as the character 0: refused when compiled.
+std::optional<MarkedAmount> readMarkedAmount(std::string_view, bool, QString&) = delete;
+
+// One amount of a food, as the agency gives it.
+struct SourceAmount {
+    QString nutrient;  // the agency's identifier (shared, not copied, by readers)
+    Unit unit = Unit::Unknown;
+    MarkedAmount amount;
+};
+
+struct FoodName {
+    QLatin1StringView language;  // "en", "fr", "nl", "de"
+    QString text;
+};
+
+struct HouseholdMeasure {
+    QString text;  // "1 cup"
+    double grams = 0;
+};
+
+// One food as a reader hands it over.
+struct NationalFood {
+    QString code;                            // the agency's food code: NDB_NO
+    QString group;                           // its food group code: CODE
+    std::vector<FoodName> names;             // at least one not empty, in the agency's order
+    std::vector<HouseholdMeasure> measures;  // the first two become GMWT_1 and GMWT_2
+    std::vector<SourceAmount> amounts;
+};
+
+// What a reader tells about its table before the first food.
+struct NationalSource {
+    QString name;                 // for the source record
+    QString version;              // the release
+    QString citation;             // as the agency asks to be cited
+    QString carbohydrate;         // the definition of the agency's total carbohydrate
+    QString notes;                // anything else for the source record; may be empty
+    bool noticeRequired = false;  // the citation must end every output
+    std::span<const NutrientMapping> nutrients;
+};
+
+// The conversion of a national table's foods into rows of CSR14, one at a time, in the order they
+// come; it keeps only the descriptions taken and the counts.
+class NationalTable {
+  public:
+    // `language` is the --names choice.
+    NationalTable(NationalSource source, QString language, RowSink sink);
+
+    // Converts `food` and gives its row to the sink.
+    void add(const NationalFood& food);
+
+    // The counts line ("N foods; ..."), `readerNotes` (what the reader itself counted) after the
+    // table's own, and the source record.
+    Built result(const QStringList& readerNotes = {}) const;
+
+  private:
+    struct Chosen {
+        int rank = -1;  // index of the mapping entry that gave it; -1: none yet
+        double value = 0;
+        Marker marker = Marker::NotMeasured;
+        bool fromKilojoules = false;
+    };
+    using ChosenColumns = std::array<Chosen, kColumnCount>;
+    void choose(const SourceAmount& amount, ChosenColumns& chosen);
+    std::string_view description(const NationalFood& food);
+    void setNutrients(const ChosenColumns& chosen);
+
+    NationalSource source_;
+    QString language_;
+    RowSink sink_;
+    QHash<QString, int> rankOf_;  // identifier -> its index in source_.nutrients
+    QSet<QString> unknown_, unusableUnit_;
+    TextPool pool_;
+    UniqueNames names_{pool_};
+    FoodRow row_;
+    QByteArray texts_[5];  // the UTF-8 the row's text cells point into
+    qsizetype foods_ = 0, traces_ = 0, belowLimit_ = 0, fromKilojoules_ = 0, otherLanguage_ = 0;
+};
+
+}  // namespace velmora::mkdb
