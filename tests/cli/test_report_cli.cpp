@@ -196,6 +196,10 @@ void failureRows() {
     row("--meal|-", 4, "-:2: no food has the description or NDB number 'Plum'", "en_US.UTF-8",
         "09003@50g\nPlum\n");
     row("--meal|-", 2, "-:2: not UTF-8", "en_US.UTF-8", "09003@50g\nCaf\\351@5g\n");
+    // The bad byte last on its line, before CR LF, last in the file.
+    row("--meal|-", 2, "-:2: not UTF-8", "en_US.UTF-8", "09003@50g\nCaf\\351\n");
+    row("--meal|-", 2, "-:1: not UTF-8", "en_US.UTF-8", "Caf\\351\r\n09003@50g\n");
+    row("--meal|-", 2, "-:2: not UTF-8", "en_US.UTF-8", "09003@50g\nCaf\\351");
     row("--daily-values|2017|--dv|09003", 2, "--daily-values is 1993 or 2016, not '2017'");
     row("--daily-values|2016|09003", 2, "--daily-values goes with --dv or --json");
     row("--help|>/dev/full", 1, "cannot write: No space left on device");
