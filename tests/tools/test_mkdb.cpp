@@ -240,6 +240,7 @@ static void ownFoodRows() {
         {"[A]\nR1\n", "2:1: 'R1' is this recipe"},
         {"[ ]\n", "1:1: the recipe's name is empty"},
         {"[A\n01001\n", "1:1: the recipe's name has no closing ']'"},
+        {"[A] ] x ] y\n01001\n", "1:11: text follows the name's closing ']'"},
         {"[Caf\xE9]\n01001\n", "1:5: invalid UTF-8 (byte 0xE9)"},
         {"[A]\nCaf\xE9\n", "2:4: invalid UTF-8 (byte 0xE9)"},
         {"[A]\nCaf\xE9\r\n", "2:4: invalid UTF-8 (byte 0xE9)"},
@@ -252,6 +253,9 @@ static void ownFoodRows() {
     for (const auto& [content, err] : cases) badOwn(content, content, QString::fromUtf8(err));
     badOwn("later recipe", "[A]\nB\n[B]\n01001\n", u"2:1: 'B' "_s + later);
     badOwn("later recipe's number", "[A]\nr2\n[B]\n01001\n", u"2:1: 'r2' "_s + later);
+    // Each "]" but the last has more text after it: read in one pass, not once per "]".
+    badOwn("name of many brackets", '[' + QByteArray(100000, ']') + "x\n01001\n",
+           u"1:100002: text follows the name's closing ']'"_s);
 }
 
 static void commandLineAndOutputRows() {
