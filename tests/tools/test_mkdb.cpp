@@ -219,6 +219,15 @@ static void ownFoodRows() {
     badOwn("added taken twice", kHeader + row({{0, "X"}}) + row({{0, "x"}}),
            "3:1: the description \"x\" is taken", true);
     badOwn("added short row", kHeader + "Food,1\n", "2:7: row has 2 fields, expected 39", true);
+    badOwn("added blank", kHeader + row({{0, "\" \t \""}}), "2:1: the description is blank", true);
+    // The recipes' numbers: an added food of one would be found for the recipe.
+    QTest::newRow("added food numbered as a recipe")
+        << Case{u"echo previous > o; printf '[A]\\n01001\\n' > r.txt"_s,
+                u"b.csv"_s,
+                u"--sr|sr|o|--add|b.csv|--recipes|r.txt"_s,
+                u"b.csv:3:1: the NDB number \"r1\" is the number of the recipe 'A' (r.txt:1)"_s,
+                kHeader + row() + row({{0, "Mine"}, {37, "r1"}}),
+                1};
     const QString later = u"is a later recipe (r.txt:3): a recipe can use the recipes before it"_s;
     const std::pair<const char*, const char*> cases[] = {
         {"[A]\nNope@5g\n", "2:1: no food has the description or NDB number 'Nope'"},
@@ -241,6 +250,8 @@ static void ownFoodRows() {
         {"[ ]\n", "1:1: the recipe's name is empty"},
         {"[A\n01001\n", "1:1: the recipe's name has no closing ']'"},
         {"[A] ] x ] y\n01001\n", "1:11: text follows the name's closing ']'"},
+        {"[A]\nservings 1e-30\nweight 900 g\n01001\n",
+         "1:1: a serving would weigh more than 10^15 g: 1e-30 servings of 900 g"},
         {"[Caf\xE9]\n01001\n", "1:5: invalid UTF-8 (byte 0xE9)"},
         {"[A]\nCaf\xE9\n", "2:4: invalid UTF-8 (byte 0xE9)"},
         {"[A]\nCaf\xE9\r\n", "2:4: invalid UTF-8 (byte 0xE9)"},
