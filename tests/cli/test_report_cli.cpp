@@ -142,7 +142,6 @@ void manyFoodsRows() {
     row("--search|RAW", 0, "Apple, raw\nKale, raw\nSpinach, raw\n");
     row("--search|owned", 0, "Bad\\x1B]0;owned\\x07\\nfood\n");
     row("--search|owned|--csv", 0, "description\r\nBad\\x1B]0;owned\\x07\\nfood\r\n");
-    row("--search|tap", 0, "Chickpeas, rinsed in tap water\\\n");
     row("--compare|66666@1x1|09003|--csv", 0,
         "~nutrient,unit,Bad\\x1B]0;owned\\x07\\nfood,\"Apple, raw\"\r\nTotal weight,g,100,100\r\n"
         "Quantity,,1,\r\nUnit,,1\\x1B[31m cup,\r\n");

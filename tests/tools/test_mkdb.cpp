@@ -254,7 +254,6 @@ static void ownFoodRows() {
          "1:1: a serving would weigh more than 10^15 g: 1e-30 servings of 900 g"},
         {"[Caf\xE9]\n01001\n", "1:5: invalid UTF-8 (byte 0xE9)"},
         {"[A]\nCaf\xE9\n", "2:4: invalid UTF-8 (byte 0xE9)"},
-        {"[A]\nCaf\xE9\r\n", "2:4: invalid UTF-8 (byte 0xE9)"},
         {"[A]\nCaf\xC3", "2:4: invalid UTF-8 (byte 0xC3)"},
         {"[butter, SALTED]\n01001\n", "1:1: the name 'butter, SALTED' is taken"},
         {"[A]\n01001\n[a]\n01001\n", "3:1: the name 'a' is taken"},
