@@ -107,8 +107,10 @@ QString csvRecord(const QStringList& fields) {
     QString record;
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (i > 0) record += u',';
-        QString f = fields[i];
-        if (f.contains(u',') || f.contains(u'"') || f.contains(u'\r') || f.contains(u'\n')) {
+        // Escaped as the text report escapes: CSV is read on terminals too, and no line break is
+        // left to quote.
+        QString f = lineText(fields[i]);
+        if (f.contains(u',') || f.contains(u'"')) {
             f.replace(u'"', QStringLiteral("\"\""));
             f = u'"' + f + u'"';
         }

@@ -42,7 +42,8 @@ std::vector<int> reportNutrients();
 std::array<QString, kValueSlots> percentTexts(const ValueArray& Z, DailyValueRule rule,
                                               const QLocale& locale);
 
-// RFC 4180: fields joined by commas, quoted where they must be, the record ended by CR LF.
+// RFC 4180: fields joined by commas, each escaped as lineText escapes it and quoted where it
+// holds a comma or a quote, the record ended by CR LF.
 QString csvRecord(const QStringList& fields);
 
 // The fields a CSV record with `dv` ends with: the percent Daily Value and, under 2016, the
@@ -54,7 +55,8 @@ QStringList dailyValueFields(bool dv, DailyValueRule rule,
 // Daily Value (and daily_values under 2016).
 QString reportCsv(const FoodReport& r, bool dv, DailyValueRule rule, const QLocale& locale);
 
-// One line of output for a text from the table: control characters and line breaks escaped.
+// One line of output for a text from the table: control characters and line breaks escaped, every
+// other character (a backslash too) as written.
 QString lineText(const QString& text);
 
 }  // namespace velmora

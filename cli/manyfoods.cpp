@@ -385,8 +385,10 @@ std::optional<ReportOutput> forEachMealLine(QByteArrayView bytes, const QString&
         const qsizetype end = bytes.indexOf('\n');
         const QByteArrayView line = end < 0 ? bytes : bytes.first(end);
         bytes = end < 0 ? QByteArrayView() : bytes.sliced(end + 1);
-        // A byte that is no UTF-8 would become U+FFFD, and the food not found for it.
-        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        // A byte that is no UTF-8 would become U+FFFD, and the food not found for it. Stateless:
+        // a sequence cut off by the line's end is an error too, not a start kept for more bytes.
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                        QStringConverter::Flag::Stateless);
         const QString text = QString(utf8(line)).trimmed();
         if (utf8.hasError())
             return failure(kExitUsage, linePlace(file, number) + QStringLiteral(": not UTF-8"));

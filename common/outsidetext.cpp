@@ -31,9 +31,6 @@ void appendEscape(QString& out, char16_t u) {
         case u'\t':
             out += QLatin1StringView("\\t");
             return;
-        case u'\\':
-            out += QLatin1StringView("\\\\");
-            return;
         default:
             break;
     }
@@ -44,7 +41,7 @@ void appendEscape(QString& out, char16_t u) {
 
 bool needsEscape(QStringView text, qsizetype i) {
     const char16_t u = text[i].unicode();
-    if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0) || u == u'\\') return true;
+    if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0)) return true;
     // Line and paragraph separators break lines too.
     if (u == 0x2028 || u == 0x2029) return true;
     if (QChar::isHighSurrogate(u))

@@ -27,7 +27,9 @@ QStringList commandLineArguments(int argc, const char* const* argv);
 
 // For a message: `text` with every control character, line break and escaped byte written as an
 // escape (\n, \t, \x1B, \xE9), so nothing quoted from a file can move the cursor or change the
-// terminal; longer than `limit` characters, its first `limit` and "…".
+// terminal; longer than `limit` characters, its first `limit` and "…". Every other character,
+// a backslash too, stands as written, as the window shows it: an escape reads like the same
+// characters in the text itself, which JSON output tells apart.
 inline constexpr qsizetype kQuoteLimit = 80;
 QString printable(QStringView text, qsizetype limit = kQuoteLimit);
 

@@ -148,7 +148,8 @@ std::array<int, kBoundFieldCount> boundColumns(const sqlite::Statement& st) {
 
 }  // namespace
 
-DataControl::DataControl(QObject* parent) : QObject(parent) {}
+DataControl::DataControl(QObject* parent, std::size_t recordsetLimit)
+    : QObject(parent), recordsetLimit_(recordsetLimit) {}
 DataControl::~DataControl() = default;
 
 void DataControl::open() {
@@ -321,7 +322,7 @@ Recordset DataControl::readRecordset() {
     }
     Compiled& whole = compiled(q.statement(QStringLiteral("*")), q.shown(), q.values);
     columnsOf(whole);  // every column there, even when no row is
-    Recordset rs;
+    Recordset rs(recordsetLimit_);
     Recordset::Fields fields;
     while (whole.statement.step()) {
         const Columns& column = columnsOf(whole);  // as the first step found the table
@@ -334,7 +335,7 @@ Recordset DataControl::readRecordset() {
 }
 
 Recordset DataControl::readKeys(Compiled& keys, const QString& table) {
-    Recordset rs;
+    Recordset rs(recordsetLimit_);
     rs.table_ = table;
     sqlite::Statement& st = keys.statement;
     // A description is text: read in place, without a copy per row.

@@ -22,7 +22,8 @@ namespace velmora {
 class DataControl : public QObject {
     Q_OBJECT
   public:
-    explicit DataControl(QObject* parent = nullptr);
+    // `recordsetLimit`: the bytes of rows a query may give (a test sets it small).
+    explicit DataControl(QObject* parent = nullptr, std::size_t recordsetLimit = kRecordsetLimit);
     ~DataControl() override;
 
     QString DatabaseName;
@@ -102,6 +103,7 @@ class DataControl : public QObject {
     std::vector<std::unique_ptr<Compiled>> compiled_;
     QString openedName_;
     std::int64_t steps_ = 0;  // engine steps left for the query that runs now
+    const std::size_t recordsetLimit_;
     Recordset rs_;
     FieldTexts fields_;
 };

@@ -6,14 +6,6 @@
 
 namespace velmora {
 
-namespace {
-
-// What a record set may hold before it counts as out of memory (its vectors may take up to twice
-// as much while they grow); it also keeps the description offsets within 32 bits.
-constexpr std::size_t kRecordsetLimit = std::size_t{512} << 20;
-
-}  // namespace
-
 QString Recordset::description(int row) const {
     const std::string_view d = descriptionUtf8(row);
     return textFromUtf8(QByteArrayView(d.data(), static_cast<qsizetype>(d.size())));
@@ -38,8 +30,7 @@ void Recordset::append(std::string_view description, std::int64_t key, const Fie
         bytes_ += sizeof key;
     }
     // Every per-row structure counts, so no table can make the record set outgrow memory.
-    if (bytes_ > kRecordsetLimit)
-        throw RunTimeError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
+    if (bytes_ > limit_) throw RunTimeError(err::OutOfMemory, standardErrorText(err::OutOfMemory));
 }
 
 }  // namespace velmora

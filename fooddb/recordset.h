@@ -14,12 +14,19 @@
 
 namespace velmora {
 
+// What a record set may hold before it counts as out of memory (its vectors may take up to twice
+// as much while they grow); it also keeps the description offsets within 32 bits.
+inline constexpr std::size_t kRecordsetLimit = std::size_t{512} << 20;
+
 // One query result. It holds what the list and the find need, every row's description (UTF-8)
 // and the row's key in its table; a record's other fields are read when it becomes current. A
 // record source that is not a plain query of one table has no such key: then every field of
 // every row is held.
 class Recordset {
   public:
+    // Holding more than `limit` bytes of rows, it throws the out-of-memory run-time error.
+    explicit Recordset(std::size_t limit = kRecordsetLimit) : limit_(limit) {}
+
     int RecordCount() const { return static_cast<int>(ends_.size()); }
     // 0-based position of the current record, -1 when there is none.
     int AbsolutePosition() const { return current_; }
@@ -42,6 +49,7 @@ class Recordset {
     std::vector<std::string> fields_;  // without keys: every field of every row, row by row
     QString table_;                    // the table the keys belong to; empty without keys
     std::size_t bytes_ = 0;            // what the rows take, counted as they come
+    std::size_t limit_;
     int current_ = -1;
     bool noMatch_ = false;
 };

@@ -21,7 +21,8 @@ namespace {
 
 // Zinc and calories are Null and selenium 0 for the apple; the salad has one household measure;
 // the pears differ in case only, and one shares its NDB number with another food; kale and
-// spinach tie, and the list puts kale first.
+// spinach tie, and the list puts kale first; one description holds control characters, one ends
+// in a backslash.
 QList<FixtureFood> cliFoods() {
     return {{"Apple, raw", {{"WATER", 85.56}, {"SELENIUM", 0.0}, {"NDB_NO", "09003"}}},
             {"Chef's salad", {{"ENERG_KCAL", 120.0}, {"GMWT_1", 326.0}, {"GMWT_DESC1", "1.5 cup"}}},
@@ -31,7 +32,9 @@ QList<FixtureFood> cliFoods() {
             {"Pear, Foundation", {{"NDB_NO", "09252"}}},
             {"Kale, raw", {{"ENERG_KCAL", 23.0}}},
             {"Bad\x1B]0;owned\x07\nfood",
-             {{"NDB_NO", "66666"}, {"GMWT_1", 100.0}, {"GMWT_DESC1", "1\x1B[31m cup"}}}};
+             {{"NDB_NO", "66666"}, {"GMWT_1", 100.0}, {"GMWT_DESC1", "1\x1B[31m cup"}}},
+            {"Chickpeas, rinsed in tap water\\",
+             {{"NDB_NO", "16359"}, {"GMWT_1", 254.0}, {"GMWT_DESC1", "1 can"}}}};
 }
 
 // The window's text for the food clicked in its list (w[0]), after the portion dialog's option,
@@ -118,6 +121,10 @@ void oneFoodRows() {
         "~ Quantity: 0.5\n Unit: 1\\x1B[31m cup\n Total weight: 50.00 grams\n"
         " Item:  Bad\\x1B]0;owned\\x07\\nfood\n");
     row("--dv|09003", 0, "~ Calories:  \n\n Total Fat in grams:  \n\n");
+    // A backslash is written as it stands, as the window shows it.
+    row("16359", 0, "=Chickpeas, rinsed in tap water\\");
+    row("--dv|16359", 0, "=Chickpeas, rinsed in tap water\\");
+    row("--measure|1|--count|2|16359", 0, "=Chickpeas, rinsed in tap water\\|Option2|TextOp2|2");
     row("--grams|50|--dv|--daily-values|2016|Chef's salad", 0, "=Chef's salad|Option1|TextOp1|50");
     row("--csv|--dv|--daily-values|2016|Chef's salad", 0,
         "~nutrient,unit,amount,percent_daily_value,daily_values\r\nCalories,kcal,120,6,"
@@ -134,6 +141,10 @@ void oneFoodRows() {
 void manyFoodsRows() {
     row("--search|RAW", 0, "Apple, raw\nKale, raw\nSpinach, raw\n");
     row("--search|owned", 0, "Bad\\x1B]0;owned\\x07\\nfood\n");
+    row("--search|owned|--csv", 0, "description\r\nBad\\x1B]0;owned\\x07\\nfood\r\n");
+    row("--compare|66666@1x1|09003|--csv", 0,
+        "~nutrient,unit,Bad\\x1B]0;owned\\x07\\nfood,\"Apple, raw\"\r\nTotal weight,g,100,100\r\n"
+        "Quantity,,1,\r\nUnit,,1\\x1B[31m cup,\r\n");
     row("--search|RAW|--csv", 0,
         "description\r\n\"Apple, raw\"\r\n\"Kale, raw\"\r\n"
         "\"Spinach, raw\"\r\n");
@@ -184,6 +195,10 @@ void failureRows() {
     row("--meal|-", 4, "-:2: no food has the description or NDB number 'Plum'", "en_US.UTF-8",
         "09003@50g\nPlum\n");
     row("--meal|-", 2, "-:2: not UTF-8", "en_US.UTF-8", "09003@50g\nCaf\\351@5g\n");
+    // The bad byte last on its line, before CR LF, last in the file.
+    row("--meal|-", 2, "-:2: not UTF-8", "en_US.UTF-8", "09003@50g\nCaf\\351\n");
+    row("--meal|-", 2, "-:1: not UTF-8", "en_US.UTF-8", "Caf\\351\r\n09003@50g\n");
+    row("--meal|-", 2, "-:2: not UTF-8", "en_US.UTF-8", "09003@50g\nCaf\\351");
     row("--daily-values|2017|--dv|09003", 2, "--daily-values is 1993 or 2016, not '2017'");
     row("--daily-values|2016|09003", 2, "--daily-values goes with --dv or --json");
     row("--help|>/dev/full", 1, "cannot write: No space left on device");

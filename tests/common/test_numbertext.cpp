@@ -87,7 +87,7 @@ class TestNumberText : public velmora::test::TestCase {
               QByteArray("Crème \xF0\x9F\x8D\x8E")})
             QCOMPARE(encodeFileName(decodeFileName(name)), name);
         QCOMPARE(printable(decodeFileName("caf\xE9\x1B]0;x\x07\r\n\\")),
-                 "caf\\xE9\\x1B]0;x\\x07\\r\\n\\\\");
+                 "caf\\xE9\\x1B]0;x\\x07\\r\\n\\");
         QCOMPARE(printable(QString(81, u'é')), QString(80, u'é') + u'…');
         QCOMPARE(printableLine(QString(81, u'a') + u'\n'), QString(81, u'a') + "\\n");
         QCOMPARE(shownText(QString(2001, u'a') + "\nb"), QString(2000, u'a') + "…\nb");

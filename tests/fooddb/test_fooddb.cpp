@@ -67,7 +67,10 @@ class TestFoodDb : public velmora::test::TestCase {
                                         {"BREAD", {{"NDB_NO", "7"}}}}),
                  QString());
         // A view has no row keys: it is read whole, and must behave the same.
-        QCOMPARE(execSql(path_, "CREATE VIEW Foods AS SELECT * FROM CSR14"), QString());
+        QCOMPARE(execSql(path_,
+                         "CREATE VIEW Foods AS SELECT * FROM CSR14; "
+                         "CREATE VIEW Pairs AS SELECT a.* FROM CSR14 a, CSR14 b"),
+                 QString());
         digest_ = fileDigest(path_);
     }
     void cleanupTestCase() {
@@ -183,11 +186,13 @@ class TestFoodDb : public velmora::test::TestCase {
                "SELECT i FROM n)"
             << 3112;
         QTest::newRow("missing column") << "sqlite_schema" << QString() << 3265;
+        QTest::newRow("more rows than a record set holds") << "Pairs" << QString() << 7;
     }
     void failedRefreshKeepsEverything() {
         QFETCH(QString, table);
         QFETCH(QString, condition);
-        DataControl d;
+        // Room for the table's foods, not for the 64 whole rows of their pairs.
+        DataControl d(nullptr, 8192);
         open(d);
         d.FindFirst("description = 'Spinach, raw' ");
         QSignalSpy changes(&d, &DataControl::recordsetChanged);

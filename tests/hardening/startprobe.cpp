@@ -8,6 +8,11 @@
 // With VELMORA_PROBE_HOLD=TABLE, the first time the program opens TABLE after it opened TABLE's
 // log, it writes "probe:hold" and waits for a line on its standard input: a writer in the test
 // then changes the table at exactly that point.
+//
+// With VELMORA_PROBE_STEPS=N, the engine calls the program's progress handler every N steps
+// instead of at the program's own interval, which it writes ("probe:steps"): the program's budget
+// of calls then runs out that many times sooner, and a query built never to end reaches it in a
+// moment instead of a minute under a sanitizer.
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
@@ -18,6 +23,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -99,6 +105,19 @@ extern "C" int open64(const char* path, int flags, ...) {
     va_end(args);
     holdAt(path);
     return next(path, flags, mode);
+}
+
+extern "C" void sqlite3_progress_handler(sqlite3* db, int steps, int (*handler)(void*),
+                                         void* argument) {
+    using Next = void (*)(sqlite3*, int, int (*)(void*), void*);
+    static const auto next = reinterpret_cast<Next>(dlsym(RTLD_NEXT, "sqlite3_progress_handler"));
+    const int fewer = qEnvironmentVariableIntValue("VELMORA_PROBE_STEPS");
+    if (handler && fewer > 0 && fewer < steps) {
+        std::printf("probe:steps\t%d\n", steps);
+        std::fflush(stdout);
+        steps = fewer;
+    }
+    next(db, steps, handler, argument);
 }
 
 Q_COREAPP_STARTUP_FUNCTION(startProbe)

@@ -219,6 +219,15 @@ static void ownFoodRows() {
     badOwn("added taken twice", kHeader + row({{0, "X"}}) + row({{0, "x"}}),
            "3:1: the description \"x\" is taken", true);
     badOwn("added short row", kHeader + "Food,1\n", "2:7: row has 2 fields, expected 39", true);
+    badOwn("added blank", kHeader + row({{0, "\" \t \""}}), "2:1: the description is blank", true);
+    // The recipes' numbers: an added food of one would be found for the recipe.
+    QTest::newRow("added food numbered as a recipe")
+        << Case{u"echo previous > o; printf '[A]\\n01001\\n' > r.txt"_s,
+                u"b.csv"_s,
+                u"--sr|sr|o|--add|b.csv|--recipes|r.txt"_s,
+                u"b.csv:3:1: the NDB number \"r1\" is the number of the recipe 'A' (r.txt:1)"_s,
+                kHeader + row() + row({{0, "Mine"}, {37, "r1"}}),
+                1};
     const QString later = u"is a later recipe (r.txt:3): a recipe can use the recipes before it"_s;
     const std::pair<const char*, const char*> cases[] = {
         {"[A]\nNope@5g\n", "2:1: no food has the description or NDB number 'Nope'"},
@@ -240,7 +249,12 @@ static void ownFoodRows() {
         {"[A]\nR1\n", "2:1: 'R1' is this recipe"},
         {"[ ]\n", "1:1: the recipe's name is empty"},
         {"[A\n01001\n", "1:1: the recipe's name has no closing ']'"},
+        {"[A] ] x ] y\n01001\n", "1:11: text follows the name's closing ']'"},
+        {"[A]\nservings 1e-30\nweight 900 g\n01001\n",
+         "1:1: a serving would weigh more than 10^15 g: 1e-30 servings of 900 g"},
         {"[Caf\xE9]\n01001\n", "1:5: invalid UTF-8 (byte 0xE9)"},
+        {"[A]\nCaf\xE9\n", "2:4: invalid UTF-8 (byte 0xE9)"},
+        {"[A]\nCaf\xC3", "2:4: invalid UTF-8 (byte 0xC3)"},
         {"[butter, SALTED]\n01001\n", "1:1: the name 'butter, SALTED' is taken"},
         {"[A]\n01001\n[a]\n01001\n", "3:1: the name 'a' is taken"},
         {"# none\n", "2:1: no recipes: a recipe starts with its name in brackets"},
@@ -249,6 +263,9 @@ static void ownFoodRows() {
     for (const auto& [content, err] : cases) badOwn(content, content, QString::fromUtf8(err));
     badOwn("later recipe", "[A]\nB\n[B]\n01001\n", u"2:1: 'B' "_s + later);
     badOwn("later recipe's number", "[A]\nr2\n[B]\n01001\n", u"2:1: 'r2' "_s + later);
+    // Each "]" but the last has more text after it: read in one pass, not once per "]".
+    badOwn("name of many brackets", '[' + QByteArray(100000, ']') + "x\n01001\n",
+           u"1:100002: text follows the name's closing ']'"_s);
 }
 
 static void commandLineAndOutputRows() {

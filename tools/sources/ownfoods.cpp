@@ -3,6 +3,7 @@
 
 #include "common/numbertext.h"
 #include "common/outsidetext.h"
+#include "common/utf8text.h"
 #include "fooddb/datacontrol.h"
 #include "fooddb/jetlike.h"
 #include "portion/meal.h"
@@ -174,6 +175,12 @@ void RecipeMaker::make(std::size_t k, const RowSink& sink, QStringList& notes) {
         if (!(static_cast<float>(serving) > 0))
             refuse(QStringLiteral("a serving would weigh nothing: %1 servings of %2 g")
                        .arg(numberText(recipe.servings), numberText(weight)));
+        // Such a count is tiny: written with its exponent, as the file likely gives it.
+        if (!(serving <= kLargestAmount))
+            refuse(QStringLiteral("a serving would weigh more than 10^%1 g: %2 servings of %3 g")
+                       .arg(kLargestAmountPower)
+                       .arg(QString::number(recipe.servings, 'g', 15),
+                            QString::number(weight, 'g', 15)));
         row[std::size_t(measure)] = Cell::of(serving);
         row[std::size_t(measure + 1)] = Cell::of(std::string_view("1 serving"));
         measure = field::Measure2Grams;
@@ -203,6 +210,9 @@ void OwnFoods::read(const QStringList& added, const QStringList& recipes) {
         readFoodTableCsv(
             file,
             [&](const FoodRow& row) {
+                // A name of blanks only is as empty as a recipe's "[ ]".
+                if (fromUtf8(row[field::Description].text).trimmed().isEmpty())
+                    throw Fault{{file, line, 1, QStringLiteral("the description is blank")}};
                 AddedFood food{{}, files_.size() - 1, line};
                 for (std::size_t c = 0; c < row.size(); ++c)
                     food.cells[c] = {
@@ -213,7 +223,21 @@ void OwnFoods::read(const QStringList& added, const QStringList& recipes) {
             &line);
     }
     for (const QString& file : recipes) readRecipeFile(file, recipes_);
-    for (const AddedFood& food : added_) chosen_.insert(food.cells[0].text);
+    for (const AddedFood& food : added_) {
+        // "R1", "R2" … are the recipes' numbers: an added food of one would be found for it.
+        const StoredCell& number = food.cells[field::NdbNumber];
+        const std::size_t n = number.kind == Cell::Kind::Text
+                                  ? recipeNumber(foldedCodePoints(pool_.view(number.text)))
+                                  : 0;
+        if (n > 0 && n <= recipes_.size())
+            throw Fault{{files_[food.file], food.line, 1,
+                         QStringLiteral("the NDB number %1 is the number of the recipe %2 (%3:%4): "
+                                        "the recipes are numbered R1, R2, ...")
+                             .arg(quotedCell(pool_.view(number.text)), quoted(recipes_[n - 1].name),
+                                  printableLine(recipes_[n - 1].file))
+                             .arg(recipes_[n - 1].line)}};
+        chosen_.insert(food.cells[0].text);
+    }
     for (const Recipe& recipe : recipes_) {
         const QByteArray name = recipe.name.toUtf8();
         chosen_.insert(pool_.add(std::string_view(name.constData(), std::size_t(name.size()))));

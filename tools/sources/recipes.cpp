@@ -58,21 +58,30 @@ void RecipeReader::read() {
                                     "as [Apple crumble]")}};
 }
 
-// "[NAME]", "[NAME] # comment": the name ends at the "]" that only blanks or a comment follow, so
-// it may hold brackets itself.
+// "[NAME]", "[NAME] # comment": the name ends at the first "]" that only blanks or a comment
+// follow, so it may hold brackets itself.
 void RecipeReader::name(const QString& text, qsizetype at) {
     finish();
-    for (qsizetype close = text.indexOf(u']', at); close > 0;
-         close = text.indexOf(u']', close + 1)) {
-        const QString rest = text.sliced(close + 1).trimmed();
-        if (!rest.isEmpty() && !rest.startsWith(u'#')) continue;
-        const QString name = text.sliced(at + 1, close - at - 1).trimmed();
-        if (name.isEmpty()) fail(at, QStringLiteral("the recipe's name is empty"));
-        out_.push_back({name, file_, lines_.line(), at + 1, 0, 0, {}});
-        servingsLine_ = weightLine_ = 0;
-        return;
+    qsizetype close = text.indexOf(u']', at);
+    if (close < 0) fail(at, QStringLiteral("the recipe's name has no closing ']'"));
+    // One pass: the blanks after a "]" end at the next character, which may be the next "]".
+    for (;;) {
+        qsizetype next = close + 1;
+        while (next < text.size() && text[next].isSpace()) ++next;
+        if (next == text.size() || text[next] == u'#') break;
+        if (text[next] != u']') {
+            close = text.indexOf(u']', next);
+            if (close < 0)
+                fail(next, QStringLiteral("text follows the name's closing ']' (a comment after "
+                                          "it starts with #)"));
+        } else {
+            close = next;
+        }
     }
-    fail(at, QStringLiteral("the recipe's name has no closing ']'"));
+    const QString name = text.sliced(at + 1, close - at - 1).trimmed();
+    if (name.isEmpty()) fail(at, QStringLiteral("the recipe's name is empty"));
+    out_.push_back({name, file_, lines_.line(), at + 1, 0, 0, {}});
+    servingsLine_ = weightLine_ = 0;
 }
 
 // "servings N" or "weight W g", a comment after it; false for any other line.
