@@ -74,28 +74,38 @@ constexpr qsizetype kBlock = qsizetype(1) << 18;
 
 }  // namespace
 
+// Its reader shows how far the file is read, as the filter may run on a thread of its own.
 XmlFilter::XmlFilter(const QString& path) {
     in_.open(path);
+    in_.showProgress(false);
     readDeclaration();
 }
 
 XmlFilter::XmlFilter(QByteArrayView bytes, const QString& name) {
     in_.openMemory(bytes, name);
+    in_.showProgress(false);
     readDeclaration();
 }
 
 XmlInput::XmlInput(const QString& path, XmlHandler& handler)
-    : filter_(path), parser_(handler, path) {}
+    : filter_(path), parser_(handler, path), blocks_([this](Block& b) { return fill(b); }) {}
 
 XmlInput::XmlInput(QByteArrayView bytes, const QString& name, XmlHandler& handler)
-    : filter_(bytes, name), parser_(handler, name) {}
+    : filter_(bytes, name), parser_(handler, name), blocks_([this](Block& b) { return fill(b); }) {}
 
-// Hands the parser the next bytes the filter gives, showing how far the file is read.
+bool XmlInput::fill(Block& block) {
+    const bool more = filter_.next(block.bytes);
+    block.done = filter_.done();
+    return more;
+}
+
+// Hands the parser the next bytes the filter gave, showing how far the file is read.
 bool XmlInput::advance() {
     return parser_.advance([this] {
-        const bool more = filter_.next(block_);
-        Progress::instance().update(filter_.name(), filter_.done(), filter_.size());
-        return parser_.feed(block_, !more);
+        const Block* block = blocks_.next();
+        if (!block) return parser_.feed({}, true);
+        Progress::instance().update(filter_.name(), block->done, filter_.size());
+        return parser_.feed(block->bytes, false);
     });
 }
 
@@ -156,8 +166,8 @@ void XmlFilter::readDeclaration() {
 // the filter passed before a fault in the input is handed over too, so that a fault in the XML
 // before it comes first.
 bool XmlFilter::next(std::string& out) {
-    out.clear();
-    out.swap(head_);
+    out.assign(head_);  // keeps its room, which swapping would not
+    head_.clear();
     if (pending_) throw *std::exchange(pending_, std::nullopt);
     try {
         for (;;) {
@@ -175,11 +185,14 @@ bool XmlFilter::next(std::string& out) {
     }
 }
 
+// A block's worth of what is at hand at a time: the block keeps its room, about kBlock.
 void XmlFilter::filterAvailable(std::string& out) {
     const char* p = in_.begin();
-    const char* end = in_.end();
+    const bool whole = in_.available() <= kBlock;
+    const char* end = whole ? in_.end() : p + kBlock;
+    inputEnds_ = ended_ && whole;
     lineStart_ = p;
-    out.reserve(out.size() + std::size_t(in_.available() + in_.available() / 8 + 16));
+    out.reserve(out.size() + std::size_t((end - p) + (end - p) / 8 + 16));
     while (p < end) {
         p = copyPlainRun(p, end, out);
         if (p == end) break;
@@ -257,7 +270,7 @@ qsizetype XmlFilter::characterLength(const char* p, const char* end) const {
         return 1;
     }
     if (const qsizetype length = utf8SequenceLength(p, end)) return length;
-    if (end - p < 4 && !ended_) return 0;
+    if (end - p < 4 && !inputEnds_) return 0;
     failAt(p, QStringLiteral("invalid UTF-8 (byte 0x%1)").arg(QString::number(c, 16).toUpper()));
 }
 
@@ -279,7 +292,7 @@ void XmlFilter::copyCharacter(const char* p, qsizetype length, std::string& out)
 qsizetype XmlFilter::copyText(const char* p, const char* end, std::string& out) {
     if (*p == '&') {
         const qsizetype length = referenceLength(p, end);
-        if (length < 0 && !ended_) return 0;
+        if (length < 0 && !inputEnds_) return 0;
         if (length > 0) {
             out.append(p, length);
             sinceMarkup_ += length;
@@ -294,7 +307,7 @@ qsizetype XmlFilter::copyText(const char* p, const char* end, std::string& out) 
         if (length > 0) copyCharacter(p, length, out);
         return length;
     }
-    if (end - p < 9 && !ended_) return 0;
+    if (end - p < 9 && !inputEnds_) return 0;
     const auto next = p + 1 < end ? static_cast<unsigned char>(p[1]) : 0;
     qsizetype length = 1;
     if (startsWith(p, end, "<!--")) {

@@ -8,6 +8,9 @@
 // was meant: inside an element's text, a "&" that begins no entity reference and a "<" that
 // begins no tag stand for themselves, and repaired() counts them. XML broken in any other way is
 // refused: every fault is a Fault naming the file and its line.
+//
+// The file is read, decoded and filtered on a thread of its own while the parser reads what the
+// filter gave before.
 #pragma once
 
 #include <optional>
@@ -15,6 +18,7 @@
 
 #include "tools/formats/expatparser.h"
 #include "tools/formats/inputfile.h"
+#include "tools/formats/readahead.h"
 
 namespace velmora::mkdb {
 
@@ -58,6 +62,7 @@ class XmlFilter {
     Encoding encoding_ = Encoding::Utf8;
     State state_ = State::Text;
     bool ended_ = false;               // the whole file is in the buffer
+    bool inputEnds_ = false;           // and what is filtered now ends with it
     const char* lineStart_ = nullptr;  // in the buffer: where column_ is counted from
     char quote_ = 0;                   // the quote a literal is open with (in a tag, a DOCTYPE)
     char recent_[3] = {};              // the last bytes of markup, for where it ends
@@ -93,9 +98,17 @@ class XmlInput {
     qsizetype repaired() const { return filter_.repaired(); }
 
   private:
+    struct Block {
+        std::string bytes;
+        std::uint64_t done = 0;  // how much of the file was read for them
+        void clear() { bytes.clear(); }
+    };
+    // On the filter's thread: the next bytes; false after the last.
+    bool fill(Block& block);
+
     XmlFilter filter_;
     ExpatParser parser_;
-    std::string block_;
+    ReadAhead<Block> blocks_;  // last: its thread ends before the filter goes
 };
 
 }  // namespace velmora::mkdb

@@ -2,7 +2,7 @@
 // The records of an XML file such as Ciqual's: the children of its root of one name, each with
 // the text of a few fields, blanks around it removed; names in any case. The texts stay UTF-8: a
 // release has a few hundred thousand of them, most of them looked up and dropped. The parser is
-// suspended at the end of each record, so a record at a time is kept.
+// suspended once a batch of records is read, so a batch at a time is kept.
 #pragma once
 
 #include "common/utf8text.h"
@@ -14,6 +14,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora::mkdb {
 
@@ -45,21 +46,27 @@ class XmlRecords final : public XmlHandler {
     }
 
     // The next record; false at the end of the document. Throws Fault.
-    bool next() { return in_.advance(); }
+    bool next() {
+        if (++at_ < count_) return true;
+        count_ = at_ = 0;
+        while (count_ == 0 && more_) more_ = in_.advance();
+        return count_ > 0;
+    }
 
     // The field's text; empty when the record lacks it.
-    std::string_view operator[](std::size_t f) const { return values_[f]; }
-    QString text(std::size_t f) const { return fromUtf8(values_[f]); }
+    std::string_view operator[](std::size_t f) const { return current().values[f]; }
+    QString text(std::size_t f) const { return fromUtf8(current().values[f]); }
     // The same, refused when it is empty.
     std::string_view required(std::size_t f) const {
-        if (values_[f].empty())
+        if (current().values[f].empty())
             throw fault(f, QStringLiteral("<%1> without <%2>")
                                .arg(QLatin1StringView(record_), QLatin1StringView(fields_[f])));
-        return values_[f];
+        return current().values[f];
     }
     // A fault in field `f`, on its line (the record's when it lacks it).
     Fault fault(std::size_t f, const QString& what) const {
-        return Fault{{in_.name(), lines_[f] > 0 ? lines_[f] : line_, 1, what}};
+        const Record& r = current();
+        return Fault{{in_.name(), r.lines[f] > 0 ? r.lines[f] : r.line, 1, what}};
     }
     // Once the records are read: how many "&" and "<" were read as characters.
     qsizetype repaired() const { return in_.repaired(); }
@@ -71,32 +78,45 @@ class XmlRecords final : public XmlHandler {
     static bool isNamed(std::string_view name, std::string_view known) {
         return name.size() == known.size() && sameName(name, known);
     }
+    struct Record {
+        std::array<std::string, N> values;
+        std::array<qsizetype, N> lines{};  // 0 when it lacks the field
+        qsizetype line = 0;
+    };
+    // Handed over a batch at a time: suspending the parser at each record would cost more than
+    // the record's reading.
+    static constexpr std::size_t kBatch = 1024;
+    const Record& current() const { return records_[at_]; }
+
     void startElement(std::string_view name, const XmlAttributes&) override {
         if (++depth_ == 2) {
             inRecord_ = isNamed(name, record_);
             if (!inRecord_) return;
-            for (std::string& value : values_) value.clear();
-            lines_.fill(0);
-            line_ = in_.line();
+            // In the room of the record held there before.
+            if (records_.size() == count_) records_.emplace_back();
+            Record& r = records_[count_];
+            for (std::string& value : r.values) value.clear();
+            r.lines.fill(0);
+            r.line = in_.line();
         } else if (depth_ == 3 && inRecord_) {
             field_ = -1;
             for (std::size_t f = 0; f < N; ++f)
                 if (isNamed(name, fields_[f])) field_ = int(f);
             text_.clear();  // keeps its room for the next field
             if (field_ < 0) return;
-            lines_[std::size_t(field_)] = in_.line();
+            records_[count_].lines[std::size_t(field_)] = in_.line();
             parser().takeText(true);
         }
     }
-    // Keeps a field's text at its end, and hands the record over at its own.
+    // Keeps a field's text at its end, and the record at its own.
     void endElement(std::string_view) override {
         const int depth = depth_--;
         if (depth == 3 && field_ >= 0) {
-            assignTrimmed(values_[std::size_t(field_)], text_);
+            assignTrimmed(records_[count_].values[std::size_t(field_)], text_);
             field_ = -1;
             parser().takeText(false);
         }
-        if (depth == 2 && inRecord_) parser().suspend();
+        if (depth == 2 && inRecord_ && ++count_ == kBatch) parser().suspend();
     }
     void text(std::string_view utf8) override {
         if (depth_ >= 3 && field_ >= 0) text_ += utf8;
@@ -105,9 +125,9 @@ class XmlRecords final : public XmlHandler {
     XmlInput in_;
     const char* record_;
     std::array<const char*, N> fields_;
-    std::array<std::string, N> values_;
-    std::array<qsizetype, N> lines_{};  // 0 when the record lacks the field
-    qsizetype line_ = 0;                // the record's
+    std::vector<Record> records_;
+    std::size_t count_ = 0, at_ = 0;  // records read into the batch, the one handed out
+    bool more_ = true;                // the document has not ended
     std::string text_;
     int depth_ = 0, field_ = -1;
     bool inRecord_ = false;

@@ -16,7 +16,6 @@
 
 #include <array>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace velmora::mkdb {
 
@@ -121,6 +120,8 @@ struct Constituent {
     QString code;  // shared by every amount of it
     Unit unit = Unit::Unknown;
     int index = 0;
+    int rank = -1;       // in the mapping; -1: without a column
+    bool noted = false;  // as without a column
 };
 
 // Codes looked up by the UTF-8 text of a record, without a string made for each.
@@ -138,11 +139,11 @@ class CiqualReader {
     explicit CiqualReader(const QString& folder) : files_(findFiles(folder)) {}
 
     Built read(const QString& language, const RowSink& sink) {
-        readConstituents();
-        readFoods();
-        readAmounts();
         NationalTable table(source(), language, sink);
-        for (const NationalFood& food : foods_) table.add(food);
+        readConstituents(table);
+        readFoods(table);
+        readAmounts(table);
+        table.addKept();
         return table.result(notes_);
     }
 
@@ -168,7 +169,7 @@ class CiqualReader {
                           .arg(printableLine(file));
     }
 
-    void readConstituents() {
+    void readConstituents(const NationalTable& table) {
         XmlRecords<3> in(files_.constituents, "CONST",
                          {"const_code", "const_nom_fr", "const_nom_eng"});
         while (in.next()) {
@@ -179,14 +180,15 @@ class CiqualReader {
                 throw in.fault(
                     0,
                     QStringLiteral("constituent %1 listed twice").arg(printable(fromUtf8(code))));
-            constituents_.emplace(code,
-                                  Constituent{fromUtf8(code), unit, int(constituents_.size())});
+            const QString id = fromUtf8(code);
+            constituents_.emplace(
+                code, Constituent{id, unit, int(constituents_.size()), table.rankOf(id), false});
         }
         if (constituents_.empty()) throw noRecords(in.input(), "<CONST>");
         noteRepairs(in.repaired(), files_.constituents);
     }
 
-    void readFoods() {
+    void readFoods(NationalTable& table) {
         XmlRecords<4> in(files_.alim, "ALIM",
                          {"alim_code", "alim_nom_fr", "alim_nom_eng", "alim_grp_code"});
         while (in.next()) {
@@ -195,46 +197,57 @@ class CiqualReader {
                 throw in.fault(1, QStringLiteral("food %1 has no name").arg(printable(code)));
             if (foodIndex_.contains(in[0]))
                 throw in.fault(0, QStringLiteral("food %1 listed twice").arg(printable(code)));
-            foodIndex_.emplace(in[0], int(foods_.size()));
-            foods_.push_back(
+            foodIndex_.emplace(in[0], int(table.keptCount()));
+            table.keep(
                 {code,
                  in.text(3),
                  {{QLatin1StringView("fr"), in.text(1)}, {QLatin1StringView("en"), in.text(2)}},
                  {},
                  {}});
         }
-        if (foods_.empty()) throw noRecords(in.input(), "<ALIM>");
+        if (foodIndex_.empty()) throw noRecords(in.input(), "<ALIM>");
         noteRepairs(in.repaired(), files_.alim);
     }
 
-    void readAmounts() {
+    void readAmounts(NationalTable& table) {
         XmlRecords<3> in(files_.compo, "COMPO", {"alim_code", "const_code", "teneur"});
-        std::unordered_set<quint64> seen;  // food index and constituent index
-        seen.reserve(foods_.size() * constituents_.size());
+        KeySet seen;  // food index and constituent index
         qsizetype orphans = 0, records = 0;
+        // A release lists a food's amounts together: the food looked up last is looked up again.
+        std::string lastFood;
+        int food = -1;
         while (in.next()) {
             ++records;
-            const std::string_view food = in.required(0);
-            const std::string_view code = in.required(1);
-            const auto found = foodIndex_.find(food);
-            if (found == foodIndex_.end()) {
+            const std::string_view code = in.required(0);
+            const std::string_view constituentCode = in.required(1);
+            if (food < 0 || code != lastFood) {
+                const auto found = foodIndex_.find(code);
+                food = found == foodIndex_.end() ? -1 : found->second;
+                lastFood = code;
+            }
+            if (food < 0) {
                 ++orphans;
                 continue;
             }
-            auto constituent = constituents_.find(code);
-            if (constituent == constituents_.end())
+            auto constituent = constituents_.find(constituentCode);
+            if (constituent == constituents_.end()) {
+                const QString id = fromUtf8(constituentCode);
                 constituent = constituents_
-                                  .emplace(code, Constituent{fromUtf8(code), Unit::Unknown,
-                                                             int(constituents_.size())})
+                                  .emplace(constituentCode,
+                                           Constituent{id, Unit::Unknown, int(constituents_.size()),
+                                                       table.rankOf(id), false})
                                   .first;
-            const Constituent& c = constituent->second;
-            if (!seen.insert(quint64(found->second) << 32 | quint64(c.index)).second)
+            }
+            Constituent& c = constituent->second;
+            if (!seen.insert(quint64(food) << 32 | quint64(c.index)))
                 throw in.fault(1, QStringLiteral("food %1: constituent %2 given twice")
-                                      .arg(printable(fromUtf8(food)), printable(c.code)));
+                                      .arg(printable(fromUtf8(code)), printable(c.code)));
             QString problem;
             const auto amount = readMarkedAmount(in[2], ',', problem);
             if (!amount) throw in.fault(2, QStringLiteral("teneur: ") + problem);
-            foods_[std::size_t(found->second)].amounts.push_back({c.code, c.unit, *amount});
+            // One without a column is counted once.
+            if (c.rank >= 0 || !std::exchange(c.noted, true))
+                table.amount(std::size_t(food), c.rank, {c.code, c.unit, *amount});
         }
         if (records == 0) throw noRecords(in.input(), "<COMPO>");
         if (orphans > 0)
@@ -246,7 +259,6 @@ class CiqualReader {
     CiqualFiles files_;
     ByCode<Constituent> constituents_;
     ByCode<int> foodIndex_;
-    std::vector<NationalFood> foods_;
     QStringList notes_;
 };
 

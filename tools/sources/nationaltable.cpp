@@ -131,16 +131,14 @@ NationalTable::NationalTable(NationalSource source, QString language, RowSink si
     }
 }
 
-void NationalTable::choose(const SourceAmount& amount, ChosenColumns& chosen) {
-    const auto found = rankOf_.constFind(amount.nutrient);
-    if (found == rankOf_.cend()) {
+void NationalTable::choose(int rank, const SourceAmount& amount, ChosenColumns& chosen) {
+    if (rank < 0) {
         unknown_.insert(amount.nutrient);
         return;
     }
     if (amount.amount.marker == Marker::NotMeasured) return;
-    const int rank = *found;
     const int column = source_.nutrients[std::size_t(rank)].column;
-    Chosen& c = chosen[std::size_t(column)];
+    Chosen& c = chosen[std::size_t(column - kFirstNutrientColumn)];
     if (c.rank >= 0 && c.rank <= rank) return;  // one the source prefers is there already
     bool fromKilojoules = false;
     const auto value =
@@ -149,7 +147,7 @@ void NationalTable::choose(const SourceAmount& amount, ChosenColumns& chosen) {
         unusableUnit_.insert(amount.nutrient);
         return;
     }
-    c = Chosen{rank, *value, amount.amount.marker, fromKilojoules};
+    c = Chosen{*value, std::int16_t(rank), amount.amount.marker, fromKilojoules};
 }
 
 std::string_view NationalTable::description(const NationalFood& food) {
@@ -170,7 +168,7 @@ std::string_view NationalTable::description(const NationalFood& food) {
 void NationalTable::setNutrients(const ChosenColumns& chosen) {
     for (int column = kFirstNutrientColumn; column < kFirstNutrientColumn + kNutrientColumns;
          ++column) {
-        const Chosen& c = chosen[std::size_t(column)];
+        const Chosen& c = chosen[std::size_t(column - kFirstNutrientColumn)];
         if (c.rank < 0) continue;
         row_[std::size_t(column)] = Cell::of(c.value);
         traces_ += c.marker == Marker::Trace;
@@ -182,6 +180,23 @@ void NationalTable::setNutrients(const ChosenColumns& chosen) {
 void NationalTable::add(const NationalFood& food) {
     ChosenColumns chosen{};
     for (const SourceAmount& amount : food.amounts) choose(amount, chosen);
+    write(food, chosen);
+}
+
+std::size_t NationalTable::keep(NationalFood food) {
+    ChosenColumns chosen{};
+    for (const SourceAmount& amount : food.amounts) choose(amount, chosen);
+    food.amounts = {};
+    kept_.push_back({std::move(food), chosen});
+    return kept_.size() - 1;
+}
+
+void NationalTable::addKept() {
+    for (const Kept& k : kept_) write(k.food, k.chosen);
+    kept_ = {};
+}
+
+void NationalTable::write(const NationalFood& food, const ChosenColumns& chosen) {
     row_.fill(Cell{});
     setNutrients(chosen);
     const auto text = [&](int column, int slot, const QString& value) {

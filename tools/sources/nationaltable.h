@@ -43,6 +43,7 @@
 #include <QStringList>
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -128,8 +129,10 @@ struct NationalSource {
     std::span<const NutrientMapping> nutrients;
 };
 
-// The conversion of a national table's foods into rows of CSR14, one at a time, in the order they
-// come; it keeps only the descriptions taken and the counts.
+// The conversion of a national table's foods into rows of CSR14, in the order they come. A food
+// that comes whole (a row of a sheet) is written at once; one whose amounts come apart from it (a
+// file of amounts) is kept with the amount chosen so far for each column, not with its amounts,
+// so memory grows with the foods, not with the amounts.
 class NationalTable {
   public:
     // `language` is the --names choice.
@@ -138,19 +141,39 @@ class NationalTable {
     // Converts `food` and gives its row to the sink.
     void add(const NationalFood& food);
 
+    // Keeps `food` (its amounts chosen now) to be written by addKept(); returns its number.
+    std::size_t keep(NationalFood food);
+    // The rank of a nutrient identifier in the source's mapping; -1 for one without a column.
+    int rankOf(const QString& nutrient) const { return rankOf_.value(nutrient, -1); }
+    // Adds an amount of kept food `kept`, its identifier's rank looked up once by the caller.
+    void amount(std::size_t kept, int rank, const SourceAmount& amount) {
+        choose(rank, amount, kept_[kept].chosen);
+    }
+    std::size_t keptCount() const { return kept_.size(); }
+    // Writes the kept foods in the order they were kept, and forgets them.
+    void addKept();
+
     // The counts line ("N foods; ..."), `readerNotes` (what the reader itself counted) after the
     // table's own, and the source record.
     Built result(const QStringList& readerNotes = {}) const;
 
   private:
     struct Chosen {
-        int rank = -1;  // index of the mapping entry that gave it; -1: none yet
         double value = 0;
+        std::int16_t rank = -1;  // index of the mapping entry that gave it; -1: none yet
         Marker marker = Marker::NotMeasured;
         bool fromKilojoules = false;
     };
-    using ChosenColumns = std::array<Chosen, kColumnCount>;
-    void choose(const SourceAmount& amount, ChosenColumns& chosen);
+    using ChosenColumns = std::array<Chosen, kNutrientColumns>;
+    struct Kept {
+        NationalFood food;  // without its amounts
+        ChosenColumns chosen;
+    };
+    void choose(const SourceAmount& amount, ChosenColumns& chosen) {
+        choose(rankOf(amount.nutrient), amount, chosen);
+    }
+    void choose(int rank, const SourceAmount& amount, ChosenColumns& chosen);
+    void write(const NationalFood& food, const ChosenColumns& chosen);
     std::string_view description(const NationalFood& food);
     void setNutrients(const ChosenColumns& chosen);
 
@@ -163,6 +186,7 @@ class NationalTable {
     UniqueNames names_{pool_};
     FoodRow row_;
     QByteArray texts_[5];  // the UTF-8 the row's text cells point into
+    std::vector<Kept> kept_;
     qsizetype foods_ = 0, traces_ = 0, belowLimit_ = 0, fromKilojoules_ = 0, otherLanguage_ = 0;
 };
 

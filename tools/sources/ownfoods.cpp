@@ -230,12 +230,13 @@ void OwnFoods::read(const QStringList& added, const QStringList& recipes) {
                                   ? recipeNumber(foldedCodePoints(pool_.view(number.text)))
                                   : 0;
         if (n > 0 && n <= recipes_.size())
-            throw Fault{{files_[food.file], food.line, 1,
-                         QStringLiteral("the NDB number %1 is the number of the recipe %2 (%3:%4): "
-                                        "the recipes are numbered R1, R2, ...")
-                             .arg(quotedCell(pool_.view(number.text)), quoted(recipes_[n - 1].name),
-                                  printableLine(recipes_[n - 1].file))
-                             .arg(recipes_[n - 1].line)}};
+            throw Fault{
+                {files_[food.file], food.line, 1,
+                 QStringLiteral("the NDB number %1 is the number of the recipe %2 (%3:%4): "
+                                "the recipes are numbered R1, R2, ...")
+                     .arg(quoted(pool_.view(number.text)), quoted(recipes_[n - 1].name, u'\''),
+                          printableLine(recipes_[n - 1].file))
+                     .arg(recipes_[n - 1].line)}};
         chosen_.insert(food.cells[0].text);
     }
     for (const Recipe& recipe : recipes_) {
