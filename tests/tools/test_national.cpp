@@ -5,6 +5,8 @@
 // velmora-mkdb's output, velmora-report and the About window; a required notice ends every output.
 #include <QtTest>
 
+#include <sys/resource.h>
+
 #include <QScrollBar>
 #include <QTextEdit>
 
@@ -776,6 +778,95 @@ class TestNational : public TestCase {
         QFile out(temp.filePath(u"o.mdb"_s));
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.readAll(), QByteArray("previous"));
+    }
+
+    // Downloads changed in a few places (file, what, what for: tabs apart): what velmora-mkdb says
+    // of each, on standard output when it builds, on standard error when it refuses.
+    void changedDownloads_data() {
+        QTest::addColumn<QString>("download");
+        QTest::addColumn<QStringList>("changes");
+        QTest::addColumn<QString>("said");
+        const auto row = [](const char* name, const char* download, const QStringList& changes,
+                            const QString& said) {
+            QTest::newRow(name) << QString(download) << changes << said;
+        };
+        // An amount within the bound as published, beyond it in the column's unit.
+        row("ciqual beyond once in mg", "ciqual",
+            {u"const\tSodium (mg\tSodium (g"_s, u"compo\t12,5\t9e14"_s},
+            u"c/compo_2020_07_07.xml:34:1: teneur: \"9e14\" is out of range once in mg (beyond "
+            "±10^15)"_s);
+        row("cnf beyond once in mg", "cnf26",
+            {u"Nutrient_Name.csv\t301,CA,Milligram\t301,CA,Gram"_s,
+             u"Nutrient_Amount.csv\t2,301,528\t2,301,9e14"_s},
+            u"Nutrient_Value: \"9e14\" is out of range once in mg"_s);
+        row("nevo beyond once in mg", "nevo",
+            {u"nevo.txt\tNA (mg)\tNA (g)"_s, u"nevo.txt\t|0,6|7|\t|0,6|9e14|"_s},
+            u"NA (g): \"9e14\" is out of range once in mg (beyond ±10^15)"_s);
+        // A nutrient listed as traces: 0 or nothing is a trace; an amount is kept, and said.
+        row("nevo traces", "nevo", {u"nevo.txt\tSE, natrium;\tSE, natrium, PROT, CHO;"_s},
+            u"4 traces and 0 amounts below a limit stored as 0;"_s);
+        row("nevo tagname in lower case", "nevo", {u"nevo.txt\tPROT (g)\tprot (g)"_s},
+            u"nevo.mdb: 4 foods; "_s);
+        row("nevo column twice", "nevo", {u"nevo.txt\tSUGAR (g)\tPROT (g)"_s}, u"c/nevo.txt:1:"_s);
+        // A date the 2026 layout's version is read from; a cell that is no date says nothing.
+        row("cnf version", "cnf26", {u"Food_Name.csv\t2024-06-30\t<img src=x>"_s},
+            u"\nVersion: 2019\n"_s);
+    }
+    void changedDownloads() {
+        QFETCH(QString, download);
+        QFETCH(QStringList, changes);
+        QFETCH(QString, said);
+        QTemporaryDir temp;
+        const QMap<QString, QString> files = writeDownload(temp.filePath(u"c"_s), download);
+        for (const QString& change : changes) {
+            const QStringList parts = change.split(u'\t');
+            QFile file(files.value(parts[0]));
+            QVERIFY2(file.open(QIODevice::ReadWrite), qPrintable(parts[0]));
+            QByteArray bytes = file.readAll();
+            QVERIFY2(bytes.contains(parts[1].toUtf8()), qPrintable(parts[1]));
+            bytes.replace(parts[1].toUtf8(), parts[2].toUtf8());
+            file.resize(0);
+            file.write(bytes);
+        }
+        const QString option = download.startsWith(u"cnf") ? u"cnf"_s : download;
+        const QString input = download == u"nevo" ? u"c/nevo.txt"_s : u"c"_s;
+        const Run r =
+            run(temp.path(), u"velmora-mkdb"_s, {u"--"_s + option, input, option + u".mdb"_s});
+        QVERIFY2((r.status == 0 ? r.out : r.err).contains(said), qPrintable(r.out + r.err));
+        if (QTest::currentDataTag() == "nevo traces"_L1)
+            QVERIFY2(r.out.contains(u"; 1 amount of a nutrient listed as traces kept as "
+                                    "published;"_s),
+                     qPrintable(r.out));
+        if (QTest::currentDataTag() == "nevo column twice"_L1)
+            QVERIFY2(r.err.contains(u"the column of PROT given twice"_s), qPrintable(r.err));
+        if (QTest::currentDataTag() == "nevo tagname in lower case"_L1)
+            QCOMPARE(cellsOf(temp.filePath(u"nevo.mdb"_s), u"1"_s, u"PROTEIN=2.0"_s),
+                     u"PROTEIN=2.0"_s);
+    }
+
+    // What a release costs grows with what it holds, not with its foods times its constituents:
+    // 20,000 foods and 5,000 constituents with one amount build in little memory.
+    void manyFoodsFewAmounts() {
+        QTemporaryDir temp;
+        QDir().mkpath(temp.filePath(u"c"_s));
+        QByteArray alim = "<TABLE>", constituents = "<TABLE>";
+        for (int f = 0; f < 20000; ++f)
+            alim += "<ALIM><alim_code>" + QByteArray::number(f) + "</alim_code><alim_nom_fr>F" +
+                    QByteArray::number(f) + "</alim_nom_fr></ALIM>\n";
+        for (int c = 0; c < 5000; ++c)
+            constituents += "<CONST><const_code>" + QByteArray::number(c) +
+                            "</const_code><const_nom_fr>C (g/100 g)</const_nom_fr></CONST>\n";
+        writeFile(temp.filePath(u"c/alim_1.xml"_s), alim + "</TABLE>");
+        writeFile(temp.filePath(u"c/const_1.xml"_s), constituents + "</TABLE>");
+        writeFile(temp.filePath(u"c/compo_1.xml"_s),
+                  "<TABLE><COMPO><alim_code>7</alim_code><const_code>4999</const_code><teneur>1"
+                  "</teneur></COMPO></TABLE>");
+        const Run r = run(temp.path(), u"velmora-mkdb"_s, {u"--ciqual"_s, u"c"_s, u"o.mdb"_s});
+        QCOMPARE(r.status, 0);
+        rusage usage{};
+        QCOMPARE(getrusage(RUSAGE_CHILDREN, &usage), 0);
+        // The largest child so far, in KiB: a few hundred MB even under the sanitizers.
+        QVERIFY2(usage.ru_maxrss < 400 * 1024, qPrintable(QString::number(usage.ru_maxrss)));
     }
 
     // velmora-report: --source, the JSON forms, and a required notice at the end of every output.

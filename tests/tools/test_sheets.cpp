@@ -18,7 +18,8 @@ namespace {
 // A sheet's name and its rows, each row's cells separated by "|" ("" for none).
 using Sheet = std::pair<QString, QStringList>;
 
-// A cell placed by its reference: a number as a number, anything else as an inline string.
+// A cell placed by its reference: a number as a number, TRUE and FALSE as Booleans, anything
+// else as an inline string.
 QByteArray cellXml(int column, int row, const QString& text) {
     QByteArray ref;
     for (int c = column + 1; c > 0; c = (c - 1) / 26) ref.prepend(char('A' + (c - 1) % 26));
@@ -26,6 +27,8 @@ QByteArray cellXml(int column, int row, const QString& text) {
     bool number = false;
     text.toDouble(&number);
     if (number) return "<c r=\"" + ref + "\"><v>" + text.toUtf8() + "</v></c>";
+    if (text == u"TRUE" || text == u"FALSE")
+        return "<c r=\"" + ref + "\" t=\"b\"><v>" + (text == u"TRUE" ? "1" : "0") + "</v></c>";
     return "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + text.toHtmlEscaped().toUtf8() +
            "</t></is></c>";
 }
@@ -191,6 +194,82 @@ class TestSheets : public TestCase {
             u"\nCitation: Food Standards Australia New Zealand (Release 2). Australian Food "
             "Composition Database\n"_s));
         QVERIFY(out_[u"afcd.mdb"_s].contains(u"CC BY-SA"_s));
+    }
+
+    // Workbooks of one BLS sheet (a header and foods): what each builds, or how it is refused.
+    void blsSheets_data() {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("expected");  // a line of the output, or the refusal
+        const QString head =
+            u"BLS Code|Lebensmittelbezeichnung|ENERCC E [kcal/100g]|ENERCJ E "
+            "[kJ/100g]|TOCPHA T [mg/100g]|VITE E [mg/100g]|XYZ X [g/100g]|"
+            "CA Calcium [g/100g]"_s;
+        // The counts are those of the cells the columns take, each once: energy in kJ only
+        // where kcal is none, vitamin E activity only where alpha-tocopherol is none, an
+        // unmapped column never.
+        QTest::newRow("counts")
+            << QStringList{head, u"A1|a|TR|<LOD|TR|<LOD|TR|TR"_s, u"A2|b|-|TR|-|<LOD|<LOD|1"_s,
+                           u"A3|c|1|<LOD|<LOD|TR|TR|<LOD"_s}
+            << u"bls.mdb: 3 foods; 4 traces and 3 amounts below a limit stored as 0;"_s;
+        QStringList twins{head};
+        for (int i = 0; i < 2000; ++i) twins << u"C131000|Hafer|1"_s;
+        QTest::newRow("twins") << twins << u"1999 descriptions made unique"_s;
+        QTest::newRow("beyond the bound once in mg")
+            << QStringList{head, u"A1|a|1||||1|9e14"_s}
+            << u"bls.xlsx:2:8: sheet \"S\", cell H2: CA Calcium [g/100g]: \"9e14\" is out of "
+               "range once in mg (beyond ±10^15)"_s;
+        QTest::newRow("Boolean") << QStringList{head, u"A1|a|TRUE"_s}
+                                 << u"bls.xlsx:2:3: sheet \"S\", cell C2: ENERCC E [kcal/100g]: "
+                                    "TRUE (a Boolean cell) is not a number"_s;
+        QTest::newRow("NUL") << QStringList{head, u"A1|Hafer_x0000_Bad|1"_s}
+                             << u"(sheet \"S\"): cell B2: NUL character"_s;
+    }
+    void blsSheets() {
+        QFETCH(QStringList, rows);
+        QFETCH(QString, expected);
+        QTemporaryDir temp;
+        QFile file(temp.filePath(u"bls.xlsx"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(xlsx({{u"S"_s, rows}}));
+        file.close();
+        const Run r =
+            run(temp.path(), u"velmora-mkdb"_s, {u"--bls"_s, u"bls.xlsx"_s, u"bls.mdb"_s});
+        QVERIFY2((r.status == 0 ? r.out : r.err).contains(expected), qPrintable(r.out + r.err));
+        if (QTest::currentDataTag() == "twins"_L1)
+            QCOMPARE(query(temp.filePath(u"bls.mdb"_s),
+                           u"SELECT Description FROM CSR14 ORDER BY rowid DESC LIMIT 1"_s)
+                         .rows.value(0),
+                     QVariantList{u"Hafer [C131000 1999]"_s});
+    }
+
+    // A renamed column is read under the names releases give it, or named on standard error.
+    void columnNames() {
+        QTemporaryDir temp;
+        QList<Sheet> cofid = books()[u"cofid"_s];
+        cofid[4].second = cofidSheet(u"Vitamin C=VITC|Folate=FOLT|Riboflavin=RIBF"_s,
+                                     {u"11-001|Apple|FA|6|4|0.03"_s});
+        QList<Sheet> afcd = books()[u"afcd"_s];
+        afcd[1].second[0].replace(u"Protein \n(g)"_s, u"Ascorbic acid, total (mg)"_s);
+        for (const auto& [option, book] : {std::pair(u"cofid"_s, cofid), {u"afcd"_s, afcd}}) {
+            QFile file(temp.filePath(option + u".xlsx"_s));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(xlsx(book));
+        }
+        Run r = run(temp.path(), u"velmora-mkdb"_s, {u"--cofid"_s, u"cofid.xlsx"_s, u"c.mdb"_s});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(cellsOf(temp.filePath(u"c.mdb"_s), u"11-001"_s, u"RIBOFLAVIN=0.03"_s),
+                 u"RIBOFLAVIN=0.03"_s);
+        QVERIFY2(r.err.contains(u"velmora-mkdb: cofid.xlsx: no column for Niacin (NIAC or NIA): "
+                                "not measured\n"_s),
+                 qPrintable(r.err));
+        QVERIFY(!r.err.contains(u"Riboflavin"_s));
+        r = run(temp.path(), u"velmora-mkdb"_s, {u"--afcd"_s, u"afcd.xlsx"_s, u"a.mdb"_s});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(cellsOf(temp.filePath(u"a.mdb"_s), u"F009901"_s, u"VIT_C=12.4"_s),
+                 u"VIT_C=12.4"_s);
+        QVERIFY2(r.err.contains(u"velmora-mkdb: afcd.xlsx: no column for Protein (protein): not "
+                                "measured\n"_s),
+                 qPrintable(r.err));
     }
 
     void refusals_data() {

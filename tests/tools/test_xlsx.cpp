@@ -182,6 +182,61 @@ class TestXlsx : public velmora::test::TestCase {
                             "reference \"a1\" is not valid"_s);
     }
 
+    // A workbook's work is bounded by the workbook, whatever it lists: the bytes of all its
+    // parts, its sheets, each part read once, its shared strings; a message names a few sheets.
+    void bounds_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("open");  // the sheets opened, "|" apart
+        QTest::addColumn<QString>("expected");
+        const auto sheets = [](int count, bool onePart) {
+            Parts names;
+            for (int s = 0; s < count; ++s)
+                names << std::pair("S" + QByteArray::number(s),
+                                   onePart ? QByteArray("worksheets/sheet1.xml")
+                                           : "worksheets/s" + QByteArray::number(s) + ".xml");
+            return zip(workbook(names, {{"xl/worksheets/sheet1.xml", sheetXml("")}}));
+        };
+        QTest::newRow("one part for two sheets")
+            << sheets(2, true) << u"S0|S1"_s
+            << u"1:1: sheet \"S1\": its part xl/worksheets/sheet1.xml is sheet \"S0\"'s too"_s;
+        QTest::newRow("sheets") << sheets(21, true) << QString()
+                                << u"workbook.xml: the workbook lists more than 20 sheets"_s;
+        QTest::newRow("a few named")
+            << sheets(15, false) << u"T"_s << u"\"S8\", \"S9\", and 5 more)"_s;
+        QTest::newRow("bytes") << zip(oneSheet(QByteArray(5000, ' '))) << u"Data"_s
+                               << u"inflate to more than 0 MB in all"_s;
+        QTest::newRow("shared strings")
+            << zip(oneSheet("", QByteArray("<si/>").repeated(101))) << QString()
+            << u"xl/strings.xml: more than 100 shared strings"_s;
+        QTest::newRow("their text")
+            << zip(oneSheet("", "<si><t>" + QByteArray(1001, 'x') + "</t></si>")) << QString()
+            << u"xl/strings.xml: the shared strings hold more than 1000 "
+               "bytes of text"_s;
+        Parts twice = oneSheet("<row><c><v>1</v></c></row>");
+        twice << twice.first();
+        QTest::newRow("two entries of one name")
+            << zip(twice) << QString()
+            << u"1:1: damaged ZIP archive: two entries named \"xl/worksheets/sheet1.xml\""_s;
+    }
+    void bounds() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, open);
+        QFETCH(QString, expected);
+        const QString path = write(bytes);
+        QString fault;
+        try {
+            const XlsxWorkbook book(path, {4096, 20, 100, 1000});
+            for (const QString& name : open.split(u'|', Qt::SkipEmptyParts)) {
+                XlsxSheet sheet = book.sheet(name);
+                while (sheet.next()) {
+                }
+            }
+        } catch (const Fault& f) {
+            fault = f.diagnostic.toString();
+        }
+        QVERIFY2(fault.contains(expected), qPrintable(fault));
+    }
+
     void refusals_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("sheet");

@@ -27,8 +27,6 @@ namespace {
 
 // How much of a part is inflated at a time and handed to the XML parser.
 constexpr qsizetype kChunk = qsizetype(1) << 16;
-// Real workbooks have a few dozen sheets at most.
-constexpr qsizetype kMaxSheets = 1024;
 
 // A run of decimal digits as a number, or -1 (also when it passes `limit`).
 qsizetype decimal(std::string_view digits, qsizetype limit) {
@@ -128,7 +126,8 @@ void checkSignature(const QString& file) {
 // workbook's budget, shared by all its parts and sheets.
 class Archive {
   public:
-    Archive(const QString& file, std::uint64_t& budget) : file_(file), budget_(budget) {
+    Archive(const QString& file, std::uint64_t& budget, std::uint64_t limit)
+        : file_(file), budget_(budget), limit_(limit) {
         zip_ = unzOpen64(encodeFileName(file).constData());
         if (!zip_)
             fail(QStringLiteral("damaged ZIP archive (its directory is missing or cut short)"));
@@ -159,6 +158,7 @@ class Archive {
   private:
     QString file_, part_;
     std::uint64_t& budget_;
+    const std::uint64_t limit_;
     unzFile zip_ = nullptr;
     std::uint64_t declared_ = 0, inflated_ = 0;
     bool open_ = false;
@@ -194,8 +194,9 @@ qsizetype Archive::read(char* into, qsizetype size) {
     inflated_ += std::uint64_t(count);
     budget_ += std::uint64_t(count);
     if (inflated_ > kMaxPartBytes) fail(QStringLiteral("the part inflates to more than 1 GB"));
-    if (budget_ > kMaxWorkbookBytes)
-        fail(QStringLiteral("the workbook's parts inflate to more than 1 GB in all"));
+    if (budget_ > limit_)
+        fail(QStringLiteral("the workbook's parts inflate to more than %1 MB in all")
+                 .arg(limit_ >> 20));
     if (count > 0) return count;
     open_ = false;
     if (unzCloseCurrentFile(zip_) != UNZ_OK) fail(QStringLiteral("damaged ZIP entry (bad CRC)"));
@@ -228,9 +229,10 @@ void Archive::checkNames() {
 class XlsxPart {
   public:
     // `label` names the part in messages; `missing` is the fault when the archive lacks it.
-    XlsxPart(XmlHandler& handler, const QString& file, std::uint64_t& budget, const QString& part,
-             const QString& label, const QString& missing)
-        : archive_(file, budget), xml_(handler, file, label) {
+    // The part's inflation counts against `budget`, at most `limit`.
+    XlsxPart(XmlHandler& handler, const QString& file, std::uint64_t& budget, std::uint64_t limit,
+             const QString& part, const QString& label, const QString& missing)
+        : archive_(file, budget, limit), xml_(handler, file, label) {
         if (!archive_.open(part)) throw Fault{{file, 1, 1, missing}};
     }
     // Parses on until the handler suspends (true) or the whole part is read and checked against
@@ -294,8 +296,8 @@ class Relationships final : public XmlHandler {
 // The sheets of xl/workbook.xml, each with its part through the relationships.
 class SheetList final : public XmlHandler {
   public:
-    SheetList(const Relationships& relationships, const QString& relsPart)
-        : relationships_(relationships), relsPart_(relsPart) {}
+    SheetList(const Relationships& relationships, const QString& relsPart, qsizetype limit)
+        : relationships_(relationships), relsPart_(relsPart), limit_(limit) {}
     QStringList names, parts;
 
   private:
@@ -308,7 +310,8 @@ class SheetList final : public XmlHandler {
                 !attribute.starts_with("xmlns:"))
                 id = value;
         });
-        if (names.size() >= kMaxSheets) fail(QStringLiteral("more than %1 sheets").arg(kMaxSheets));
+        if (names.size() >= limit_)
+            fail(QStringLiteral("the workbook lists more than %1 sheets").arg(limit_));
         const QString sheet = fromUtf8(a.value("name")), rid = fromUtf8(id);
         if (!relationships_.parts.contains(rid))
             fail(QStringLiteral("sheet %1 refers to relationship %2, which %3 lacks")
@@ -321,6 +324,7 @@ class SheetList final : public XmlHandler {
 
     const Relationships& relationships_;
     QString relsPart_;
+    qsizetype limit_;  // of the sheets listed
 };
 
 }  // namespace
@@ -344,15 +348,17 @@ class XlsxWorkbook::StringReader final : public XmlHandler {
         if (name == "rPh") phonetic_ = false;
         if (name != "si") return;
         unescape(book_.strings_, book_.starts_.back());
-        if (book_.starts_.size() > kMaxSharedStrings)
-            fail(QStringLiteral("more than %1 shared strings").arg(kMaxSharedStrings));
+        if (book_.strings_.find('\0', book_.starts_.back()) != std::string::npos)
+            book_.withNul_.push_back(std::uint32_t(book_.starts_.size() - 1));
+        if (book_.starts_.size() > book_.limits_.sharedStrings)
+            fail(QStringLiteral("more than %1 shared strings").arg(book_.limits_.sharedStrings));
         book_.starts_.push_back(std::uint32_t(book_.strings_.size()));
     }
     void text(std::string_view utf8) override {
         if (!inText_) return;
-        if (book_.strings_.size() + utf8.size() > kMaxSharedStringBytes)
-            fail(QStringLiteral("the shared strings hold more than %1 MB of text")
-                     .arg(kMaxSharedStringBytes >> 20));
+        if (book_.strings_.size() + utf8.size() > book_.limits_.sharedStringBytes)
+            fail(QStringLiteral("the shared strings hold more than %1 bytes of text")
+                     .arg(book_.limits_.sharedStringBytes));
         book_.strings_ += utf8;
     }
 
@@ -360,16 +366,17 @@ class XlsxWorkbook::StringReader final : public XmlHandler {
     bool inText_ = false, phonetic_ = false;
 };
 
-XlsxWorkbook::XlsxWorkbook(const QString& path) : path_(path) {
+XlsxWorkbook::XlsxWorkbook(const QString& path, const XlsxLimits& limits)
+    : path_(path), limits_(limits) {
     checkSignature(path);
-    Archive(path, inflated_).checkNames();
+    Archive(path, inflated_, limits_.inflated).checkNames();
     const QString kBook = u"xl/workbook.xml"_s, kRels = u"xl/_rels/workbook.xml.rels"_s;
     Relationships relationships;
-    SheetList sheets(relationships, kRels);
+    SheetList sheets(relationships, kRels, limits_.sheets);
     // The workbook's part first: without it the file is no workbook, whatever else it lacks.
-    XlsxPart book(sheets, path, inflated_, kBook, kBook,
+    XlsxPart book(sheets, path, inflated_, limits_.inflated, kBook, kBook,
                   u"not an .xlsx workbook: the archive has no part xl/workbook.xml"_s);
-    XlsxPart(relationships, path, inflated_, kRels, kRels,
+    XlsxPart(relationships, path, inflated_, limits_.inflated, kRels, kRels,
              u"missing part xl/_rels/workbook.xml.rels"_s)
         .readAll();
     book.readAll();
@@ -377,8 +384,8 @@ XlsxWorkbook::XlsxWorkbook(const QString& path) : path_(path) {
     parts_ = sheets.parts;
     if (relationships.sharedStrings.isEmpty()) return;
     StringReader strings(*this);
-    XlsxPart(strings, path, inflated_, relationships.sharedStrings, relationships.sharedStrings,
-             u"missing part "_s + relationships.sharedStrings)
+    XlsxPart(strings, path, inflated_, limits_.inflated, relationships.sharedStrings,
+             relationships.sharedStrings, u"missing part "_s + relationships.sharedStrings)
         .readAll();
 }
 
@@ -471,7 +478,7 @@ class XlsxSheet::Reader final : public XmlHandler {
   public:
     Reader(const XlsxWorkbook& book, const QString& name, const QString& part)
         : book(book),
-          part_(*this, book.fileName(), book.inflated_, part,
+          part_(*this, book.fileName(), book.inflated_, book.limits_.inflated, part,
                 QStringLiteral("%1 (sheet %2)").arg(part, quoted(name)),
                 QStringLiteral("sheet %1: missing part %2").arg(quoted(name), part)) {}
 
@@ -508,6 +515,7 @@ class XlsxSheet::Reader final : public XmlHandler {
     void setRow(qsizetype number);
     void startCell(const XmlAttributes& attributes);
     void endCell();
+    [[noreturn]] void nulIn();
 
     XlsxPart part_;
     // Where a cell's text is: in text_ from `start`, or shared string -1 - `start`.
@@ -605,6 +613,13 @@ void XlsxSheet::Reader::startCell(const XmlAttributes& attributes) {
     cell_.start = qsizetype(text_.size());
 }
 
+// A NUL written as _x0000_ is refused, as the delimited readers refuse one: no description or
+// measure holds one.
+void XlsxSheet::Reader::nulIn() {
+    fail(QStringLiteral("cell %1: NUL character")
+             .arg(columnName(cell_.column) + QString::number(rowGiven_ ? rowGiven_ : row + 1)));
+}
+
 void XlsxSheet::Reader::endCell() {
     Span span{cell_.start, qsizetype(text_.size()) - cell_.start};
     if (cell_.shared && cell_.valued) {
@@ -618,9 +633,12 @@ void XlsxSheet::Reader::endCell() {
                           quoted(digits), QString::number(book.sharedStringCount())));
         text_.resize(std::size_t(cell_.start));
         span = {-1 - index, qsizetype(book.sharedString(index).size())};
+        if (std::binary_search(book.withNul_.begin(), book.withNul_.end(), std::uint32_t(index)))
+            nulIn();
     } else if (cell_.type == XlsxCell::Type::Text) {
         unescape(text_, std::size_t(cell_.start));
         span.size = qsizetype(text_.size()) - cell_.start;
+        if (text_.find('\0', std::size_t(cell_.start)) != std::string::npos) nulIn();
     }
     // A cell without a value, or with an empty text, is an empty cell: absent.
     if (!cell_.valued || span.size == 0) return;

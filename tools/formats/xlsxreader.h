@@ -28,11 +28,17 @@ namespace velmora::mkdb {
 // parts that do in all: no food table comes near it, and a crafted archive would otherwise fill
 // the memory or take hours.
 inline constexpr std::uint64_t kMaxPartBytes = std::uint64_t(1) << 30;
-inline constexpr std::uint64_t kMaxWorkbookBytes = kMaxPartBytes;
-// The shared strings kept, by number and by bytes of text (the largest table has a few tens of
-// thousands, a few megabytes).
-inline constexpr std::size_t kMaxSharedStrings = std::size_t(1) << 24;
-inline constexpr std::size_t kMaxSharedStringBytes = std::size_t(1) << 28;
+
+// What reading a workbook may cost at most, whatever the file declares: the bytes inflated from
+// all its parts, the sheets it lists, the shared strings kept by number and by bytes of text (the
+// largest table has a few dozen sheets and a few tens of thousands of strings, a few megabytes).
+// Tests make them small.
+struct XlsxLimits {
+    std::uint64_t inflated = kMaxPartBytes;
+    qsizetype sheets = 1024;
+    std::size_t sharedStrings = std::size_t(1) << 24;
+    std::size_t sharedStringBytes = std::size_t(1) << 28;
+};
 
 // The last row and column a worksheet can have (XFD1048576).
 inline constexpr qsizetype kMaxRows = qsizetype(1) << 20;
@@ -92,8 +98,8 @@ class XlsxWorkbook {
   public:
     // Reads the list of sheets and the shared strings. Throws Fault: a file that cannot be read,
     // that is not a ZIP archive or not a workbook, an encrypted workbook, a damaged archive or
-    // part, a part over kMaxPartBytes.
-    explicit XlsxWorkbook(const QString& path);
+    // part, a part over kMaxPartBytes, a workbook beyond `limits`.
+    explicit XlsxWorkbook(const QString& path, const XlsxLimits& limits = {});
 
     const QString& fileName() const { return path_; }
     const QStringList& sheetNames() const { return names_; }  // in the workbook's order
@@ -121,7 +127,9 @@ class XlsxWorkbook {
     QStringList parts_;    // each sheet's
     std::string strings_;  // the shared strings in UTF-8, one after the other
     std::vector<std::uint32_t> starts_{0};
-    mutable std::uint64_t inflated_ = 0;  // by all parts so far, against kMaxWorkbookBytes
+    std::vector<std::uint32_t> withNul_;  // the strings that hold a NUL, in rising order
+    XlsxLimits limits_;
+    mutable std::uint64_t inflated_ = 0;  // by all parts so far, against limits_.inflated
     mutable std::vector<std::pair<QString, QString>> opened_;  // sheets opened, with their parts
 };
 

@@ -66,7 +66,7 @@ const std::array<Source, 9> kSources{{
      {},
      [](const QString& path) { return QStringList{path}; },
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
-         return Built{counted(readFoodTableCsv(r.input, sink), u"food"), {}};
+         return Built{counted(readFoodTableCsv(r.input, sink), u"food"), {}, {}};
      }},
     {"sr",
      "SR_FOLDER",
@@ -74,7 +74,7 @@ const std::array<Source, 9> kSources{{
      {},
      srReleaseFiles,
      [](const BuildRequest& r, const RowSink& sink, QStringList& notes) {
-         return Built{counted(readSrRelease(r.input, sink, &notes), u"food"), {}};
+         return Built{counted(readSrRelease(r.input, sink, &notes), u"food"), {}, {}};
      }},
     {"fdc",
      "FDC_FOLDER",
@@ -82,7 +82,7 @@ const std::array<Source, 9> kSources{{
      {},
      fdcInputFiles,
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
-         return Built{readFdcDownload(r.input, r.typeBits, sink).toString(), {}};
+         return Built{readFdcDownload(r.input, r.typeBits, sink).toString(), {}, {}};
      }},
     {"ciqual",
      "CIQUAL_FOLDER",
@@ -346,6 +346,7 @@ int build(const BuildRequest& r) {
         return 1;
     }
     Progress::instance().clear();
+    notes << built.warnings;
     for (const QString& note : notes)
         std::fprintf(stderr, "velmora-mkdb: %s\n", note.toLocal8Bit().constData());
     std::printf("%s: %s\n", velmora::printableLine(r.output).toLocal8Bit().constData(),

@@ -17,7 +17,7 @@ namespace velmora::mkdb {
 namespace {
 
 // AFCD's headers without their unit, as headerKey compares them. Energy only in kJ.
-constexpr std::array<SheetNutrient, 30> kAfcd{{
+constexpr std::array<SheetNutrient, 39> kAfcd{{
     {"moisture (water)", columnIndex("WATER")},
     {"energy with dietary fibre, equated", columnIndex("ENERG_KCAL")},
     {"protein", columnIndex("PROTEIN")},
@@ -48,8 +48,20 @@ constexpr std::array<SheetNutrient, 30> kAfcd{{
     {"total monounsaturated fatty acids, equated", columnIndex("FA_MONO")},
     {"total polyunsaturated fatty acids, equated", columnIndex("FA_POLY")},
     {"cholesterol", columnIndex("CHOLESTRL")},
+    // Other names releases give the same nutrient, after the first of each column.
+    {"ascorbic acid, total", columnIndex("VIT_C")},
+    {"ascorbic acid", columnIndex("VIT_C")},
+    {"water", columnIndex("WATER")},
+    {"thiamine (b1)", columnIndex("THIAMIN")},
+    {"niacin (preformed)", columnIndex("NIACIN")},
+    {"vitamin b6", columnIndex("VIT_B6")},
+    {"total folate", columnIndex("FOLATE")},
+    {"folate, total", columnIndex("FOLATE")},
+    {"vitamin b12", columnIndex("VIT_B12")},
 }};
 constexpr auto kAfcdMapping = mappingOf(kAfcd);
+// The first entries of kAfcd, one a column.
+constexpr std::size_t kAfcdColumns = 30;
 
 // "Public Food Key" ... as in the per-100 g sheet's name.
 constexpr QStringView kAfcdSheet(u"All solids & liquids per 100");
@@ -113,18 +125,24 @@ Built readAfcd(const QString& path, const QString& language, const RowSink& sink
     const int key = requiredColumn(book, sheet, u"Public Food Key");
     const int foodName = requiredColumn(book, sheet, u"Food Name");
     const int group = columnHeaded(sheet, u"Classification");
-    AmountColumns amounts;
+    AmountColumns amounts(kAfcdMapping);
+    QStringList held;
     for (const XlsxCell& cell : sheet.cells()) {
         const QString header = fromUtf8(cell.text);
         if (cell.column == key || cell.column == foodName || cell.column == group) continue;
         // A column without a unit is no amount (a later release may add text columns).
         const auto [nutrient, unit] = nameAndUnit(header);
-        if (unit != Unit::Unknown || isAfcdNutrient(nutrient))
-            amounts.add(cell.column, nutrient, unit, header);
+        if (unit == Unit::Unknown && !isAfcdNutrient(nutrient)) continue;
+        amounts.add(cell.column, nutrient, unit, header);
+        held << nutrient;
     }
     QStringList missing;
-    for (const SheetNutrient& n : kAfcd)
-        if (!amounts.has(latin1(n.nutrient))) missing << latin1(n.nutrient);
+    for (std::size_t c = 0; c < kAfcdColumns; ++c) {
+        const bool found = std::any_of(kAfcd.begin(), kAfcd.end(), [&](const SheetNutrient& n) {
+            return n.column == kAfcd[c].column && held.contains(latin1(n.nutrient));
+        });
+        if (!found) missing << latin1(kAfcd[c].nutrient);
+    }
 
     NationalTable table(afcdSource(afcdRelease(book)), language, sink);
     NationalFood food;
@@ -143,11 +161,13 @@ Built readAfcd(const QString& path, const QString& language, const RowSink& sink
     }
     if (foods == 0) throw sheetFault(book, sheet, QStringLiteral("no foods"));
     QString found = QStringLiteral("%1 of %2 mapped columns found")
-                        .arg(qsizetype(kAfcd.size()) - missing.size())
-                        .arg(kAfcd.size());
+                        .arg(qsizetype(kAfcdColumns) - missing.size())
+                        .arg(kAfcdColumns);
     if (!missing.isEmpty())
         found += QStringLiteral(" (not found, not measured: %1)").arg(quotedList(missing));
-    return table.result({found});
+    Built built = table.result({found});
+    built.warnings = table.unheld(held, book.fileName());
+    return built;
 }
 
 }  // namespace velmora::mkdb

@@ -82,11 +82,14 @@ Built readBls(const QString& path, const QString& language, const RowSink& sink)
     const int english = englishColumn(sheet);
     static const QRegularExpression nutrient(
         QStringLiteral("^(\\S+)\\s.*\\[\\s*([^\\]/]+?)\\s*/\\s*100\\s*g\\s*\\]$"));
-    AmountColumns amounts;
+    AmountColumns amounts(kBlsMapping);
+    QStringList tags;
     for (const XlsxCell& cell : sheet.cells()) {
         const QString header = fromUtf8(cell.text).simplified();
         const QRegularExpressionMatch m = nutrient.match(header);
-        if (m.hasMatch()) amounts.add(cell.column, m.captured(1), unitNamed(m.captured(2)), header);
+        if (!m.hasMatch()) continue;
+        amounts.add(cell.column, m.captured(1), unitNamed(m.captured(2)), header);
+        tags << m.captured(1);
     }
     if (amounts.isEmpty())
         throw sheetFault(book, sheet,
@@ -108,7 +111,9 @@ Built readBls(const QString& path, const QString& language, const RowSink& sink)
         ++foods;
     }
     if (foods == 0) throw sheetFault(book, sheet, QStringLiteral("no foods"));
-    return table.result();
+    Built built = table.result();
+    built.warnings = table.unheld(tags, book.fileName());
+    return built;
 }
 
 }  // namespace velmora::mkdb

@@ -244,7 +244,11 @@ class CiqualReader {
                                       .arg(printable(fromUtf8(code)), printable(c.code)));
             QString problem;
             const auto amount = readMarkedAmount(in[2], ',', problem);
-            if (!amount) throw in.fault(2, QStringLiteral("teneur: ") + problem);
+            if (amount)
+                problem = conversionProblem(kCiqualNutrients, c.code, c.unit, amount->value);
+            if (!amount || !problem.isEmpty())
+                throw in.fault(2, QStringLiteral("teneur: ") +
+                                      (amount ? quoted(in[2]) + u' ' + problem : problem));
             // One without a column is counted once.
             if (c.rank >= 0 || !std::exchange(c.noted, true))
                 table.amount(std::size_t(food), c.rank, {c.code, c.unit, *amount});

@@ -19,7 +19,10 @@
 #include "tools/formats/recordscanner.h"
 #include "tools/sources/importstore.h"
 
+#include <QRegularExpression>
+
 #include <array>
+#include <utility>
 #include <vector>
 
 namespace velmora::mkdb {
@@ -89,6 +92,8 @@ QString utf8(std::string_view text) {
 struct CnfNutrient {
     QString code;  // shared by every amount of it
     Unit unit = Unit::Unknown;
+    int rank = -1;       // in the mapping
+    bool noted = false;  // as without a column
 };
 
 struct CnfMeasure {
@@ -100,13 +105,16 @@ class CnfReader {
     explicit CnfReader(const QString& folder) { findFiles(folder); }
 
     Built read(const QString& language, const RowSink& sink) {
-        readFoods();
-        readNutrients();
-        readAmounts();
-        readMeasures();
-        readConversions(language);
+        std::vector<NationalFood> foods = readFoods();
+        // The table once the version is known: the foods' file tells it.
         NationalTable table(source(), language, sink);
-        for (const NationalFood& food : foods_) table.add(food);
+        for (NationalFood& food : foods) table.keep(std::move(food));
+        foods = {};
+        readNutrients(table);
+        readAmounts(table);
+        readMeasures();
+        readConversions(language, table);
+        table.addKept();
         return table.result(notes_);
     }
 
@@ -146,20 +154,24 @@ class CnfReader {
     }
 
     // The version: the 2015 layout is the 2015 release; the 2026 layout's files do not name
-    // theirs, so it is the year of the latest date a food was updated.
+    // theirs, so it is the year of the latest date a food was updated (a cell that is no date,
+    // such as "<img src=x>", says nothing).
     void noteVersion(std::string_view updated) {
-        if (updated.size() >= 4 && updated.substr(0, 4) > version_.toStdString())
-            version_ = latin1(updated.substr(0, 4));
+        static const QRegularExpression date(
+            QStringLiteral("^((?:19|20)\\d\\d)-(0[1-9]|1[0-2])-(0[1-9]|[12]\\d|3[01])"));
+        const QRegularExpressionMatch m = date.match(utf8(updated));
+        if (m.hasMatch() && m.captured(1) > version_) version_ = m.captured(1);
     }
 
-    void readFoods() {
+    std::vector<NationalFood> readFoods() {
         const auto& c = layout_->foods;
         TableFile t = open(Foods, {c[0], c[1], c[2], c[3]});
         const qsizetype code = c[4].empty() ? -1 : t.columnOf(c[4]);
         const qsizetype updated = t.columnOf("Food_Last_Updated_Date");
         version_ = layout_ == &k2015 ? QStringLiteral("2015") : QString();
+        std::vector<NationalFood> foods;
         while (t.next()) {
-            if (!foodIndex_.insert(t.id(0), std::uint32_t(foods_.size())))
+            if (!foodIndex_.insert(t.id(0), std::uint32_t(foods.size())))
                 throw t.fault(0, QStringLiteral("food %1 listed twice").arg(quoted(t[0])));
             NationalFood food{
                 utf8(code >= 0 && !t.row()[code].empty() ? t.row()[code] : t[0]),
@@ -170,25 +182,27 @@ class CnfReader {
             if (food.names[0].text.isEmpty() && food.names[1].text.isEmpty())
                 throw t.fault(1, QStringLiteral("food %1 has no name").arg(quoted(t[0])));
             if (updated >= 0) noteVersion(t.row()[updated]);
-            foods_.push_back(std::move(food));
+            foods.push_back(std::move(food));
         }
-        if (foods_.empty())
+        if (foods.empty())
             throw Fault{
                 {t.path(), t.line(), 1, QStringLiteral("no foods: the file has a header only")}};
         if (version_.isEmpty()) version_ = QStringLiteral("2026");
+        return foods;
     }
 
-    void readNutrients() {
+    void readNutrients(const NationalTable& table) {
         const auto& c = layout_->nutrients;
         TableFile t = open(Nutrients, {c[0], c[1], c[2]});
         while (t.next()) {
             if (!nutrientIndex_.insert(t.id(0), std::uint32_t(nutrients_.size())))
                 throw t.fault(0, QStringLiteral("nutrient %1 listed twice").arg(quoted(t[0])));
-            nutrients_.push_back({utf8(t[1]), unitNamed(utf8(t[2]))});
+            const QString code = utf8(t[1]);
+            nutrients_.push_back({code, unitNamed(utf8(t[2])), table.rankOf(code), false});
         }
     }
 
-    void readAmounts() {
+    void readAmounts(NationalTable& table) {
         const auto& c = layout_->amounts;
         TableFile t = open(Amounts, {c[0], c[1], c[2]});
         const QString label = utf8(t.header()[std::size_t(t.columnOf(c[2]))]);
@@ -201,10 +215,15 @@ class CnfReader {
                 ++orphans;
                 continue;
             }
+            CnfNutrient& n = nutrients_[nutrient];
             const auto amount = readMarkedAmount(t[2], '.', problem);
-            if (!amount) throw t.fault(2, label + QStringLiteral(": ") + problem);
-            const CnfNutrient& n = nutrients_[nutrient];
-            foods_[food].amounts.push_back({n.code, n.unit, *amount});
+            if (amount) problem = conversionProblem(cnfNutrients(), n.code, n.unit, amount->value);
+            if (!amount || !problem.isEmpty())
+                throw t.fault(2, label + QStringLiteral(": ") +
+                                     (amount ? quoted(t[2]) + u' ' + problem : problem));
+            // One without a column is counted once.
+            if (n.rank >= 0 || !std::exchange(n.noted, true))
+                table.amount(food, n.rank, {n.code, n.unit, *amount});
         }
         if (orphans > 0)
             notes_ << counted(orphans, u"amount") +
@@ -222,7 +241,7 @@ class CnfReader {
         }
     }
 
-    void readConversions(const QString& language) {
+    void readConversions(const QString& language, NationalTable& table) {
         const auto& c = layout_->conversions;
         TableFile t = open(Conversions, {c[0], c[1], c[2]});
         qsizetype type = -1;
@@ -241,7 +260,7 @@ class CnfReader {
             const double weight = t.amount(2);
             const CnfMeasure& m = measures_[measure];
             const QString& text = language == u"fr" && !m.fr.isEmpty() ? m.fr : m.en;
-            foods_[food].measures.push_back(
+            table.kept(food).measures.push_back(
                 {text.isEmpty() ? m.fr : text,
                  layout_->typedMeasures ? weight : timesPowerOfTen(weight, 2)});
         }
@@ -255,7 +274,6 @@ class CnfReader {
     std::array<QString, 5> paths_;
     QString version_;
     IdMap foodIndex_{8192}, nutrientIndex_, measureIndex_{1024};
-    std::vector<NationalFood> foods_;
     std::vector<CnfNutrient> nutrients_;
     std::vector<CnfMeasure> measures_;
     QStringList notes_;

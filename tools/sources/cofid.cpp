@@ -18,10 +18,11 @@ namespace velmora::mkdb {
 
 namespace {
 
-// CoFID's tagnames. The sheets give no units, so they are those of the dataset's documentation
+// CoFID's tagnames, each beside the INFOODS tagname where that differs (a workbook may head a
+// column either way). The sheets give no units, so they are those of the dataset's documentation
 // (per 100 g: g, mg for most minerals and vitamins, µg for selenium, folate and B12).
 constexpr Unit g = Unit::Gram, mg = Unit::Milligram, ug = Unit::Microgram;
-constexpr std::array<SheetNutrient, 30> kCofid{{
+constexpr std::array<SheetNutrient, 34> kCofid{{
     {"WATER", columnIndex("WATER"), g},
     {"KCALS", columnIndex("ENERG_KCAL"), Unit::Kilocalorie},
     {"KJ", columnIndex("ENERG_KCAL"), Unit::Kilojoule},
@@ -42,10 +43,14 @@ constexpr std::array<SheetNutrient, 30> kCofid{{
     {"VITE", columnIndex("VIT_E"), mg},
     {"THIA", columnIndex("THIAMIN"), mg},
     {"RIBO", columnIndex("RIBOFLAVIN"), mg},
+    {"RIBF", columnIndex("RIBOFLAVIN"), mg},
     {"NIAC", columnIndex("NIACIN"), mg},
+    {"NIA", columnIndex("NIACIN"), mg},
     {"PANTO", columnIndex("PANTO_ACID"), mg},
+    {"PANTAC", columnIndex("PANTO_ACID"), mg},
     {"VITB6", columnIndex("VIT_B6"), mg},
     {"FOLT", columnIndex("FOLATE"), ug},
+    {"FOL", columnIndex("FOLATE"), ug},
     {"VITB12", columnIndex("VIT_B12"), ug},
     {"VITC", columnIndex("VIT_C"), mg},
     {"SATFOD", columnIndex("FA_SAT"), g},
@@ -98,17 +103,19 @@ class CofidReader {
 
     Built read(const QString& language, const RowSink& sink) {
         const QStringList sheets = cofidSheets(book_);
-        readFoods(sheets[0]);
-        for (qsizetype s = 1; s < sheets.size(); ++s) join(sheets[s], sheets[0]);
         NationalTable table(source(), language, sink);
-        for (const NationalFood& food : foods_) table.add(food);
-        return table.result(notes_);
+        readFoods(sheets[0], table);
+        for (qsizetype s = 1; s < sheets.size(); ++s) join(sheets[s], sheets[0], table);
+        table.addKept();
+        Built built = table.result(notes_);
+        built.warnings = table.unheld(tags_, book_.fileName());
+        return built;
     }
 
   private:
     struct Layout {
         int code = -1, name = -1, group = -1;
-        AmountColumns amounts;
+        AmountColumns amounts{kCofidMapping};
     };
 
     NationalSource source() const {
@@ -153,12 +160,13 @@ class CofidReader {
             if (tag.isEmpty() || identifying(cell.column)) continue;
             const QString label = labels.value(cell.column, tag).simplified();
             layout.amounts.add(cell.column, tag, cofidUnit(tag), label.isEmpty() ? tag : label);
+            tags_ << tag;
         }
         needRow(book_, sheet, "third header row");
         return layout;
     }
 
-    void readFoods(const QString& name) {
+    void readFoods(const QString& name, NationalTable& table) {
         XlsxSheet sheet = book_.sheet(name);
         Layout layout = readHeader(sheet, true);
         while (sheet.next()) {
@@ -172,28 +180,31 @@ class CofidReader {
             food.names.push_back({QLatin1StringView("en"), foodName});
             food.group = textAt(sheet, layout.group);
             layout.amounts.read(sheet, food.amounts);
-            byCode_[food.code].push_back(int(foods_.size()));
-            foods_.push_back(std::move(food));
+            byCode_[food.code].push_back(table.keep(std::move(food)));
         }
-        if (foods_.empty()) throw sheetFault(book_, sheet, QStringLiteral("no foods"));
+        if (table.keptCount() == 0) throw sheetFault(book_, sheet, QStringLiteral("no foods"));
     }
 
     // Adds the amounts of sheet `name` to the foods: the n-th row of a code to the n-th food of
     // that code.
-    void join(const QString& name, const QString& foodsSheet) {
+    void join(const QString& name, const QString& foodsSheet, NationalTable& table) {
         XlsxSheet sheet = book_.sheet(name);
         Layout layout = readHeader(sheet, false);
         QHash<QString, int> seen;
         qsizetype unjoined = 0;
+        std::vector<SourceAmount> amounts;
         while (sheet.next()) {
             const QString code = requiredCode(sheet, layout.code, u"Food Code");
-            const std::vector<int>& foods = byCode_.value(code);
+            const std::vector<std::size_t>& foods = byCode_.value(code);
             const int occurrence = seen[code]++;
             if (occurrence >= int(foods.size())) {
                 ++unjoined;
                 continue;
             }
-            layout.amounts.read(sheet, foods_[std::size_t(foods[std::size_t(occurrence)])].amounts);
+            amounts.clear();
+            layout.amounts.read(sheet, amounts);
+            for (const SourceAmount& amount : amounts)
+                table.amount(foods[std::size_t(occurrence)], table.rankOf(amount.nutrient), amount);
         }
         if (unjoined > 0)
             notes_ << QStringLiteral("%1 of sheet \"%2\" of foods not in \"%3\" skipped")
@@ -201,8 +212,8 @@ class CofidReader {
     }
 
     XlsxWorkbook book_;
-    std::vector<NationalFood> foods_;
-    QHash<QString, std::vector<int>> byCode_;
+    QHash<QString, std::vector<std::size_t>> byCode_;  // the kept foods of each code
+    QStringList tags_;                                 // of every sheet
     QStringList notes_;
 };
 

@@ -4,7 +4,9 @@
 #include "common/utf8text.h"
 #include "fooddb/jetlike.h"
 
+#include <algorithm>
 #include <new>
+#include <string>
 
 namespace velmora::mkdb {
 
@@ -50,18 +52,40 @@ bool TextSet::insert(Text text) {
     return true;
 }
 
-Text UniqueNames::take(Text name, const NameSuffix& first, const NameSuffix& repeated) {
+Text UniqueNames::take(Text name, const NameSuffix& first, const NameSuffix& numbered) {
     if (taken_.insert(name)) return name;
+    ++madeUnique_;
     changed_ = pool_.view(name);  // a copy: adding to the pool may move it
     const auto append = [this](const NameSuffix& suffix) {
         changed_.append(suffix.before).append(suffix.text).append(suffix.after);
     };
+    const std::size_t bare = changed_.size();
     if (!first.text.empty()) append(first);
-    while (taken_.contains(changed_)) append(repeated);
-    name = pool_.add(changed_);
-    taken_.insert(name);
-    ++madeUnique_;
-    return name;
+    const auto takeChanged = [this] {
+        const Text text = pool_.add(changed_);
+        taken_.insert(text);
+        return text;
+    };
+    if (!taken_.contains(changed_)) return takeChanged();
+    const bool same = first.before == numbered.before && first.text == numbered.text &&
+                      first.after == numbered.after;
+    // The number goes into the suffix that tells the twins apart: " [C1 2]", not " [C1] [C1 2]".
+    const std::size_t base = same ? bare : changed_.size();
+    if (!same) {
+        append(numbered);
+        if (!taken_.contains(changed_)) return takeChanged();
+        changed_.resize(base);
+    }
+    int& number = nextNumber_[changed_];
+    number = std::max(number, 2);
+    for (;; ++number) {
+        changed_.resize(base);
+        changed_.append(numbered.before).append(numbered.text);
+        changed_.append(" ").append(std::to_string(number)).append(numbered.after);
+        if (!taken_.contains(changed_)) break;
+    }
+    ++number;
+    return takeChanged();
 }
 
 }  // namespace velmora::mkdb

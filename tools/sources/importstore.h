@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include <QtGlobal>
@@ -178,11 +179,13 @@ class UniqueNames {
     explicit UniqueNames(TextPool& pool, std::size_t expected = 16)
         : pool_(pool), taken_(pool, TextSet::Comparison::IgnoringCase, expected) {}
 
-    // `name` itself when no description taken so far equals it; else `name` + `first`, then +
-    // `repeated` (whose text is not empty) as often as needed. Takes that and returns it.
-    Text take(Text name, const NameSuffix& first, const NameSuffix& repeated);
-    Text take(std::string_view name, const NameSuffix& first, const NameSuffix& repeated) {
-        return take(pool_.add(name), first, repeated);
+    // `name` itself when no description taken so far equals it; else `name` + `first`, then
+    // + `numbered` (whose text is not empty; it may be `first`), then + `numbered` with a number
+    // after its text (" [C1 2]", " [C1 3]", ...), the first of them not taken. Takes that and
+    // returns it. Twins cost a look-up each, however many there are.
+    Text take(Text name, const NameSuffix& first, const NameSuffix& numbered);
+    Text take(std::string_view name, const NameSuffix& first, const NameSuffix& numbered) {
+        return take(pool_.add(name), first, numbered);
     }
     // How many descriptions had to be changed.
     qsizetype madeUnique() const { return madeUnique_; }
@@ -191,6 +194,8 @@ class UniqueNames {
     TextPool& pool_;
     TextSet taken_;
     std::string changed_;
+    // The number the next twin of a name with its suffix tries first.
+    std::unordered_map<std::string, int> nextNumber_;
     qsizetype madeUnique_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "tools/formats/recordscanner.h"
 
 #include "common/outsidetext.h"
+#include "common/utf8text.h"
 
 #include <dirent.h>
 
@@ -99,6 +100,24 @@ Unit unitNamed(QStringView text) {
     for (const UnitName& u : kUnitNames)
         if (name.compare(QStringView(u.name), Qt::CaseInsensitive) == 0) return u.unit;
     return Unit::Unknown;
+}
+
+QString conversionProblem(std::span<const NutrientMapping> mapping, QStringView nutrient, Unit unit,
+                          double value) {
+    // No conversion multiplies by more than 10^6 (g to µg).
+    if (std::fabs(value) <= kLargestAmount / 1e6) return {};
+    for (const NutrientMapping& m : mapping) {
+        if (nutrient != QLatin1StringView(m.nutrient.data(), qsizetype(m.nutrient.size())))
+            continue;
+        bool fromKilojoules = false;
+        const auto converted = inColumnUnit(value, unit, columnUnit(m.column), fromKilojoules);
+        if (converted && !(std::fabs(*converted) <= kLargestAmount))
+            return QStringLiteral("is out of range once in %1 (beyond ±10^%2)")
+                .arg(QLatin1StringView(kColumns[std::size_t(m.column)].unit))
+                .arg(kLargestAmountPower);
+        return {};
+    }
+    return {};
 }
 
 std::optional<MarkedAmount> readMarkedAmount(std::string_view text, char decimalPoint,
@@ -218,6 +237,26 @@ void NationalTable::write(const NationalFood& food, const ChosenColumns& chosen)
     ++foods_;
 }
 
+QStringList NationalTable::unheld(const QStringList& held, const QString& file) const {
+    QStringList warnings;
+    for (int column = kFirstNutrientColumn; column < kFirstNutrientColumn + kNutrientColumns;
+         ++column) {
+        QStringList ids;
+        bool found = false;
+        for (const NutrientMapping& m : source_.nutrients) {
+            if (m.column != column) continue;
+            ids << latin1(m.nutrient);
+            found = found || held.contains(ids.last(), Qt::CaseInsensitive);
+        }
+        if (!ids.isEmpty() && !found)
+            warnings << QStringLiteral("%1: no column for %2 (%3): not measured")
+                            .arg(printableLine(file),
+                                 latin1(kColumns[std::size_t(column)].nutrient),
+                                 printable(ids.join(QStringLiteral(" or "))));
+    }
+    return warnings;
+}
+
 Built NationalTable::result(const QStringList& readerNotes) const {
     QStringList parts{
         counted(foods_, u"food"),
@@ -252,7 +291,7 @@ Built NationalTable::result(const QStringList& readerNotes) const {
     if (fromKilojoules_ > 0)
         record.energy += QStringLiteral("; for ") + counted(fromKilojoules_, u"food") +
                          QStringLiteral(" with kJ only, kJ / 4.184 rounded to a whole kcal");
-    return {parts.join(QStringLiteral("; ")), record};
+    return {parts.join(QStringLiteral("; ")), record, {}};
 }
 
 }  // namespace velmora::mkdb

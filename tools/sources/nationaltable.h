@@ -92,6 +92,12 @@ std::optional<MarkedAmount> readMarkedAmount(std::string_view text, char decimal
 // A flag where the decimal point belongs would read as the character 0: refused when compiled.
 std::optional<MarkedAmount> readMarkedAmount(std::string_view, bool, QString&) = delete;
 
+// What is wrong with `value` in `unit` once converted to the unit of the column that `mapping`
+// takes `nutrient` to: "is out of range once in mg (beyond ±10^15)"; empty when nothing is. The
+// readers check each amount so, where they can name its place.
+QString conversionProblem(std::span<const NutrientMapping> mapping, QStringView nutrient, Unit unit,
+                          double value);
+
 // One amount of a food, as the agency gives it.
 struct SourceAmount {
     QString nutrient;  // the agency's identifier (shared, not copied, by readers)
@@ -150,12 +156,19 @@ class NationalTable {
         choose(rank, amount, kept_[kept].chosen);
     }
     std::size_t keptCount() const { return kept_.size(); }
+    // A kept food, to add what its source gives apart from it (its measures).
+    NationalFood& kept(std::size_t kept) { return kept_[kept].food; }
     // Writes the kept foods in the order they were kept, and forgets them.
     void addKept();
 
     // The counts line ("N foods; ..."), `readerNotes` (what the reader itself counted) after the
     // table's own, and the source record.
     Built result(const QStringList& readerNotes = {}) const;
+
+    // A warning for each column of the table that none of the source's identifiers for it is
+    // among `held` (what `file` holds, as the reader found it): "FILE: no column for Riboflavin
+    // (RIBO or RIBF): not measured". A renamed column must not lose a nutrient unsaid.
+    QStringList unheld(const QStringList& held, const QString& file) const;
 
   private:
     struct Chosen {

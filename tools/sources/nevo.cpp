@@ -113,13 +113,20 @@ class NevoReader {
                  "Engelse naam/Food name", "Voedingsmiddelgroep", "Food group",
                  "Hoeveelheid/Quantity", "Bevat sporen van/Contains traces of"},
                 kNevoFormat) {
+        // Tagnames are upper case, but a release's header may write them otherwise; one given
+        // twice would leave it to chance which column is read.
         static const QRegularExpression nutrient(QStringLiteral("^(\\S+) \\((.+)\\)$"));
         for (std::size_t c = 0; c < file_.header().size(); ++c) {
             const QString label = utf8(file_.header()[c]);
             const QRegularExpressionMatch m = nutrient.match(label);
-            if (m.hasMatch())
-                nutrients_.push_back(
-                    {qsizetype(c), m.captured(1), unitNamed(m.captured(2)), label});
+            if (!m.hasMatch()) continue;
+            const QString tagname = m.captured(1).toUpper();
+            for (const NutrientColumn& before : nutrients_)
+                if (before.tagname == tagname)
+                    throw Fault{file_.row().at(
+                        qsizetype(c), QStringLiteral("the column of %1 given twice (%2 and %3)")
+                                          .arg(tagname, quoted(before.label), quoted(label)))};
+            nutrients_.push_back({qsizetype(c), tagname, unitNamed(m.captured(2)), label});
         }
     }
 
@@ -209,12 +216,22 @@ class NevoReader {
         const QStringList traced = tracedNutrients();
         QString problem;
         for (const NutrientColumn& n : nutrients_) {
-            auto amount = readMarkedAmount(file_.row()[n.column], ',', problem);
-            if (!amount)
-                throw file_.row().fault(n.column, n.label + QStringLiteral(": ") + problem);
-            if (amount->marker == Marker::NotMeasured &&
-                traced.contains(n.tagname, Qt::CaseInsensitive))
-                amount = MarkedAmount{Marker::Trace, 0};
+            const std::string_view cell = file_.row()[n.column];
+            auto amount = readMarkedAmount(cell, ',', problem);
+            if (amount)
+                problem = conversionProblem(nevoMappings(), n.tagname, n.unit, amount->value);
+            if (!amount || !problem.isEmpty())
+                throw file_.row().fault(n.column,
+                                        n.label + QStringLiteral(": ") +
+                                            (amount ? quoted(cell) + u' ' + problem : problem));
+            // NEVO lists a trace's nutrient and writes 0, or nothing, in its cell; an amount
+            // beside the listing is kept, and counted as a conflict.
+            if (traced.contains(n.tagname) && amount->marker != Marker::BelowLimit) {
+                if (amount->marker == Marker::NotMeasured || amount->value == 0)
+                    amount = MarkedAmount{Marker::Trace, 0};
+                else
+                    ++tracedWithAmount_;
+            }
             food.amounts.push_back({n.tagname, n.unit, *amount});
         }
         return food;
@@ -222,6 +239,9 @@ class NevoReader {
 
     QStringList notes() const {
         QStringList notes;
+        if (tracedWithAmount_ > 0)
+            notes << counted(tracedWithAmount_, u"amount") +
+                         QStringLiteral(" of a nutrient listed as traces kept as published");
         if (perMillilitres_ > 0)
             notes << counted(perMillilitres_, u"food") +
                          QStringLiteral(" per 100 ml, not per 100 g (stored as published)");
@@ -238,7 +258,7 @@ class NevoReader {
     std::vector<NutrientColumn> nutrients_;
     QString version_;
     QSet<QString> unknownTraces_;
-    qsizetype perMillilitres_ = 0;
+    qsizetype perMillilitres_ = 0, tracedWithAmount_ = 0;
 };
 
 }  // namespace

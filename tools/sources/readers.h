@@ -21,10 +21,12 @@ namespace velmora::mkdb {
 
 class InputFile;
 
-// What a reader read: the counts line, and where the data come from.
+// What a reader read: the counts line, where the data come from, and what the user must be told
+// on standard error (a nutrient the download does not hold, say).
 struct Built {
     QString counts;
     std::optional<SourceRecord> source;
+    QStringList warnings;
 };
 
 // --- The builder's own CSV form (sources/csvtable.cpp) ----------------------------------------

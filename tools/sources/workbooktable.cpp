@@ -35,7 +35,7 @@ Fault sheetFault(const XlsxWorkbook& book, const XlsxSheet& sheet, const QString
 Fault noSheet(const XlsxWorkbook& book, const QString& what, const QString& hint) {
     return Fault{{book.fileName(), 1, 1,
                   QStringLiteral("the workbook has no %1 (%2its sheets: %3)")
-                      .arg(what, hint, quotedList(book.sheetNames()))}};
+                      .arg(what, hint, book.sheetList())}};
 }
 
 // Reads the sheet's next row, which must be there: `what` names it.
@@ -75,6 +75,45 @@ QString lastMatch(const QString& text, const QRegularExpression& pattern, int gr
 
 QString fileNameOf(const QString& path) {
     return path.sliced(path.lastIndexOf(u'/') + 1);
+}
+
+void AmountColumns::add(int column, const QString& nutrient, Unit unit, const QString& header) {
+    if (column >= int(slots_.size())) slots_.resize(std::size_t(column) + 1, -1);
+    slots_[std::size_t(column)] = int(columns_.size());
+    columns_.push_back({nutrient, unit, printable(header.simplified())});
+}
+
+void AmountColumns::read(const XlsxSheet& sheet, std::vector<SourceAmount>& amounts) const {
+    for (const XlsxCell& cell : sheet.cells()) {
+        const int slot = cell.column < int(slots_.size()) ? slots_[std::size_t(cell.column)] : -1;
+        if (slot < 0) continue;
+        const Column& c = columns_[std::size_t(slot)];
+        amounts.push_back({c.nutrient, c.unit, marked(sheet, cell, c)});
+    }
+}
+
+// A number cell as the number it holds; a text cell as agencies mark amounts; a Boolean or an
+// error is none.
+MarkedAmount AmountColumns::marked(const XlsxSheet& sheet, const XlsxCell& cell,
+                                   const Column& c) const {
+    QString problem;
+    std::optional<MarkedAmount> amount;
+    if (cell.type == XlsxCell::Type::Boolean) {
+        problem = QStringLiteral("%1 (a Boolean cell) is not a number")
+                      .arg(cell.text == "0" ? u"FALSE" : u"TRUE");
+    } else if (cell.type == XlsxCell::Type::Number) {
+        const Amount number = cell.amount();
+        if (number.problem.isEmpty())
+            amount = MarkedAmount{Marker::Value, number.value};
+        else
+            problem = quoted(cell.text) + u' ' + number.problem;
+    } else {
+        amount = readMarkedAmount(cell.text, '.', problem);
+    }
+    if (amount) problem = conversionProblem(mapping_, c.nutrient, c.unit, amount->value);
+    if (amount && problem.isEmpty()) return *amount;
+    if (amount) problem = quoted(cell.text) + u' ' + problem;
+    throw Fault{sheet.at(cell.column, c.header + QStringLiteral(": ") + problem)};
 }
 
 }  // namespace velmora::mkdb

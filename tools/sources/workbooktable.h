@@ -8,7 +8,9 @@
 #include <QString>
 #include <QStringView>
 
+#include <algorithm>
 #include <array>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -56,49 +58,24 @@ QString quotedList(const QStringList& names);
 // The columns of a sheet that hold amounts, and the reading of a row's amounts.
 class AmountColumns {
   public:
-    void add(int column, const QString& nutrient, Unit unit, const QString& header) {
-        if (column >= int(slots_.size())) slots_.resize(std::size_t(column) + 1, -1);
-        slots_[std::size_t(column)] = int(columns_.size());
-        columns_.push_back({nutrient, unit, printable(header.simplified())});
-    }
+    // `mapping` is the source's, for the bound an amount must keep in its column's unit.
+    explicit AmountColumns(std::span<const NutrientMapping> mapping) : mapping_(mapping) {}
+    void add(int column, const QString& nutrient, Unit unit, const QString& header);
     bool isEmpty() const { return columns_.empty(); }
-    bool has(const QString& nutrient) const {
-        return std::any_of(columns_.begin(), columns_.end(),
-                           [&](const Column& c) { return c.nutrient == nutrient; });
-    }
 
-    // Appends the current row's amounts to `amounts`; a cell that is no amount is refused.
-    void read(const XlsxSheet& sheet, std::vector<SourceAmount>& amounts) const {
-        for (const XlsxCell& cell : sheet.cells()) {
-            const int slot =
-                cell.column < int(slots_.size()) ? slots_[std::size_t(cell.column)] : -1;
-            if (slot < 0) continue;
-            const Column& c = columns_[std::size_t(slot)];
-            const auto amount = marked(sheet, cell, c.header);
-            amounts.push_back({c.nutrient, c.unit, amount});
-        }
-    }
+    // Appends the current row's amounts to `amounts`; a cell that is no amount, or one that
+    // leaves the bound in its column's unit, is refused.
+    void read(const XlsxSheet& sheet, std::vector<SourceAmount>& amounts) const;
 
   private:
-    // A number cell as the number it holds; a text cell as agencies mark amounts.
-    static MarkedAmount marked(const XlsxSheet& sheet, const XlsxCell& cell,
-                               const QString& header) {
-        QString problem;
-        if (cell.type == XlsxCell::Type::Number) {
-            const Amount amount = cell.amount();
-            if (amount.problem.isEmpty()) return {Marker::Value, amount.value};
-            problem = quoted(cell.text) + u' ' + amount.problem;
-        } else if (const auto amount = readMarkedAmount(cell.text, '.', problem)) {
-            return *amount;
-        }
-        throw Fault{sheet.at(cell.column, header + QStringLiteral(": ") + problem)};
-    }
-
     struct Column {
         QString nutrient;  // shared by every amount read from it
         Unit unit;
         QString header;  // for messages
     };
+    MarkedAmount marked(const XlsxSheet& sheet, const XlsxCell& cell, const Column& c) const;
+
+    std::span<const NutrientMapping> mapping_;
     std::vector<int> slots_;  // by sheet column: index in columns_, or -1
     std::vector<Column> columns_;
 };
