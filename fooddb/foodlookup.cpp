@@ -23,41 +23,40 @@ QString parameter(std::vector<QByteArray>& values, const std::string& bytes) {
     return u'?' + QString::number(values.size());
 }
 
-// Every row whose text in `column` the find step can take for the folded text `folded`. Folding
-// keeps the number of characters, and ASCII folds to ASCII only, so such a row is either ASCII
-// and equal to it ignoring case, or its first character beyond ASCII stands where `folded` holds
-// one, or a letter that one folds to, after the same ASCII prefix: a range of the index.
+// Every row whose text in `column` the find step can take for the folded text `folded`. ASCII
+// folds to ASCII, so such a row is either ASCII and equal to it ignoring case, or its first
+// character beyond ASCII comes after an ASCII prefix that, ignoring case, begins `folded`: for
+// each such prefix a range of the index.
 TableQuery candidates(const QString& column, const std::u32string& folded,
                       const QString& collation) {
     std::vector<QByteArray> values;
     const QString collate = QStringLiteral(" COLLATE ") + collation;
     QStringList terms;
     std::string prefix;  // folded, so lower case: the bounds hold under NOCASE too
-    for (const char32_t c : folded) {
-        if (c >= 0x80 || foldsFromBeyondAscii(c)) {
-            QString term =
-                column + QStringLiteral(" >= ") + parameter(values, prefix + '\x80') + collate;
-            if (!prefix.empty()) {
-                // Past every text that starts with the prefix. ('@' + 1 is 'A', which NOCASE
-                // reads as 'a': a wider range, which only adds candidates.)
-                std::string past = prefix;
-                past.back() = static_cast<char>(static_cast<unsigned char>(past.back()) + 1);
-                term = u'(' + term + QStringLiteral(" AND ") + column + QStringLiteral(" < ") +
-                       parameter(values, past) + collate + u')';
-            }
-            terms << term;
+    for (std::size_t k = 0;; ++k) {
+        QString term =
+            column + QStringLiteral(" >= ") + parameter(values, prefix + '\x80') + collate;
+        if (!prefix.empty()) {
+            // Past every text that starts with the prefix. ('@' + 1 is 'A', which NOCASE
+            // reads as 'a': a wider range, which only adds candidates.)
+            std::string past = prefix;
+            past.back() = static_cast<char>(static_cast<unsigned char>(past.back()) + 1);
+            term = u'(' + term + QStringLiteral(" AND ") + column + QStringLiteral(" < ") +
+                   parameter(values, past) + collate + u')';
         }
-        if (c >= 0x80) break;
-        prefix += static_cast<char>(c);
+        terms << term;
+        if (k == folded.size() || folded[k] >= 0x80) break;
+        prefix += static_cast<char>(folded[k]);
     }
     if (prefix.size() == folded.size())
         terms << column + QStringLiteral(" = ") + parameter(values, prefix) + collate;
     return TableQuery().where(terms.join(QStringLiteral(" OR ")), std::move(values));
 }
 
-// The list is "Order by description"; foods it cannot tell apart stay in the table's order, the
-// order of their row keys. The "+" keeps the column's collation but lets the engine read the
-// candidates through the index and sort the few it finds, instead of walking the whole index.
+// The engine's part of the list's order: by description ignoring ASCII case, foods it cannot
+// tell apart in the table's order, the order of their row keys. The "+" keeps the column's
+// collation but lets the engine read the candidates through the index and sort the few it finds,
+// instead of walking the whole index.
 const QString kListOrder = QStringLiteral("+description, rowid");
 
 // Some table keeps NDB numbers as numbers or bytes: their texts need the window's way.
@@ -106,7 +105,7 @@ TableQuery descriptionCandidates(const QString& food) {
         candidates(QStringLiteral("Description"), foldedText(food), QStringLiteral("NOCASE"));
     q.condition +=
         QStringLiteral(" OR Description < '' COLLATE NOCASE OR Description >= x'' COLLATE NOCASE");
-    return q.orderedBy(kListOrder);
+    return q.inListOrder(kListOrder);
 }
 
 TableQuery ndbCandidates(const QString& food) {
@@ -118,7 +117,7 @@ TableQuery ndbCandidates(const QString& food) {
     // Whole rows, so that the find step compares the NDB numbers of the candidates only.
     return candidates(QStringLiteral("NDB_NO"), folded,
                       caseless ? QStringLiteral("BINARY") : QStringLiteral("NOCASE"))
-        .orderedBy(kListOrder)
+        .inListOrder(kListOrder)
         .wholeRows();
 }
 
