@@ -4,7 +4,6 @@
 #include "common/utf8text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstring>
 

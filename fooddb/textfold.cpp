@@ -5,9 +5,9 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
-#include <cstring>
 
 namespace velmora {
 
