@@ -224,21 +224,31 @@ unsigned char caseBit(unsigned char f) {
 
 // Where `folded` first occurs in `text` from `from` on, ignoring ASCII case; npos when nowhere.
 // Sixteen places at a time: only where both its first and its last byte match is it compared in
-// full, so a common first letter costs little (the search runs on every description).
-std::size_t findFolded(std::string_view text, std::string_view folded, std::size_t from) {
+// full, so a common first letter costs little (the search runs on every description). When it is
+// nowhere and `beyondAscii` is given, that tells whether the text from `from` on holds a byte
+// beyond ASCII, seen on the way: an ASCII text pays nothing more to be told from one that may
+// match once folded.
+std::size_t findFolded(std::string_view text, std::string_view folded, std::size_t from,
+                       bool* beyondAscii = nullptr) {
     const std::size_t m = folded.size();
-    if (m > text.size() || from > text.size() - m) return std::string_view::npos;
+    constexpr std::size_t npos = std::string_view::npos;
+    if (m > text.size() || from > text.size() - m) {
+        if (beyondAscii) *beyondAscii = from < text.size() && !isAscii(text.substr(from));
+        return npos;
+    }
     if (m == 0) return from;
     const std::size_t places = text.size() - m + 1;  // the places it may start at
     const auto first = static_cast<unsigned char>(folded.front());
     const auto last = static_cast<unsigned char>(folded.back());
     using Bytes = unsigned char __attribute__((vector_size(16)));
     const Bytes firstBit = Bytes{} + caseBit(first), lastBit = Bytes{} + caseBit(last);
+    Bytes seen{};  // every byte read into `a`, OR-ed
     std::size_t i = from;
     for (; i + 16 <= places; i += 16) {
         Bytes a, b;
         std::memcpy(&a, text.data() + i, 16);
         std::memcpy(&b, text.data() + i + m - 1, 16);
+        seen |= a;
         const auto both = ((a | firstBit) == first) & ((b | lastBit) == last);
         std::uint64_t half[2];
         std::memcpy(half, &both, 16);
@@ -246,36 +256,54 @@ std::size_t findFolded(std::string_view text, std::string_view folded, std::size
         for (std::size_t k = 0; k < 16; ++k)
             if (both[k] && equalFolded(text.data() + i + k, folded)) return i + k;
     }
-    for (; i < places; ++i)
-        if (kFold.to[static_cast<unsigned char>(text[i])] == first &&
-            equalFolded(text.data() + i, folded))
-            return i;
-    return std::string_view::npos;
+    unsigned char seenHere = 0;  // every byte read below, OR-ed
+    for (; i < places; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        seenHere |= c;
+        if (kFold.to[c] == first && equalFolded(text.data() + i, folded)) return i;
+    }
+    if (beyondAscii) {
+        for (; i < text.size(); ++i) seenHere |= static_cast<unsigned char>(text[i]);
+        std::uint64_t half[2];
+        std::memcpy(half, &seen, 16);
+        *beyondAscii = ((half[0] | half[1]) & 0x8080808080808080u) != 0 || (seenHere & 0x80);
+    }
+    return npos;
 }
 
 }  // namespace
 
 // ASCII bytes stand only for themselves in UTF-8, so a match found on the bytes is a match of the
 // characters. Leftmost runs are enough: with no "?", "#" or lists, nothing after a star needs a
-// later place.
-bool JetPattern::matchesSegments(std::string_view text) const {
+// later place. When it does not match, `beyondAscii` (if given) tells whether the text holds a
+// byte beyond ASCII.
+bool JetPattern::matchesSegments(std::string_view text, bool* beyondAscii) const {
     const std::size_t n = segments_.size();
-    if (n == 0) return !anchoredStart_ || text.empty();
+    // A search's "*term*" is read once: its scan sees every byte.
+    if (n == 1 && !anchoredStart_ && !anchoredEnd_)
+        return findFolded(text, segments_.front(), 0, beyondAscii) != std::string_view::npos;
+    const auto no = [&] {
+        if (beyondAscii) *beyondAscii = !isAscii(text);
+        return false;
+    };
+    if (n == 0) return !anchoredStart_ || text.empty() || no();
     std::size_t pos = 0;
     for (std::size_t k = 0; k < n; ++k) {
         const std::string_view segment = segments_[k];
         if (k == n - 1 && anchoredEnd_) {
-            if (text.size() < pos + segment.size()) return false;
+            if (text.size() < pos + segment.size()) return no();
             const std::size_t at = text.size() - segment.size();
-            return (k > 0 || !anchoredStart_ || at == 0) && equalFolded(text.data() + at, segment);
+            return ((k > 0 || !anchoredStart_ || at == 0) &&
+                    equalFolded(text.data() + at, segment)) ||
+                   no();
         }
         if (k == 0 && anchoredStart_) {
-            if (text.size() < segment.size() || !equalFolded(text.data(), segment)) return false;
+            if (text.size() < segment.size() || !equalFolded(text.data(), segment)) return no();
             pos = segment.size();
             continue;
         }
         const std::size_t at = findFolded(text, segment, pos);
-        if (at == std::string_view::npos) return false;
+        if (at == std::string_view::npos) return no();
         pos = at + segment.size();
     }
     return true;
@@ -287,8 +315,9 @@ bool JetPattern::matches(std::string_view utf8Text) const {
     // Folding changes no ASCII character but its case, and the segments are ASCII: a match on the
     // bytes is a match; only a text beyond ASCII may still match once folded.
     if (segmentsOnly_) {
-        if (matchesSegments(utf8Text)) return true;
-        if (isAscii(utf8Text)) return false;
+        bool beyondAscii = false;
+        if (matchesSegments(utf8Text, &beyondAscii)) return true;
+        if (!beyondAscii) return false;
         thread_local std::string folded;
         folded.clear();
         appendFoldedUtf8(utf8Text, folded);

@@ -40,7 +40,7 @@ class JetPattern {
     std::size_t take(const Token& t, const Folded& s, std::size_t i) const;
     template <typename Folded>
     bool matchesFolded(const Folded& text) const;
-    bool matchesSegments(std::string_view text) const;
+    bool matchesSegments(std::string_view text, bool* beyondAscii = nullptr) const;
     std::vector<Token> tokens_;
     bool valid_ = true;
     bool anything_ = false;  // the pattern is "*": every text matches

@@ -107,6 +107,7 @@ class TestFoodDb : public velmora::test::TestCase {
             {"long s is an s", "*soup", "Chicken \u017Foup", 1},
             {"umlaut and long s", "*soup", "Chicken \u017Fo\u00FCp", 1},
             {"accent in the text", "*creme*", "Crème fraîche", 1},
+            {"accent far from the end", "*creme*", "Crème fraîche épaisse, au lait entier", 1},
             {"accent in the pattern", "*crème*", "CREME", 1},
             {"ligature in the text", "oeuf*", "Œuf dur", 1},
             {"ligature in the pattern", "*œuf*", "OEUF", 1},
