@@ -777,6 +777,7 @@ long measureSizes(Report& report, const BenchOptions& o, const QString& shippedP
         if (!o.sel.sizes.contains(QLatin1String(size.name))) continue;
         if (size.copies == 0) {
             accentedSection(report, shippedPath, o.quick ? size.quickCounts : size.counts);
+            peak = std::max(peak, statusKiB("VmHWM"));
             continue;
         }
         QTemporaryDir scratch;
