@@ -148,7 +148,7 @@ TableQuery candidateQuery(const QString& filter, const QString& key, int candida
                               "description, rowid LIMIT %3)")
                    .arg(filter, key)
                    .arg(candidates))
-        .orderedBy(QStringLiteral("Description, rowid"))
+        .inListOrder(QStringLiteral("Description, rowid"))
         .wholeRows();
 }
 

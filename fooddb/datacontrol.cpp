@@ -382,6 +382,7 @@ void DataControl::Refresh() {
     auto [next, first] = engine([this] {
         file_.beginRecordset();
         Recordset rs = readRecordset();
+        if (RecordSource.listOrder) rs.putInListOrder();
         FieldTexts fields;
         if (rs.RecordCount() > 0) fields = readFields(rs, 0);
         return std::pair{std::move(rs), std::move(fields)};

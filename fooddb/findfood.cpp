@@ -29,7 +29,7 @@ TableQuery searchQuery(const QString& term) {
     // No blank around the pattern: the text has always been written this way.
     return TableQuery()
         .where(QStringLiteral("description LIKE ") + pattern)
-        .orderedBy(QStringLiteral("description"))
+        .inListOrder()
         .writtenAs(QStringLiteral("Select ALL * From CSR14 WHERE description LIKE") + pattern +
                    QStringLiteral("Order by description"));
 }

@@ -30,15 +30,10 @@ inline const QString kNotFoundTitle = QStringLiteral("Code");
 // at start-up; every food again after Reset, which refills the list with all items (one without a
 // description too, which a pattern would leave out); and for Search the foods whose description
 // contains `term` (its quotes doubled, its pattern characters kept).
-inline const TableQuery kLoadQuery =
-    TableQuery()
-        .orderedBy(QStringLiteral("description"))
-        .writtenAs(QStringLiteral("Select ALL * From CSR14 Order by description"));
-inline const TableQuery kResetQuery =
-    TableQuery()
-        .orderedBy(QStringLiteral("description"))
-        .writtenAs(QStringLiteral(
-            "Select ALL * From CSR14 WHERE description LIKE  '*' Order by description"));
+inline const TableQuery kLoadQuery = TableQuery().inListOrder().writtenAs(
+    QStringLiteral("Select ALL * From CSR14 Order by description"));
+inline const TableQuery kResetQuery = TableQuery().inListOrder().writtenAs(
+    QStringLiteral("Select ALL * From CSR14 WHERE description LIKE  '*' Order by description"));
 TableQuery searchQuery(const QString& term);
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 #include "common/outsidetext.h"
 #include "common/utf8text.h"
 #include "fooddb/datacontrol.h"
+#include "fooddb/textfold.h"
 
 namespace velmora {
 
@@ -33,20 +34,17 @@ QVariant FoodListModel::data(const QModelIndex& index, int role) const {
 
 int FoodListModel::firstRowWithPrefix(const QString& prefix) const {
     const Recordset& rs = data_.recordset();
-    const QByteArray p = prefix.toUtf8();
-    const bool asciiPrefix = isAscii(std::string_view(p.constData(), std::size_t(p.size())));
+    const QByteArray utf8 = prefix.toUtf8();
+    std::string p;
+    appendFoldedUtf8(std::string_view(utf8.constData(), std::size_t(utf8.size())), p);
+    if (p.empty()) return -1;  // marks only: they begin no description
+    const bool asciiPrefix = isAscii(p);
     for (int row = 0; row < rs.RecordCount(); ++row) {
-        if (asciiPrefix && rs.descriptionIsAscii(row)) {
-            const std::string_view d = rs.descriptionUtf8(row);
-            if (d.size() < static_cast<std::size_t>(p.size())) continue;
-            bool ok = true;
-            for (qsizetype i = 0; i < p.size() && ok; ++i) {
-                const auto a = static_cast<unsigned char>(d[static_cast<std::size_t>(i)]);
-                const auto b = static_cast<unsigned char>(p[i]);
-                ok = a == b || (std::isalpha(a) && std::isalpha(b) && (a | 0x20) == (b | 0x20));
-            }
-            if (ok) return row;
-        } else if (rs.description(row).startsWith(prefix, Qt::CaseInsensitive)) {
+        const std::string_view d = rs.descriptionUtf8(row);
+        if (!rs.descriptionIsAscii(row)) {
+            if (foldedStartsWith(d, p)) return row;
+        } else if (asciiPrefix && d.size() >= p.size() &&
+                   compareNoCase(d.substr(0, p.size()), p) == 0) {
             return row;
         }
     }

@@ -19,8 +19,8 @@ class FoodListModel : public QAbstractListModel {
     QModelIndex index(int row, int column = 0, const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    // First row, from the top, whose description begins with `prefix` without regard to case;
-    // -1 when none does.
+    // First row, from the top, whose description begins with `prefix`, both folded (case and
+    // accents make no difference); -1 when none does.
     int firstRowWithPrefix(const QString& prefix) const;
 
   private:

@@ -23,41 +23,57 @@ QString parameter(std::vector<QByteArray>& values, const std::string& bytes) {
     return u'?' + QString::number(values.size());
 }
 
-// Every row whose text in `column` the find step can take for the folded text `folded`. Folding
-// keeps the number of characters, and ASCII folds to ASCII only, so such a row is either ASCII
-// and equal to it ignoring case, or its first character beyond ASCII stands where `folded` holds
-// one, or a letter that one folds to, after the same ASCII prefix: a range of the index.
-TableQuery candidates(const QString& column, const std::u32string& folded,
-                      const QString& collation) {
-    std::vector<QByteArray> values;
+// A text's first characters that get a range of their own (below): past them, the rows that
+// begin with them are few and are all read. Each range costs the engine a little to compile
+// and search, so a long description does not get one per character.
+constexpr std::size_t kRangedPrefix = 40;
+
+// Every row whose text in `column` the find step can take for the folded text `folded`, and the
+// rows of the conditions `more`. ASCII folds to ASCII, so such a row is either ASCII and equal to
+// it ignoring case, or its first character beyond ASCII comes after an ASCII prefix that, ignoring
+// case, begins `folded`: for each such prefix a range of the index, and one range for all that
+// begin with a long prefix. Each range is read on its own: joined by OR, many ranges look dearer
+// to the engine than reading the whole table.
+TableQuery candidates(const QString& column, const std::u32string& folded, const QString& collation,
+                      QStringList more = {}) {
+    TableQuery q;
     const QString collate = QStringLiteral(" COLLATE ") + collation;
+    // Bytes from `from` on, to past every text that starts with `prefix`. ('@' + 1 is 'A', which
+    // NOCASE reads as 'a': a wider range, which only adds candidates.)
+    const auto range = [&](const std::string& from, const std::string& prefix) {
+        QString term = column + QStringLiteral(" >= ") + parameter(q.values, from) + collate;
+        if (prefix.empty()) return term;
+        std::string past = prefix;
+        past.back() = static_cast<char>(static_cast<unsigned char>(past.back()) + 1);
+        return term + QStringLiteral(" AND ") + column + QStringLiteral(" < ") +
+               parameter(q.values, past) + collate;
+    };
     QStringList terms;
     std::string prefix;  // folded, so lower case: the bounds hold under NOCASE too
-    for (const char32_t c : folded) {
-        if (c >= 0x80 || foldsFromBeyondAscii(c)) {
-            QString term =
-                column + QStringLiteral(" >= ") + parameter(values, prefix + '\x80') + collate;
-            if (!prefix.empty()) {
-                // Past every text that starts with the prefix. ('@' + 1 is 'A', which NOCASE
-                // reads as 'a': a wider range, which only adds candidates.)
-                std::string past = prefix;
-                past.back() = static_cast<char>(static_cast<unsigned char>(past.back()) + 1);
-                term = u'(' + term + QStringLiteral(" AND ") + column + QStringLiteral(" < ") +
-                       parameter(values, past) + collate + u')';
-            }
-            terms << term;
+    for (std::size_t k = 0;; ++k) {
+        if (k == kRangedPrefix) {
+            terms << range(prefix, prefix);
+            break;
         }
-        if (c >= 0x80) break;
-        prefix += static_cast<char>(c);
+        terms << range(prefix + '\x80', prefix);
+        if (k == folded.size() || folded[k] >= 0x80) {
+            if (k == folded.size())
+                terms << column + QStringLiteral(" = ") + parameter(q.values, prefix) + collate;
+            break;
+        }
+        prefix += static_cast<char>(folded[k]);
     }
-    if (prefix.size() == folded.size())
-        terms << column + QStringLiteral(" = ") + parameter(values, prefix) + collate;
-    return TableQuery().where(terms.join(QStringLiteral(" OR ")), std::move(values));
+    terms << more;
+    const QString select = QStringLiteral("SELECT rowid FROM %1 WHERE ").arg(q.table);
+    q.condition = QStringLiteral("rowid IN (") + select +
+                  terms.join(QStringLiteral(" UNION ALL ") + select) + u')';
+    return q;
 }
 
-// The list is "Order by description"; foods it cannot tell apart stay in the table's order, the
-// order of their row keys. The "+" keeps the column's collation but lets the engine read the
-// candidates through the index and sort the few it finds, instead of walking the whole index.
+// The engine's part of the list's order: by description ignoring ASCII case, foods it cannot
+// tell apart in the table's order, the order of their row keys. The "+" keeps the column's
+// collation but lets the engine read the candidates through the index and sort the few it finds,
+// instead of walking the whole index.
 const QString kListOrder = QStringLiteral("+description, rowid");
 
 // Some table keeps NDB numbers as numbers or bytes: their texts need the window's way.
@@ -102,11 +118,10 @@ FoodMatch findByNdbNumber(DataControl& data, const QString& food) {
 
 TableQuery descriptionCandidates(const QString& food) {
     // Numbers and bytes sort before and after every text; the record set shows them as texts.
-    TableQuery q =
-        candidates(QStringLiteral("Description"), foldedText(food), QStringLiteral("NOCASE"));
-    q.condition +=
-        QStringLiteral(" OR Description < '' COLLATE NOCASE OR Description >= x'' COLLATE NOCASE");
-    return q.orderedBy(kListOrder);
+    return candidates(QStringLiteral("Description"), foldedText(food), QStringLiteral("NOCASE"),
+                      {QStringLiteral("Description < '' COLLATE NOCASE"),
+                       QStringLiteral("Description >= x'' COLLATE NOCASE")})
+        .inListOrder(kListOrder);
 }
 
 TableQuery ndbCandidates(const QString& food) {
@@ -118,7 +133,7 @@ TableQuery ndbCandidates(const QString& food) {
     // Whole rows, so that the find step compares the NDB numbers of the candidates only.
     return candidates(QStringLiteral("NDB_NO"), folded,
                       caseless ? QStringLiteral("BINARY") : QStringLiteral("NOCASE"))
-        .orderedBy(kListOrder)
+        .inListOrder(kListOrder)
         .wholeRows();
 }
 

@@ -3,108 +3,15 @@
 
 #include "common/utf8text.h"
 
-#include <QChar>
-
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstring>
 
 namespace velmora {
 
-namespace {
-
-char32_t fold(char32_t c) {
-    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    return QChar::toCaseFolded(c);
-}
-
-}  // namespace
-
-std::u32string foldedCodePoints(std::string_view s, bool pattern) {
-    std::u32string out;
-    out.reserve(s.size());
-    std::size_t i = 0;
-    const std::size_t n = s.size();
-    while (i < n) {
-        const auto b0 = static_cast<unsigned char>(s[i]);
-        char32_t cp = pattern ? kNoCharacter : 0xFFFD;
-        std::size_t len = 1;
-        if (b0 < 0x80) {
-            cp = b0;
-        } else {
-            int extra = 0;
-            char32_t min = 0;
-            if ((b0 & 0xE0) == 0xC0)
-                extra = 1, cp = b0 & 0x1F, min = 0x80;
-            else if ((b0 & 0xF0) == 0xE0)
-                extra = 2, cp = b0 & 0x0F, min = 0x800;
-            else if ((b0 & 0xF8) == 0xF0)
-                extra = 3, cp = b0 & 0x07, min = 0x10000;
-            bool ok = extra > 0;
-            for (int k = 1; ok && k <= extra; ++k) {
-                if (i + static_cast<std::size_t>(k) >= n) {
-                    ok = false;
-                    break;
-                }
-                const auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-                if ((b & 0xC0) != 0x80)
-                    ok = false;
-                else
-                    cp = (cp << 6) | (b & 0x3F);
-            }
-            if (ok && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF)) {
-                len = static_cast<std::size_t>(extra) + 1;
-            } else if (pattern && ok && extra == 1 && cp == 0) {
-                len = 2;  // C0 80: the query text's way of writing a NUL the user typed
-            } else {
-                // In a pattern, a character that is no character matches nothing; its bytes
-                // stand for one character so that the rest keeps its meaning.
-                cp = pattern ? kNoCharacter : 0xFFFD;
-                if (pattern && ok) len = static_cast<std::size_t>(extra) + 1;
-            }
-        }
-        out.push_back(cp == kNoCharacter ? cp : fold(cp));
-        i += len;
-    }
-    return out;
-}
-
-namespace {
-
-// Equal without regard to ASCII case; both texts are ASCII.
-bool asciiEqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if (ca != cb && ((ca | 0x20) != (cb | 0x20) || !std::isalpha(ca))) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, bool bAscii) {
-    if (aAscii && bAscii) return asciiEqualsIgnoringCase(a, b);
-    // A few non-ASCII letters fold to ASCII ones (the Kelvin sign to k), so compare folded.
-    return foldedCodePoints(a) == foldedCodePoints(b);
-}
-
-std::uint64_t foldedHash(std::string_view utf8, bool ascii) {
-    // FNV-1a over the folded code points; an ASCII text's are its bytes with A-Z lowered.
-    std::uint64_t h = 0xCBF29CE484222325ull;
-    const auto add = [&h](char32_t c) { h = (h ^ c) * 0x100000001B3ull; };
-    if (ascii) {
-        for (const char c : utf8) add(char32_t(fold(static_cast<unsigned char>(c))));
-    } else {
-        for (const char32_t c : foldedCodePoints(utf8)) add(c);
-    }
-    return h;
-}
-
 JetPattern::JetPattern(std::string_view utf8Pattern) {
-    const std::u32string p = foldedCodePoints(utf8Pattern, true);
+    // Read as written: a character that folds into "*" or "?" (a full-width one) is no wildcard.
+    const std::u32string p = decodedCodePoints(utf8Pattern, true);
     std::size_t i = 0;
     while (i < p.size()) {
         const char32_t c = p[i];
@@ -125,15 +32,32 @@ JetPattern::JetPattern(std::string_view utf8Pattern) {
             // "[]" stands for the empty text: it consumes nothing.
             if (close > i + 1) tokens_.push_back(listToken(p, i + 1, close));
             i = close;
-        } else {
+        } else if (c == kNoCharacter) {
             Token t(Kind::Literal);
             t.ch = c;
             tokens_.push_back(std::move(t));
+        } else {
+            // A ligature is as many letters as it folds to; a mark is none.
+            for (const char32_t f : foldedCharacter(c)) {
+                Token t(Kind::Literal);
+                t.ch = f;
+                tokens_.push_back(std::move(t));
+            }
         }
         ++i;
     }
     findShortcuts();
 }
+
+namespace {
+
+// A range's end: its folding where that is one character, else the character itself.
+char32_t rangeEnd(char32_t c) {
+    const std::u32string_view f = foldedCharacter(c);
+    return f.size() == 1 ? f.front() : c;
+}
+
+}  // namespace
 
 // The character list of `p` from `j` (after its "[") to its "]" at `close`.
 JetPattern::Token JetPattern::listToken(const std::u32string& p, std::size_t j, std::size_t close) {
@@ -146,9 +70,18 @@ JetPattern::Token JetPattern::listToken(const std::u32string& p, std::size_t j, 
         const char32_t lo = p[j];
         const bool range = j + 2 < close && p[j + 1] == U'-';
         const char32_t hi = range ? p[j + 2] : lo;
-        // A range with an end that is no character takes in nothing.
-        if (lo != kNoCharacter && hi != kNoCharacter) t.ranges.emplace_back(lo, hi);
         j += range ? 3 : 1;
+        // A range with an end that is no character takes in nothing.
+        if (lo == kNoCharacter || hi == kNoCharacter) continue;
+        if (range) {
+            t.ranges.emplace_back(rangeEnd(lo), rangeEnd(hi));
+            continue;
+        }
+        const std::u32string_view f = foldedCharacter(lo);
+        if (f.size() == 1)
+            t.ranges.emplace_back(f.front(), f.front());
+        else if (f.size() > 1)
+            t.foldings.emplace_back(f);
     }
     return t;
 }
@@ -165,36 +98,13 @@ void JetPattern::findShortcuts() {
         if (tokens_[k].kind == Kind::Star) continue;
         if (k == 0 || tokens_[k - 1].kind == Kind::Star) segments_.emplace_back();
         segments_.back().push_back(static_cast<char>(tokens_[k].ch));
-        const char lead = foldingLead(tokens_[k].ch);
-        if (lead != 0 && foldingLeads_.find(lead) == std::string::npos) foldingLeads_ += lead;
     }
 }
 
-bool JetPattern::tokenMatches(const Token& t, char32_t c) const {
-    switch (t.kind) {
-        case Kind::Literal:
-            return t.ch == c;
-        case Kind::Any:
-            return true;
-        case Kind::Digit:
-            return c >= U'0' && c <= U'9';
-        case Kind::List: {
-            bool in = false;
-            for (const auto& [lo, hi] : t.ranges)
-                if (c >= lo && c <= hi) {
-                    in = true;
-                    break;
-                }
-            return in != t.negated;
-        }
-        case Kind::Star:
-            return false;
-    }
-    return false;
-}
+namespace {
 
 // An ASCII text read as folded code points without decoding it: most descriptions are ASCII, and
-// the search runs over every row of the table.
+// the search runs over every row of the table. Each byte is a character.
 struct AsciiFolded {
     std::string_view text;
     std::size_t size() const { return text.size(); }
@@ -202,23 +112,81 @@ struct AsciiFolded {
         const auto c = static_cast<unsigned char>(text[i]);
         return c >= 'A' && c <= 'Z' ? c + 32 : c;
     }
+    bool startsAt(std::size_t) const { return true; }
+    std::size_t endOf(std::size_t i) const { return i + 1; }
 };
+
+// Any other text, folded.
+struct UnitFolded {
+    const FoldedText& text;
+    std::size_t size() const { return text.chars.size(); }
+    char32_t operator[](std::size_t i) const { return text.chars[i]; }
+    bool startsAt(std::size_t i) const { return text.starts[i] != 0; }
+    std::size_t endOf(std::size_t i) const {
+        while (!text.starts[++i]) {
+        }
+        return i;
+    }
+};
+
+}  // namespace
+
+template <typename Folded>
+std::size_t JetPattern::take(const Token& t, const Folded& s, std::size_t i) const {
+    constexpr std::size_t no = std::u32string::npos;
+    if (t.kind == Kind::Literal) return t.ch == s[i] ? i + 1 : no;
+    // The others take one character as written, whatever it folds to.
+    if (!s.startsAt(i)) return no;
+    const std::size_t end = s.endOf(i);
+    switch (t.kind) {
+        case Kind::Any:
+            return end;
+        case Kind::Digit:
+            return end == i + 1 && s[i] >= U'0' && s[i] <= U'9' ? end : no;
+        case Kind::List: {
+            bool in = false;
+            if (end == i + 1) {
+                for (const auto& [lo, hi] : t.ranges)
+                    if (s[i] >= lo && s[i] <= hi) {
+                        in = true;
+                        break;
+                    }
+            } else {
+                for (const std::u32string& f : t.foldings) {
+                    bool same = f.size() == end - i;
+                    for (std::size_t k = 0; same && k < f.size(); ++k) same = f[k] == s[i + k];
+                    if (same) {
+                        in = true;
+                        break;
+                    }
+                }
+            }
+            return in != t.negated ? end : no;
+        }
+        default:
+            return no;
+    }
+}
 
 template <typename Folded>
 bool JetPattern::matchesFolded(const Folded& s) const {
     // Greedy match with backtracking to the last star only: linear memory, O(n*m) time at worst,
-    // so no pattern can make a search hang.
+    // so no pattern can make a search hang. Each token takes what it takes at a place in one way
+    // only, and a later start never ends earlier, so the leftmost run after a star is the one to
+    // keep.
+    constexpr std::size_t no = std::u32string::npos;
     std::size_t ti = 0, pi = 0;
-    std::size_t starPi = std::u32string::npos, starTi = 0;
+    std::size_t starPi = no, starTi = 0;
     const std::size_t np = tokens_.size();
     while (ti < s.size()) {
+        std::size_t next = no;
         if (pi < np && tokens_[pi].kind == Kind::Star) {
             starPi = pi++;
             starTi = ti;
-        } else if (pi < np && tokenMatches(tokens_[pi], s[ti])) {
+        } else if (pi < np && (next = take(tokens_[pi], s, ti)) != no) {
             ++pi;
-            ++ti;
-        } else if (starPi != std::u32string::npos) {
+            ti = next;
+        } else if (starPi != no) {
             pi = starPi + 1;
             ti = ++starTi;
         } else {
@@ -256,21 +224,31 @@ unsigned char caseBit(unsigned char f) {
 
 // Where `folded` first occurs in `text` from `from` on, ignoring ASCII case; npos when nowhere.
 // Sixteen places at a time: only where both its first and its last byte match is it compared in
-// full, so a common first letter costs little (the search runs on every description).
-std::size_t findFolded(std::string_view text, std::string_view folded, std::size_t from) {
+// full, so a common first letter costs little (the search runs on every description). When it is
+// nowhere and `beyondAscii` is given, that tells whether the text from `from` on holds a byte
+// beyond ASCII, seen on the way: an ASCII text pays nothing more to be told from one that may
+// match once folded.
+std::size_t findFolded(std::string_view text, std::string_view folded, std::size_t from,
+                       bool* beyondAscii = nullptr) {
     const std::size_t m = folded.size();
-    if (m > text.size() || from > text.size() - m) return std::string_view::npos;
+    constexpr std::size_t npos = std::string_view::npos;
+    if (m > text.size() || from > text.size() - m) {
+        if (beyondAscii) *beyondAscii = from < text.size() && !isAscii(text.substr(from));
+        return npos;
+    }
     if (m == 0) return from;
     const std::size_t places = text.size() - m + 1;  // the places it may start at
     const auto first = static_cast<unsigned char>(folded.front());
     const auto last = static_cast<unsigned char>(folded.back());
     using Bytes = unsigned char __attribute__((vector_size(16)));
     const Bytes firstBit = Bytes{} + caseBit(first), lastBit = Bytes{} + caseBit(last);
+    Bytes seen{};  // every byte read into `a`, OR-ed
     std::size_t i = from;
     for (; i + 16 <= places; i += 16) {
         Bytes a, b;
         std::memcpy(&a, text.data() + i, 16);
         std::memcpy(&b, text.data() + i + m - 1, 16);
+        seen |= a;
         const auto both = ((a | firstBit) == first) & ((b | lastBit) == last);
         std::uint64_t half[2];
         std::memcpy(half, &both, 16);
@@ -278,36 +256,54 @@ std::size_t findFolded(std::string_view text, std::string_view folded, std::size
         for (std::size_t k = 0; k < 16; ++k)
             if (both[k] && equalFolded(text.data() + i + k, folded)) return i + k;
     }
-    for (; i < places; ++i)
-        if (kFold.to[static_cast<unsigned char>(text[i])] == first &&
-            equalFolded(text.data() + i, folded))
-            return i;
-    return std::string_view::npos;
+    unsigned char seenHere = 0;  // every byte read below, OR-ed
+    for (; i < places; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        seenHere |= c;
+        if (kFold.to[c] == first && equalFolded(text.data() + i, folded)) return i;
+    }
+    if (beyondAscii) {
+        for (; i < text.size(); ++i) seenHere |= static_cast<unsigned char>(text[i]);
+        std::uint64_t half[2];
+        std::memcpy(half, &seen, 16);
+        *beyondAscii = ((half[0] | half[1]) & 0x8080808080808080u) != 0 || (seenHere & 0x80);
+    }
+    return npos;
 }
 
 }  // namespace
 
 // ASCII bytes stand only for themselves in UTF-8, so a match found on the bytes is a match of the
 // characters. Leftmost runs are enough: with no "?", "#" or lists, nothing after a star needs a
-// later place.
-bool JetPattern::matchesSegments(std::string_view text) const {
+// later place. When it does not match, `beyondAscii` (if given) tells whether the text holds a
+// byte beyond ASCII.
+bool JetPattern::matchesSegments(std::string_view text, bool* beyondAscii) const {
     const std::size_t n = segments_.size();
-    if (n == 0) return !anchoredStart_ || text.empty();
+    // A search's "*term*" is read once: its scan sees every byte.
+    if (n == 1 && !anchoredStart_ && !anchoredEnd_)
+        return findFolded(text, segments_.front(), 0, beyondAscii) != std::string_view::npos;
+    const auto no = [&] {
+        if (beyondAscii) *beyondAscii = !isAscii(text);
+        return false;
+    };
+    if (n == 0) return !anchoredStart_ || text.empty() || no();
     std::size_t pos = 0;
     for (std::size_t k = 0; k < n; ++k) {
         const std::string_view segment = segments_[k];
         if (k == n - 1 && anchoredEnd_) {
-            if (text.size() < pos + segment.size()) return false;
+            if (text.size() < pos + segment.size()) return no();
             const std::size_t at = text.size() - segment.size();
-            return (k > 0 || !anchoredStart_ || at == 0) && equalFolded(text.data() + at, segment);
+            return ((k > 0 || !anchoredStart_ || at == 0) &&
+                    equalFolded(text.data() + at, segment)) ||
+                   no();
         }
         if (k == 0 && anchoredStart_) {
-            if (text.size() < segment.size() || !equalFolded(text.data(), segment)) return false;
+            if (text.size() < segment.size() || !equalFolded(text.data(), segment)) return no();
             pos = segment.size();
             continue;
         }
         const std::size_t at = findFolded(text, segment, pos);
-        if (at == std::string_view::npos) return false;
+        if (at == std::string_view::npos) return no();
         pos = at + segment.size();
     }
     return true;
@@ -316,21 +312,21 @@ bool JetPattern::matchesSegments(std::string_view text) const {
 bool JetPattern::matches(std::string_view utf8Text) const {
     if (!valid_) return false;
     if (anything_) return true;
-    // A few letters beyond ASCII fold into it (the Kelvin sign into k): only an ASCII text that
-    // does not match is surely no match.
+    // Folding changes no ASCII character but its case, and the segments are ASCII: a match on the
+    // bytes is a match; only a text beyond ASCII may still match once folded.
     if (segmentsOnly_) {
-        if (matchesSegments(utf8Text)) return true;
-        const bool folds = std::ranges::any_of(foldingLeads_, [&](char lead) {
-            return utf8Text.find(lead) != std::string_view::npos;
-        });
-        if (!folds) return false;
+        bool beyondAscii = false;
+        if (matchesSegments(utf8Text, &beyondAscii)) return true;
+        if (!beyondAscii) return false;
+        thread_local std::string folded;
+        folded.clear();
+        appendFoldedUtf8(utf8Text, folded);
+        return matchesSegments(folded);
     }
-    const bool ascii = isAscii(utf8Text);
-    if (segmentsOnly_ && ascii) return false;
-    if (ascii) return matchesFolded(AsciiFolded{utf8Text});
-    thread_local std::u32string folded;
-    folded = foldedCodePoints(utf8Text);
-    return matchesFolded(folded);
+    if (isAscii(utf8Text)) return matchesFolded(AsciiFolded{utf8Text});
+    thread_local FoldedText folded;
+    folded.assign(utf8Text);
+    return matchesFolded(UnitFolded{folded});
 }
 
 namespace {

@@ -41,6 +41,11 @@ class Recordset {
     friend class DataControl;
     using Fields = std::array<std::string, kBoundFieldCount>;
     void append(std::string_view description, std::int64_t key, const Fields* fields);
+    // Puts the rows, given in the engine's order by description ignoring ASCII case, in the
+    // list's order: by description folded (fooddb/textfold.h), then as written ignoring ASCII
+    // case, then as given. The engine's order is that for ASCII descriptions, and they keep it
+    // among themselves: only the others move.
+    void putInListOrder();
 
     std::string text_;                 // the descriptions, one after another
     std::vector<std::uint32_t> ends_;  // where each row's description ends in text_

@@ -19,6 +19,10 @@ struct TableQuery {
     // value, compiled once.
     std::vector<QByteArray> values;
     QString order;  // SQL ordering terms; empty: the engine's order
+    // The rows, as the engine gives them in `order` (by description, ignoring ASCII case), are put
+    // in the food list's order: descriptions beyond ASCII among the others as dictionaries file
+    // them (Recordset).
+    bool listOrder = false;
     int limit = 0;  // at most this many rows; 0: all of them
     // True: the record set holds each row's key and description, and a record's other fields are
     // read by its key when it becomes current (a whole table listed, a few of its rows read).
@@ -32,6 +36,10 @@ struct TableQuery {
         return set(condition, std::move(sqlCondition));
     }
     TableQuery& orderedBy(QString sqlOrder) { return set(order, std::move(sqlOrder)); }
+    TableQuery& inListOrder(QString sqlOrder = QStringLiteral("description")) {
+        listOrder = true;
+        return set(order, std::move(sqlOrder));
+    }
     TableQuery& first(int rows) { return set(limit, rows); }
     TableQuery& wholeRows() { return set(byKey, false); }
     TableQuery& writtenAs(QString designText) { return set(text, std::move(designText)); }

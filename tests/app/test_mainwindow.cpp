@@ -163,6 +163,33 @@ class TestMainWindow : public velmora::test::TestCase {
         QCOMPARE(writableDescriptors(app.databasePath()), QStringList());
     }
 
+    // Over a French table the list files accented letters with their base letters, and
+    // type-ahead and search ignore accents.
+    void accents() {
+        AppFixture app({{"Épinard, cru"},
+                        {"Œuf dur"},
+                        {"Epinard, surgelé"},
+                        {"Epice"},
+                        {"Échalote"},
+                        {"Agneau, viande"},
+                        {"Agneau, épaule"}});
+        FormB& f = app.form();
+        QCOMPARE(app.listRows(),
+                 (QStringList{"Agneau, épaule", "Agneau, viande", "Échalote", "Epice",
+                              "Épinard, cru", "Epinard, surgelé", "Œuf dur"}));
+        qint64 now = 0;
+        f.list()->setClock([&now] { return now; });
+        QTest::keyClicks(f.list(), "epi");
+        QCOMPARE(itemLine(f), QStringLiteral(" Item:  Epice"));
+        QTest::keyClicks(f.list(), "n");
+        QCOMPARE(itemLine(f), QStringLiteral(" Item:  Épinard, cru"));
+        search(f, "EPINARD");
+        QCOMPARE(app.listRows(), (QStringList{"Épinard, cru", "Epinard, surgelé"}));
+        QCOMPARE(label(f), QStringLiteral("Item 1 of 2 found in search"));
+        search(f, "oeuf");
+        QCOMPARE(itemLine(f), QStringLiteral(" Item:  Œuf dur"));
+    }
+
     void hostileTerms_data() {
         QTest::addColumn<QString>("term");
         QTest::addColumn<QStringList>("found");  // {"error"}: the search error
