@@ -50,8 +50,9 @@ struct ReferenceValue {
     double amount;
     ReferenceUnit unit;
     int slot = -1;  // the report's nutrient it is the value of; -1 for one the tables lack
-    double per =
-        1;  // what the rule's amount is of, per amount of the nutrient (salt: sodium x 2.5)
+    // How much of what the rule names there is per amount of the nutrient: the EU gives salt,
+    // which is sodium x 2.5.
+    double per = 1;
 };
 
 // The values of a rule as it states them, in the order of its own table: the one table that
