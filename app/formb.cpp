@@ -57,9 +57,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 
 }  // namespace
 
-FormB::FormB(QString databasePath, DailyValueRule dailyValues, QWidget* parent)
-    : QMainWindow(parent), databasePath_(std::move(databasePath)) {
-    dv_.rule = dailyValues;
+FormB::FormB(QString databasePath, std::optional<DailyValueRule> dailyValues, QWidget* parent)
+    : QMainWindow(parent), databasePath_(std::move(databasePath)), chosenDailyValues_(dailyValues) {
     setObjectName(QStringLiteral("FormB"));
     setWindowTitle(AppTitle);
     setWindowIcon(appIcon());
@@ -237,6 +236,12 @@ void FormB::Form_Load() {
     Data1.DatabaseName = databasePath_.isEmpty() ? defaultDatabasePath() : databasePath_;
     Data1.RecordSource = kLoadQuery;
     Data1.Refresh();
+    if (chosenDailyValues_) {
+        dv_.rule = *chosenDailyValues_;
+    } else {
+        const std::optional<SourceRecord> source = Data1.sourceRecord();
+        dv_.rule = tableDailyValueRule(source ? source->name : QString());
+    }
     setFixedSize(tw(kClientWidth), clientHeight() + menuBar()->sizeHint().height());
     show();
     DBList1->setFocus();

@@ -14,6 +14,7 @@
 
 #include <exception>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QFrame;
@@ -31,8 +32,10 @@ class FormB : public QMainWindow {
     Q_OBJECT
   public:
     // The food table is `databasePath`, or Velmora.mdb in the program's own folder; the Percent
-    // Daily Values are those of `dailyValues`.
-    explicit FormB(QString databasePath = {}, DailyValueRule dailyValues = DailyValueRule::Fda1993,
+    // Daily Values are those of `dailyValues`, or else of the table's own rule
+    // (tableDailyValueRule), which the load step reads once the table is open.
+    explicit FormB(QString databasePath = {},
+                   std::optional<DailyValueRule> dailyValues = std::nullopt,
                    QWidget* parent = nullptr);
     ~FormB() override;
 
@@ -129,6 +132,7 @@ class FormB : public QMainWindow {
     ValueArray S;
     bool bvSearchMode = false;
     int ivItemCount = 0;  // at least 32 bits: larger tables count correctly
+    std::optional<DailyValueRule> chosenDailyValues_;  // --daily-values, if given
     DailyValueState dv_;
     double vPortionFactor = 0;
     bool unloading_ = false;

@@ -17,7 +17,7 @@ void FormB::mnuHelp_Click() {
 }
 
 void FormB::mnuDailyValues_Click() {
-    handle([this] { showDailyValuesInformation(state_, this); });
+    handle([this] { showDailyValuesInformation(state_, this, dv_.rule); });
 }
 
 void FormB::mnuAbout_Click() {

@@ -6,9 +6,11 @@
 #include "common/outsidetext.h"
 #include "dailyvalues/dailyvalues.h"
 
+#include <optional>
+
 int main(int argc, char** argv) {
     QString database;
-    velmora::DailyValueRule dailyValues = velmora::DailyValueRule::Fda1993;
+    std::optional<velmora::DailyValueRule> dailyValues;  // else the table's own
     {
         // Read before any window system is touched: --help and --version work without a display,
         // and a wrong argument never opens a window.
@@ -30,11 +32,13 @@ int main(int argc, char** argv) {
             return velmora::usageError(problem);
         if (parser.isSet(databaseOption))
             database = velmora::absoluteFileName(parser.value(databaseOption));
-        const QString problem =
-            parser.isSet(dailyValuesOption)
-                ? velmora::readDailyValueRule(parser.value(dailyValuesOption), dailyValues)
-                : QString();
-        if (!problem.isEmpty()) return velmora::usageError(problem);
+        if (parser.isSet(dailyValuesOption)) {
+            velmora::DailyValueRule rule{};
+            const QString problem =
+                velmora::readDailyValueRule(parser.value(dailyValuesOption), rule);
+            if (!problem.isEmpty()) return velmora::usageError(problem);
+            dailyValues = rule;
+        }
     }
     velmora::VelmoraApplication app(argc, argv);
     velmora::installWidgetMessageBoxes();

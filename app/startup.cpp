@@ -43,7 +43,7 @@ StartResult failedStart(std::unique_ptr<FormB> formB, QPointer<frmSplash> splash
 
 }  // namespace
 
-StartResult Main(const QString& databasePath, DailyValueRule dailyValues) {
+StartResult Main(const QString& databasePath, std::optional<DailyValueRule> dailyValues) {
     StartResult result;
     QPointer<frmSplash> splash = new frmSplash;
     splash->setAttribute(Qt::WA_DeleteOnClose);

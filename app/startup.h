@@ -7,6 +7,7 @@
 #include <QApplication>
 
 #include <memory>
+#include <optional>
 
 namespace velmora {
 
@@ -27,8 +28,9 @@ struct StartResult {
 
 // Splash window, then the main window with its load step, then the splash window closes. A food
 // table that cannot be opened is reported and ends the start with a non-zero status. The table is
-// `databasePath`, or Velmora.mdb in the program's own folder; the percents are of `dailyValues`.
+// `databasePath`, or Velmora.mdb in the program's own folder; the percents are of `dailyValues`,
+// or else of the table's own rule.
 StartResult Main(const QString& databasePath = {},
-                 DailyValueRule dailyValues = DailyValueRule::Fda1993);
+                 std::optional<DailyValueRule> dailyValues = std::nullopt);
 
 }  // namespace velmora

@@ -30,8 +30,8 @@ QString reportLines(const FoodReport& r, bool dv, DailyValueRule rule, const QLo
 // A portion as JSON: description, ndb_number, grams, and quantity and unit of a measure.
 QJsonObject summaryJson(const PortionSummary& p);
 
-// The report as JSON: summaryJson's fields, daily_values under 2016, and the nutrients in column
-// order with label, unit, value and the percent Daily Value of `rule`.
+// The report as JSON: summaryJson's fields, daily_values under a rule other than 1993, and the
+// nutrients in column order with label, unit, value and the percent Daily Value of `rule`.
 QJsonObject reportJson(const FoodReport& r, DailyValueRule rule, const QLocale& locale);
 QString jsonText(const QJsonValue& value);
 
@@ -46,13 +46,13 @@ std::array<QString, kValueSlots> percentTexts(const ValueArray& Z, DailyValueRul
 // holds a comma or a quote, the record ended by CR LF.
 QString csvRecord(const QStringList& fields);
 
-// The fields a CSV record with `dv` ends with: the percent Daily Value and, under 2016, the
-// rule's name; for the header (no `percent`), their names. None without `dv`.
+// The fields a CSV record with `dv` ends with: the percent Daily Value and, under a rule other
+// than 1993, the rule's name; for the header (no `percent`), their names. None without `dv`.
 QStringList dailyValueFields(bool dv, DailyValueRule rule,
                              const std::optional<QString>& percent = std::nullopt);
 
 // The report as CSV: nutrient, unit, amount (the text the report shows), and with `dv` the percent
-// Daily Value (and daily_values under 2016).
+// Daily Value (and daily_values under a rule other than 1993).
 QString reportCsv(const FoodReport& r, bool dv, DailyValueRule rule, const QLocale& locale);
 
 // One line of output for a text from the table: control characters and line breaks escaped, every

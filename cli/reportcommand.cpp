@@ -217,9 +217,9 @@ QString readSource(const QCommandLineParser& parser, const QStringList& foods, R
 
 QString readDailyValues(const QCommandLineParser& parser, const ReportOptions& o,
                         ReportRequest& r) {
-    return parser.isSet(o.dailyValues)
-               ? readDailyValueRule(parser.value(o.dailyValues), r.dailyValues)
-               : QString();
+    r.dailyValuesGiven = parser.isSet(o.dailyValues);
+    return r.dailyValuesGiven ? readDailyValueRule(parser.value(o.dailyValues), r.dailyValues)
+                              : QString();
 }
 
 QString readRequest(const QCommandLineParser& parser, const ReportOptions& o, ReportRequest& r) {
@@ -298,12 +298,30 @@ ReportOutput runCommand(DataControl& data, const ReportRequest& request, const Q
     return {0, reportLines(r, request.dv, request.dailyValues, locale), err};
 }
 
+// Whether the output has percents: those of the annotated reports and of JSON's whole reports.
+bool showsPercents(const ReportRequest& r) {
+    return r.dv || (r.format == ReportFormat::Json &&
+                    (r.mode == ReportMode::Report || r.mode == ReportMode::Compare ||
+                     r.mode == ReportMode::Meal));
+}
+
+// The table's own rule, read from its source record; opens the table.
+DailyValueRule tableRule(DataControl& data) {
+    data.RecordSource = TableQuery().where(QStringLiteral("0")).wholeRows();
+    data.Refresh();
+    const std::optional<SourceRecord> source = data.sourceRecord();
+    return tableDailyValueRule(source ? source->name : QString());
+}
+
 }  // namespace
 
-ReportOutput runReport(const ReportRequest& request, const QLocale& locale) {
+ReportOutput runReport(const ReportRequest& given, const QLocale& locale) {
     try {
         DataControl data;
-        data.DatabaseName = request.database;
+        data.DatabaseName = given.database;
+        ReportRequest request = given;
+        if (!request.dailyValuesGiven && showsPercents(request))
+            request.dailyValues = tableRule(data);
         ReportOutput output = runCommand(data, request, locale);
         addSourceRecord(output, data.sourceRecord(), request.format);
         return output;

@@ -29,7 +29,9 @@ struct ReportRequest {
     bool perMeasure = false;
     QString mealFile;  // --meal: a file name, or "-" for standard input
     bool dv = false;
-    DailyValueRule dailyValues = DailyValueRule::Fda1993;  // the percents' table
+    // The percents' rule: --daily-values when given, else runReport puts the table's own here.
+    DailyValueRule dailyValues = DailyValueRule::Fda1993;
+    bool dailyValuesGiven = false;
 };
 
 // Reads the process's `arguments` (commandLineArguments). Returns the request, or the exit status

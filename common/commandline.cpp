@@ -93,10 +93,14 @@ QCommandLineOption databaseOption() {
 QCommandLineOption dailyValuesOption() {
     return QCommandLineOption(
         QStringLiteral("daily-values"),
-        QStringLiteral("Give Percent Daily Values of the FDA's Daily Values of YEAR: 1993, "
-                       "those of the labels of the 1990s (the default), or 2016, those of "
-                       "today's labels."),
-        QStringLiteral("YEAR"));
+        QStringLiteral("Give the percents of RULE's values: 1993, the FDA's Daily Values of the "
+                       "labels of the 1990s; 2016, the FDA's of today's US labels; eu, the "
+                       "reference intakes of Regulation (EU) No 1169/2011 (also the UK's); ca, "
+                       "Canada's Table of Daily Values; anz, the reference values and RDIs of the "
+                       "Australia New Zealand Food Standards Code. Without it a table built from "
+                       "Ciqual, NEVO, BLS or CoFID takes eu, from CNF ca, from AFCD anz, and any "
+                       "other table 1993."),
+        QStringLiteral("RULE"));
 }
 
 QString emptyFileName(const QCommandLineParser& parser,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "help/helpcommands.h"
 
+#include "dailyvalues/dailyvaluesdocument.h"
 #include "help/aboutwindow.h"
 #include "help/helpwindow.h"
 #include "help/placement.h"
@@ -17,9 +18,10 @@ namespace velmora {
 
 namespace {
 
-void showStoredDocument(HelpState& state, QWidget* mainWindow, int id, const QString& caption) {
+void showDocument(HelpState& state, QWidget* mainWindow, const QByteArray& document,
+                  const QString& caption) {
     // One character per byte, NULs kept.
-    state.svDocText = QString::fromLatin1(loadResourceBytes(QStringLiteral("RTF"), id));
+    state.svDocText = QString::fromLatin1(document);
 
     frmHLP* window = openHelpWindow(state);
     if (!window) {
@@ -52,13 +54,19 @@ QByteArray loadResourceBytes(const QString& type, int id) {
 }
 
 void showInstructions(HelpState& state, QWidget* mainWindow) {
-    showStoredDocument(state, mainWindow, helpdoc::Instructions,
-                       QStringLiteral("Instructions for Velmora"));
+    showDocument(state, mainWindow, loadResourceBytes(QStringLiteral("RTF"), helpdoc::Instructions),
+                 QStringLiteral("Instructions for Velmora"));
 }
 
-void showDailyValuesInformation(HelpState& state, QWidget* mainWindow) {
-    showStoredDocument(state, mainWindow, helpdoc::DailyValues,
-                       QStringLiteral("Information on Daily Values"));
+QByteArray dailyValuesInformation(DailyValueRule rule) {
+    return rule == DailyValueRule::Fda1993
+               ? loadResourceBytes(QStringLiteral("RTF"), helpdoc::DailyValues)
+               : dailyValuesDocument(rule);
+}
+
+void showDailyValuesInformation(HelpState& state, QWidget* mainWindow, DailyValueRule rule) {
+    showDocument(state, mainWindow, dailyValuesInformation(rule),
+                 QStringLiteral("Information on Daily Values"));
 }
 
 void showProgramInfo(HelpState& state, QWidget* mainWindow, const QStringList& tableLines) {

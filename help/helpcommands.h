@@ -2,6 +2,8 @@
 // The main window's help and information commands, and the document they hand to the viewer.
 #pragma once
 
+#include "dailyvalues/dailyvalues.h"
+
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
@@ -34,8 +36,12 @@ QByteArray loadResourceBytes(const QString& type, int id);
 
 // The instructions in the help window (menu "Instructions ").
 void showInstructions(HelpState& state, QWidget* mainWindow);
-// The Daily Values document in the help window (menu "Information on Daily Values ").
-void showDailyValuesInformation(HelpState& state, QWidget* mainWindow);
+// The Daily Values document of `rule`: the stored one under 1993, whose values it lists; under
+// any other rule the one made of that rule's values, so that it lists what the percents use.
+QByteArray dailyValuesInformation(DailyValueRule rule);
+// The Daily Values document of `rule` in the help window (menu "Information on Daily Values ").
+void showDailyValuesInformation(HelpState& state, QWidget* mainWindow,
+                                DailyValueRule rule = DailyValueRule::Fda1993);
 // The About window, modal (menu "Program Info "), with `tableLines` below its text; returns when
 // it has been closed.
 void showProgramInfo(HelpState& state, QWidget* mainWindow, const QStringList& tableLines = {});

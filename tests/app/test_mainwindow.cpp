@@ -7,6 +7,8 @@
 #include "app/startup.h"
 #include "appfixture.h"
 #include "fooddb/foodcolumns.h"
+#include "fooddb/sourcerecord.h"
+#include "fooddb/sqlite.h"
 #include "help/helpwindow.h"
 #include "msgrecorder.h"
 #include "testcase.h"
@@ -17,6 +19,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextBlock>
+#include <QTextEdit>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -330,6 +334,45 @@ class TestMainWindow : public velmora::test::TestCase {
         QVERIFY(f.Text1Text().contains(" Total weight: 80.00 grams\r\n Item:  My bar\r\n"));
         f.mnuCalculate_Click();
         QVERIFY(f.Text1Text().contains(" Calories:  320\r\n          Percent Daily Value: 16%"));
+    }
+
+    // A table that names Ciqual as its source gives the EU's percents and lists the EU's values
+    // in the information window; --daily-values overrides the table's rule, for both.
+    void dailyValuesOfTheTable_data() {
+        QTest::addColumn<std::optional<DailyValueRule>>("chosen");
+        QTest::addColumn<QString>("header");  // the annotated report's first line
+        QTest::addColumn<QString>("title");   // the information document's
+        QTest::newRow("the table's") << std::optional<DailyValueRule>()
+                                     << "Percent of the reference intakes of Regulation (EU) No "
+                                        "1169/2011"
+                                     << "Reference Intakes";
+        QTest::newRow("chosen") << std::optional(DailyValueRule::Fda1993)
+                                << " Total weight: 100 grams"
+                                << "Daily Values";
+    }
+    void dailyValuesOfTheTable() {
+        QFETCH(std::optional<DailyValueRule>, chosen);
+        QFETCH(QString, header);
+        QFETCH(QString, title);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.mdb");
+        QCOMPARE(writeFixtureDb(path, browseFoods()), QString());
+        {
+            sqlite::Database db(path.toUtf8(), SQLITE_OPEN_READWRITE);
+            SourceRecord ciqual;
+            ciqual.name = "Ciqual French food composition table";
+            writeSourceRecord(db, ciqual);
+        }
+        FormB f(path, chosen);
+        f.Form_Load();
+        f.mnuCalculate_Click();
+        QCOMPARE(f.Text1Text().section("\r\n", 0, 0), header);
+        f.mnuDailyValues_Click();
+        auto* help = f.findChild<frmHLP*>();
+        QVERIFY(help && QTest::qWaitForWindowExposed(help));
+        QCOMPARE(help->windowTitle(), "Information on Daily Values");
+        QCOMPARE(help->findChild<QTextEdit*>("RichTextBox1")->document()->firstBlock().text(),
+                 title);
     }
 
     void portionOfAFoodNoLongerListed() {

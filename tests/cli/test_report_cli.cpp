@@ -143,6 +143,14 @@ void oneFoodRows() {
         R"(~{"label":"Vitamin A","unit":"iu","value":null})");
     row("--csv|--dv|Chef's salad", 0,
         "~nutrient,unit,amount,percent_daily_value\r\nCalories,kcal,120,6\r\n");
+    // The other countries' rules, named in every form; Canada has no Daily Value for energy.
+    row("--dv|--daily-values|anz|Chef's salad", 0, "=Chef's salad");
+    row("--csv|--dv|--daily-values|eu|Chef's salad", 0,
+        "~nutrient,unit,amount,percent_daily_value,daily_values\r\nCalories,kcal,120,6,eu\r\n");
+    row("--json|--daily-values|ca|chef's salad", 0,
+        R"(~{"daily_values":"ca","description":"Chef's salad")");
+    row("--json|--daily-values|ca|chef's salad", 0,
+        R"(~{"label":"Calories","unit":"kcal","value":120})");
 }
 
 // Search, rank, compare and meal.
@@ -209,7 +217,8 @@ void failureRows() {
     row("--meal|-", 2, "-:2: not UTF-8", "en_US.UTF-8", "09003@50g\nCaf\\351\n");
     row("--meal|-", 2, "-:1: not UTF-8", "en_US.UTF-8", "Caf\\351\r\n09003@50g\n");
     row("--meal|-", 2, "-:2: not UTF-8", "en_US.UTF-8", "09003@50g\nCaf\\351");
-    row("--daily-values|2017|--dv|09003", 2, "--daily-values is 1993 or 2016, not '2017'");
+    row("--daily-values|2017|--dv|09003", 2,
+        "--daily-values is 1993, 2016, eu, ca or anz, not '2017'");
     row("--daily-values|2016|09003", 2, "--daily-values goes with --dv or --json");
     row("--help|>/dev/full", 1, "cannot write: No space left on device");
     row("--version|>&-", 1, "cannot write: Bad file descriptor");
@@ -265,8 +274,11 @@ class TestReportCli : public velmora::test::TestCase {
         QFETCH(QString, locale);
         QFETCH(QString, input);
         QLocale::setDefault(QLocale(locale));
-        AppFixture app(cliFoods(),
-                       args.contains("2016") ? DailyValueRule::Fda2016 : DailyValueRule::Fda1993);
+        DailyValueRule rule = DailyValueRule::Fda1993;
+        const QStringList given = args.split('|');
+        if (given.contains("--daily-values"))
+            readDailyValueRule(given.value(given.indexOf("--daily-values") + 1), rule);
+        AppFixture app(cliFoods(), rule);
         if (text.startsWith('=')) text = window(app, text.mid(1).split('|'), args.contains("--dv"));
         // A file name that is no UTF-8, which QTemporaryDir could not remove.
         const std::string cafe = app.folder().toStdString() + "/caf\xE9.mdb";

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF reader, and the help and About windows the help commands open over a main window.
+#include "common/numbertext.h"
 #include "common/version.h"
+#include "dailyvalues/dailyvalues.h"
 #include "help/aboutwindow.h"
 #include "help/helpcommands.h"
 #include "help/helpwindow.h"
@@ -152,6 +154,51 @@ class TestHelp : public velmora::test::TestCase {
         showInstructions(state_, &main_);
         QVERIFY(openHelpWindow(state_) && openHelpWindow(state_) != w);
         QCOMPARE(openHelpWindow(state_)->geometry(), firstPlace);
+    }
+
+    // Under 1993 the stored document as designed; under any other rule one in its style that
+    // lists each of the rule's values, those the percents are computed from, and nothing of
+    // another rule's.
+    void dailyValuesDocuments_data() {
+        QTest::addColumn<DailyValueRule>("rule");
+        QTest::addColumn<QStringList>("lines");  // paragraphs the document must have
+        QTest::addColumn<QString>("absent");     // a value of another rule
+        QTest::newRow("1993") << DailyValueRule::Fda1993
+                              << QStringList{"Sodium    2400 milligrams (mg)"} << "2300";
+        QTest::newRow("2016") << DailyValueRule::Fda2016
+                              << QStringList{"Sodium    2300 milligrams (mg)",
+                                             "Total fat    78 grams (g)"}
+                              << "2400";
+        QTest::newRow("eu") << DailyValueRule::Eu
+                            << QStringList{"Salt    6 grams (g)",
+                                           "Energy    2000 kilocalories (kcal)"}
+                            << "65 grams";
+        QTest::newRow("ca") << DailyValueRule::Canada
+                            << QStringList{"Potassium    3400 milligrams (mg)",
+                                           "Vitamin A    900 micrograms retinol activity "
+                                           "equivalents (mcg RAE)"}
+                            << "4700";
+        QTest::newRow("anz") << DailyValueRule::Anz << QStringList{"Energy    8700 kilojoules (kJ)"}
+                             << "2000 kilocalories";
+    }
+    void dailyValuesDocuments() {
+        QFETCH(DailyValueRule, rule);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, absent);
+        const QByteArray rtf = dailyValuesInformation(rule);
+        if (rule == DailyValueRule::Fda1993)
+            QCOMPARE(rtf, loadResourceBytes("RTF", helpdoc::DailyValues));
+        QVERIFY(std::ranges::all_of(rtf, [](char c) { return c >= 0; }));  // 7-bit ASCII
+        const QStringList paragraphs = rtfToDocument(rtf)->toPlainText().split('\n');
+        for (const ReferenceValue& v : referenceValues(rule))
+            lines << v.nutrient.toString() + "    " + numberText(v.amount) + ' ';
+        for (const QString& line : lines)
+            QVERIFY2(std::ranges::any_of(paragraphs,
+                                         [&](const QString& p) { return p.startsWith(line); }),
+                     qPrintable(line));
+        QVERIFY(!paragraphs.join('\n').contains(absent));
+        QCOMPARE(paragraphs.count(QString(55, '-')),
+                 rule == DailyValueRule::Fda1993 ? 34 : referenceValues(rule).size() + 1);
     }
 
     // The About window is modal, centred over the main window and the same each time.

@@ -96,6 +96,116 @@ class TestReports : public velmora::test::TestCase {
         QVERIFY(text.contains(" Total Fat in grams:  20.1\r\n" + percentLine("25.8")));
     }
 
+    // Each rule's report of granola names the rule first and ends on its own note; the percents
+    // are worked out by hand from the rule's own table (the EU's sodium from salt's 6 g, the
+    // FSANZ energy from 8700 kJ), and a nutrient without a value in the report's unit has a note.
+    void annotatedByRule_data() {
+        QTest::addColumn<DailyValueRule>("rule");
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<QStringList>("blocks");
+        const auto block = [](const char* line, const QString& percentOrNote) {
+            return QString::fromUtf8(line) + "\r\n" +
+                   (percentOrNote.startsWith(' ') ? percentOrNote + "\r\n"
+                                                  : percentLine(percentOrNote)) +
+                   "\r\n";
+        };
+        QTest::newRow("eu")
+            << DailyValueRule::Eu
+            << "Percent of the reference intakes of Regulation (EU) No 1169/2011"
+            << QStringList{
+                   block(" Calories:  471", "23.6"),
+                   block(" Sodium in mg:  525", "21.9"),
+                   block(" Iron in mg:  12.1", "86.4"),
+                   block(" Fiber in grams:  7.6", "    no EU reference value"),
+                   block(" Vitamin A in iu:  2500", "    no EU reference value in IU"),
+                   block("    Polyunsaturated Fat in grams:  8.1", "    no EU reference value")};
+        QTest::newRow("ca")
+            << DailyValueRule::Canada << "Percent Daily Values of Canada's Table of Daily Values"
+            << QStringList{block(" Calories:  471", "    no Canadian Daily Value"),
+                           block(" Total Fat in grams:  20.1", "26.8"),
+                           block(" Potassium in mg:  539", "15.9"),
+                           block(" Cholesterol in mg:  45", "    no Canadian Daily Value"),
+                           block(" Vitamin A in iu:  2500", "    no Canadian Daily Value in IU")};
+        QTest::newRow("anz") << DailyValueRule::Anz
+                             << "Percent daily intake of the Australia New Zealand Food Standards "
+                                "Code"
+                             << QStringList{
+                                    block(" Calories:  471", "22.7"),
+                                    block("    Saturated Fat in grams:  3.3", "13.8"),
+                                    block(" Iron in mg:  12.1", "100.8"),
+                                    block(" Potassium in mg:  539", "    no FSANZ reference value"),
+                                    block(" Vitamin A in iu:  2500",
+                                          "    no FSANZ reference value in IU")};
+    }
+    void annotatedByRule() {
+        QFETCH(DailyValueRule, rule);
+        QFETCH(QString, header);
+        QFETCH(QStringList, blocks);
+        DailyValueState st;
+        st.rule = rule;
+        QString portion;
+        const QString text = annotatedReport(granola(), st, portion);
+        QVERIFY(text.startsWith(header + "\r\n Total weight: 100 grams\r\n"));
+        for (const QString& b : blocks) QVERIFY2(text.contains(b), qPrintable(b));
+        // Nothing of the FDA's: neither its notes on the fats nor its closing note.
+        QVERIFY(!text.contains(QStringLiteral("FDA")) &&
+                !text.contains(QStringLiteral("Food and")));
+    }
+
+    // A value comes to the report's unit within its quantity only, and unchanged in the same
+    // unit; a table built from a national food table takes its country's rule, any other 1993.
+    void referenceUnits_data() {
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<ReferenceUnit>("unit");
+        QTest::addColumn<int>("nutrient");
+        QTest::addColumn<double>("per");
+        QTest::addColumn<double>("expected");  // NaN: none
+        const double none = std::nan("");
+        using enum ReferenceUnit;
+        QTest::newRow("kJ to kcal")
+            << 8700.0 << KJ << slot::of("ENERG_KCAL") << 1.0 << 8700 / 4.184;
+        QTest::newRow("salt to sodium") << 6.0 << G << slot::of("SODIUM") << 2.5 << 2400.0;
+        QTest::newRow("mg to micrograms") << 0.055 << Mg << slot::of("SELENIUM") << 1.0 << 55.0;
+        QTest::newRow("same unit") << 0.9 << Mg << slot::of("COPPER") << 1.0 << 0.9;
+        QTest::newRow("equivalents") << 10.0 << MgAlphaTE << slot::of("VIT_E") << 1.0 << 10.0;
+        QTest::newRow("RAE to IU") << 900.0 << UgRAE << slot::of("VIT_A") << 1.0 << none;
+        QTest::newRow("mass to IU") << 800.0 << Ug << slot::of("VIT_A") << 1.0 << none;
+        QTest::newRow("energy to mass") << 8700.0 << KJ << slot::of("PROTEIN") << 1.0 << none;
+    }
+    void referenceUnits() {
+        QFETCH(double, amount);
+        QFETCH(ReferenceUnit, unit);
+        QFETCH(int, nutrient);
+        QFETCH(double, per);
+        QFETCH(double, expected);
+        const std::optional<double> dv = inReportUnit({u"x", amount, unit, nutrient, per});
+        QCOMPARE(dv.has_value(), !std::isnan(expected));
+        if (dv) QCOMPARE(*dv, expected);
+    }
+
+    void tableRule_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<DailyValueRule>("rule");
+        QTest::newRow("Ciqual") << "Ciqual French food composition table" << DailyValueRule::Eu;
+        QTest::newRow("NEVO") << "NEVO, Dutch food composition database (RIVM)"
+                              << DailyValueRule::Eu;
+        QTest::newRow("BLS") << QString::fromUtf8("Bundeslebensmittelschl\u00fcssel (BLS)")
+                             << DailyValueRule::Eu;
+        QTest::newRow("CoFID")
+            << "McCance and Widdowson's The Composition of Foods Integrated Dataset (CoFID)"
+            << DailyValueRule::Eu;
+        QTest::newRow("CNF") << "Canadian Nutrient File (CNF)" << DailyValueRule::Canada;
+        QTest::newRow("AFCD") << "Australian Food Composition Database (AFCD)"
+                              << DailyValueRule::Anz;
+        QTest::newRow("USDA") << "USDA FoodData Central" << DailyValueRule::Fda1993;
+        QTest::newRow("a name like one") << "Canadian Nutrient File" << DailyValueRule::Fda1993;
+        QTest::newRow("no source record") << QString() << DailyValueRule::Fda1993;
+    }
+    void tableRule() {
+        QFETCH(QString, source);
+        QTEST(tableDailyValueRule(source), "rule");
+    }
+
     // Shown unless the quantity reads as zero in the locale given, or else the default one.
     void portionHeader_data() {
         QTest::addColumn<QString>("quantity");

@@ -900,6 +900,31 @@ class TestNational : public TestCase {
         QCOMPARE(list[u"source"_s][u"notice_required"_s].toBool(), true);
     }
 
+    // A table built from a national food table gives its country's percents and says so, unless
+    // --daily-values names another rule.
+    void dailyValuesOfTheTable() {
+        const auto report = [&](const QString& table, const QString& args) {
+            return run(path({}), u"velmora-report"_s,
+                       QStringList{u"--database"_s, path(table)} + args.split(u'|'))
+                .out;
+        };
+        const auto rule = [&](const QString& table, const QString& args) {
+            return QJsonDocument::fromJson(report(table, u"--json|"_s + args).toUtf8())
+                .object()
+                .value(u"daily_values"_s)
+                .toString(u"none"_s);
+        };
+        QCOMPARE(rule(u"c2020.mdb"_s, u"1000"_s), u"eu"_s);
+        QCOMPARE(rule(u"nevo-nl.mdb"_s, u"1"_s), u"eu"_s);
+        QCOMPARE(rule(u"cnf26.mdb"_s, u"2"_s), u"ca"_s);
+        QCOMPARE(rule(u"c2020.mdb"_s, u"--daily-values|1993|1000"_s), u"none"_s);
+        QCOMPARE(rule(u"cnf26.mdb"_s, u"--daily-values|anz|2"_s), u"anz"_s);
+        QVERIFY(report(u"c2020.mdb"_s, u"--dv|1000"_s)
+                    .startsWith(u"Percent of the reference intakes of Regulation (EU) No "
+                                "1169/2011\n"_s));
+        QVERIFY(report(u"cnf26.mdb"_s, u"--csv|--dv|2"_s).contains(u",ca\r\n"_s));
+    }
+
     // The About window adds the table's name, version and citation below its text; for the
     // shipped table it stays as designed.
     void aboutWindow() {
