@@ -410,10 +410,12 @@ int DataControl::findInColumn(int field, const QString& wanted) {
         return equalsIgnoringCase(text, isAscii(text), value, valueAscii);
     };
     if (field == 0) {
-        for (int row = 0; row < rs_.RecordCount(); ++row)
-            if (equalsIgnoringCase(rs_.descriptionUtf8(row), rs_.descriptionIsAscii(row), value,
-                                   valueAscii))
-                return row;
+        // The description as written, case ignored; else, for a text typed without its accents,
+        // the first that folds alike.
+        for (const auto same : {equalsIgnoringCase, equalsFolded})
+            for (int row = 0; row < rs_.RecordCount(); ++row)
+                if (same(rs_.descriptionUtf8(row), rs_.descriptionIsAscii(row), value, valueAscii))
+                    return row;
         return -1;
     }
     if (rs_.table_.isEmpty()) {

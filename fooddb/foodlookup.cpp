@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fooddb/foodlookup.h"
 
+#include "common/utf8text.h"
+
 #include "common/runtimeerror.h"
 #include "fooddb/datacontrol.h"
 #include "fooddb/findfood.h"
@@ -88,12 +90,18 @@ std::u32string foldedText(const QString& food) {
 FoodMatch findByDescription(DataControl& data, const QString& food) {
     QString svFindName;
     if (FindFoodByDescription(data, food, svFindName) != FindOutcome::Found) return {};
-    const std::u32string folded = foldedText(food);
+    const QByteArray utf8 = food.toUtf8();
+    const std::string_view text(utf8.constData(), std::size_t(utf8.size()));
     const Recordset& rs = data.recordset();
-    int sharing = 0;
-    for (int row = 0; row < rs.RecordCount(); ++row)
-        sharing += foldedCodePoints(rs.descriptionUtf8(row)) == folded;
-    return {true, false, sharing, {}};
+    // The foods the step took it for: those equal ignoring case, else those that fold alike.
+    for (const auto same : {equalsIgnoringCase, equalsFolded}) {
+        int sharing = 0;
+        for (int row = 0; row < rs.RecordCount(); ++row)
+            sharing += same(rs.descriptionUtf8(row), rs.descriptionIsAscii(row), text,
+                            isAscii(text));
+        if (sharing > 0) return {true, false, sharing, {}};
+    }
+    return {true, false, 1, {}};
 }
 
 // The find step over the current record set; then the foods after the one found that it would
@@ -103,10 +111,13 @@ FoodMatch findByNdbNumber(DataControl& data, const QString& food) {
     if (data.recordset().NoMatch()) return {false, true, 0, {}};
     FoodMatch m{true, true, 1, {}};
     const int found = data.recordset().AbsolutePosition();
-    const std::u32string folded = foldedText(food);
+    const QByteArray utf8 = food.toUtf8();
+    const std::string_view number(utf8.constData(), std::size_t(utf8.size()));
     for (int row = found + 1; row < data.recordset().RecordCount(); ++row) {
         data.moveToRow(row);
-        if (foldedText(data.txtFields(field::NdbNumber)) != folded) continue;
+        const QByteArray other = data.txtFields(field::NdbNumber).toUtf8();
+        const std::string_view text(other.constData(), std::size_t(other.size()));
+        if (!equalsIgnoringCase(text, isAscii(text), number, isAscii(number))) continue;
         ++m.sharing;
         if (m.others.size() < kMostNamed) m.others << data.txtFields(field::Description);
     }

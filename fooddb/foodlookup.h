@@ -20,7 +20,7 @@ struct FoodMatch {
     bool found = false;
     bool byNdbNumber = false;
     // How many foods the find step takes for the text: by description, twins or descriptions
-    // that differ only in case; by NDB number, the foods that carry it (downloads give some
+    // that differ only in case (or, where none is equal so, in accents); by NDB number, the foods that carry it (downloads give some
     // numbers twice). The first of them in the list is the one found.
     int sharing = 0;
     // Found by NDB number: the descriptions of the others, the first kMostNamed of them.
@@ -30,7 +30,7 @@ inline constexpr qsizetype kMostNamed = 5;
 
 // Makes the food `food` names the current record of `data` (its DatabaseName set): the first
 // food, in the order of the window's list, whose description equals `food` as the find step
-// compares (case ignored), or else the first whose NDB number does. The answer is always
+// compares (case ignored, else accents too), or else the first whose NDB number does. The answer is always
 // findFoodInList's; the record source is left as the lookup set it. Throws RunTimeError as Refresh.
 FoodMatch findFood(DataControl& data, const QString& food);
 

@@ -250,21 +250,44 @@ bool foldedStartsWith(std::string_view utf8, std::string_view prefix) {
     return at == prefix.size();
 }
 
-bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, bool bAscii) {
-    if (aAscii && bAscii) return asciiEqualsIgnoringCase(a, b);
-    return foldedCodePoints(a) == foldedCodePoints(b);
+namespace {
+
+// Case folding alone, a code point at a time (as the table's comparison has always read text).
+std::u32string caseFoldedCodePoints(std::string_view utf8) {
+    std::u32string out;
+    out.reserve(utf8.size());
+    forEachCodePoint(utf8, [&](char32_t c) {
+        if (c < 0x80)
+            out += (c >= U'A' && c <= U'Z') ? c + 32 : c;
+        else
+            out += c == 0xFFFD ? c : char32_t(QChar::toCaseFolded(c));
+    });
+    return out;
 }
 
-std::uint64_t foldedHash(std::string_view utf8, bool ascii) {
+}  // namespace
+
+bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, bool bAscii) {
+    if (aAscii && bAscii) return asciiEqualsIgnoringCase(a, b);
+    // A few non-ASCII letters fold to ASCII ones (the Kelvin sign to k), so compare folded.
+    return caseFoldedCodePoints(a) == caseFoldedCodePoints(b);
+}
+
+std::uint64_t caseFoldedHash(std::string_view utf8, bool ascii) {
     // FNV-1a over the folded code points; an ASCII text's are its bytes with A-Z lowered.
     std::uint64_t h = 0xCBF29CE484222325ull;
     const auto add = [&h](char32_t c) { h = (h ^ c) * 0x100000001B3ull; };
     if (ascii) {
         for (const char c : utf8) add(lowerAscii(static_cast<unsigned char>(c)));
     } else {
-        for (const char32_t c : foldedCodePoints(utf8)) add(c);
+        for (const char32_t c : caseFoldedCodePoints(utf8)) add(c);
     }
     return h;
+}
+
+bool equalsFolded(std::string_view a, bool aAscii, std::string_view b, bool bAscii) {
+    if (aAscii && bAscii) return asciiEqualsIgnoringCase(a, b);
+    return foldedCodePoints(a) == foldedCodePoints(b);
 }
 
 int compareNoCase(std::string_view a, std::string_view b) {

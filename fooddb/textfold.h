@@ -41,12 +41,17 @@ struct FoldedText {
 // Whether the text, folded, begins with `foldedPrefix` (folded UTF-8).
 bool foldedStartsWith(std::string_view utf8, std::string_view foldedPrefix);
 
-// Whether two descriptions are the same to the find step: equal once folded. `aAscii` and
-// `bAscii` say whether each is plain ASCII (isAscii), which is quickly compared.
+// Whether two descriptions are the same to the find step: equal once their case is folded, as
+// the table's comparison has always been. `aAscii` and `bAscii` say whether each is plain ASCII
+// (isAscii), which is quickly compared. The builder makes descriptions unique by it.
 bool equalsIgnoringCase(std::string_view a, bool aAscii, std::string_view b, bool bAscii);
-
 // A hash of a text on which any two texts equalsIgnoringCase finds equal agree.
-std::uint64_t foldedHash(std::string_view utf8, bool ascii);
+std::uint64_t caseFoldedHash(std::string_view utf8, bool ascii);
+
+// Whether two descriptions are the same once folded (accents too). The find step falls back on it
+// where no description equals the text ignoring case: "creme fraiche" finds "Crème fraîche",
+// while a click on "Pâté" in the list finds "Pâté", not an earlier "Pate".
+bool equalsFolded(std::string_view a, bool aAscii, std::string_view b, bool bAscii);
 
 // SQLite's NOCASE comparison, the order the table's index keeps: bytes with ASCII letters in
 // lower case, a text before every longer one that begins with it. Negative, 0 or positive.

@@ -169,7 +169,8 @@ class TestFoodDb : public velmora::test::TestCase {
             {"typed", "z", ""},
             {"find", "creme fraiche", "Crème fraîche 1"},
             {"find", "ŒUF DUR", "Œuf dur 1"},
-            {"find", "pâté", "Pate 2"},
+            {"find", "pâté", "Pâté 1"},
+            {"find", "pâte", "Pate 2"},
         };
         for (const auto& [kind, text, expected] : rows)
             QTest::addRow("%s %s", kind, text)

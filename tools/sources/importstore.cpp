@@ -2,7 +2,7 @@
 #include "tools/sources/importstore.h"
 
 #include "common/utf8text.h"
-#include "fooddb/jetlike.h"
+#include "fooddb/textfold.h"
 
 #include <algorithm>
 #include <new>
@@ -22,7 +22,7 @@ TextSet::TextSet(const TextPool& pool, Comparison comparison, std::size_t expect
 
 std::uint32_t TextSet::hashOf(std::string_view text) const {
     if (comparison_ == Comparison::IgnoringCase)
-        return std::uint32_t(foldedHash(text, isAscii(text)));
+        return std::uint32_t(caseFoldedHash(text, isAscii(text)));
     std::uint64_t h = 0xCBF29CE484222325ull;  // FNV-1a
     for (const char c : text) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
     return std::uint32_t(h);
