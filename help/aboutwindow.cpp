@@ -54,10 +54,6 @@ constexpr char kAboutRtf[] =
 
 }  // namespace
 
-QByteArray frmAbout::aboutRtf() {
-    return QByteArray(kAboutRtf);
-}
-
 frmAbout::frmAbout(QWidget* parent, const QStringList& tableLines) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("Velmora program information"));

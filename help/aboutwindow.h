@@ -15,9 +15,6 @@ class frmAbout : public QDialog {
   public:
     explicit frmAbout(QWidget* parent = nullptr, const QStringList& tableLines = {});
 
-    // The About text, an RTF document.
-    static QByteArray aboutRtf();
-
   public slots:
     void mnuClose_Click();
 

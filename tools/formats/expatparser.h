@@ -6,8 +6,9 @@
 // What the builder reads comes from outside, so the parser takes no more than the elements: an
 // entity declaration (<!ENTITY ...>, how a few bytes grow into gigabytes) is refused and nothing
 // outside the document is ever loaded; a document type declaration without entities reads. Read
-// are UTF-8 (with or without a byte order mark), UTF-16, US-ASCII, windows-1252 and ISO-8859-1,
-// the last taken as windows-1252 as web browsers take it: files that declare it mean that.
+// are UTF-8 (with or without a byte order mark), UTF-16, US-ASCII, windows-1252 and ISO-8859-1
+// (under the names xmlEncodingNamed knows), the last taken as windows-1252 as web browsers take
+// it: files that declare it mean that.
 #pragma once
 
 #include <QString>

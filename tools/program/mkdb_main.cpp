@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-mkdb: builds the program's food table file from the CSV source, an SR release or a
-// FoodData Central download, or a national food table (Ciqual, the Canadian Nutrient File, NEVO),
-// with the user's own foods and recipes after the source's foods.
+// FoodData Central download, or a national food table (Ciqual, the Canadian Nutrient File, NEVO,
+// CoFID, BLS, AFCD), with the user's own foods and recipes after the source's foods.
 #include "common/commandline.h"
 #include "common/outsidetext.h"
 #include "common/runtimeerror.h"
@@ -191,7 +191,9 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
         "FoodData Central download in its CSV form (food.csv, nutrient.csv, food_nutrient.csv "
         "and the files beside them) in FDC_FOLDER, or from a national food table: the French "
         "Ciqual table in its XML form in CIQUAL_FOLDER, the Canadian Nutrient File in its CSV "
-        "form in CNF_FOLDER, the Dutch NEVO table in its download file NEVO_FILE."));
+        "form in CNF_FOLDER, the Dutch NEVO table in its download file NEVO_FILE, the UK's "
+        "CoFID workbook COFID.xlsx, the German BLS workbook BLS.xlsx, the Australian AFCD "
+        "workbook AFCD.xlsx."));
     MkdbOptions o{
         {},
         QCommandLineOption(QStringLiteral("types"),

@@ -84,11 +84,6 @@ std::span<const NutrientMapping> cnfNutrients() {
     return mappings;
 }
 
-// A cell as text; blanks and line breaks (a quoted name may span lines) as one blank.
-QString utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size())).simplified();
-}
-
 struct CnfNutrient {
     QString code;  // shared by every amount of it
     Unit unit = Unit::Unknown;
@@ -159,7 +154,7 @@ class CnfReader {
     void noteVersion(std::string_view updated) {
         static const QRegularExpression date(
             QStringLiteral("^((?:19|20)\\d\\d)-(0[1-9]|1[0-2])-(0[1-9]|[12]\\d|3[01])"));
-        const QRegularExpressionMatch m = date.match(utf8(updated));
+        const QRegularExpressionMatch m = date.match(cellText(updated));
         if (m.hasMatch() && m.captured(1) > version_) version_ = m.captured(1);
     }
 
@@ -174,9 +169,9 @@ class CnfReader {
             if (!foodIndex_.insert(t.id(0), std::uint32_t(foods.size())))
                 throw t.fault(0, QStringLiteral("food %1 listed twice").arg(quoted(t[0])));
             NationalFood food{
-                utf8(code >= 0 && !t.row()[code].empty() ? t.row()[code] : t[0]),
-                utf8(t[3]),
-                {{QLatin1StringView("en"), utf8(t[1])}, {QLatin1StringView("fr"), utf8(t[2])}},
+                cellText(code >= 0 && !t.row()[code].empty() ? t.row()[code] : t[0]),
+                cellText(t[3]),
+                {{QLatin1StringView("en"), cellText(t[1])}, {QLatin1StringView("fr"), cellText(t[2])}},
                 {},
                 {}};
             if (food.names[0].text.isEmpty() && food.names[1].text.isEmpty())
@@ -197,15 +192,15 @@ class CnfReader {
         while (t.next()) {
             if (!nutrientIndex_.insert(t.id(0), std::uint32_t(nutrients_.size())))
                 throw t.fault(0, QStringLiteral("nutrient %1 listed twice").arg(quoted(t[0])));
-            const QString code = utf8(t[1]);
-            nutrients_.push_back({code, unitNamed(utf8(t[2])), table.rankOf(code), false});
+            const QString code = cellText(t[1]);
+            nutrients_.push_back({code, unitNamed(cellText(t[2])), table.rankOf(code), false});
         }
     }
 
     void readAmounts(NationalTable& table) {
         const auto& c = layout_->amounts;
         TableFile t = open(Amounts, {c[0], c[1], c[2]});
-        const QString label = utf8(t.header()[std::size_t(t.columnOf(c[2]))]);
+        const QString label = cellText(t.header()[std::size_t(t.columnOf(c[2]))]);
         qsizetype orphans = 0;
         QString problem;
         while (t.next()) {
@@ -237,7 +232,7 @@ class CnfReader {
         while (t.next()) {
             if (!measureIndex_.insert(t.id(0), std::uint32_t(measures_.size())))
                 throw t.fault(0, QStringLiteral("measure %1 listed twice").arg(quoted(t[0])));
-            measures_.push_back({utf8(t[1]), utf8(t[2])});
+            measures_.push_back({cellText(t[1]), cellText(t[2])});
         }
     }
 

@@ -1,40 +1,46 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The national food tables (Ciqual, and the tables of other agencies to come), all built the same
-// way. A table's reader knows its files only: it finds them, checks them, and hands over each food
-// as a NationalFood, its amounts keyed by the agency's own nutrient identifiers in the agency's
-// units, each with the marker the agency wrote. A NationalTable does the rest the same way for
-// every source: it maps the identifiers to the columns of CSR14 through the source's
+// The national food tables (Ciqual, the Canadian Nutrient File, NEVO, CoFID, BLS, AFCD), all
+// built the same way. A table's reader knows its files only: it finds them, checks them, and hands
+// over each food as a NationalFood, its amounts keyed by the agency's own nutrient identifiers in
+// the agency's units, each with the marker the agency wrote. A NationalTable does the rest the
+// same way for every source: it maps the identifiers to the columns of CSR14 through the source's
 // NutrientMapping, converts units, applies the markers, chooses the description and makes it
 // unique, fills NDB_NO and CODE, counts, and makes the source record that velmora-mkdb writes.
 //
 // Adding a table takes three things:
-//  1. a NutrientMapping list (tools/foodtable.h): the agency's identifiers (INFOODS tagnames
-//     where the agency has them; SR numbers, srNutrientMappings, where it numbers them so) and
-//     the column each goes to, in order of preference where several feed one column;
-//  2. a reader that fills a NationalSource, checks the files (refusals name file and line, as
-//     Fault), reads amounts with readMarkedAmount and units with unitNamed, and gives every food
-//     to NationalTable::add in the agency's order;
-//  3. an entry in kSources (tools/mkdb_main.cpp), which gives velmora-mkdb its option.
+//  1. a NutrientMapping list (tools/sources/foodrow.h): the agency's identifiers (INFOODS
+//     tagnames where the agency has them, with the agency's own spelling beside them; SR numbers,
+//     srNutrientMappings, where it numbers them so) and the column each goes to, in order of
+//     preference where several feed one column;
+//  2. a reader (tools/sources/NAME.cpp, its entry point in readers.h) that fills a
+//     NationalSource, checks the files (refusals name file and line, as Fault), reads amounts
+//     with readMarkedAmount, checks them with conversionProblem and units with unitNamed, and
+//     gives every food to the table in the agency's order: add() for a food that comes whole,
+//     keep() and amount() for one whose amounts come in a file of their own;
+//  3. an entry in kSources (tools/program/mkdb_main.cpp), which gives velmora-mkdb its option.
 //
 // The rules, the same for every source:
-//  - Units: g, mg and µg are converted to the column's unit. An amount in a unit its column
-//    cannot take (vitamin A in µg RAE for the IU column, a unit not given) is not measured, and
-//    its identifier is counted once. Nothing is converted between different definitions: a
-//    mapping lists only identifiers of the column's own definition.
+//  - Units: g, mg and µg are converted to the column's unit; an amount beyond ±10^15 once
+//    converted is refused. An amount in a unit its column cannot take (vitamin A in µg RAE for
+//    the IU column, a unit not given) is not measured, and its identifier is counted once.
+//    Nothing is converted between different definitions: a mapping lists only identifiers of the
+//    column's own definition.
 //  - Energy: kcal as published. A food without kcal but with kJ gets kJ / 4.184, rounded to a
 //    whole kcal (list the kJ identifier after the kcal one); the source record counts those.
 //  - Carbohydrate: whatever the agency publishes as its total, as published; the source names
 //    its definition in NationalSource::carbohydrate.
 //  - Markers (readMarkedAmount): empty, "-" and "N" are not measured (Null); traces ("traces",
 //    "Tr", "TR") and values below a limit ("< 0,5", "<LOD", "<LOQ", "<LOD or <LOQ") are 0 and
-//    counted; an estimate "(1.2)" is 1.2. A reader that learns of a trace otherwise (a list of
-//    the nutrients a food holds traces of) hands over a MarkedAmount of Marker::Trace itself.
+//    counted, those of the cells the columns take, each once; an estimate "(1.2)" is 1.2. A
+//    reader that learns of a trace otherwise (a list of the nutrients a food holds traces of)
+//    hands over a MarkedAmount of Marker::Trace itself.
 //  - Descriptions: the name in the language asked for (--names), else the food's other name; a
 //    description already taken, ignoring case as the window's find step does (UniqueNames),
-//    gets " [CODE]" with the agency's food code.
+//    gets " [CODE]" with the agency's food code, a twin of that " [CODE 2]", " [CODE 3]", ...
 //  - NDB_NO is the agency's food code as text, CODE its food group code.
 //  - An identifier the mapping does not know is skipped and counted once. A food without any
 //    amount is kept, every nutrient not measured.
+//  - Memory grows with the foods (each kept with a chosen amount a column), not with the amounts.
 #pragma once
 
 #include <QHash>
@@ -97,6 +103,12 @@ std::optional<MarkedAmount> readMarkedAmount(std::string_view, bool, QString&) =
 // readers check each amount so, where they can name its place.
 QString conversionProblem(std::span<const NutrientMapping> mapping, QStringView nutrient, Unit unit,
                           double value);
+
+// A cell of a delimited download as a name or code: blanks and line breaks (a quoted name may
+// span lines) as one blank, none around it.
+inline QString cellText(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).simplified();
+}
 
 // One amount of a food, as the agency gives it.
 struct SourceAmount {

@@ -93,10 +93,6 @@ enum NevoColumn {
     Traces
 };
 
-QString utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size())).simplified();
-}
-
 // A nutrient's column: its tagname and unit as the header gives them.
 struct NutrientColumn {
     qsizetype column;
@@ -117,7 +113,7 @@ class NevoReader {
         // twice would leave it to chance which column is read.
         static const QRegularExpression nutrient(QStringLiteral("^(\\S+) \\((.+)\\)$"));
         for (std::size_t c = 0; c < file_.header().size(); ++c) {
-            const QString label = utf8(file_.header()[c]);
+            const QString label = cellText(file_.header()[c]);
             const QRegularExpressionMatch m = nutrient.match(label);
             if (!m.hasMatch()) continue;
             const QString tagname = m.captured(1).toUpper();
@@ -138,7 +134,7 @@ class NevoReader {
             if (!codes.insert(file_.id(Code), 0))
                 throw file_.fault(Code,
                                   QStringLiteral("food %1 listed twice").arg(quoted(file_[Code])));
-            if (utf8(file_[Version]) != version_)
+            if (cellText(file_[Version]) != version_)
                 throw file_.fault(Version,
                                   QStringLiteral("%1 is another release than the first food's")
                                       .arg(quoted(file_[Version])));
@@ -152,7 +148,7 @@ class NevoReader {
 
   private:
     NationalSource source() {
-        version_ = utf8(file_[Version]);
+        version_ = cellText(file_[Version]);
         QString release = version_;
         if (release.startsWith(QLatin1StringView("NEVO-Online "), Qt::CaseInsensitive))
             release = release.sliced(12);
@@ -170,7 +166,7 @@ class NevoReader {
 
     // Whether the food's quantity is per 100 ml (else per 100 g); another is refused.
     bool per100Millilitres() const {
-        QString quantity = utf8(file_[Quantity]).toLower();
+        QString quantity = cellText(file_[Quantity]).toLower();
         quantity.remove(u' ');
         if (quantity == u"per100g") return false;
         if (quantity == u"per100ml") return true;
@@ -185,7 +181,7 @@ class NevoReader {
     QStringList tracedNutrients() {
         QStringList traced;
         static const QRegularExpression separators(QStringLiteral("[,;]"));
-        for (const QString& entry : utf8(file_[Traces]).split(separators, Qt::SkipEmptyParts)) {
+        for (const QString& entry : cellText(file_[Traces]).split(separators, Qt::SkipEmptyParts)) {
             const QString name = entry.trimmed();
             if (name.isEmpty()) continue;
             const NevoNutrient* found = nullptr;
@@ -203,10 +199,10 @@ class NevoReader {
     }
 
     NationalFood food(const QString& language) {
-        NationalFood food{utf8(file_[Code]),
-                          utf8(file_[language == u"nl" ? DutchGroup : EnglishGroup]),
-                          {{QLatin1StringView("nl"), utf8(file_[DutchName])},
-                           {QLatin1StringView("en"), utf8(file_[EnglishName])}},
+        NationalFood food{cellText(file_[Code]),
+                          cellText(file_[language == u"nl" ? DutchGroup : EnglishGroup]),
+                          {{QLatin1StringView("nl"), cellText(file_[DutchName])},
+                           {QLatin1StringView("en"), cellText(file_[EnglishName])}},
                           {},
                           {}};
         if (food.names[0].text.isEmpty() && food.names[1].text.isEmpty())
