@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # lintian as the package checks run it: every finding shown, the informational and pedantic ones
 # too, and any error or warning fails. The findings accepted are listed with their reasons in
-# README.md (Installing); overrides with theirs in debian/*.lintian-overrides.
+# docs/design.md (Packages); overrides with theirs in debian/*.lintian-overrides.
 #
 #   packaging/run-lintian.sh FILE...     .changes, .dsc or .deb files
 set -euo pipefail
