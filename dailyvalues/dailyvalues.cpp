@@ -75,10 +75,10 @@ constexpr ReferenceValue kFda2016[] = {
     {u"Choline", 550, Mg},
 };
 
-// Regulation (EU) No 1169/2011, Annex XIII: Part B, the reference intakes of an average adult for
-// energy and the macronutrients, then Part A, point 1, the nutrient reference values for
-// vitamins and minerals. The regulation gives salt, not sodium; its salt is sodium x 2.5
-// (Annex I, point 11).
+// Regulation (EU) No 1169/2011, Annex XIII (OJ L 304, 22.11.2011, p. 61): Part B, the reference
+// intakes of an average adult for energy and the macronutrients, then Part A, point 1, the
+// nutrient reference values for vitamins and minerals. The regulation gives salt, not sodium; its
+// salt is sodium x 2.5 (Annex I, point 11).
 constexpr ReferenceValue kEu[] = {
     {u"Energy", 2000, Kcal, slot::of("ENERG_KCAL")},
     {u"Total fat", 70, G, slot::of("TOT_LIPID")},

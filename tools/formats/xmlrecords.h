@@ -35,13 +35,13 @@ class XmlRecords final : public XmlHandler {
   public:
     // Reads the file at `path`; `record` and `fields` must outlive the reader.
     XmlRecords(const QString& path, const char* record, const std::array<const char*, N>& fields)
-        : in_(path, *this), record_(record), fields_(fields) {
+        : in_(path, *this), record_(record), fields_(views(fields)) {
         parser().takeText(false);  // but inside a field
     }
     // Reads `bytes` named `name` instead; they must outlive the reader.
     XmlRecords(QByteArrayView bytes, const QString& name, const char* record,
                const std::array<const char*, N>& fields)
-        : in_(bytes, name, *this), record_(record), fields_(fields) {
+        : in_(bytes, name, *this), record_(record), fields_(views(fields)) {
         parser().takeText(false);
     }
 
@@ -60,7 +60,7 @@ class XmlRecords final : public XmlHandler {
     std::string_view required(std::size_t f) const {
         if (current().values[f].empty())
             throw fault(f, QStringLiteral("<%1> without <%2>")
-                               .arg(QLatin1StringView(record_), QLatin1StringView(fields_[f])));
+                               .arg(latin1(record_), latin1(fields_[f])));
         return current().values[f];
     }
     // A fault in field `f`, on its line (the record's when it lacks it).
@@ -123,8 +123,14 @@ class XmlRecords final : public XmlHandler {
     }
 
     XmlInput in_;
-    const char* record_;
-    std::array<const char*, N> fields_;
+    // The names as views, measured once: they are compared with every element's.
+    static std::array<std::string_view, N> views(const std::array<const char*, N>& names) {
+        std::array<std::string_view, N> v;
+        for (std::size_t f = 0; f < N; ++f) v[f] = names[f];
+        return v;
+    }
+    std::string_view record_;
+    std::array<std::string_view, N> fields_;
     std::vector<Record> records_;
     std::size_t count_ = 0, at_ = 0;  // records read into the batch, the one handed out
     bool more_ = true;                // the document has not ended

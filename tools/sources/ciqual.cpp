@@ -211,7 +211,8 @@ class CiqualReader {
 
     void readAmounts(NationalTable& table) {
         XmlRecords<3> in(files_.compo, "COMPO", {"alim_code", "const_code", "teneur"});
-        KeySet seen;  // food index and constituent index
+        // The constituents each food was given: a bit each, grown as far as its records reach.
+        std::vector<std::vector<std::uint64_t>> seen(std::size_t(table.keptCount()));
         qsizetype orphans = 0, records = 0;
         // A release lists a food's amounts together: the food looked up last is looked up again.
         std::string lastFood;
@@ -239,7 +240,11 @@ class CiqualReader {
                                   .first;
             }
             Constituent& c = constituent->second;
-            if (!seen.insert(quint64(food) << 32 | quint64(c.index)))
+            std::vector<std::uint64_t>& given = seen[std::size_t(food)];
+            const auto word = std::size_t(c.index) / 64;
+            const std::uint64_t bit = std::uint64_t(1) << (c.index % 64);
+            if (given.size() <= word) given.resize(word + 1);
+            if ((std::exchange(given[word], given[word] | bit) & bit) != 0)
                 throw in.fault(1, QStringLiteral("food %1: constituent %2 given twice")
                                       .arg(printable(fromUtf8(code)), printable(c.code)));
             QString problem;

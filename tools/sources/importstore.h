@@ -88,35 +88,6 @@ class IdMap {
     SlotTable<Slot> table_;
 };
 
-// 64-bit keys (two 32-bit indexes, say), each once: 16 bytes a key at most, no node for each.
-class KeySet {
-  public:
-    explicit KeySet(std::size_t expected = 16) : table_(expected) {}
-    // False when `key` is in already.
-    // False when `key` is in already. `key` is below 0xFFFFFFFFFFFFFFFF.
-    bool insert(std::uint64_t key) {
-        Slot& slot = table_.find(hashOf(key), [key](const Slot& s) { return s.key == key + 1; });
-        if (!slot.empty()) return false;
-        table_.fill(slot, Slot{key + 1});
-        return true;
-    }
-
-  private:
-    // Every bit of the key moves the low bits the table looks at (MurmurHash3's finalizer): keys
-    // made of two indexes differ mostly in their high half.
-    static std::uint64_t hashOf(std::uint64_t key) {
-        key = (key ^ (key >> 33)) * 0xFF51AFD7ED558CCDull;
-        key = (key ^ (key >> 33)) * 0xC4CEB9FE1A85EC53ull;
-        return key ^ (key >> 33);
-    }
-    struct Slot {
-        std::uint64_t key = 0;  // key + 1; 0 when empty
-        bool empty() const { return key == 0; }
-        std::uint64_t hash() const { return hashOf(key - 1); }
-    };
-    SlotTable<Slot> table_;
-};
-
 // A text kept in a TextPool.
 struct Text {
     std::uint32_t offset = 0;

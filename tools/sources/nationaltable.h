@@ -49,6 +49,7 @@
 #include <QStringList>
 
 #include <array>
+#include <deque>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -211,7 +212,7 @@ class NationalTable {
     UniqueNames names_{pool_};
     FoodRow row_;
     QByteArray texts_[5];  // the UTF-8 the row's text cells point into
-    std::vector<Kept> kept_;
+    std::deque<Kept> kept_;  // not moved as it grows: a food is most of a kilobyte
     qsizetype foods_ = 0, traces_ = 0, belowLimit_ = 0, fromKilojoules_ = 0, otherLanguage_ = 0;
 };
 
