@@ -7,71 +7,15 @@
 
 #include <expat.h>
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace velmora::mkdb {
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool isLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-// The declaration's attributes one by one, as XML writes them: blanks, a name, "=" between
-// optional blanks, a value in quotes.
-class DeclarationAttributes {
-  public:
-    explicit DeclarationAttributes(std::string_view text) : text_(text) {}
-    // The next attribute; false at the end or where the text is no attribute (`wellFormed`).
-    bool next(std::string_view& name, std::string_view& value, std::size_t& nameAt) {
-        const std::size_t start = at_;
-        while (at_ < text_.size() && isBlank(text_[at_])) ++at_;
-        if (at_ == text_.size()) return false;
-        nameAt = at_;
-        while (at_ < text_.size() && isLetter(text_[at_])) ++at_;
-        name = text_.substr(nameAt, at_ - nameAt);
-        while (at_ < text_.size() && isBlank(text_[at_])) ++at_;
-        if (at_ == start || name.empty() || at_ == text_.size() || text_[at_++] != '=')
-            return fail();
-        while (at_ < text_.size() && isBlank(text_[at_])) ++at_;
-        if (at_ == text_.size() || (text_[at_] != '"' && text_[at_] != '\'')) return fail();
-        const std::size_t close = text_.find(text_[at_], at_ + 1);
-        if (close == std::string_view::npos) return fail();
-        value = text_.substr(at_ + 1, close - at_ - 1);
-        at_ = close + 1;
-        return true;
-    }
-    bool wellFormed() const { return wellFormed_; }
-
-  private:
-    bool fail() {
-        wellFormed_ = false;
-        return false;
-    }
-    std::string_view text_;
-    std::size_t at_ = 0;
-    bool wellFormed_ = true;
-};
-
-bool isVersion(std::string_view v) {
-    return v.size() > 2 && v.starts_with("1.") &&
-           std::all_of(v.begin() + 2, v.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-bool isEncodingName(std::string_view name) {
-    return !name.empty() && isLetter(name[0]) && std::all_of(name.begin(), name.end(), [](char c) {
-        return isLetter(c) || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
-    });
-}
-
-}  // namespace
 
 XmlEncoding xmlEncodingNamed(std::string_view name) {
     static constexpr std::array<std::string_view, 3> kUtf8{"utf-8", "utf8", "us-ascii"};
@@ -92,29 +36,23 @@ XmlEncoding xmlEncodingNamed(std::string_view name) {
 
 XmlDeclaration readXmlDeclaration(std::string_view head) {
     XmlDeclaration d;
-    if (!head.starts_with("<?xml") || head.size() < 6 || !isBlank(head[5])) return d;
+    if (!head.starts_with("<?xml") || head.size() < 6 || !std::strchr(" \t\r\n", head[5])) return d;
     const std::size_t close = head.find("?>");
     if (close == std::string_view::npos) return d;
     d.end = close + 2;
-    DeclarationAttributes attributes(head.substr(5, close - 5));
-    std::string_view name, value;
-    std::size_t nameAt = 0;
-    int order = 0;  // version, then encoding, then standalone, each at most once
-    while (attributes.next(name, value, nameAt)) {
-        if (name == "version" && order == 0 && isVersion(value)) {
-            order = 1;
-        } else if (name == "encoding" && order == 1 && isEncodingName(value)) {
-            order = 2;
-            d.encoding = value;
-            d.encodingAt = 5 + nameAt;
-        } else if (name == "standalone" && order >= 1 && order < 3 &&
-                   (value == "yes" || value == "no")) {
-            order = 3;
-        } else {
-            d.wellFormed = false;
-        }
+    // XML 1.0's XMLDecl: a version, then an encoding and a standalone, each optional, in order;
+    // (?:S) stands for its white space.
+    static const QRegularExpression grammar(
+        QStringLiteral("^<\\?xml(?:S)+version(?:S)*=(?:S)*(['\"])1\\.[0-9]+\\1"
+                       "((?:S)+(encoding)(?:S)*=(?:S)*(['\"])([A-Za-z][A-Za-z0-9._-]*)\\4)?"
+                       "((?:S)+standalone(?:S)*=(?:S)*(['\"])(yes|no)\\7)?(?:S)*\\?>$")
+            .replace(QStringLiteral("(?:S)"), QStringLiteral("[ \\t\\r\\n]")));
+    const QRegularExpressionMatch m = grammar.match(QLatin1StringView(head.substr(0, d.end)));
+    d.wellFormed = m.hasMatch();
+    if (d.wellFormed && m.capturedLength(5) > 0) {
+        d.encoding = head.substr(std::size_t(m.capturedStart(5)), std::size_t(m.capturedLength(5)));
+        d.encodingAt = std::size_t(m.capturedStart(3));
     }
-    d.wellFormed = d.wellFormed && attributes.wellFormed() && order >= 1;
     return d;
 }
 
