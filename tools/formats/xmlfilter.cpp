@@ -74,38 +74,28 @@ constexpr qsizetype kBlock = qsizetype(1) << 18;
 
 }  // namespace
 
-// Its reader shows how far the file is read, as the filter may run on a thread of its own.
 XmlFilter::XmlFilter(const QString& path) {
     in_.open(path);
-    in_.showProgress(false);
     readDeclaration();
 }
 
 XmlFilter::XmlFilter(QByteArrayView bytes, const QString& name) {
     in_.openMemory(bytes, name);
-    in_.showProgress(false);
     readDeclaration();
 }
 
 XmlInput::XmlInput(const QString& path, XmlHandler& handler)
-    : filter_(path), parser_(handler, path), blocks_([this](Block& b) { return fill(b); }) {}
+    : filter_(path), parser_(handler, path) {}
 
 XmlInput::XmlInput(QByteArrayView bytes, const QString& name, XmlHandler& handler)
-    : filter_(bytes, name), parser_(handler, name), blocks_([this](Block& b) { return fill(b); }) {}
+    : filter_(bytes, name), parser_(handler, name) {}
 
-bool XmlInput::fill(Block& block) {
-    const bool more = filter_.next(block.bytes);
-    block.done = filter_.done();
-    return more;
-}
-
-// Hands the parser the next bytes the filter gave, showing how far the file is read.
+// Hands the parser the next bytes the filter gives.
 bool XmlInput::advance() {
     return parser_.advance([this] {
-        const Block* block = blocks_.next();
-        if (!block) return parser_.feed({}, true);
-        Progress::instance().update(filter_.name(), block->done, filter_.size());
-        return parser_.feed(block->bytes, false);
+        if (ended_) return parser_.feed({}, true);
+        ended_ = !filter_.next(bytes_);
+        return parser_.feed(bytes_, false);
     });
 }
 

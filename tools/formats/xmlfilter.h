@@ -8,9 +8,6 @@
 // was meant: inside an element's text, a "&" that begins no entity reference and a "<" that
 // begins no tag stand for themselves, and repaired() counts them. XML broken in any other way is
 // refused: every fault is a Fault naming the file and its line.
-//
-// The file is read, decoded and filtered on a thread of its own while the parser reads what the
-// filter gave before.
 #pragma once
 
 #include <optional>
@@ -18,7 +15,6 @@
 
 #include "tools/formats/expatparser.h"
 #include "tools/formats/inputfile.h"
-#include "tools/formats/readahead.h"
 
 namespace velmora::mkdb {
 
@@ -35,9 +31,6 @@ class XmlFilter {
     bool next(std::string& out);
 
     const QString& name() const { return in_.name(); }
-    // How far the file is read, of its size (0: unknown).
-    std::uint64_t done() const { return in_.bytesRead(); }
-    std::uint64_t size() const { return in_.size(); }
     // How many "&" and "<" were read as characters.
     qsizetype repaired() const { return repaired_; }
 
@@ -98,17 +91,10 @@ class XmlInput {
     qsizetype repaired() const { return filter_.repaired(); }
 
   private:
-    struct Block {
-        std::string bytes;
-        std::uint64_t done = 0;  // how much of the file was read for them
-        void clear() { bytes.clear(); }
-    };
-    // On the filter's thread: the next bytes; false after the last.
-    bool fill(Block& block);
-
     XmlFilter filter_;
     ExpatParser parser_;
-    ReadAhead<Block> blocks_;  // last: its thread ends before the filter goes
+    std::string bytes_;  // the filter's last bytes, their room kept for the next
+    bool ended_ = false;
 };
 
 }  // namespace velmora::mkdb
