@@ -94,7 +94,7 @@ head=$(git -C "$source_dir" rev-parse HEAD)
 [ -z "$(git -C "$source_dir" status --porcelain)" ] ||
     say "uncommitted changes in $source_dir are not part of the run (it clones $head)"
 
-logs=$source_dir/build/check-distro-$($package_mode && echo package-)$release
+logs=$source_dir/build/check-distro-$($package_mode && echo package- || true)$release
 rm -rf "$logs"
 mkdir -p "$logs"
 # On the disk, not in memory: the build inside takes gigabytes.
