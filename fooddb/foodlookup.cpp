@@ -7,8 +7,12 @@
 #include "fooddb/datacontrol.h"
 #include "fooddb/findfood.h"
 #include "fooddb/jetlike.h"
+#include "fooddb/textfold.h"
 
+#include <QChar>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace velmora {
 
@@ -97,8 +101,8 @@ FoodMatch findByDescription(DataControl& data, const QString& food) {
     for (const auto same : {equalsIgnoringCase, equalsFolded}) {
         int sharing = 0;
         for (int row = 0; row < rs.RecordCount(); ++row)
-            sharing += same(rs.descriptionUtf8(row), rs.descriptionIsAscii(row), text,
-                            isAscii(text));
+            sharing +=
+                same(rs.descriptionUtf8(row), rs.descriptionIsAscii(row), text, isAscii(text));
         if (sharing > 0) return {true, false, sharing, {}};
     }
     return {true, false, 1, {}};
@@ -175,6 +179,33 @@ FoodMatch findFoodInList(DataControl& data, const QString& food) {
     data.Refresh();
     if (const FoodMatch m = findByDescription(data, food); m.found) return m;
     return findByNdbNumber(data, food);
+}
+
+QStringList similarFoods(DataControl& data, const QString& food, qsizetype most) {
+    std::vector<std::u32string> words;
+    std::u32string word;
+    for (const char32_t c : foldedText(food) + U' ') {
+        if (QChar::isLetterOrNumber(c)) {
+            word += c;
+        } else if (!word.empty()) {
+            words.push_back(std::move(word));
+            word.clear();
+        }
+    }
+    QStringList similar;
+    if (words.empty() || most <= 0) return similar;
+    // The whole list, as the window shows it: a misspelt name has no index to narrow it.
+    data.RecordSource = kLoadQuery;
+    data.Refresh();
+    const Recordset& rs = data.recordset();
+    for (int row = 0; row < rs.RecordCount() && similar.size() < most; ++row) {
+        const std::u32string description = foldedCodePoints(rs.descriptionUtf8(row));
+        if (std::all_of(words.begin(), words.end(), [&](const std::u32string& w) {
+                return description.find(w) != std::u32string::npos;
+            }))
+            similar << rs.description(row);
+    }
+    return similar;
 }
 
 }  // namespace velmora
