@@ -39,9 +39,11 @@ FoodMatch findFood(DataControl& data, const QString& food);
 // The same the window's way: the whole list, then the find step over it.
 FoodMatch findFoodInList(DataControl& data, const QString& food);
 
-// Up to `most` descriptions, in the list's order, that contain every word of `food` (runs of
-// letters and digits, compared folded as the search compares): what a user may have meant by a
-// name no food has. Empty for a text without words. Throws RunTimeError as Refresh.
+// What a user may have meant by a name no food has: up to `most` descriptions that contain every
+// word of `food` (runs of letters and digits, compared folded as the search compares), those
+// that begin with its words in turn first, then those that begin with its first word, then the
+// others, each in the list's order; named in the list's order. Empty for a text without words.
+// Throws RunTimeError as Refresh.
 QStringList similarFoods(DataControl& data, const QString& food, qsizetype most = kMostNamed);
 
 // The record sources of the candidates for `food`, in list order (for the index check): every

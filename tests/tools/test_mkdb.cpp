@@ -8,6 +8,7 @@
 #include "testcase.h"
 
 #include "fixturedb.h"
+#include "toolrun.h"
 #include "tools/formats/recordscanner.h"
 
 using namespace velmora::test;
@@ -783,6 +784,20 @@ class TestMkdb : public velmora::test::TestCase {
         QVERIFY(
             lines.contains(u"my.mdb: 7,910 foods (7,907 from Velmora.mdb, 2 added, 1 recipe)"_s));
         QCOMPARE(lines.last(2), (QStringList{u"tpl.mdb: 5 foods (4 from sr, 1 added)"_s, {}}));
+        // In the shipped table: found by number, case ignored; for a name no food has, the foods
+        // that begin with its words before those that merely hold them, named in list order.
+        const Run u1 = velmora::test::run(built_.path(), u"velmora-report"_s,
+                                          {u"--database"_s, u"my.mdb"_s, u"--json"_s, u"u1"_s});
+        QCOMPARE(QJsonDocument::fromJson(u1.out.toUtf8())["description"].toString(),
+                 u"My granola"_s);
+        QCOMPARE(velmora::test::run(built_.path(), u"velmora-report"_s,
+                                    {u"--database"_s, u"my.mdb"_s, u"Milk, whole"_s})
+                     .err.section(u'\n', 1),
+                 u"velmora-report: did you mean: 'Milk, buttermilk, fluid, whole', 'Milk, "
+                 "chocolate, fluid, commercial, whole, with added vitamin A and vitamin D', 'Milk, "
+                 "dry, whole, with added vitamin D', 'Milk, whole, 3.25% milkfat, with added "
+                 "vitamin D', 'Milk, whole, 3.25% milkfat, without added vitamin A and vitamin "
+                 "D'\n"_s);
         const QString report = qEnvironmentVariable("VELMORA_TEST_BIN") + u"/velmora-report"_s;
         const auto nutrients = [&](const QStringList& args, const QByteArray& in) {
             QProcess run;

@@ -5,6 +5,7 @@
 #include "common/numbertext.h"
 #include "common/outsidetext.h"
 #include "common/runtimeerror.h"
+#include "common/utf8text.h"
 #include "fooddb/sqlite.h"
 #include "fooddb/tablefile.h"
 #include "tools/formats/inputfile.h"
