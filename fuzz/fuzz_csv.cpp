@@ -11,6 +11,7 @@
 #include "fuzzcheck.h"
 #include "tools/formats/recordscanner.h"
 #include "tools/sources/foodrow.h"
+#include "tools/sources/readers.h"
 
 using namespace velmora::mkdb;
 

@@ -209,8 +209,8 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
         "and the files beside them) in FDC_FOLDER, or from a national food table: the French "
         "Ciqual table in its XML form in CIQUAL_FOLDER, the Canadian Nutrient File in its CSV "
         "form in CNF_FOLDER, the Dutch NEVO table in its download file NEVO_FILE; or from a "
-        "table built before, TABLE.mdb (such as the installed Velmora.mdb), with its foods and "
-        "source record: your own foods and recipes go onto it."));
+        "table built before, TABLE.mdb (such as the installed /usr/share/velmora/Velmora.mdb), "
+        "with its foods and source record: your own foods and recipes go onto it."));
     MkdbOptions o{
         {},
         QCommandLineOption(QStringLiteral("types"),
