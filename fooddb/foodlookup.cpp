@@ -7,8 +7,13 @@
 #include "fooddb/datacontrol.h"
 #include "fooddb/findfood.h"
 #include "fooddb/jetlike.h"
+#include "fooddb/textfold.h"
 
+#include <QChar>
 #include <QStringList>
+
+#include <algorithm>
+#include <array>
 
 namespace velmora {
 
@@ -78,6 +83,22 @@ TableQuery candidates(const QString& column, const std::u32string& folded, const
 // instead of walking the whole index.
 const QString kListOrder = QStringLiteral("+description, rowid");
 
+// A folded text's words: its runs of letters and digits.
+std::vector<std::u32string> wordsOf(const std::u32string& folded) {
+    std::vector<std::u32string> words;
+    std::u32string word;
+    for (const char32_t c : folded) {
+        if (QChar::isLetterOrNumber(c)) {
+            word += c;
+        } else if (!word.empty()) {
+            words.push_back(std::move(word));
+            word.clear();
+        }
+    }
+    if (!word.empty()) words.push_back(std::move(word));
+    return words;
+}
+
 // Some table keeps NDB numbers as numbers or bytes: their texts need the window's way.
 const TableQuery kNdbNotText =
     TableQuery().where(QStringLiteral("NDB_NO < '' OR NDB_NO >= x''")).first(1).wholeRows();
@@ -97,8 +118,8 @@ FoodMatch findByDescription(DataControl& data, const QString& food) {
     for (const auto same : {equalsIgnoringCase, equalsFolded}) {
         int sharing = 0;
         for (int row = 0; row < rs.RecordCount(); ++row)
-            sharing += same(rs.descriptionUtf8(row), rs.descriptionIsAscii(row), text,
-                            isAscii(text));
+            sharing +=
+                same(rs.descriptionUtf8(row), rs.descriptionIsAscii(row), text, isAscii(text));
         if (sharing > 0) return {true, false, sharing, {}};
     }
     return {true, false, 1, {}};
@@ -175,6 +196,43 @@ FoodMatch findFoodInList(DataControl& data, const QString& food) {
     data.Refresh();
     if (const FoodMatch m = findByDescription(data, food); m.found) return m;
     return findByNdbNumber(data, food);
+}
+
+QStringList similarFoods(DataControl& data, const QString& food, qsizetype most) {
+    const std::vector<std::u32string> words = wordsOf(foldedText(food));
+    if (words.empty() || most <= 0) return {};
+    // The whole list, as the window shows it: a misspelt name has no index to narrow it.
+    data.RecordSource = kLoadQuery;
+    data.Refresh();
+    const Recordset& rs = data.recordset();
+    // Of the foods that hold every word, those whose description begins with the words in turn
+    // ("Milk, whole" for "milk whole"), then those that begin with the first word, then the
+    // others: in a large table the first few in the list would otherwise be any that mention
+    // them ("Babyfood, ... prepared with whole milk").
+    std::array<std::vector<int>, 3> tiers;
+    for (int row = 0; row < rs.RecordCount() && qsizetype(tiers[0].size()) < most; ++row) {
+        const std::u32string description = foldedCodePoints(rs.descriptionUtf8(row));
+        if (!std::all_of(words.begin(), words.end(), [&](const std::u32string& w) {
+                return description.find(w) != std::u32string::npos;
+            }))
+            continue;
+        const std::vector<std::u32string> own = wordsOf(description);
+        const auto begins = [&](std::size_t i) {
+            return i < own.size() && own[i].starts_with(words[i]);
+        };
+        std::size_t inTurn = 0;
+        while (inTurn < words.size() && begins(inTurn)) ++inTurn;
+        auto& tier = tiers[inTurn == words.size() ? 0 : inTurn > 0 ? 1 : 2];
+        if (qsizetype(tier.size()) < most) tier.push_back(row);
+    }
+    std::vector<int> chosen;
+    for (const auto& tier : tiers)
+        for (std::size_t i = 0; i < tier.size() && qsizetype(chosen.size()) < most; ++i)
+            chosen.push_back(tier[i]);
+    std::sort(chosen.begin(), chosen.end());  // named in the list's order
+    QStringList similar;
+    for (const int row : chosen) similar << rs.description(row);
+    return similar;
 }
 
 }  // namespace velmora

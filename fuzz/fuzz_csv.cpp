@@ -63,10 +63,14 @@ static QByteArray readBack(QByteArrayView input, const ScanFormat& format,
     return out;
 }
 
-static void foodTable(QByteArrayView rows) {
+// `rows` after the header of every column, or with `header`, a file whose first line names its
+// columns.
+static void foodTable(QByteArrayView rows, bool header = false) {
     QByteArray csv;
-    for (const FoodColumn& c : kColumns) csv.append(QByteArrayView(c.name)).append(',');
-    csv.back() = '\n';
+    if (!header) {
+        for (const FoodColumn& c : kColumns) csv.append(QByteArrayView(c.name)).append(',');
+        csv.back() = '\n';
+    }
     csv.append(rows);
     InputFile in;
     in.openMemory(csv, u"fuzz.csv"_s);
@@ -83,6 +87,7 @@ static void foodTable(QByteArrayView rows) {
 
 void fuzzOne(QByteArrayView input) {
     if (input.startsWith('#')) return foodTable(input.sliced(1));
+    if (input.startsWith('$')) return foodTable(input.sliced(1), true);
     const std::size_t pick = !input.isEmpty() && input[0] >= 1 && input[0] <= 4 ? input[0] : 0;
     if (pick) input = input.sliced(1);
     const ScanFormat& format = kFormats[pick];

@@ -48,17 +48,18 @@ QString readPortionedFood(const QString& text, PortionedFood& out) {
     if (out.food.isEmpty()) return QStringLiteral("no food before '@'");
     const QString portion = at < 0 ? QString() : text.mid(at + 1);
     if (portion.isEmpty()) return {};
+    // Blanks between the number and its unit as people write them: "118 g", "1.5 x1", "2 x 1".
     QString problem;
     if (portion.endsWith(u'g')) {
-        problem = readAmount(portion.chopped(1), out.grams);
+        problem = readAmount(portion.chopped(1).trimmed(), out.grams);
     } else {
         const qsizetype x = portion.lastIndexOf(u'x');
-        const QString measure = portion.mid(x + 1);
+        const QString measure = portion.mid(x + 1).trimmed();
         if (x < 0 || (measure != u"1" && measure != u"2"))
             return QStringLiteral("'%1' is no portion such as 45g, 0.25x1 or 3x2")
                 .arg(printable(portion));
         out.measure = measure.toInt();
-        problem = readAmount(portion.left(x), out.count);
+        problem = readAmount(portion.left(x).trimmed(), out.count);
     }
     return problem.isEmpty() ? QString() : QStringLiteral("the portion ") + problem;
 }
@@ -115,19 +116,42 @@ QString sharingNote(const DataControl& data, const FoodMatch& match, const QStri
 
 }  // namespace
 
-QString failureMessage(const ReportOutput& failed) {
-    QString message = failed.err.section(u'\n', -2, -2);
+namespace {
+
+// The lines of a failure's message, without the program's name.
+QStringList failureLines(const ReportOutput& failed) {
+    QStringList lines = failed.err.split(u'\n', Qt::SkipEmptyParts);
     const QString program = QStringLiteral("velmora-report: ");
-    return message.startsWith(program) ? message.sliced(program.size()) : message;
+    for (QString& line : lines)
+        if (line.startsWith(program)) line.remove(0, program.size());
+    return lines;
+}
+
+}  // namespace
+
+QString failureMessage(const ReportOutput& failed) {
+    return failureLines(failed).value(0);
+}
+
+QStringList failureNotes(const ReportOutput& failed) {
+    return failureLines(failed).mid(1);
 }
 
 std::optional<ReportOutput> findNamedFood(DataControl& data, const QString& food, QString& err,
                                           bool refuseShared) {
     const FoodMatch match = findFood(data, food);
-    if (!match.found)
-        return failure(kExitNotFound, QStringLiteral("no food has the description or NDB number "
-                                                     "'%1'")
-                                          .arg(printable(food)));
+    if (!match.found) {
+        ReportOutput failed = failure(kExitNotFound, QStringLiteral("no food has the description "
+                                                                    "or NDB number '%1'")
+                                                         .arg(printable(food)));
+        QStringList similar = similarFoods(data, food);
+        for (QString& description : similar) description = u'\'' + printable(description) + u'\'';
+        if (!similar.isEmpty())
+            failed.err +=
+                failure(0, QStringLiteral("did you mean: ") + similar.join(QStringLiteral(", ")))
+                    .err;
+        return failed;
+    }
     if (match.sharing > 1 && refuseShared)
         return failure(kExitNotFound, sharingNote(data, match, food, true));
     if (match.sharing > 1) err += failure(0, sharingNote(data, match, food, false)).err;

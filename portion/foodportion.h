@@ -9,6 +9,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <variant>
@@ -45,7 +46,8 @@ struct PortionedFood {
 QString readAmount(const QString& text, double& x);
 
 // "FOOD", or "FOOD@PORTION" with the portion "45g" (grams), "0.25x1" or "3x2" (a count of
-// measure 1 or 2); the last "@" starts the portion, and an empty one is none. The empty text
+// measure 1 or 2), blanks allowed around the unit ("45 g", "3 x2"); the last "@" starts the
+// portion, and an empty one is none. The empty text
 // when it is good, else what is wrong with it.
 QString readPortionedFood(const QString& text, PortionedFood& out);
 
@@ -62,11 +64,14 @@ struct FoodReport {
 std::variant<FoodReport, ReportOutput> reportOf(const FieldReader& fields, const PortionedFood& p,
                                                 const QLocale& locale);
 
-// The message of a failure, without the program's name and the line end.
+// The message of a failure, without the program's name and the line end; and the lines that
+// follow it ("did you mean: ..."), the same.
 QString failureMessage(const ReportOutput& failed);
+QStringList failureNotes(const ReportOutput& failed);
 
 // Makes the food `food` names the current record as the window's find step does
-// (fooddb/foodlookup.h), or gives the failure (4 for a food not found). When several foods share
+// (fooddb/foodlookup.h), or gives the failure (4 for a food not found, with a line naming the
+// foods whose descriptions hold its words, where there are any). When several foods share
 // the description or NDB number, adds a line to `err` saying the first is taken, or with
 // `refuseShared` fails (4), saying how to name one of them.
 std::optional<ReportOutput> findNamedFood(DataControl& data, const QString& food, QString& err,

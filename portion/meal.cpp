@@ -11,14 +11,17 @@ namespace velmora {
 namespace {
 
 // Where a meal line's comment starts: at a "#" after an "@", a portion and blanks; -1 for none. A
-// description may hold both "#" and "@", the comment too ("01001@5g # butter @ breakfast").
+// description may hold both "#" and "@", the comment too ("01001@5g # butter @ breakfast"). A
+// portion is at most three words: "5g", "5 g", "2 x1", "2 x 1".
 qsizetype commentStart(QStringView text) {
     for (qsizetype at = text.indexOf(u'@'); at >= 0; at = text.indexOf(u'@', at + 1)) {
         qsizetype i = at + 1;
-        while (i < text.size() && text[i].isSpace()) ++i;  // "01001 @ 5g # butter"
-        while (i < text.size() && !text[i].isSpace() && text[i] != u'#' && text[i] != u'@') ++i;
-        while (i < text.size() && text[i].isSpace()) ++i;
-        if (i < text.size() && text[i] == u'#') return i;
+        for (int words = 0; words <= 3; ++words) {
+            while (i < text.size() && text[i].isSpace()) ++i;  // "01001 @ 5g # butter"
+            if (i < text.size() && text[i] == u'#') return i;
+            if (words == 3) break;
+            while (i < text.size() && !text[i].isSpace() && text[i] != u'#' && text[i] != u'@') ++i;
+        }
     }
     return -1;
 }

@@ -181,6 +181,9 @@ void manyFoodsRows() {
     row("--compare|Chef's salad|Apple, raw|--csv", 0,
         "~nutrient,unit,Chef's salad,\"Apple, raw\"\r\nTotal weight,g,100,100\r\n"
         "Calories,kcal,120,\r\n");
+    row("--compare|Chef's salad@0.25 x 1|09003@ 50 g", 0,
+        "~Quantity                  0.25\nUnit                      1.5 cup\n"
+        "Calories (kcal)           97.8\n");
     row("--compare|Chef's salad@0.25x1|09003@50g|--csv", 0,
         "~Total weight,g,81.5,50\r\nQuantity,,0.25,\r\nUnit,,1.5 "
         "cup,\r\nCalories,kcal,97.8,\r\n",
@@ -188,7 +191,7 @@ void manyFoodsRows() {
     row("--meal|-", 0,
         "~ Meal of 2 portions:\n 81.50 grams  Chef's salad (0.25 of 1.5 cup)\n"
         " 50.00 grams  Apple, raw\n",
-        "en_US.UTF-8", "Chef's salad@0.25x1\n  # a comment\n\n09003@50g # half @ lunch\n");
+        "en_US.UTF-8", "Chef's salad @ 0.25 x1\n  # a comment\n\n09003 @ 50 g # half @ lunch\n");
     row("--meal|-|--dv|--daily-values|2016", 0,
         "~\nPercent Daily Values of the 2016 FDA rule\n Total weight: 100.00 grams\n",
         "en_US.UTF-8", "Chef's salad\n");
@@ -199,7 +202,14 @@ void manyFoodsRows() {
 // Refusals and failures.
 void failureRows() {
     const char* usage = "Try 'velmora-report --help'";
-    row("Plum", 4, "'Plum'");
+    row("Plum", 4, "'Plum'\n");  // no food holds the word: nothing more
+    // The foods that hold every word of a name no food has, five at most, in list order.
+    row("fraiche CREME", 4,
+        "'fraiche CREME'\nvelmora-report: did you mean: 'Crème fraîche, épaisse', 'Creme "
+        "fraiche, legere', 'Crème fraîche, légère'\n");
+    row("a", 4,
+        "did you mean: 'Apple, raw', 'Bad\\x1B]0;owned\\x07\\nfood', 'Chef's salad', 'Chickpeas, "
+        "rinsed in tap water\\', 'Crème fraîche, épaisse'\n");
     row("--measure|2|--count|1|Chef's salad", 4, "no household measure 2");
     row("--grams|1,5|Apple, raw", 2, usage);
     row("--grams|1e-400|Apple, raw", 2, "'1e-400' is out of range");
@@ -213,6 +223,10 @@ void failureRows() {
     row("--compare|09003|Plum@5g", 4, "'Plum'");
     row("--meal|-", 4, "-:2: no food has the description or NDB number 'Plum'", "en_US.UTF-8",
         "09003@50g\nPlum\n");
+    row("--meal|-", 4,
+        "-:2: no food has the description or NDB number 'raw kale'\nvelmora-report: did you "
+        "mean: 'Kale, raw'\n",
+        "en_US.UTF-8", "09003@50g\nraw kale @ 5 g\n");
     row("--meal|-", 2, "-:2: not UTF-8", "en_US.UTF-8", "09003@50g\nCaf\\351@5g\n");
     // The bad byte last on its line, before CR LF, last in the file.
     row("--meal|-", 2, "-:2: not UTF-8", "en_US.UTF-8", "09003@50g\nCaf\\351\n");

@@ -8,6 +8,7 @@
 #include "testcase.h"
 
 #include "fixturedb.h"
+#include "toolrun.h"
 #include "tools/formats/recordscanner.h"
 
 using namespace velmora::test;
@@ -236,6 +237,11 @@ static void ownFoodRows() {
          "'Bean', 'Pea')"},
         {"[A]\n14999@1x1\n", "2:1: 'Café au lait, “instant”' has no household measure 1"},
         {"[A]\n01001@0g\n", "2:1: the portion '0' is not positive"},
+        {"[A]\n01001 @ 0 g\n", "2:1: the portion '0' is not positive"},
+        // Foods whose descriptions hold every word, on a line of their own.
+        {"[A]\nsalted BUTTER @ 5 g\n",
+         "2:1: no food has the description or NDB number 'salted BUTTER'\nvelmora-mkdb: did you "
+         "mean: 'Butter, salted'\n"},
         {"[A]\n01001@-1x1\n", "2:1: the portion '-1' is not positive"},
         {"[A]\nservings 2\nservings 3\n01001\n", "3:1: servings given twice (first on line 2)"},
         {"[A]\nweight 2 g\nweight 2 g\n01001\n", "3:1: weight given twice (first on line 2)"},
@@ -266,6 +272,48 @@ static void ownFoodRows() {
     // Each "]" but the last has more text after it: read in one pass, not once per "]".
     badOwn("name of many brackets", '[' + QByteArray(100000, ']') + "x\n01001\n",
            u"1:100002: text follows the name's closing ']'"_s);
+}
+
+// A table written by `sql` on a fixture of one food, as a file's bytes.
+static QByteArray tableBytes(const QString& sql, const QString& omitColumn = {}) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"t.mdb"_s);
+    if (!writeFixtureDb(path, {{"Food", {{"WATER", 1.0}}}}, omitColumn).isEmpty() ||
+        !execSql(path, sql).isEmpty())
+        return {};
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A built table as the source: refused when it is the output, however named, or no food table.
+static void builtTableRows() {
+    const QString shipped = shippedDatabase();
+    const auto table = [](const char* name, const QByteArray& bytes, const QString& err) {
+        QTest::newRow(name) << Case{u"echo previous > o"_s, u"t.mdb"_s, u"t.mdb|o"_s,
+                                    u"t.mdb: "_s + err,     bytes,      1};
+    };
+    QTest::newRow("table is the output") << Case{u"cp '%1' t.mdb"_s.arg(shipped),
+                                                 {},
+                                                 u"t.mdb|--add|a.csv|t.mdb"_s,
+                                                 u"t.mdb: is the same file as the input t.mdb"_s,
+                                                 {},
+                                                 1};
+    QTest::newRow("table linked as the output")
+        << Case{u"cp '%1' t.mdb; ln -s t.mdb o"_s.arg(shipped), {}, u"t.mdb|--add|a.csv|o"_s,
+                u"o: is the same file as the input t.mdb"_s,    {}, 1};
+    const QString notFoods = u"an SQLite database, but no food table: "_s;
+    table("no CSR14", tableBytes(u"ALTER TABLE CSR14 RENAME TO Foods"_s),
+          notFoods + u"it has no table CSR14\n"_s);
+    table("a column missing", tableBytes(u"SELECT 1"_s, u"PROTEIN"_s),
+          notFoods + u"CSR14 has no column PROTEIN\n"_s);
+    table("a blob", tableBytes(u"UPDATE CSR14 SET WATER = x'31'"_s),
+          u"CSR14 row 1, WATER: a blob, not a number or text\n"_s);
+    table("text for an amount", tableBytes(u"UPDATE CSR14 SET ZINC = 'n/a'"_s),
+          u"CSR14 row 1, ZINC: \"n/a\" is not a number\n"_s);
+    table("amount too large", tableBytes(u"UPDATE CSR14 SET ZINC = 2e15"_s),
+          u"CSR14 row 1, ZINC: 2000000000000000 is out of range (beyond ±10^15)\n"_s);
+    runs("--template with a file", "", "--template|o", 2,
+         "velmora-mkdb: --template takes no other arguments");
 }
 
 static void commandLineAndOutputRows() {
@@ -335,8 +383,15 @@ static void csvAndReleaseRows() {
     bad("overlong UTF-8", h + row({{0, "A\xC0\xAF"}}), "2:2: invalid UTF-8");
     bad("after a quoted break", h + row({{0, "\"a\nb\""}}) + row({{1, "x"}}), "4:6: WATER");
     bad("column in characters", h + row({{0, "Crème"}, {1, "x"}}), "2:7: WATER: \"x\"");
-    bad("header misspelt", QByteArray(h).replace("PROTEIN,", "PROTEINS,"), "1:30: header cell");
-    bad("header short", QByteArray(h).replace(",CODE", ""), "1:317: header has 38 fields");
+    // A header of the columns a food needs, in any order: each name must be one.
+    bad("header misspelt", QByteArray(h).replace("PROTEIN,", "PROTEINS,"),
+        "1:30: header cell 4 is \"PROTEINS\", which is no column of the food table");
+    bad("header without Description", "WATER,PROTEIN\n1,2\n",
+        "1:1: the header names no Description column");
+    bad("header names a column twice", "Description,water,WATER\nx,1,2\n",
+        "1:19: header cell 3 names WATER again (cell 2)");
+    bad("row shorter than its header", "Description,WATER\nx\n",
+        "2:2: row has 1 field, expected 2");
     bad("CSV without foods", h, "2:1: no foods");
     bad("CSV empty description", h + row({{0, ""}}), "2:1: the description is empty");
     bad("escaped and cut", h + row({{1, "\x1B]0;x\a" + QByteArray(90, 'x')}}),
@@ -416,6 +471,7 @@ class TestMkdb : public velmora::test::TestCase {
         csvAndReleaseRows();
         downloadRows();
         ownFoodRows();
+        builtTableRows();
     }
     void run() {
         QFETCH(Case, c);
@@ -467,14 +523,29 @@ class TestMkdb : public velmora::test::TestCase {
         // Recipes of the release's foods, an added food and each other, in two files.
         writeFile(built_.filePath(u"r1.txt"_s),
                   "# cooked down\n[Buttered spinach]  # a comment\nservings 4\nweight 150 g\n"
-                  "Spinach, raw @ 2x1\nbutter, SALTED @ 1x2   # case ignored\n09999 @ 25g\n\n"
+                  "Spinach, raw @ 2 x1\nbutter, SALTED @ 1x2   # case ignored\n"
+                  "09999 @ 25 g # blanks\n\n"
                   "[Spinach twice]\nButtered spinach @ 1x2\nspinach, raw\n");
         writeFile(built_.filePath(u"r2.txt"_s), "[Pea mash]\nPea @ 1x1\nR2 @ 50g\n");
+        // Onto built tables: one holding own foods and recipes, then that one, and the shipped
+        // one; foods in a few columns, without numbers; the template as a file of own foods.
+        writeFile(
+            built_.filePath(u"five.csv"_s),
+            "energ_kcal,Description,PROTEIN,GMWT_1,GMWT_DESC1\n450,My granola,10.5,30,1 bowl\n"
+            "52,\"Apple, mine\",,150,1 apple\n");
+        writeFile(built_.filePath(u"r3.txt"_s),
+                  "[Granola with apple]\nmy granola @ 1 x1\nU2 @ 75 g\n");
+        writeFile(built_.filePath(u"more.csv"_s), "Description\nPlain water\n");
         shell(built_.path(),
               u"m='%1'; $m --recipes r1.txt --sr sr --add a.csv own.mdb --recipes r2.txt > own.txt "
               "2>&1; $m in.csv csv.mdb; $m --sr sr sr.mdb; $m --sr sr8 sr8.mdb 2> sr8.txt; "
               "$m --fdc fdc fdc.mdb > fdc.txt; "
-              "$m --fdc fdc --types foundation_food,survey_fndds_food types.mdb"_s.arg(kMkdb));
+              "$m --fdc fdc --types foundation_food,survey_fndds_food types.mdb; "
+              "$m own.mdb --add five.csv --recipes r3.txt onto.mdb > onto.txt 2>&1; "
+              "$m onto.mdb --add more.csv again.mdb >> onto.txt 2>&1; "
+              "$m '%2' --add five.csv --recipes r3.txt my.mdb >> onto.txt 2>&1; "
+              "$m --template > t.csv; $m --sr sr --add t.csv tpl.mdb >> onto.txt 2>&1"_s.arg(
+                  kMkdb, shippedDatabase()));
     }
 
     // Cells as SQLite quotes them: NULL, a REAL with its point, a TEXT in quotes.
@@ -532,6 +603,19 @@ class TestMkdb : public velmora::test::TestCase {
              "GMWT_DESC2=NULL");
         food("own.mdb", u"R3"_s, "Description='Pea mash' SELENIUM=NULL GMWT_1=90.0");
         food("sr8.mdb", u"01001"_s, "Description='Café crème' ENERG_KCAL=1.0");
+        // Own foods in named columns, numbered after those of the table they go onto.
+        food("onto.mdb", u"U1"_s,
+             "Description='My granola' ENERG_KCAL=450.0 PROTEIN=10.5 WATER=NULL GMWT_1=30.0 "
+             "GMWT_DESC1='1 bowl' GMWT_2=NULL CODE=NULL");
+        food("onto.mdb", u"U2"_s, "Description='Apple, mine' PROTEIN=NULL GMWT_1=150.0");
+        food("onto.mdb", u"R4"_s,
+             "Description='Granola with apple' PROTEIN=NULL GMWT_1=105.0 GMWT_DESC1='1 recipe'");
+        food("again.mdb", u"U3"_s, "Description='Plain water' ENERG_KCAL=NULL");
+        food("my.mdb", u"U2"_s, "Description='Apple, mine'");
+        food("my.mdb", u"R1"_s, "Description='Granola with apple' GMWT_1=105.0");
+        food("tpl.mdb", u"U1"_s,
+             "Description='Granola bar, homemade (example)' ENERG_KCAL=471.0 SELENIUM=NULL "
+             "CHOLESTRL=0.0 GMWT_DESC1='1 bar' GMWT_2=112.0 GMWT_DESC2='4 bars' CODE=NULL");
         food("", u"Spinach, cooked, boiled, drained, without salt"_s,
              "GMWT_1=180.0 GMWT_DESC1='1 cup' GMWT_DESC2=NULL");
     }
@@ -680,9 +764,40 @@ class TestMkdb : public velmora::test::TestCase {
             text.contains(u"r1.txt:9: 'Spinach twice': Vitamin A, Thiamin not measured, as in "
                           "'Buttered spinach' (line 10)\n"_s));
         QVERIFY(text.contains(u"r2.txt:1: 'Pea mash': Water, Protein, "_s));
-        QVERIFY(text.endsWith(u"own.mdb: 4 foods; 2 added foods, 3 recipes\n"_s));
+        QVERIFY(text.endsWith(u"own.mdb: 9 foods (4 from sr, 2 added, 3 recipes)\n"_s));
         QCOMPARE(query(table, u"SELECT group_concat(NDB_NO, ' ') FROM CSR14"_s).rows.value(0),
                  QVariantList{u"01001 09999 11457 14999 7 7 R1 R2 R3"_s});
+        // Onto a built table: its foods cell for cell, then the new ones; the total first.
+        const QString onto = built_.filePath(u"onto.mdb"_s), all = u"SELECT * FROM CSR14"_s;
+        QCOMPARE(query(onto, all + u" WHERE rowid <= 9"_s).rows, query(table, all).rows);
+        QFile ontoOut(built_.filePath(u"onto.txt"_s));
+        QVERIFY(ontoOut.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(ontoOut.readAll()).split(u'\n');
+        const QString lacking =
+            u"velmora-mkdb: r3.txt:1: 'Granola with apple': Protein not measured, as in 'Apple, "
+            "mine' (line 3)"_s;
+        QCOMPARE(lines.mid(0, 3),
+                 (QStringList{lacking,
+                              u"onto.mdb: 12 foods (9 from own.mdb, 2 added, 1 "
+                              "recipe)"_s,
+                              u"again.mdb: 13 foods (12 from onto.mdb, 1 added)"_s}));
+        QVERIFY(
+            lines.contains(u"my.mdb: 7,910 foods (7,907 from Velmora.mdb, 2 added, 1 recipe)"_s));
+        QCOMPARE(lines.last(2), (QStringList{u"tpl.mdb: 5 foods (4 from sr, 1 added)"_s, {}}));
+        // In the shipped table: found by number, case ignored; for a name no food has, the foods
+        // that begin with its words before those that merely hold them, named in list order.
+        const Run u1 = velmora::test::run(built_.path(), u"velmora-report"_s,
+                                          {u"--database"_s, u"my.mdb"_s, u"--json"_s, u"u1"_s});
+        QCOMPARE(QJsonDocument::fromJson(u1.out.toUtf8())["description"].toString(),
+                 u"My granola"_s);
+        QCOMPARE(velmora::test::run(built_.path(), u"velmora-report"_s,
+                                    {u"--database"_s, u"my.mdb"_s, u"Milk, whole"_s})
+                     .err.section(u'\n', 1),
+                 u"velmora-report: did you mean: 'Milk, buttermilk, fluid, whole', 'Milk, "
+                 "chocolate, fluid, commercial, whole, with added vitamin A and vitamin D', 'Milk, "
+                 "dry, whole, with added vitamin D', 'Milk, whole, 3.25% milkfat, with added "
+                 "vitamin D', 'Milk, whole, 3.25% milkfat, without added vitamin A and vitamin "
+                 "D'\n"_s);
         const QString report = qEnvironmentVariable("VELMORA_TEST_BIN") + u"/velmora-report"_s;
         const auto nutrients = [&](const QStringList& args, const QByteArray& in) {
             QProcess run;

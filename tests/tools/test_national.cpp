@@ -911,6 +911,40 @@ class TestNational : public TestCase {
         QCOMPARE(list[u"source"_s][u"notice_required"_s].toBool(), true);
     }
 
+    // Own foods and a recipe onto a national table built before: its source record goes along,
+    // its notes saying what was added; from the download itself, the counts line keeps the
+    // source's own counts after the total.
+    void ownFoodsOntoTheTable() {
+        writeFile(path(u"mine.csv"_s), "Description,ENERG_KCAL\nMy stamppot,120\n");
+        writeFile(path(u"mine.txt"_s), "[Stamppot twice]\nMy stamppot @ 200 g\nU1 @ 200 g\n");
+        const int foods = builds_.value(6).section(u' ', 1, 1).toInt();
+        QVERIFY2(foods > 0, qPrintable(builds_.value(6)));
+        const Run onto = run(path({}), u"velmora-mkdb"_s,
+                             {u"nevo-nl.mdb"_s, u"--add"_s, u"mine.csv"_s, u"--recipes"_s,
+                              u"mine.txt"_s, u"mine.mdb"_s});
+        QVERIFY2(onto.status == 0, qPrintable(onto.err));
+        QCOMPARE(
+            onto.out.section(u'\n', 0, 0),
+            u"mine.mdb: %1 foods (%2 from nevo-nl.mdb, 1 added, 1 recipe)"_s.arg(foods + 2).arg(
+                foods));
+        QVERIFY2(onto.out.contains(u"\nNotes: Added by velmora-mkdb: 1 own food from mine.csv, 1 "
+                                   "recipe from mine.txt.\nRequired notice: yes"_s),
+                 qPrintable(onto.out));
+        const Run source = run(path({}), u"velmora-report"_s,
+                               {u"--database"_s, path(u"mine.mdb"_s), u"--source"_s});
+        QVERIFY2(source.out.startsWith(onto.out.section(u'\n', 1)), qPrintable(source.out));
+        QCOMPARE(cellsOf(path(u"mine.mdb"_s), u"R1"_s, u"Description= ENERG_KCAL="_s),
+                 u"Description='Stamppot twice' ENERG_KCAL=120.0"_s);
+        const Run direct = run(path({}), u"velmora-mkdb"_s,
+                               {u"--nevo"_s, u"n/nevo.txt"_s, u"--names"_s, u"nl"_s, u"--add"_s,
+                                u"mine.csv"_s, u"direct.mdb"_s});
+        QCOMPARE(
+            direct.out.section(u'\n', 0, 0),
+            u"direct.mdb: %1 foods (%2 from nevo.txt, 1 added); nevo.txt: "_s.arg(foods + 1).arg(
+                foods) +
+                builds_.value(6).section(u'\n', 0, 0).section(u": "_s, 1));
+    }
+
     // A table built from a national food table gives its country's percents and says so, unless
     // --daily-values names another rule.
     void dailyValuesOfTheTable() {

@@ -12,12 +12,14 @@ namespace velmora::mkdb {
 
 struct Diagnostic {
     QString file;
-    qsizetype line = 1;    // from 1
+    qsizetype line = 1;    // from 1; 0 for a fault of a file that has no lines (a database)
     qsizetype column = 1;  // from 1, in characters
     QString what;
 
-    // FILE:LINE:COLUMN: what, the file name escaped as every text from outside is
+    // FILE:LINE:COLUMN: what (FILE: what without a line), the file name escaped as every text
+    // from outside is
     QString toString() const {
+        if (line <= 0) return QStringLiteral("%1: %2").arg(printableLine(file), what);
         return QStringLiteral("%1:%2:%3: %4")
             .arg(printableLine(file))
             .arg(line)

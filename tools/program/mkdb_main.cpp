@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-mkdb: builds the program's food table file from the CSV source, an SR release or a
-// FoodData Central download, or a national food table (Ciqual, the Canadian Nutrient File, NEVO,
-// CoFID, BLS, AFCD), with the user's own foods and recipes after the source's foods.
+// FoodData Central download, a national food table (Ciqual, the Canadian Nutrient File, NEVO,
+// CoFID, BLS, AFCD), or a table built before, with the user's own foods and recipes after the
+// source's foods.
 #include "common/commandline.h"
 #include "common/outsidetext.h"
 #include "common/runtimeerror.h"
@@ -12,6 +13,8 @@
 #include "tools/sources/ownfoods.h"
 #include "tools/sources/readers.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 
 #include <algorithm>
@@ -66,6 +69,7 @@ const std::array<Source, 9> kSources{{
      {},
      [](const QString& path) { return QStringList{path}; },
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
+         if (isSqliteFile(r.input)) return readBuiltTable(r.input, sink);
          return Built{counted(readFoodTableCsv(r.input, sink), u"food"), {}, {}};
      }},
     {"sr",
@@ -145,7 +149,9 @@ QString languages(const Source& source) {
 }
 
 QString usage() {
-    QString text = QStringLiteral("usage: velmora-mkdb DATA.csv OUT.mdb\n");
+    QString text = QStringLiteral(
+        "usage: velmora-mkdb DATA.csv OUT.mdb\n"
+        "       velmora-mkdb TABLE.mdb OUT.mdb\n");
     for (const Source& source : kSources) {
         if (!source.option) continue;
         text += QStringLiteral("       velmora-mkdb --%1 %2 OUT.mdb")
@@ -156,7 +162,8 @@ QString usage() {
     }
     return text + QStringLiteral(
                       "       each with --add FOODS.csv and --recipes RECIPES, as often as "
-                      "needed\n");
+                      "needed\n"
+                      "       velmora-mkdb --template\n");
 }
 const QString kUsage = usage();
 
@@ -181,8 +188,19 @@ struct SourceOption {
 
 struct MkdbOptions {
     std::vector<SourceOption> sources;  // of the sources that have an option
-    QCommandLineOption types, names, add, recipes;
+    QCommandLineOption types, names, add, recipes, foodTemplate;
 };
+
+// What --template prints: every column, and a made-up food to start from. SELENIUM is left empty
+// (not measured) and NDB_NO too (the build numbers it U1, U2, ...).
+constexpr char kTemplate[] =
+    "Description,WATER,ENERG_KCAL,PROTEIN,TOT_LIPID,CARBOHYDRT,FIBER_TD,ASH,CALCIUM,PHOSPHORUS,"
+    "IRON,SODIUM,POTASSIUM,MAGNESIUM,ZINC,COPPER,MANGANESE,SELENIUM,VIT_A,VIT_E,THIAMIN,"
+    "RIBOFLAVIN,NIACIN,PANTO_ACID,VIT_B6,FOLATE,VIT_B12,VIT_C,FA_SAT,FA_MONO,FA_POLY,CHOLESTRL,"
+    "GMWT_1,GMWT_DESC1,GMWT_2,GMWT_DESC2,REFUSE_PCT,NDB_NO,CODE\n"
+    "\"Granola bar, homemade (example)\",6.5,471,10.1,20.2,60.5,5.3,1.9,54,294,2.9,12,357,107,"
+    "2.05,0.35,2.8,,42,3.6,0.32,0.14,1.7,0.65,0.19,38,0,0.6,3.9,8.1,7.2,0,28,1 bar,112,4 bars,0,"
+    ",\n";
 
 MkdbOptions describeCommandLine(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
@@ -193,7 +211,9 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
         "Ciqual table in its XML form in CIQUAL_FOLDER, the Canadian Nutrient File in its CSV "
         "form in CNF_FOLDER, the Dutch NEVO table in its download file NEVO_FILE, the UK's "
         "CoFID workbook COFID.xlsx, the German BLS workbook BLS.xlsx, the Australian AFCD "
-        "workbook AFCD.xlsx."));
+        "workbook AFCD.xlsx; or from a table built before, TABLE.mdb (such as the installed "
+        "/usr/share/velmora/Velmora.mdb), with its foods and source record: your own foods and "
+        "recipes go onto it."));
     MkdbOptions o{
         {},
         QCommandLineOption(QStringLiteral("types"),
@@ -207,8 +227,11 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
                                           "a name in it takes its other name."),
                            QStringLiteral("LANG")),
         QCommandLineOption(QStringLiteral("add"),
-                           QStringLiteral("Add your own foods, in the CSV source's form, after the "
-                                          "source's foods (an empty cell: not measured). May be "
+                           QStringLiteral("Add your own foods after the source's: a CSV file whose "
+                                          "header names the columns it gives, in any order, "
+                                          "Description among them (see --template); a column "
+                                          "left out or a cell left empty is not measured, and a "
+                                          "food without an NDB_NO is numbered U1, U2, ... May be "
                                           "given more than once."),
                            QStringLiteral("FOODS.csv")),
         QCommandLineOption(QStringLiteral("recipes"),
@@ -216,6 +239,9 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
                                           "added foods, of any food before it. May be given more "
                                           "than once."),
                            QStringLiteral("RECIPES")),
+        QCommandLineOption(QStringLiteral("template"),
+                           QStringLiteral("Print a header of every column and a made-up food, to "
+                                          "start a file for --add from.")),
     };
     for (const Source& source : kSources)
         if (source.option)
@@ -223,9 +249,10 @@ MkdbOptions describeCommandLine(QCommandLineParser& parser) {
                                                              QLatin1StringView(source.help),
                                                              QLatin1StringView(source.valueName))});
     for (const SourceOption& source : o.sources) parser.addOption(source.option);
-    parser.addOptions({o.types, o.names, o.add, o.recipes});
-    parser.addPositionalArgument(QStringLiteral("DATA.csv"), QStringLiteral("The CSV source."),
-                                 QStringLiteral("[DATA.csv]"));
+    parser.addOptions({o.types, o.names, o.add, o.recipes, o.foodTemplate});
+    parser.addPositionalArgument(QStringLiteral("DATA.csv"),
+                                 QStringLiteral("The CSV source, or a table built before."),
+                                 QStringLiteral("[DATA.csv|TABLE.mdb]"));
     parser.addPositionalArgument(QStringLiteral("OUT.mdb"), QStringLiteral("The table to write."));
     return o;
 }
@@ -288,6 +315,13 @@ std::variant<BuildRequest, int> readMkdbCommandLine(const QStringList& arguments
     if (const auto status = velmora::readCommandLine(
             parser, arguments, kUsage, {QStringLiteral("add"), QStringLiteral("recipes")}))
         return *status;
+    if (parser.isSet(o.foodTemplate)) {
+        if (parser.optionNames().size() > 1 || !parser.positionalArguments().isEmpty())
+            return velmora::usageError(QStringLiteral("--template takes no other arguments"),
+                                       kUsage);
+        std::fputs(kTemplate, stdout);
+        return velmora::outputStatus();
+    }
     BuildRequest r;
     QString problem = readSource(parser, o, r);
     if (problem.isEmpty()) problem = readFiles(parser, r);
@@ -302,6 +336,12 @@ std::variant<BuildRequest, int> readMkdbCommandLine(const QStringList& arguments
         r.typeBits = *mask;
     }
     return r;
+}
+
+// How the counts line names the source: its file or folder without the folders above it.
+QString sourceName(const QString& input) {
+    const QString name = QFileInfo(QDir::cleanPath(input)).fileName();
+    return name.isEmpty() ? input : name;
 }
 
 // Builds the table; the exit status.
@@ -326,8 +366,9 @@ int build(const BuildRequest& r) {
         const auto error = database.write(
             [&](const RowSink& sink) {
                 built = r.source->read(r, own.noting(sink), notes);
-                built.counts += own.counts();
                 own.writeAdded(sink);
+                built.counts = own.countsLine(sourceName(r.input), built.counts);
+                if (built.source) own.noteIn(*built.source);
                 return built.source;
             },
             recipes);

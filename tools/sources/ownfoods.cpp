@@ -11,6 +11,10 @@
 #include "tools/formats/inputfile.h"
 #include "tools/sources/readers.h"
 
+#include <QFileInfo>
+#include <QLocale>
+
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -24,15 +28,30 @@ std::u32string folded(const QString& text) {
     return foldedCodePoints(text.toUtf8().toStdString());
 }
 
-// The recipe whose NDB number "R<n>" `name` is, folded, as a number from 1; 0 for none.
-std::size_t recipeNumber(const std::u32string& name) {
-    if (name.size() < 2 || name.size() > 10 || name[0] != U'r') return 0;
+// The number n of an NDB number "<letter><n>" (folded: 'r' for a recipe's R12, 'u' for an own
+// food's U3), from 1; 0 for none.
+template <typename Char>
+std::size_t ownNumber(std::basic_string_view<Char> name, char letter) {
+    if (name.size() < 2 || name.size() > 10 || (name[0] | 0x20) != Char(letter)) return 0;
     std::size_t n = 0;
     for (std::size_t i = 1; i < name.size(); ++i) {
-        if (name[i] < U'0' || name[i] > U'9') return 0;
-        n = n * 10 + std::size_t(name[i] - U'0');
+        if (name[i] < Char('0') || name[i] > Char('9')) return 0;
+        n = n * 10 + std::size_t(name[i] - Char('0'));
     }
     return n;
+}
+std::size_t recipeNumber(const std::u32string& name) {
+    return ownNumber(std::u32string_view(name), 'r');
+}
+
+// "7,910": the counts line's totals, grouped as the example in the manual is.
+QString grouped(qsizetype n) {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::DefaultNumberOptions);
+    return c.toString(n);
+}
+QString groupedCount(qsizetype n, QStringView noun) {
+    return QStringLiteral("%1 %2%3").arg(grouped(n), noun, n == 1 ? u"" : u"s");
 }
 
 // The per-100-gram amounts are kept to the report's decimals and as many more as the whole
@@ -45,8 +64,9 @@ int storedDecimals(int slot, double weight) {
 // Makes the recipes foods, one after the other, from the table as it stands.
 class RecipeMaker {
   public:
-    RecipeMaker(const QString& table, const std::vector<Recipe>& recipes)
-        : foods_(data_, locale_, MealFoods::Shared::Refused), recipes_(recipes) {
+    // The recipes are numbered from R<first + 1> on.
+    RecipeMaker(const QString& table, const std::vector<Recipe>& recipes, std::size_t first)
+        : foods_(data_, locale_, MealFoods::Shared::Refused), recipes_(recipes), first_(first) {
         data_.DatabaseName = table;
         for (std::size_t k = 0; k < recipes.size(); ++k)
             numbers_.emplace(folded(recipes[k].name), k);
@@ -70,6 +90,7 @@ class RecipeMaker {
     const QLocale locale_ = QLocale::c();
     MealFoods foods_;
     const std::vector<Recipe>& recipes_;
+    const std::size_t first_;
     std::unordered_map<std::u32string, std::size_t> numbers_;  // names folded, the first each
 };
 
@@ -97,8 +118,14 @@ RecipeMaker::Totals RecipeMaker::total(std::size_t k) {
 void RecipeMaker::refuse(std::size_t k, const Ingredient& i, const ReportOutput& failed) const {
     const std::u32string name = folded(i.food.food);
     const auto named = numbers_.find(name);
-    const std::size_t n = named != numbers_.end() ? named->second + 1 : recipeNumber(name);
+    const std::size_t number = recipeNumber(name);
+    const std::size_t n = named != numbers_.end() ? named->second + 1
+                          : number > first_       ? number - first_
+                                                  : 0;
     QString why = failureMessage(failed);
+    // "did you mean: ..." on lines of their own, as velmora-report gives them.
+    for (const QString& note : failureNotes(failed))
+        why += QStringLiteral("\nvelmora-mkdb: ") + note;
     if (n == k + 1)
         why = QStringLiteral("%1 is this recipe: a recipe cannot be its own ingredient")
                   .arg(quoted(i.food.food, u'\''));
@@ -165,7 +192,8 @@ void RecipeMaker::make(std::size_t k, const RowSink& sink, QStringList& notes) {
     if (!(weight <= kLargestAmount))
         refuse(QStringLiteral("the recipe weighs more than 10^%1 g").arg(kLargestAmountPower));
     FoodRow row;
-    const QByteArray name = recipe.name.toUtf8(), number = "R" + QByteArray::number(k + 1);
+    const QByteArray name = recipe.name.toUtf8(),
+                     number = "R" + QByteArray::number(qulonglong(first_ + k + 1));
     row[field::Description] =
         Cell::of(std::string_view(name.constData(), std::size_t(name.size())));
     setAmounts(row, recipe, t, weight);
@@ -224,19 +252,11 @@ void OwnFoods::read(const QStringList& added, const QStringList& recipes) {
     }
     for (const QString& file : recipes) readRecipeFile(file, recipes_);
     for (const AddedFood& food : added_) {
-        // "R1", "R2" … are the recipes' numbers: an added food of one would be found for it.
         const StoredCell& number = food.cells[field::NdbNumber];
-        const std::size_t n = number.kind == Cell::Kind::Text
-                                  ? recipeNumber(foldedCodePoints(pool_.view(number.text)))
-                                  : 0;
-        if (n > 0 && n <= recipes_.size())
-            throw Fault{
-                {files_[food.file], food.line, 1,
-                 QStringLiteral("the NDB number %1 is the number of the recipe %2 (%3:%4): "
-                                "the recipes are numbered R1, R2, ...")
-                     .arg(quoted(pool_.view(number.text)), quoted(recipes_[n - 1].name, u'\''),
-                          printableLine(recipes_[n - 1].file))
-                     .arg(recipes_[n - 1].line)}};
+        // An own number U<n> given: those given out come after it. (One of a recipe of this
+        // build is refused when the recipes' numbers are known.)
+        if (number.kind == Cell::Kind::Text)
+            lastOwn_ = std::max(lastOwn_, ownNumber(pool_.view(number.text), 'u'));
         chosen_.insert(food.cells[0].text);
     }
     for (const Recipe& recipe : recipes_) {
@@ -245,20 +265,46 @@ void OwnFoods::read(const QStringList& added, const QStringList& recipes) {
     }
 }
 
+void OwnFoods::note(std::string_view ndbNumber) {
+    lastRecipe_ = std::max(lastRecipe_, ownNumber(ndbNumber, 'r'));
+    lastOwn_ = std::max(lastOwn_, ownNumber(ndbNumber, 'u'));
+}
+
 RowSink OwnFoods::noting(const RowSink& sink) {
     if (empty()) return sink;
     // Only the source's names the user chose too: a look into a small set per row, where keeping
-    // every name would cost a large table's worth of copies.
+    // every name would cost a large table's worth of copies. A table built before may hold
+    // recipes and own foods already: the new ones are numbered after them.
     return [this, &sink](const FoodRow& row) {
+        ++sourceFoods_;
         if (row[0].kind == Cell::Kind::Text && chosen_.contains(row[0].text))
             taken_.insert(pool_.add(row[0].text));
+        if (row[field::NdbNumber].kind == Cell::Kind::Text) note(row[field::NdbNumber].text);
         sink(row);
     };
 }
 
 void OwnFoods::writeAdded(const RowSink& sink) {
     FoodRow row;
+    std::size_t own = lastOwn_;
     for (const AddedFood& food : added_) {
+        // This build's recipes' numbers: an added food of one would be found for it. Known only
+        // now that the source's numbers are.
+        const StoredCell& number = food.cells[field::NdbNumber];
+        const std::size_t n = number.kind == Cell::Kind::Text
+                                  ? recipeNumber(foldedCodePoints(pool_.view(number.text)))
+                                  : 0;
+        if (n > lastRecipe_ && n - lastRecipe_ <= recipes_.size()) {
+            const Recipe& recipe = recipes_[n - lastRecipe_ - 1];
+            throw Fault{{files_[food.file], food.line, 1,
+                         QStringLiteral("the NDB number %1 is the number of the recipe %2 (%3:%4): "
+                                        "the recipes are numbered R%5, R%6, ...")
+                             .arg(quoted(pool_.view(number.text)), quoted(recipe.name, u'\''),
+                                  printableLine(recipe.file))
+                             .arg(recipe.line)
+                             .arg(lastRecipe_ + 1)
+                             .arg(lastRecipe_ + 2)}};
+        }
         const Text description = food.cells[0].text;
         if (!taken_.insert(description))
             throw Fault{{files_[food.file], food.line, 1,
@@ -270,12 +316,18 @@ void OwnFoods::writeAdded(const RowSink& sink) {
             row[c] = {cell.kind, cell.number,
                       cell.kind == Cell::Kind::Text ? pool_.view(cell.text) : std::string_view()};
         }
+        // Without a number the food could not be named by one: U1, U2, ... as recipes get R1.
+        const QByteArray given = "U" + QByteArray::number(qulonglong(own + 1));
+        if (number.kind == Cell::Kind::Null) {
+            row[field::NdbNumber] = Cell::of(std::string_view(given.constData(), given.size()));
+            ++own;
+        }
         sink(row);
     }
 }
 
 void OwnFoods::writeRecipes(const QString& table, const RowSink& sink, QStringList& notes) {
-    RecipeMaker maker(table, recipes_);
+    RecipeMaker maker(table, recipes_, lastRecipe_);
     for (std::size_t k = 0; k < recipes_.size(); ++k) {
         const Recipe& recipe = recipes_[k];
         const QByteArray name = recipe.name.toUtf8();
@@ -288,11 +340,40 @@ void OwnFoods::writeRecipes(const QString& table, const RowSink& sink, QStringLi
     }
 }
 
-QString OwnFoods::counts() const {
+QString OwnFoods::countsLine(const QString& source, const QString& sourceCounts) const {
+    if (empty()) return sourceCounts;
+    const auto added = qsizetype(added_.size()), recipes = qsizetype(recipes_.size());
+    QStringList parts{grouped(sourceFoods_) + QStringLiteral(" from ") + printableLine(source)};
+    if (added > 0) parts << grouped(added) + QStringLiteral(" added");
+    if (recipes > 0) parts << groupedCount(recipes, u"recipe");
+    QString line = QStringLiteral("%1 (%2)").arg(
+        groupedCount(sourceFoods_ + added + recipes, u"food"), parts.join(QStringLiteral(", ")));
+    // The source's own counts, where they say more than how many foods it gave.
+    if (sourceCounts != counted(sourceFoods_, u"food"))
+        line += QStringLiteral("; ") + printableLine(source) + QStringLiteral(": ") + sourceCounts;
+    return line;
+}
+
+void OwnFoods::noteIn(SourceRecord& record) const {
+    if (empty()) return;
+    // By file, each named without its folder: the table may be passed on, the user's paths not.
     QStringList parts;
-    if (!added_.empty()) parts << counted(qsizetype(added_.size()), u"added food");
-    if (!recipes_.empty()) parts << counted(qsizetype(recipes_.size()), u"recipe");
-    return parts.isEmpty() ? QString() : QStringLiteral("; ") + parts.join(QStringLiteral(", "));
+    const auto fromFile = [&](qsizetype count, QStringView noun, const QString& file) {
+        parts << counted(count, noun) + QStringLiteral(" from ") + QFileInfo(file).fileName();
+    };
+    for (qsizetype f = 0; f < files_.size(); ++f)
+        fromFile(std::count_if(added_.begin(), added_.end(),
+                               [f](const AddedFood& food) { return food.file == f; }),
+                 u"own food", files_[f]);
+    for (std::size_t k = 0; k < recipes_.size();) {
+        std::size_t end = k;
+        while (end < recipes_.size() && recipes_[end].file == recipes_[k].file) ++end;
+        fromFile(qsizetype(end - k), u"recipe", recipes_[k].file);
+        k = end;
+    }
+    QString& notes = record.notes;
+    if (!notes.isEmpty()) notes += notes.endsWith(u'.') ? u" " : u"; ";
+    notes += QStringLiteral("Added by velmora-mkdb: ") + parts.join(QStringLiteral(", ")) + u'.';
 }
 
 }  // namespace velmora::mkdb

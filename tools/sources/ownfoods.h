@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The user's own foods, which a build writes after its source's: foods in the builder's CSV form
-// (--add), and recipes (--recipes), each made a food of the foods before it exactly as
-// velmora-report totals a meal of its lines, scaled to 100 grams.
+// (--add), numbered U1, U2, ... where the file gives them no NDB number, and recipes (--recipes),
+// numbered R1, R2, ..., each made a food of the foods before it exactly as velmora-report totals
+// a meal of its lines, scaled to 100 grams. A source that holds such numbers already (a table
+// built before) has the new ones follow its own.
 #pragma once
 
 #include <QString>
@@ -10,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "fooddb/sourcerecord.h"
 #include "tools/sources/foodrow.h"
 #include "tools/sources/importstore.h"
 #include "tools/sources/recipes.h"
@@ -39,8 +42,13 @@ class OwnFoods {
     // Fault.
     void writeRecipes(const QString& table, const RowSink& sink, QStringList& notes);
 
-    // "; 2 added foods, 1 recipe": what the counts line adds; nothing without own foods.
-    QString counts() const;
+    // The counts line: `sourceCounts` (the source's own) without own foods; with them "7,910
+    // foods (7,907 from Velmora.mdb, 2 added, 1 recipe)", the total first, followed by
+    // "; SOURCE: " and the source's own counts where they say more than the number of its foods.
+    // After the source was written.
+    QString countsLine(const QString& source, const QString& sourceCounts) const;
+    // Adds to the notes of the table's source record what the user's files added.
+    void noteIn(SourceRecord& record) const;
 
   private:
     struct StoredCell {
@@ -54,12 +62,18 @@ class OwnFoods {
         qsizetype line;
     };
 
+    // Notes the recipe or own food number a source's food holds.
+    void note(std::string_view ndbNumber);
+
     QStringList files_;
     TextPool pool_;   // the added foods' texts and the names below
     TextSet taken_;   // the names taken so far that an added food or a recipe may ask for
     TextSet chosen_;  // the added foods' descriptions and the recipes' names
     std::vector<AddedFood> added_;
     std::vector<Recipe> recipes_;
+    qsizetype sourceFoods_ = 0;
+    // The largest numbers R<n> (of the source) and U<n> (of the source or an added food) taken.
+    std::size_t lastRecipe_ = 0, lastOwn_ = 0;
 };
 
 }  // namespace velmora::mkdb

@@ -31,12 +31,24 @@ struct Built {
 
 // --- The builder's own CSV form (sources/csvtable.cpp) ----------------------------------------
 
-// A header row with exactly the 39 column names in order, then one row of 39 cells per food. An
-// empty cell is Null; an empty description, a number beyond kLargestAmount, and a file without
-// foods are refused. Returns the number of rows given to `sink`. `line`, when given, holds the
-// line of the row the sink is given.
+// A header row naming columns of the table, in any order (case ignored), Description among them,
+// then one row per food with a cell for each. A column not named, and an empty cell, is Null; an
+// unknown or repeated name, an empty description, a number beyond kLargestAmount, and a file
+// without foods are refused. Returns the number of rows given to `sink`. `line`, when given, holds
+// the line of the row the sink is given.
 qsizetype readFoodTableCsv(const QString& path, const RowSink& sink, qsizetype* line = nullptr);
 qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink, qsizetype* line = nullptr);
+
+// --- A table built before (sources/builttable.cpp) ---------------------------------------------
+
+// Whether `path` is a regular file that starts as every SQLite database does: then it is read as a
+// built table, not as CSV.
+bool isSqliteFile(const QString& path);
+// Gives the foods of the table CSR14 at `path` to `sink`, in the table's order, each cell as it is
+// stored; returns its counts line and its source record, if it has one. A database without CSR14
+// or one of its 39 columns, a blob, and an amount that is no number within kLargestAmount are
+// refused.
+Built readBuiltTable(const QString& path, const RowSink& sink);
 
 // --- USDA SR in its ASCII form (sources/sr.cpp) -----------------------------------------------
 
