@@ -66,7 +66,8 @@ const std::array<Source, 9> kSources{{
      {},
      [](const QString& path) { return QStringList{path}; },
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
-         return Built{counted(readFoodTableCsv(r.input, sink), u"food"), {}, {}};
+         return Built{
+             counted(readFoodTableCsv(r.input, sink), u"food"), csvSourceRecord(r.input), {}};
      }},
     {"sr",
      "SR_FOLDER",
@@ -74,7 +75,8 @@ const std::array<Source, 9> kSources{{
      {},
      srReleaseFiles,
      [](const BuildRequest& r, const RowSink& sink, QStringList& notes) {
-         return Built{counted(readSrRelease(r.input, sink, &notes), u"food"), {}, {}};
+         return Built{
+             counted(readSrRelease(r.input, sink, &notes), u"food"), srSourceRecord(r.input), {}};
      }},
     {"fdc",
      "FDC_FOLDER",
@@ -82,7 +84,9 @@ const std::array<Source, 9> kSources{{
      {},
      fdcInputFiles,
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
-         return Built{readFdcDownload(r.input, r.typeBits, sink).toString(), {}, {}};
+         QString version;
+         const FdcCounts counts = readFdcDownload(r.input, r.typeBits, sink, &version);
+         return Built{counts.toString(), fdcSourceRecord(r.input, counts, version), {}};
      }},
     {"ciqual",
      "CIQUAL_FOLDER",
