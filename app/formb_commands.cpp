@@ -27,12 +27,7 @@ void FormB::mnuDailyValues_Click() {
 }
 
 void FormB::mnuAbout_Click() {
-    handle([this] {
-        // The shipped table's About window is the designed one.
-        showProgramInfo(
-            state_, this,
-            table_.source && !table_.shipped ? sourceAboutLines(*table_.source) : QStringList());
-    });
+    handle([this] { showProgramInfo(state_, this, tableAboutLines(table_)); });
 }
 
 void FormB::mnuPortionAdjust_Click() {

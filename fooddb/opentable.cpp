@@ -28,4 +28,8 @@ QString tableCaption(const OpenTable& table) {
     return title + QStringLiteral(" \u2014 ") + printable(name);
 }
 
+QStringList tableAboutLines(const OpenTable& table) {
+    return table.shipped || !table.source ? QStringList() : sourceAboutLines(*table.source);
+}
+
 }  // namespace velmora

@@ -27,4 +27,8 @@ bool isDefaultTable(const QString& path);
 // names no source.
 QString tableCaption(const OpenTable& table);
 
+// The lines the About window adds below its designed text: none for the shipped table and for
+// one without a source record, else the source's name, version and citation.
+QStringList tableAboutLines(const OpenTable& table);
+
 }  // namespace velmora

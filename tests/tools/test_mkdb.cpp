@@ -8,6 +8,7 @@
 #include "testcase.h"
 
 #include "fixturedb.h"
+#include "fooddb/foodtableid.h"
 #include "tools/formats/recordscanner.h"
 
 using namespace velmora::test;
@@ -62,7 +63,8 @@ const QMap<QString, QByteArray> kRelease{
          eachNutrient(false).toLatin1()},
     {u"Weight.txt"_s,  // Seq sorts as a number: 10 comes after 2
      "~01001~^10^1^~stick~^113^^\r\n~01001~^2^1.000^~tbsp~^14.2^^\r\n"
-     "~01001~^1^0.50^~cup~^113.5^^\r\n~11457~^1^1^~cup~^30^^\r\n"}};
+     "~01001~^1^0.50^~cup~^113.5^^\r\n~11457~^1^1^~cup~^30^^\r\n"},
+    {u"sr28_doc.pdf"_s, "%PDF-1.4\n"}};  // names the release
 
 // A FoodData Central download (every field quoted, columns found by name, extra columns): the
 // release's three foods as SR Legacy, then an analysed food of each energy, fat and carbohydrate
@@ -73,9 +75,9 @@ const QMap<QString, QByteArray> kFdc{
      "\"fdc_id\",\"data_type\",\"description\",\"food_category_id\",\"publication_date\"\n"
      "\"9\",\"branded_food\",\"BUTTER, SALTED\",\"\",\"\"\n\"10\",\"branded_food\",\"Butter, "
      "salted\",\"\",\"\"\n\"11\",\"branded_food\",\"Spread\",\"\",\"\"\n\"12\",\"branded_food\","
-     "\"Spread\",\"\",\"\"\n\"20\",\"foundation_food\",\"Hummus\",\"16\",\"\"\n\"21\","
+     "\"Spread\",\"\",\"\"\n\"20\",\"foundation_food\",\"Hummus\",\"16\",\"2019-04-01\"\n\"21\","
      "\"foundation_food\",\"Tahini\",\"99\",\"\"\n\"30\",\"survey_fndds_food\",\"Milk\",\"\",\"\"\n"
-     "\"40\",\"sample_food\",\"Sample\",\"\",\"\"\n\"101\",\"sr_legacy_food\",\"Butter, "
+     "\"40\",\"sample_food\",\"Sample\",\"\",\"2024-10-31\"\n\"101\",\"sr_legacy_food\",\"Butter, "
      "salted\",\"1\",\"\"\n\"102\",\"sr_legacy_food\",\"Spinach, raw\",\"11\",\"\"\n\"103\","
      "\"sr_legacy_food\",\"Café au lait, “instant”\",\"\",\"\"\n\"13\",\"branded_food\","
      "\"CAFÉ AU LAIT, “INSTANT”\",\"\",\"\"\n\"15\",\"branded_food\",\"Kale\",\"\",\"\"\n"
@@ -577,11 +579,28 @@ class TestMkdb : public velmora::test::TestCase {
             QFile out(built_.filePath(QLatin1StringView(name)));
             return out.open(QIODevice::ReadOnly) ? QString::fromUtf8(out.readAll()) : QString();
         };
-        QCOMPARE(text("fdc.txt"),
+        // The counts line, then the source record: its date that of the latest food read.
+        QCOMPARE(text("fdc.txt").section(u'\n', 0, 2),
                  u"fdc.mdb: 14 foods (sr_legacy_food 3, foundation_food 3, survey_fndds_food 1, "
                  "branded_food 7); skipped 1 food row of other types and 2 food_nutrient rows of "
                  "no such food, 1 repeated amount; 5 descriptions made unique; 1 NDB number held "
-                 "by more than one food\n"_s);
+                 "by more than one food\nSource: USDA FoodData Central\nVersion: 2019-04-01"_s);
+        QVERIFY(text("fdc.txt").contains(u"\nNotes: Food types taken: sr_legacy_food, "
+                                         "foundation_food, survey_fndds_food, branded_food\n"_s));
+        // Every builder's table names its source and carries Velmora's mark, the shipped one too;
+        // the release is named by its documentation, else by its folder.
+        const QString mark = QString::number(velmora::kFoodTableApplicationId) + u' ';
+        for (const auto& [table, name] : {std::pair(u"csv.mdb"_s, u"in.csv"_s),
+                                          {u"sr.mdb"_s, u"USDA SR"_s},
+                                          {u"fdc.mdb"_s, u"FoodData Central"_s},
+                                          {u"own.mdb"_s, u"USDA SR"_s}})
+            QCOMPARE(tableMark(built_.filePath(table)), mark + name);
+        QCOMPARE(tableMark(shippedDatabase()), mark + u"foods.csv"_s);
+        const QString versions = u"SELECT Version, ZerosTested FROM Source"_s;
+        QCOMPARE(query(built_.filePath(u"sr.mdb"_s), versions).rows,
+                 (QList<QVariantList>{{u"Release 28"_s, qint64(1)}}));
+        QCOMPARE(query(built_.filePath(u"sr8.mdb"_s), versions).rows,
+                 (QList<QVariantList>{{u"sr8"_s, qint64(1)}}));
         QCOMPARE(text("sr8.txt"), u"velmora-mkdb: sr8/FOOD_DES.txt: read as UTF-8\n"_s);
         QCOMPARE(query(built_.filePath(u"types.mdb"_s), u"SELECT count(*) FROM CSR14"_s).rows,
                  QList<QVariantList>{{qint64(4)}});
@@ -680,7 +699,7 @@ class TestMkdb : public velmora::test::TestCase {
             text.contains(u"r1.txt:9: 'Spinach twice': Vitamin A, Thiamin not measured, as in "
                           "'Buttered spinach' (line 10)\n"_s));
         QVERIFY(text.contains(u"r2.txt:1: 'Pea mash': Water, Protein, "_s));
-        QVERIFY(text.endsWith(u"own.mdb: 4 foods; 2 added foods, 3 recipes\n"_s));
+        QVERIFY(text.contains(u"\nown.mdb: 4 foods; 2 added foods, 3 recipes\nSource: USDA "_s));
         QCOMPARE(query(table, u"SELECT group_concat(NDB_NO, ' ') FROM CSR14"_s).rows.value(0),
                  QVariantList{u"01001 09999 11457 14999 7 7 R1 R2 R3"_s});
         const QString report = qEnvironmentVariable("VELMORA_TEST_BIN") + u"/velmora-report"_s;
@@ -732,7 +751,10 @@ class TestMkdb : public velmora::test::TestCase {
                   "ls -A .velmora-mkdb.*; $m --version 2>&1 >/dev/full || echo status $?; "
                   "$m good.csv o.mdb 2>&1 >/dev/full || echo status $?"_s.arg(kMkdb));
         QCOMPARE(out,
-                 u"out\\xE9.mdb: 1 food\nno\\xE9.csv:1:1: cannot read: No such file or "
+                 u"out\\xE9.mdb: 1 food\nSource: caf\\xE9.csv\nEnergy: as given in the file\n"
+                 "Carbohydrate: as given in the file\nTraces: 0 amounts, stored as 0\nBelow a "
+                 "limit: 0 amounts, stored as 0\nRequired notice: no\n"
+                 "no\\xE9.csv:1:1: cannot read: No such file or "
                  "directory\nwritten\n.velmora-mkdb.bbbbbb\nvelmora-mkdb: cannot write: No "
                  "space left on device\nstatus 1\nvelmora-mkdb: cannot write: No space left "
                  "on device\nstatus 1\n"_s);

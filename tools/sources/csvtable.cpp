@@ -58,7 +58,8 @@ qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink, qsizetype* line) 
 SourceRecord csvSourceRecord(const QString& path) {
     // Only what the file itself says: its name. Nothing that changes from build to build (a
     // date, a folder) goes in, so the shipped table is built the same each time.
-    const QString name = path.sliced(path.lastIndexOf(u'/') + 1);
+    // Escaped: a file name need not be text, the record is.
+    const QString name = printableLine(path.sliced(path.lastIndexOf(u'/') + 1));
     return {
         .name = name,
         .shortName = name,
