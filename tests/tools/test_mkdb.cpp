@@ -585,8 +585,9 @@ class TestMkdb : public velmora::test::TestCase {
                  "branded_food 7); skipped 1 food row of other types and 2 food_nutrient rows of "
                  "no such food, 1 repeated amount; 5 descriptions made unique; 1 NDB number held "
                  "by more than one food\nSource: USDA FoodData Central\nVersion: 2019-04-01"_s);
-        QVERIFY(text("fdc.txt").contains(u"\nNotes: Food types taken: sr_legacy_food, "
-                                         "foundation_food, survey_fndds_food, branded_food\n"_s));
+        QVERIFY(
+            text("fdc.txt").contains(u"\nNotes: Food types taken: sr_legacy_food, "
+                                     "foundation_food, survey_fndds_food, branded_food\n"_s));
         // Every builder's table names its source and carries Velmora's mark, the shipped one too;
         // the release is named by its documentation, else by its folder.
         const QString mark = QString::number(velmora::kFoodTableApplicationId) + u' ';

@@ -5,8 +5,8 @@
 // refusals naming file, sheet and row with the output untouched.
 #include <QtTest>
 
-#include "fooddb/foodtableid.h"
 #include "fixturedb.h"
+#include "fooddb/foodtableid.h"
 #include "testcase.h"
 #include "toolrun.h"
 #include "xlsxfixture.h"
