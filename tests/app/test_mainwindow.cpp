@@ -2,6 +2,7 @@
 // The main window over a small food table: start-up, the list's keys, search and reset with the
 // record label, the portion and Percent Daily Value commands end to end, and the ways a start
 // fails or ends.
+#include "app/choosetable.h"
 #include "app/foodlistview.h"
 #include "app/frmsplash.h"
 #include "app/startup.h"
@@ -16,6 +17,7 @@
 #include "withmodal.h"
 
 #include <QAction>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -496,6 +498,28 @@ class TestMainWindow : public velmora::test::TestCase {
         }
         QVERIFY(reports[2].startsWith(" Total weight: 50"));
         if (notice.isEmpty()) QVERIFY(reports[0].endsWith("\r\n") && !reports[1].endsWith("\r\n"));
+    }
+
+    // The menu entry's action: a file dialog of food tables; Cancel chooses nothing.
+    void chooseTable() {
+        QTemporaryDir dir;
+        const QString table = dir.filePath("nevo.mdb");
+        QCOMPARE(writeFixtureDb(table, browseFoods()), QString());
+        for (const bool cancel : {true, false}) {
+            std::optional<QString> chosen;
+            withModal([&] { chosen = chooseFoodTable(); },
+                      [&](QWidget* w) {
+                          auto* dialog = qobject_cast<QFileDialog*>(w);
+                          QVERIFY(dialog);
+                          QCOMPARE(dialog->windowTitle(), "Open a Food Table");
+                          QCOMPARE(dialog->nameFilters(), QStringList{"Food tables (*.mdb)"});
+                          QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
+                          if (cancel) return dialog->reject();
+                          dialog->selectFile(table);
+                          static_cast<QDialog*>(dialog)->accept();  // as Open does
+                      });
+            QCOMPARE(chosen, cancel ? std::nullopt : std::optional(table));
+        }
     }
 
     void portionOfAFoodNoLongerListed() {
