@@ -236,12 +236,14 @@ void FormB::Form_Load() {
     Data1.DatabaseName = databasePath_.isEmpty() ? defaultDatabasePath() : databasePath_;
     Data1.RecordSource = kLoadQuery;
     Data1.Refresh();
-    if (chosenDailyValues_) {
-        dv_.rule = *chosenDailyValues_;
-    } else {
-        const std::optional<SourceRecord> source = Data1.sourceRecord();
-        dv_.rule = tableDailyValueRule(source ? source->name : QString());
-    }
+    table_.path = Data1.DatabaseName;
+    table_.shipped = databasePath_.isEmpty() || isDefaultTable(databasePath_);
+    table_.source = Data1.sourceRecord();
+    notice_ = requiredNotice(table_.source);
+    setWindowTitle(tableCaption(table_));
+    dv_.rule = chosenDailyValues_
+                   ? *chosenDailyValues_
+                   : tableDailyValueRule(table_.source ? table_.source->name : QString());
     setFixedSize(tw(kClientWidth), clientHeight() + menuBar()->sizeHint().height());
     show();
     DBList1->setFocus();
@@ -317,7 +319,7 @@ void FormB::DBList1_Click() {
 }
 
 void FormB::FillText1_from_Array_Z() {
-    setText1(reportText(state_.Z, svPortionDescrip));
+    setText1(withNotice(reportText(state_.Z, svPortionDescrip), notice_));
 }
 
 void FormB::cmdSearch_Click() {
@@ -363,7 +365,9 @@ void FormB::cmdReset_Click() {
 }
 
 void FormB::mnuCalculate_Click() {
-    handle([this] { setText1(annotatedReport(state_.Z, dv_, svPortionDescrip)); });
+    handle([this] {
+        setText1(withNotice(annotatedReport(state_.Z, dv_, svPortionDescrip), notice_));
+    });
 }
 
 void FormB::mnuExit_Click() {

@@ -8,6 +8,7 @@
 #include "fooddb/datacontrol.h"
 #include "fooddb/findfood.h"
 #include "fooddb/foodlistmodel.h"
+#include "fooddb/opentable.h"
 #include "report/valuearrays.h"
 
 #include <QMainWindow>
@@ -53,6 +54,9 @@ class FormB : public QMainWindow {
     int itemCount() const { return ivItemCount; }
     const ValueArray& arrayS() const { return S; }
     const AppState& state() const { return state_; }
+    // The table open since the load step: what the caption, the instructions, the About window
+    // and the reports' notice say of it.
+    const OpenTable& openTable() const { return table_; }
     QAction* menuCommand(const QString& objectName) const;
 
   public slots:
@@ -110,6 +114,8 @@ class FormB : public QMainWindow {
     FieldReader fields() const;
 
     QString databasePath_;
+    OpenTable table_;
+    QString notice_;  // the last line of every report, where the table's source requires one
     DataControl Data1;
     FoodListModel* model_ = nullptr;
 

@@ -2,6 +2,7 @@
 // The main window's commands that open the other windows, and the end of the program.
 #include "app/formb.h"
 
+#include "help/databaseinformation.h"
 #include "help/helpcommands.h"
 #include "portion/frmportion.h"
 #include "portion/portion.h"
@@ -13,7 +14,12 @@
 namespace velmora {
 
 void FormB::mnuHelp_Click() {
-    handle([this] { showInstructions(state_, this); });
+    handle([this] {
+        showInstructions(
+            state_, this,
+            instructionsFor(loadResourceBytes(QStringLiteral("RTF"), helpdoc::Instructions),
+                            table_));
+    });
 }
 
 void FormB::mnuDailyValues_Click() {
@@ -21,11 +27,7 @@ void FormB::mnuDailyValues_Click() {
 }
 
 void FormB::mnuAbout_Click() {
-    handle([this] {
-        // The shipped table names no source: its About window is the designed one.
-        const std::optional<SourceRecord> source = Data1.sourceRecord();
-        showProgramInfo(state_, this, source ? sourceAboutLines(*source) : QStringList());
-    });
+    handle([this] { showProgramInfo(state_, this, tableAboutLines(table_)); });
 }
 
 void FormB::mnuPortionAdjust_Click() {

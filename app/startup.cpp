@@ -6,6 +6,7 @@
 #include "common/commandline.h"
 #include "common/msgbox.h"
 #include "common/runtimeerror.h"
+#include "tools/sources/tablecheck.h"
 
 #include <QPointer>
 
@@ -43,7 +44,16 @@ StartResult failedStart(std::unique_ptr<FormB> formB, QPointer<frmSplash> splash
 
 }  // namespace
 
-StartResult Main(const QString& databasePath, std::optional<DailyValueRule> dailyValues) {
+StartResult Main(const QString& databasePath, std::optional<DailyValueRule> dailyValues,
+                 const QString& shownName) {
+    if (!databasePath.isEmpty()) {
+        const QString problem =
+            mkdb::notATableMessage(databasePath, shownName.isEmpty() ? databasePath : shownName);
+        if (!problem.isEmpty()) {
+            MsgBox(problem);
+            return {nullptr, 1};
+        }
+    }
     StartResult result;
     QPointer<frmSplash> splash = new frmSplash;
     splash->setAttribute(Qt::WA_DeleteOnClose);

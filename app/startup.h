@@ -29,8 +29,11 @@ struct StartResult {
 // Splash window, then the main window with its load step, then the splash window closes. A food
 // table that cannot be opened is reported and ends the start with a non-zero status. The table is
 // `databasePath`, or Velmora.mdb in the program's own folder; the percents are of `dailyValues`,
-// or else of the table's own rule.
+// or else of the table's own rule. A table the user named (`shownName` is what they called it,
+// by default the path) that is no food table, such as a download, is said so in a message
+// before any window shows, and the start ends with status 1.
 StartResult Main(const QString& databasePath = {},
-                 std::optional<DailyValueRule> dailyValues = std::nullopt);
+                 std::optional<DailyValueRule> dailyValues = std::nullopt,
+                 const QString& shownName = {});
 
 }  // namespace velmora

@@ -7,6 +7,7 @@
 #include "common/outsidetext.h"
 #include "common/runtimeerror.h"
 #include "fooddb/datacontrol.h"
+#include "tools/sources/tablecheck.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -260,8 +261,9 @@ std::variant<ReportRequest, int> readReportCommandLine(const QStringList& argume
     ReportRequest r;
     if (const QString problem = readRequest(parser, options, r); !problem.isEmpty())
         return usageError(problem);
-    r.database = parser.isSet(options.database) ? absoluteFileName(parser.value(options.database))
-                                                : defaultDatabasePath();
+    if (parser.isSet(options.database)) r.shownDatabase = parser.value(options.database);
+    r.database =
+        parser.isSet(options.database) ? absoluteFileName(r.shownDatabase) : defaultDatabasePath();
     return r;
 }
 
@@ -316,6 +318,11 @@ DailyValueRule tableRule(DataControl& data) {
 }  // namespace
 
 ReportOutput runReport(const ReportRequest& given, const QLocale& locale) {
+    // A download given in place of a table is named, with the command that builds one from it.
+    if (!given.shownDatabase.isEmpty())
+        if (const QString problem = mkdb::notATableMessage(given.database, given.shownDatabase);
+            !problem.isEmpty())
+            return failure(kExitTableError, problem);
     try {
         DataControl data;
         data.DatabaseName = given.database;

@@ -19,7 +19,8 @@ enum class ReportMode { Report, Search, Rank, Compare, Meal, Source };
 enum class ReportFormat { Text, Json, Csv };
 
 struct ReportRequest {
-    QString database;  // the food table's path
+    QString database;       // the food table's path
+    QString shownDatabase;  // --database as given; empty for the table beside the program
     ReportMode mode = ReportMode::Report;
     ReportFormat format = ReportFormat::Text;
     QList<PortionedFood> foods;  // the report's one food, or the foods to compare

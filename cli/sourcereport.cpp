@@ -22,6 +22,8 @@ QJsonObject sourceJson(const SourceRecord& r) {
         {QStringLiteral("below_limit"), r.belowLimit},
         {QStringLiteral("notes"), r.notes},
         {QStringLiteral("notice_required"), r.noticeRequired},
+        {QStringLiteral("short_name"), r.shortName},
+        {QStringLiteral("zeros_tested"), r.zerosTested},
     };
 }
 
@@ -70,9 +72,18 @@ void addSourceRecord(ReportOutput& output, const std::optional<SourceRecord>& so
             output.out = jsonText(json);
             return;
         }
-        case ReportFormat::Csv:
-            if (source->noticeRequired) output.out += csvRecord({source->citation});
+        case ReportFormat::Csv: {
+            // The output stays rectangular: the notice is a last column of every record. No
+            // field holds a line break (csvRecord escapes them), so records are lines.
+            if (!source->noticeRequired) return;
+            QStringList records = output.out.split(QStringLiteral("\r\n"));
+            records.removeLast();  // after the last record's line end
+            output.out.clear();
+            for (qsizetype i = 0; i < records.size(); ++i)
+                output.out += records[i] + u',' +
+                              csvRecord({i == 0 ? QStringLiteral("notice") : source->citation});
             return;
+        }
         case ReportFormat::Text:
             if (source->noticeRequired) output.out += lineText(source->citation) + u'\n';
             return;

@@ -15,7 +15,8 @@ ReportOutput sourceReport(DataControl& data, ReportFormat format);
 
 // Adds the table's source record to `output`: to JSON as "source" (a list of foods becomes
 // {"foods": [...], "source": {...}}), and with a required notice, the notice as the last line of
-// text or CSV, or as the JSON field "notice". Nothing for a table without one.
+// text, as a last column "notice" of every CSV record, or as the JSON field "notice". Nothing for
+// a table without one.
 void addSourceRecord(ReportOutput& output, const std::optional<SourceRecord>& source,
                      ReportFormat format);
 

@@ -23,6 +23,8 @@ void forEachColumn(Record& r, Visit visit) {
     visit("BelowLimit", r.belowLimit);
     visit("Notes", r.notes);
     visit("NoticeRequired", r.noticeRequired);
+    visit("ShortName", r.shortName);
+    visit("ZerosTested", r.zerosTested);
 }
 
 template <typename T>
@@ -81,20 +83,30 @@ std::optional<SourceRecord> readSourceRecord(const sqlite::Database& db) {
 }
 
 QStringList sourceRecordLines(const SourceRecord& r) {
-    QStringList lines{
-        QStringLiteral("Source: ") + r.name,
-        QStringLiteral("Version: ") + r.version,
-        QStringLiteral("Citation: ") + r.citation,
+    QStringList lines{QStringLiteral("Source: ") + r.name};
+    // A table built from a CSV file has neither.
+    if (!r.version.isEmpty()) lines << QStringLiteral("Version: ") + r.version;
+    if (!r.citation.isEmpty()) lines << QStringLiteral("Citation: ") + r.citation;
+    lines << QStringList{
         QStringLiteral("Energy: ") + r.energy,
         QStringLiteral("Carbohydrate: ") + r.carbohydrate,
         QStringLiteral("Traces: %1, stored as 0").arg(counted(r.traces, u"amount")),
         QStringLiteral("Below a limit: %1, stored as 0").arg(counted(r.belowLimit, u"amount")),
     };
+    if (r.zerosTested) lines << QStringLiteral("Zeros: tested and not found");
     if (!r.notes.isEmpty()) lines << QStringLiteral("Notes: ") + r.notes;
     lines << QStringLiteral("Required notice: ") +
                  (r.noticeRequired ? QStringLiteral("yes, the citation ends every output")
                                    : QStringLiteral("no"));
     return lines;
+}
+
+QString sourceShortName(const SourceRecord& r) {
+    return r.shortName.isEmpty() ? r.name : r.shortName;
+}
+
+QString requiredNotice(const std::optional<SourceRecord>& r) {
+    return r && r->noticeRequired ? r->citation : QString();
 }
 
 QStringList sourceAboutLines(const SourceRecord& r) {

@@ -53,8 +53,11 @@ QByteArray loadResourceBytes(const QString& type, int id) {
     return file.readAll();
 }
 
-void showInstructions(HelpState& state, QWidget* mainWindow) {
-    showDocument(state, mainWindow, loadResourceBytes(QStringLiteral("RTF"), helpdoc::Instructions),
+void showInstructions(HelpState& state, QWidget* mainWindow, const QByteArray& document) {
+    showDocument(state, mainWindow,
+                 document.isEmpty()
+                     ? loadResourceBytes(QStringLiteral("RTF"), helpdoc::Instructions)
+                     : document,
                  QStringLiteral("Instructions for Velmora"));
 }
 

@@ -34,8 +34,9 @@ inline constexpr int Instructions = 102;
 // The whole stored document of type `type` and id `id` (":/type/id"); empty when there is none.
 QByteArray loadResourceBytes(const QString& type, int id);
 
-// The instructions in the help window (menu "Instructions ").
-void showInstructions(HelpState& state, QWidget* mainWindow);
+// The instructions in the help window (menu "Instructions "): `document`, or when it is empty
+// the stored one.
+void showInstructions(HelpState& state, QWidget* mainWindow, const QByteArray& document = {});
 // The Daily Values document of `rule`: the stored one under 1993, whose values it lists; under
 // any other rule the one made of that rule's values, so that it lists what the percents use.
 QByteArray dailyValuesInformation(DailyValueRule rule);

@@ -6,12 +6,13 @@
 # dpkg-buildpackage (packaging/build-package.sh --source, without the test suite, which the test
 # command has run already), runs lintian on them (packaging/run-lintian.sh) and blhc on the build
 # log; checks the packages' files, and that the changelog, the manual pages and the programs'
-# --version name the project's version; validates the menu entry and the AppStream data, renders
-# the manual pages, starts the program from the packages' extracted files under its own Xvfb,
-# quits it with Ctrl+Q, and checks its command-line options.
+# --version name the project's version; validates the menu entry, the MIME type of the food tables
+# and the AppStream data, renders the manual pages, starts the program from the packages'
+# extracted files under its own Xvfb, quits it with Ctrl+Q, and checks its command-line options.
 #
 # With CI=true or --install also the round through the system: installs the packages with
-# apt-get, starts the installed program the way the menu entry does from an unrelated folder,
+# apt-get, checks that the system's MIME database knows a food table and gives it to the menu
+# entry, starts the installed program the way the menu entry does from an unrelated folder,
 # checks it the same way, and purges the packages together with whatever the installation pulled
 # in.
 #
@@ -21,7 +22,7 @@
 # rights, on a machine where a velmora package may come and go (a velmora installed beforehand is
 # purged as well).
 # Needs: the build dependencies in debian/control, lintian, blhc, desktop-file-utils, appstream,
-# xvfb, xdotool, man-db.
+# xvfb, xdotool, man-db, shared-mime-info, libxml2-utils, and libglib2.0-bin or xdg-utils.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -46,11 +47,14 @@ sudo=()
 apt_get() { "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -q "$@"; }
 
 for tool in dpkg-buildpackage dpkg-deb lintian blhc desktop-file-validate appstreamcli Xvfb \
-    xdotool man; do
+    xdotool man update-mime-database xmllint; do
     command -v "$tool" >/dev/null ||
         fail "$tool is missing (packages: dpkg-dev lintian blhc desktop-file-utils appstream xvfb" \
-            "xdotool man-db)"
+            "xdotool man-db shared-mime-info libxml2-utils)"
 done
+command -v xdg-mime >/dev/null || command -v gio >/dev/null ||
+    fail "neither xdg-mime nor gio is there to ask for a file's type (packages: xdg-utils," \
+        "libglib2.0-bin)"
 
 work=$(mktemp -d)
 chmod 755 "$work"  # apt's unprivileged download user reads the packages from here
@@ -192,7 +196,35 @@ appstreamcli validate-tree --no-net --override="$appstream_overrides" "$tree" \
     cat "$work/appstream.log" >&2
     fail "appstreamcli validate-tree found problems"
 }
-say "package contents, menu entry and AppStream data are valid"
+
+# filetype FILE: FILE's MIME type as the desktop sees it, in the MIME database of XDG_DATA_DIRS.
+# xdg-mime asks GIO when the desktop is GNOME; without it (or without a desktop) it asks tools
+# that do not read the database.
+filetype() {
+    if command -v xdg-mime >/dev/null; then
+        XDG_CURRENT_DESKTOP=GNOME xdg-mime query filetype "$1"
+    else
+        gio info -a standard::content-type "$1" | sed -n 's/^ *standard::content-type: //p'
+    fi
+}
+food_table_type=application/x-velmora-food-table
+mime_xml=$tree/usr/share/mime/packages/velmora.xml
+[ -f "$mime_xml" ] || fail "the package lacks /usr/share/mime/packages/velmora.xml"
+xmllint --noout "$mime_xml" || fail "the MIME type's XML is not well-formed"
+grep -qx "MimeType=$food_table_type;" "$tree/usr/share/applications/velmora.desktop" ||
+    fail "the menu entry does not open $food_table_type"
+# The package's type in a database of its own, beside the system's types it builds on: the
+# shipped table is a food table by its content, also under a name that says nothing.
+mkdir -p "$work/mime/mime/packages"
+cp /usr/share/mime/packages/freedesktop.org.xml "$mime_xml" "$work/mime/mime/packages/"
+report=$(update-mime-database "$work/mime/mime" 2>&1) || true
+[[ "$report" != *Error* ]] || fail "update-mime-database: $report"
+cp "$tree/usr/share/velmora/Velmora.mdb" "$work/mime/no-name"
+for f in "$tree/usr/share/velmora/Velmora.mdb" "$work/mime/no-name"; do
+    type=$(XDG_DATA_HOME="$work/mime/none" XDG_DATA_DIRS="$work/mime" filetype "$f")
+    [ "$type" = "$food_table_type" ] || fail "$f is of the type '$type', not $food_table_type"
+done
+say "package contents, menu entry, MIME type and AppStream data are valid"
 
 # check_man_pages FOLDER: the manual pages are there and render without a warning.
 check_man_pages() {
@@ -370,8 +402,22 @@ else
     say "the manual pages are installed and render without warnings"
 fi
 
-# Started as the menu entry starts it.
-exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/velmora.desktop)
+# The system's MIME database (updated by its trigger) knows a food table, and the menu entry
+# opens one.
+type=$(filetype /usr/share/velmora/Velmora.mdb)
+[ "$type" = "$food_table_type" ] ||
+    fail "the installed table is of the type '$type', not $food_table_type"
+if command -v xdg-mime >/dev/null; then
+    default=$(XDG_CURRENT_DESKTOP=GNOME xdg-mime query default "$food_table_type")
+else
+    default=$(gio mime "$food_table_type" | sed -n 's/^Default application for .*: //p')
+fi
+[ "$default" = velmora.desktop ] ||
+    fail "$food_table_type opens in '$default', not in velmora.desktop"
+say "the installed MIME database gives a food table to velmora.desktop"
+
+# Started as the menu entry starts it (its own Exec line, not its action's).
+exec_line=$(sed -n '/^\[Desktop Entry\]/,/^\[/s/^Exec=//p' /usr/share/applications/velmora.desktop)
 read -ra exec_words <<<"$exec_line"
 command=()
 for w in "${exec_words[@]}"; do [[ "$w" == %? ]] || command+=("$w"); done  # no files to pass

@@ -49,4 +49,11 @@ QString reportText(const ValueArray& Z, QString& svPortionDescrip, const QLocale
     return text;
 }
 
+QString withNotice(const QString& report, const QString& notice) {
+    if (notice.isEmpty()) return report;
+    // A report that ends its last line keeps doing so; one that does not (the annotated report)
+    // gets the notice on a line of its own all the same.
+    return report.endsWith(CR) ? report + notice + CR : report + CR + notice;
+}
+
 }  // namespace velmora

@@ -55,4 +55,8 @@ QString portionHeader(const ValueArray& Z, const QLocale& locale = QLocale());
 QString reportText(const ValueArray& Z, QString& svPortionDescrip,
                    const QLocale& locale = QLocale());
 
+// `report` with `notice` as its last line (a notice the table's source requires on every output,
+// so that a copied report keeps it); `report` itself when the notice is empty.
+QString withNotice(const QString& report, const QString& notice);
+
 }  // namespace velmora

@@ -2,6 +2,7 @@
 // The main window over a small food table: start-up, the list's keys, search and reset with the
 // record label, the portion and Percent Daily Value commands end to end, and the ways a start
 // fails or ends.
+#include "app/choosetable.h"
 #include "app/foodlistview.h"
 #include "app/frmsplash.h"
 #include "app/startup.h"
@@ -9,12 +10,14 @@
 #include "fooddb/foodcolumns.h"
 #include "fooddb/sourcerecord.h"
 #include "fooddb/sqlite.h"
+#include "help/helpcommands.h"
 #include "help/helpwindow.h"
 #include "msgrecorder.h"
 #include "testcase.h"
 #include "withmodal.h"
 
 #include <QAction>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -373,6 +376,150 @@ class TestMainWindow : public velmora::test::TestCase {
         QCOMPARE(help->windowTitle(), "Information on Daily Values");
         QCOMPARE(help->findChild<QTextEdit*>("RichTextBox1")->document()->firstBlock().text(),
                  title);
+    }
+
+    // The open table named in the caption, described in the instructions' Database Information,
+    // and its required notice as the last line of every report; the shipped table's window as
+    // designed, under any name that leads to its file.
+    void theOpenTable_data() {
+        QTest::addColumn<QString>("table");  // "shipped", "linked" (to it), or a fixture
+        QTest::addColumn<std::optional<SourceRecord>>("source");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("information");  // the section's first words
+        QTest::addColumn<QString>("notice");
+        const QString usda =
+            "The nutrient values come from the USDA Nutrient Database for "
+            "Standard Reference, Release 24";
+        QTest::newRow("shipped") << "shipped" << std::optional<SourceRecord>() << "Velmora" << usda
+                                 << QString();
+        QTest::newRow("linked") << "linked" << std::optional<SourceRecord>() << "Velmora" << usda
+                                << QString();
+        const auto record = [](const char* name, const char* shortName, const char* version,
+                               const char* citation) {
+            SourceRecord r;
+            r.name = name;
+            r.shortName = shortName;
+            r.version = version;
+            r.citation = citation;
+            return r;
+        };
+        SourceRecord nevo = record("Dutch Food Composition Database (NEVO)", "NEVO", "2023 8.0",
+                                   "Based on data from NEVO online version 2023 8.0, RIVM, "
+                                   "Bilthoven");
+        nevo.traces = 12;
+        nevo.belowLimit = 1;
+        nevo.noticeRequired = true;
+        QTest::newRow("notice") << "t.mdb" << std::optional(nevo) << "Velmora — NEVO 2023 8.0"
+                                << "The nutrient values of this table come from Dutch Food "
+                                   "Composition Database (NEVO), version 2023 8.0. Cite them as: "
+                                   "Based on data from NEVO online version 2023 8.0, RIVM, "
+                                   "Bilthoven.\n\nA nutrient shown as zero was not always tested "
+                                   "and not found: NEVO gives some amounts only as traces or as "
+                                   "below a limit of detection, and this table stores them as 0 "
+                                   "(12 amounts given as traces, 1 amount below a limit)."
+                                << nevo.citation;
+        const SourceRecord ciqual = record("Ciqual French food composition table", "Ciqual",
+                                           "2025-11-03", "Anses. 2025-11-03. Ciqual");
+        QTest::newRow("no notice")
+            << "t.mdb" << std::optional(ciqual) << "Velmora — Ciqual 2025-11-03"
+            << "The nutrient values of this table come from Ciqual French "
+               "food composition table, version 2025-11-03. Cite them as: "
+               "Anses. 2025-11-03. Ciqual.\n\nA nutrient shown as zero is "
+               "given as 0 by Ciqual, which does not say"
+            << QString();
+        SourceRecord sr = record("USDA National Nutrient Database for Standard Reference",
+                                 "USDA SR", "Release 28", "");
+        sr.zerosTested = true;
+        QTest::newRow("tested zeros")
+            << "sr 28.mdb" << std::optional(sr) << "Velmora — USDA SR Release 28"
+            << "The nutrient values of this table come from USDA "
+               "National Nutrient Database for Standard Reference, "
+               "version Release 28.\n\nA nutrient shown as zero was "
+               "tested and not found"
+            << QString();
+        QTest::newRow("no source record")
+            << "mine.mdb" << std::optional<SourceRecord>() << "Velmora — mine.mdb"
+            << "This table, mine.mdb, does not say where its "
+               "values come from"
+            << QString();
+    }
+    void theOpenTable() {
+        QFETCH(QString, table);
+        QFETCH(std::optional<SourceRecord>, source);
+        QFETCH(QString, caption);
+        QFETCH(QString, information);
+        QFETCH(QString, notice);
+        QTemporaryDir dir;
+        QString path;  // empty: the table the program opens by default
+        if (table == "linked") {
+            path = dir.filePath("shipped.mdb");
+            QVERIFY(QFile::link(shippedDatabase(), path));
+        } else if (table != "shipped") {
+            path = dir.filePath(table);
+            QCOMPARE(writeFixtureDb(path, browseFoods()), QString());
+            if (source) {
+                sqlite::Database db(path.toUtf8(), SQLITE_OPEN_READWRITE);
+                writeSourceRecord(db, *source);
+            }
+        }
+        FormB f(path, DailyValueRule::Fda1993);
+        f.Form_Load();
+        QCOMPARE(f.windowTitle(), caption);
+
+        f.mnuHelp_Click();
+        const QString text =
+            openHelpWindow(f.state())->findChild<QTextEdit*>("RichTextBox1")->toPlainText();
+        const qsizetype start = text.indexOf("Database Information\n") + 21;
+        const qsizetype end = text.indexOf("\nLegal Note");
+        QVERIFY(start > 21 && end > start);
+        QVERIFY2(text.sliced(start).startsWith(information),
+                 qPrintable(text.sliced(start, end - start)));
+        // The section after it is the stored document's.
+        QVERIFY(text.sliced(end).startsWith("\nLegal Note\nThe information in this program"));
+        if (!notice.isEmpty())
+            QVERIFY(text.sliced(start, end - start).contains("require this notice") &&
+                    text.sliced(start, end - start).contains(notice));
+
+        // The 100 g report, the Percent Daily Values and a portion each end with the notice, or
+        // are the designed ones without it.
+        const auto lastLine = [](QString report) {
+            if (report.endsWith("\r\n")) report.chop(2);
+            return report.section("\r\n", -1);
+        };
+        QStringList reports{f.Text1Text()};
+        f.mnuCalculate_Click();
+        reports << f.Text1Text();
+        portion(f, "Option1", "TextOp1", "50");
+        reports << f.Text1Text();
+        for (const QString& report : reports) {
+            QCOMPARE(report.count(notice.isEmpty() ? "Bilthoven" : notice),
+                     notice.isEmpty() ? 0 : 1);
+            if (!notice.isEmpty()) QCOMPARE(lastLine(report), notice);
+        }
+        QVERIFY(reports[2].startsWith(" Total weight: 50"));
+        if (notice.isEmpty()) QVERIFY(reports[0].endsWith("\r\n") && !reports[1].endsWith("\r\n"));
+    }
+
+    // The menu entry's action: a file dialog of food tables; Cancel chooses nothing.
+    void chooseTable() {
+        QTemporaryDir dir;
+        const QString table = dir.filePath("nevo.mdb");
+        QCOMPARE(writeFixtureDb(table, browseFoods()), QString());
+        for (const bool cancel : {true, false}) {
+            std::optional<QString> chosen;
+            withModal([&] { chosen = chooseFoodTable(); },
+                      [&](QWidget* w) {
+                          auto* dialog = qobject_cast<QFileDialog*>(w);
+                          QVERIFY(dialog);
+                          QCOMPARE(dialog->windowTitle(), "Open a Food Table");
+                          QCOMPARE(dialog->nameFilters(), QStringList{"Food tables (*.mdb)"});
+                          QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
+                          if (cancel) return dialog->reject();
+                          dialog->selectFile(table);
+                          static_cast<QDialog*>(dialog)->accept();  // as Open does
+                      });
+            QCOMPARE(chosen, cancel ? std::nullopt : std::optional(table));
+        }
     }
 
     void portionOfAFoodNoLongerListed() {

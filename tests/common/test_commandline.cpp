@@ -25,6 +25,12 @@ class TestCommandLine : public velmora::test::TestCase {
         };
         refused("velmora", "--database|", "--database: the file name is empty");
         refused("velmora", "--database|a|--database|b", "--database is given more than once");
+        refused("velmora", "", "FILE: the file name is empty");
+        refused("velmora", "a.mdb|b.mdb", "unexpected argument 'b.mdb'");
+        refused("velmora", "a.mdb|--database|b.mdb",
+                "give one table: FILE, --database or --choose-table");
+        refused("velmora", "--choose-table|a.mdb",
+                "give one table: FILE, --database or --choose-table");
         refused("velmora-report", "--database||09003", "--database: the file name is empty");
         refused("velmora-report", "--meal|", "--meal: the file name is empty");
         refused("velmora-report", "--search|a|--search|b", "--search is given more than once");

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into the real program by the broken-table test, so the program under test is the
 // shipped binary. Once the main window is up and the splash gone, it writes the record label, the
-// report's calories line and what the temporary folder holds, presses Reset, writes the list's
-// rows, and closes the window ("probe:KEY<tab>VALUE"), or with VELMORA_PROBE_SIGNAL=N ends the
-// program by signal N instead.
+// report's calories line, the caption, the report's last line and what the temporary folder holds,
+// presses Reset, writes the list's rows, and closes the window ("probe:KEY<tab>VALUE"), or with
+// VELMORA_PROBE_SIGNAL=N ends the program by signal N instead.
 //
 // With VELMORA_PROBE_HOLD=TABLE, the first time the program opens TABLE after it opened TABLE's
 // log, it writes "probe:hold" and waits for a line on its standard input: a writer in the test
@@ -48,6 +48,9 @@ void poll(QTimer* timer) {
     std::printf(
         "probe:calories\t%s\n",
         qUtf8Printable(report.mid(calories).section(u'\n', 0, 0).section(u':', 1).trimmed()));
+    std::printf("probe:caption\t%s\n", qUtf8Printable(main->windowTitle()));
+    std::printf("probe:last line\t%s\n",
+                qUtf8Printable(report.trimmed().section(u'\n', -1).trimmed()));
     std::printf("probe:temporary\t%s\n",
                 qUtf8Printable(QDir(QDir::tempPath())
                                    .entryList({"velmora-*", "Velmora-*"}, QDir::AllEntries)

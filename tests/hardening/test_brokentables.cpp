@@ -7,6 +7,7 @@
 // nothing (no journal, log or shared-memory file) is left beside it. File modes do not stop root,
 // and CI runs as root: there the program runs as the user nobody, as a desktop user would.
 #include "fixturedb.h"
+#include "fooddb/sourcerecord.h"
 #include "fooddb/sqlite.h"
 #include "testcase.h"
 
@@ -256,7 +257,7 @@ class BrokenTables : public velmora::test::TestCase {
     // Starts the program in `root`/app as a desktop user would, with the probe. When the probe
     // holds the program at the table's reopening, `atHold` runs and the program goes on.
     Run run(const QString& root, const QString& table, int access, int steps,
-            const std::function<void()>& atHold) {
+            const std::function<void()>& atHold, const QStringList& arguments = {}) {
         // The probe loads before the sanitizer runtime, and the user nobody reads the suppressions
         // where it can.
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -279,7 +280,7 @@ class BrokenTables : public velmora::test::TestCase {
         QProcess p;
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(root);  // not the program's folder: the table is found beside it
-        p.start(command.takeFirst(), command);
+        p.start(command.takeFirst(), command + arguments);
         Run r;
         QByteArray out;
         // Within the test function's own limit (Qt's default, a minute, unless the build raises it
@@ -368,6 +369,59 @@ class BrokenTables : public velmora::test::TestCase {
         // No copy outlives the run, and the one a killed run left is gone.
         QCOMPARE(QDir(root + "/tmp").entryList({"velmora-*", "Velmora-*"}, QDir::AllEntries),
                  QStringList());
+    }
+
+    // A table named on the command line as a file manager names it, the caption naming it and
+    // its required notice the report's last line; the table beside the program under another
+    // name is the shipped one.
+    void tableOnTheCommandLine_data() {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("lastLine");
+        QTest::newRow("a built table") << "nevo.mdb"
+                                       << " of 4"
+                                       << "Velmora \u2014 NEVO 2023 8.0"
+                                       << "Based on data from NEVO online version 2023 8.0";
+        QTest::newRow("the shipped table") << "app/../app/Velmora.mdb"
+                                           << " of 3"
+                                           << "Velmora"
+                                           << "Vitamin E in mg:";
+    }
+    void tableOnTheCommandLine() {
+        QFETCH(QString, given);
+        QFETCH(QString, label);
+        QFETCH(QString, caption);
+        QFETCH(QString, lastLine);
+        QTemporaryDir dir;
+        const QString root = dir.path(), folder = root + "/app";
+        QVERIFY(QDir(root).mkpath("app") && QDir(root).mkpath("probe") && QDir(root).mkpath("tmp"));
+        QVERIFY(QFile::copy(program_, folder + "/velmora") &&
+                QFile::copy(probe_, root + "/probe/" + QFileInfo(probe_).fileName()));
+        std::unique_ptr<sqlite::Database> none;
+        QVERIFY(makeTable(Good, {}, folder + "/Velmora.mdb", none));
+        QVERIFY(writeFixtureDb(root + "/nevo.mdb", {{"Apple"}, {"Bean"}, {"Carrot"}, {"Date"}})
+                    .isEmpty());
+        {
+            sqlite::Database db(QFile::encodeName(root + "/nevo.mdb"), SQLITE_OPEN_READWRITE);
+            SourceRecord nevo;
+            nevo.name = "NEVO";
+            nevo.version = "2023 8.0";
+            nevo.citation = "Based on data from NEVO online version 2023 8.0";
+            nevo.noticeRequired = true;
+            writeSourceRecord(db, nevo);
+        }
+        for (const QString& d : {root, folder, root + "/probe"})
+            QFile::setPermissions(d, QFileDevice::Permissions(0x7755));
+        QFile::setPermissions(root + "/tmp", QFileDevice::Permissions(0x7777));
+        const Run r = run(root, {}, Plain, 0, [] {}, {given});
+        QVERIFY2(r.finished && !r.bySignal && r.exitCode == 0, qPrintable(r.out + r.errors));
+        const auto probed = [&](const QString& key) {
+            return QRegularExpression("probe:" + key + "\t([^\n]*)").match(r.out).captured(1);
+        };
+        QVERIFY2(probed("label").endsWith(label), qPrintable(r.out));
+        QCOMPARE(probed("caption"), caption);
+        QVERIFY2(probed("last line").startsWith(lastLine), qPrintable(probed("last line")));
     }
 
   private:

@@ -102,6 +102,12 @@ QString shippedDatabase() {
     return QFileInfo::exists(path) ? path : QString();
 }
 
+QString tableMark(const QString& path) {
+    const Query id = query(path, QStringLiteral("PRAGMA application_id"));
+    const Query name = query(path, QStringLiteral("SELECT ShortName FROM Source"));
+    return id.rows.value(0).value(0).toString() + u' ' + name.rows.value(0).value(0).toString();
+}
+
 QByteArray fileDigest(const QString& path) {
     if (!QFileInfo(path).isFile()) return {};  // a FIFO would block the read
     QFile f(path);

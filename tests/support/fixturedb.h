@@ -36,6 +36,10 @@ Query query(const QString& path, const QString& sql);
 // Runs statements on a table opened for writing (made when missing); the error text, or empty.
 QString execSql(const QString& path, const QString& sql);
 
+// The table's application_id and its source's short name ("" without a source record), as
+// "ID NAME": every table velmora-mkdb builds names its source and carries Velmora's mark.
+QString tableMark(const QString& path);
+
 // SHA-256 of a file's bytes, to show that nothing wrote to it.
 QByteArray fileDigest(const QString& path);
 

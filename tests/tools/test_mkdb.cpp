@@ -8,6 +8,7 @@
 #include "testcase.h"
 
 #include "fixturedb.h"
+#include "fooddb/foodtableid.h"
 #include "toolrun.h"
 #include "tools/formats/recordscanner.h"
 
@@ -63,7 +64,8 @@ const QMap<QString, QByteArray> kRelease{
          eachNutrient(false).toLatin1()},
     {u"Weight.txt"_s,  // Seq sorts as a number: 10 comes after 2
      "~01001~^10^1^~stick~^113^^\r\n~01001~^2^1.000^~tbsp~^14.2^^\r\n"
-     "~01001~^1^0.50^~cup~^113.5^^\r\n~11457~^1^1^~cup~^30^^\r\n"}};
+     "~01001~^1^0.50^~cup~^113.5^^\r\n~11457~^1^1^~cup~^30^^\r\n"},
+    {u"sr28_doc.pdf"_s, "%PDF-1.4\n"}};  // names the release
 
 // A FoodData Central download (every field quoted, columns found by name, extra columns): the
 // release's three foods as SR Legacy, then an analysed food of each energy, fat and carbohydrate
@@ -74,9 +76,9 @@ const QMap<QString, QByteArray> kFdc{
      "\"fdc_id\",\"data_type\",\"description\",\"food_category_id\",\"publication_date\"\n"
      "\"9\",\"branded_food\",\"BUTTER, SALTED\",\"\",\"\"\n\"10\",\"branded_food\",\"Butter, "
      "salted\",\"\",\"\"\n\"11\",\"branded_food\",\"Spread\",\"\",\"\"\n\"12\",\"branded_food\","
-     "\"Spread\",\"\",\"\"\n\"20\",\"foundation_food\",\"Hummus\",\"16\",\"\"\n\"21\","
+     "\"Spread\",\"\",\"\"\n\"20\",\"foundation_food\",\"Hummus\",\"16\",\"2019-04-01\"\n\"21\","
      "\"foundation_food\",\"Tahini\",\"99\",\"\"\n\"30\",\"survey_fndds_food\",\"Milk\",\"\",\"\"\n"
-     "\"40\",\"sample_food\",\"Sample\",\"\",\"\"\n\"101\",\"sr_legacy_food\",\"Butter, "
+     "\"40\",\"sample_food\",\"Sample\",\"\",\"2024-10-31\"\n\"101\",\"sr_legacy_food\",\"Butter, "
      "salted\",\"1\",\"\"\n\"102\",\"sr_legacy_food\",\"Spinach, raw\",\"11\",\"\"\n\"103\","
      "\"sr_legacy_food\",\"Café au lait, “instant”\",\"\",\"\"\n\"13\",\"branded_food\","
      "\"CAFÉ AU LAIT, “INSTANT”\",\"\",\"\"\n\"15\",\"branded_food\",\"Kale\",\"\",\"\"\n"
@@ -661,11 +663,29 @@ class TestMkdb : public velmora::test::TestCase {
             QFile out(built_.filePath(QLatin1StringView(name)));
             return out.open(QIODevice::ReadOnly) ? QString::fromUtf8(out.readAll()) : QString();
         };
-        QCOMPARE(text("fdc.txt"),
+        // The counts line, then the source record: its date that of the latest food read.
+        QCOMPARE(text("fdc.txt").section(u'\n', 0, 2),
                  u"fdc.mdb: 14 foods (sr_legacy_food 3, foundation_food 3, survey_fndds_food 1, "
                  "branded_food 7); skipped 1 food row of other types and 2 food_nutrient rows of "
                  "no such food, 1 repeated amount; 5 descriptions made unique; 1 NDB number held "
-                 "by more than one food\n"_s);
+                 "by more than one food\nSource: USDA FoodData Central\nVersion: 2019-04-01"_s);
+        QVERIFY(
+            text("fdc.txt").contains(u"\nNotes: Food types taken: sr_legacy_food, "
+                                     "foundation_food, survey_fndds_food, branded_food\n"_s));
+        // Every builder's table names its source and carries Velmora's mark, the shipped one too;
+        // the release is named by its documentation, else by its folder.
+        const QString mark = QString::number(velmora::kFoodTableApplicationId) + u' ';
+        for (const auto& [table, name] : {std::pair(u"csv.mdb"_s, u"in.csv"_s),
+                                          {u"sr.mdb"_s, u"USDA SR"_s},
+                                          {u"fdc.mdb"_s, u"FoodData Central"_s},
+                                          {u"own.mdb"_s, u"USDA SR"_s}})
+            QCOMPARE(tableMark(built_.filePath(table)), mark + name);
+        QCOMPARE(tableMark(shippedDatabase()), mark + u"foods.csv"_s);
+        const QString versions = u"SELECT Version, ZerosTested FROM Source"_s;
+        QCOMPARE(query(built_.filePath(u"sr.mdb"_s), versions).rows,
+                 (QList<QVariantList>{{u"Release 28"_s, qint64(1)}}));
+        QCOMPARE(query(built_.filePath(u"sr8.mdb"_s), versions).rows,
+                 (QList<QVariantList>{{u"sr8"_s, qint64(1)}}));
         QCOMPARE(text("sr8.txt"), u"velmora-mkdb: sr8/FOOD_DES.txt: read as UTF-8\n"_s);
         QCOMPARE(query(built_.filePath(u"types.mdb"_s), u"SELECT count(*) FROM CSR14"_s).rows,
                  QList<QVariantList>{{qint64(4)}});
@@ -764,7 +784,8 @@ class TestMkdb : public velmora::test::TestCase {
             text.contains(u"r1.txt:9: 'Spinach twice': Vitamin A, Thiamin not measured, as in "
                           "'Buttered spinach' (line 10)\n"_s));
         QVERIFY(text.contains(u"r2.txt:1: 'Pea mash': Water, Protein, "_s));
-        QVERIFY(text.endsWith(u"own.mdb: 9 foods (4 from sr, 2 added, 3 recipes)\n"_s));
+        QVERIFY(
+            text.contains(u"\nown.mdb: 9 foods (4 from sr, 2 added, 3 recipes)\nSource: USDA "_s));
         QCOMPARE(query(table, u"SELECT group_concat(NDB_NO, ' ') FROM CSR14"_s).rows.value(0),
                  QVariantList{u"01001 09999 11457 14999 7 7 R1 R2 R3"_s});
         // Onto a built table: its foods cell for cell, then the new ones; the total first.
@@ -772,7 +793,14 @@ class TestMkdb : public velmora::test::TestCase {
         QCOMPARE(query(onto, all + u" WHERE rowid <= 9"_s).rows, query(table, all).rows);
         QFile ontoOut(built_.filePath(u"onto.txt"_s));
         QVERIFY(ontoOut.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(ontoOut.readAll()).split(u'\n');
+        // The warning and the counts lines, each table's source record after its counts line.
+        const QString said = QString::fromUtf8(ontoOut.readAll());
+        QVERIFY(
+            said.contains(u"\nNotes: Added by velmora-mkdb: 2 own foods from five.csv, 1 "
+                          "recipe from r3.txt.\n"_s));
+        QStringList lines;
+        for (const QString& line : said.split(u'\n'))
+            if (line.contains(u".mdb: "_s) || line.startsWith(u"velmora-mkdb: "_s)) lines << line;
         const QString lacking =
             u"velmora-mkdb: r3.txt:1: 'Granola with apple': Protein not measured, as in 'Apple, "
             "mine' (line 3)"_s;
@@ -783,7 +811,7 @@ class TestMkdb : public velmora::test::TestCase {
                               u"again.mdb: 13 foods (12 from onto.mdb, 1 added)"_s}));
         QVERIFY(
             lines.contains(u"my.mdb: 7,910 foods (7,907 from Velmora.mdb, 2 added, 1 recipe)"_s));
-        QCOMPARE(lines.last(2), (QStringList{u"tpl.mdb: 5 foods (4 from sr, 1 added)"_s, {}}));
+        QCOMPARE(lines.last(), u"tpl.mdb: 5 foods (4 from sr, 1 added)"_s);
         // In the shipped table: found by number, case ignored; for a name no food has, the foods
         // that begin with its words before those that merely hold them, named in list order.
         const Run u1 = velmora::test::run(built_.path(), u"velmora-report"_s,
@@ -847,7 +875,10 @@ class TestMkdb : public velmora::test::TestCase {
                   "ls -A .velmora-mkdb.*; $m --version 2>&1 >/dev/full || echo status $?; "
                   "$m good.csv o.mdb 2>&1 >/dev/full || echo status $?"_s.arg(kMkdb));
         QCOMPARE(out,
-                 u"out\\xE9.mdb: 1 food\nno\\xE9.csv:1:1: cannot read: No such file or "
+                 u"out\\xE9.mdb: 1 food\nSource: caf\\xE9.csv\nEnergy: as given in the file\n"
+                 "Carbohydrate: as given in the file\nTraces: 0 amounts, stored as 0\nBelow a "
+                 "limit: 0 amounts, stored as 0\nRequired notice: no\n"
+                 "no\\xE9.csv:1:1: cannot read: No such file or "
                  "directory\nwritten\n.velmora-mkdb.bbbbbb\nvelmora-mkdb: cannot write: No "
                  "space left on device\nstatus 1\nvelmora-mkdb: cannot write: No space left "
                  "on device\nstatus 1\n"_s);

@@ -19,6 +19,8 @@
 
 #include "fixturedb.h"
 #include "fooddb/datacontrol.h"
+#include "fooddb/foodtableid.h"
+#include "fooddb/opentable.h"
 #include "help/aboutwindow.h"
 #include "testcase.h"
 #include "toolrun.h"
@@ -630,6 +632,12 @@ class TestNational : public TestCase {
         for (const QString& version : {u"2017-11-21"_s, u"2025-11-03"_s})
             QVERIFY(builds_.join(u"").contains(u"\nVersion: "_s + version + u'\n'));
         QVERIFY(!builds_.value(2).contains(u"read as characters"));
+        // Every table carries Velmora's mark and names its source for the caption.
+        const QString mark = QString::number(kFoodTableApplicationId) + u' ';
+        for (const auto& [table, name] : {std::pair(u"c2017.mdb"_s, u"Ciqual"_s),
+                                          {u"cnf15.mdb"_s, u"CNF"_s},
+                                          {u"nevo-nl.mdb"_s, u"NEVO"_s}})
+            QCOMPARE(tableMark(path(table)), mark + name);
         QCOMPARE(builds_.value(3).section(u'\n', 0, 2),
                  u"cnf26.mdb: 6 foods; 0 traces and 0 amounts below a limit stored as 0; kcal "
                  "from kJ for 1 food; 2 descriptions made unique; 1 nutrient without a column "
@@ -889,7 +897,12 @@ class TestNational : public TestCase {
                 .out;
         };
         QCOMPARE(report(table, u"--source"_s), builds_.value(1).section(u'\n', 1));
-        QCOMPARE(run(path({}), u"velmora-report"_s, {u"--source"_s}).out, u"no source record\n"_s);
+        // The shipped table's record is its CSV file's; a table built before records were
+        // written for every source has none.
+        QVERIFY(run(path({}), u"velmora-report"_s, {u"--source"_s})
+                    .out.startsWith(u"Source: foods.csv\nEnergy: as given in the file\n"_s));
+        QCOMPARE(writeFixtureDb(path(u"plain.mdb"_s), {{u"Pear"_s}}), QString());
+        QCOMPARE(report(path(u"plain.mdb"_s), u"--source"_s), u"no source record\n"_s);
         const QJsonObject json =
             QJsonDocument::fromJson(report(table, u"--json|1000"_s).toUtf8()).object();
         QCOMPARE(json[u"description"_s].toString(), u"Pastis"_s);
@@ -901,8 +914,15 @@ class TestNational : public TestCase {
         const QString terms = u"Based on data from NEVO online version 2023 8.0, RIVM, Bilthoven"_s;
         for (const QString& args : {u"1"_s, u"--search|a"_s, u"--source"_s, u"--rank|sodium"_s})
             QVERIFY2(report(notice, args).endsWith(u"\n"_s + terms + u"\n"_s), qPrintable(args));
-        QVERIFY(report(notice, u"--csv|--compare|1|2"_s)
-                    .endsWith(u"\r\n\""_s + terms + u"\"\r\n"_s));  // quoted: it holds commas
+        // CSV stays rectangular: the notice is the last field of every record, quoted as it holds
+        // commas.
+        for (const QString& args : {u"--csv|--compare|1|2"_s, u"--csv|--source"_s}) {
+            const QStringList records = report(notice, args).split(u"\r\n"_s);
+            QCOMPARE(records.last(), QString());
+            QVERIFY2(records.first().endsWith(u",notice"_s), qPrintable(records.first()));
+            for (const QString& record : records.sliced(1, records.size() - 2))
+                QVERIFY2(record.endsWith(u",\""_s + terms + u'"'), qPrintable(record));
+        }
         const QJsonObject list =
             QJsonDocument::fromJson(report(notice, u"--json|--search|café au lait"_s).toUtf8())
                 .object();
@@ -982,12 +1002,12 @@ class TestNational : public TestCase {
             data.DatabaseName = table;
             data.RecordSource = TableQuery();
             data.Refresh();
-            const auto source = data.sourceRecord();
-            frmAbout about(nullptr, source ? sourceAboutLines(*source) : QStringList());
+            const OpenTable open{table, isDefaultTable(table), data.sourceRecord()};
+            frmAbout about(nullptr, tableAboutLines(open));
             about.show();
             QVERIFY(QTest::qWaitForWindowExposed(&about));
             QTextEdit* box = about.findChild<QTextEdit*>(u"RichTextBox1"_s);
-            if (!source) {
+            if (open.shipped) {
                 QCOMPARE(textOf(about), textOf(designed));
                 QCOMPARE(about.size(), designed.sizeHint());
                 continue;

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "fixturedb.h"
+#include "fooddb/foodtableid.h"
 #include "testcase.h"
 #include "toolrun.h"
 #include "xlsxfixture.h"
@@ -194,6 +195,11 @@ class TestSheets : public TestCase {
             u"\nCitation: Food Standards Australia New Zealand (Release 2). Australian Food "
             "Composition Database\n"_s));
         QVERIFY(out_[u"afcd.mdb"_s].contains(u"CC BY-SA"_s));
+        const QString mark = QString::number(velmora::kFoodTableApplicationId) + u' ';
+        for (const auto& [table, name] : {std::pair(u"cofid.mdb"_s, u"CoFID"_s),
+                                          {u"bls.mdb"_s, u"BLS"_s},
+                                          {u"afcd.mdb"_s, u"AFCD"_s}})
+            QCOMPARE(tableMark(dir_.filePath(table)), mark + name);
     }
 
     // Workbooks of one BLS sheet (a header and foods): what each builds, or how it is refused.

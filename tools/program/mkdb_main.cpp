@@ -70,7 +70,8 @@ const std::array<Source, 9> kSources{{
      [](const QString& path) { return QStringList{path}; },
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
          if (isSqliteFile(r.input)) return readBuiltTable(r.input, sink);
-         return Built{counted(readFoodTableCsv(r.input, sink), u"food"), {}, {}};
+         return Built{
+             counted(readFoodTableCsv(r.input, sink), u"food"), csvSourceRecord(r.input), {}};
      }},
     {"sr",
      "SR_FOLDER",
@@ -78,7 +79,8 @@ const std::array<Source, 9> kSources{{
      {},
      srReleaseFiles,
      [](const BuildRequest& r, const RowSink& sink, QStringList& notes) {
-         return Built{counted(readSrRelease(r.input, sink, &notes), u"food"), {}, {}};
+         return Built{
+             counted(readSrRelease(r.input, sink, &notes), u"food"), srSourceRecord(r.input), {}};
      }},
     {"fdc",
      "FDC_FOLDER",
@@ -86,7 +88,9 @@ const std::array<Source, 9> kSources{{
      {},
      fdcInputFiles,
      [](const BuildRequest& r, const RowSink& sink, QStringList&) {
-         return Built{readFdcDownload(r.input, r.typeBits, sink).toString(), {}, {}};
+         QString version;
+         const FdcCounts counts = readFdcDownload(r.input, r.typeBits, sink, &version);
+         return Built{counts.toString(), fdcSourceRecord(r.input, counts, version), {}};
      }},
     {"ciqual",
      "CIQUAL_FOLDER",

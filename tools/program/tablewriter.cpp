@@ -3,6 +3,7 @@
 
 #include "common/interruptcleanup.h"
 #include "common/outsidetext.h"
+#include "fooddb/foodtableid.h"
 #include "fooddb/sqlite.h"
 
 #include <fcntl.h>
@@ -75,6 +76,8 @@ void writeTo(const QByteArray& path, const DatabaseOutput::Produce& produce,
     // DELETE is SQLite's default, but say so: the file is shipped and opened read-only, which a
     // WAL database would not allow everywhere.
     db.exec("PRAGMA journal_mode = DELETE");
+    // The mark by which the desktop and the programs know the file for a food table.
+    db.exec(QStringLiteral("PRAGMA application_id = %1").arg(qint32(kFoodTableApplicationId)));
     // The file is private until it is renamed, and removed after any failure: nothing is synced
     // on the way, the finished file once before the rename.
     db.exec("PRAGMA synchronous = OFF");

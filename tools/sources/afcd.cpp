@@ -84,6 +84,7 @@ NationalSource afcdSource(const QString& release) {
     const QString version = release.isEmpty() ? QStringLiteral("release not stated") : release;
     return {
         .name = QStringLiteral("Australian Food Composition Database (AFCD)"),
+        .shortName = QStringLiteral("AFCD"),
         .version = version,
         .citation = QStringLiteral("Food Standards Australia New Zealand (%1). Australian Food "
                                    "Composition Database")

@@ -60,6 +60,7 @@ int englishColumn(const XlsxSheet& sheet) {
 NationalSource blsSource() {
     return {
         .name = QStringLiteral("Bundeslebensmittelschlüssel (BLS)"),
+        .shortName = QStringLiteral("BLS"),
         .version = QStringLiteral("4.0"),
         .citation =
             QStringLiteral("Max Rubner-Institut (2025). Bundeslebensmittelschlüssel (BLS) 4.0"),

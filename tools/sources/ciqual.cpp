@@ -151,6 +151,7 @@ class CiqualReader {
     NationalSource source() const {
         return {
             .name = QStringLiteral("Ciqual French food composition table"),
+            .shortName = QStringLiteral("Ciqual"),
             .version = files_.version,
             .citation = QStringLiteral("Anses. %1. Ciqual French food composition table")
                             .arg(files_.version),

@@ -134,6 +134,7 @@ class CnfReader {
     NationalSource source() const {
         return {
             .name = QStringLiteral("Canadian Nutrient File (CNF)"),
+            .shortName = QStringLiteral("CNF"),
             .version = version_,
             .citation =
                 QStringLiteral("Canadian Nutrient File (CNF), Health Canada, %1").arg(version_),

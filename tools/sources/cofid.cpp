@@ -125,6 +125,7 @@ class CofidReader {
         return {
             .name = QStringLiteral(
                 "McCance and Widdowson's The Composition of Foods Integrated Dataset (CoFID)"),
+            .shortName = QStringLiteral("CoFID"),
             .version = edition,
             .citation = QStringLiteral("Public Health England (%1). McCance and Widdowson's The "
                                        "Composition of Foods Integrated Dataset %1")

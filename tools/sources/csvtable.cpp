@@ -87,4 +87,24 @@ qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink, qsizetype* line) 
     return rows;
 }
 
+SourceRecord csvSourceRecord(const QString& path) {
+    // Only what the file itself says: its name. Nothing that changes from build to build (a
+    // date, a folder) goes in, so the shipped table is built the same each time.
+    // Escaped: a file name need not be text, the record is.
+    const QString name = printableLine(path.sliced(path.lastIndexOf(u'/') + 1));
+    return {
+        .name = name,
+        .shortName = name,
+        .version = {},
+        .citation = {},
+        .energy = QStringLiteral("as given in the file"),
+        .carbohydrate = QStringLiteral("as given in the file"),
+        .traces = 0,
+        .belowLimit = 0,
+        .notes = {},
+        .noticeRequired = false,
+        .zerosTested = false,
+    };
+}
+
 }  // namespace velmora::mkdb

@@ -13,6 +13,9 @@
 #include "tools/formats/recordscanner.h"
 #include "tools/sources/importstore.h"
 
+#include <QDir>
+#include <QRegularExpression>
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -98,13 +101,28 @@ class Download {
         return counts_;
     }
 
+    // The latest publication date of the foods read, "YYYY-MM-DD"; empty when none gives one.
+    const std::string& latestDate() const { return latest_; }
+
   private:
     QString path(std::string_view name) const { return folderEntry(folder_, latin1(name)); }
+
+    void noteDate(std::string_view date) {
+        // ISO dates, perhaps with a time: compared as text they sort by time.
+        if (date.size() < 10) return;
+        date = date.substr(0, 10);
+        const bool iso = std::all_of(date.begin(), date.end(),
+                                     [](char c) { return (c >= '0' && c <= '9') || c == '-'; }) &&
+                         date[4] == '-' && date[7] == '-';
+        if (iso && date > latest_) latest_ = date;
+    }
 
     void readFoods() {
         enum { FdcId, DataType, Description, Category };
         TableFile table(path("food.csv"),
                         {"fdc_id", "data_type", "description", "food_category_id"});
+        // Older downloads have no publication_date; the latest of the foods read dates the table.
+        const qsizetype published = table.columnOf("publication_date");
         std::set<std::string> seen;  // the types the file has, for a refusal
         while (table.next()) {
             const std::string_view typeName = table[DataType];
@@ -129,6 +147,7 @@ class Download {
                 throw table.fault(FdcId, QStringLiteral("fdc_id %1 listed twice").arg(food.fdcId));
             foods_.push_back(food);
             ++counts_.foods[food.type];
+            if (published >= 0) noteDate(table.row()[published]);
         }
         if (foods_.empty()) refuseNoFoods(table, seen);
         amounts_.assign(foods_.size() * kNutrientSlots, kNone);
@@ -350,6 +369,7 @@ class Download {
     std::vector<double> amounts_;  // kNutrientSlots per food, NaN where the food has none
     std::vector<MeasurePair> measures_;
     std::unordered_map<std::uint32_t, std::string> categories_;  // id -> the code's group digits
+    std::string latest_;
 };
 
 }  // namespace
@@ -383,8 +403,47 @@ QStringList fdcInputFiles(const QString& folder) {
     return paths;
 }
 
-FdcCounts readFdcDownload(const QString& folder, unsigned types, const RowSink& sink) {
-    return Download(folder, types).read(sink);
+FdcCounts readFdcDownload(const QString& folder, unsigned types, const RowSink& sink,
+                          QString* version) {
+    Download download(folder, types);
+    const FdcCounts counts = download.read(sink);
+    if (version) *version = QString::fromLatin1(download.latestDate());
+    return counts;
+}
+
+SourceRecord fdcSourceRecord(const QString& folder, const FdcCounts& counts,
+                             const QString& version) {
+    QString date = version;
+    if (date.isEmpty()) {
+        // A download's folder is named after its date: FoodData_Central_csv_2024-10-31.
+        static const QRegularExpression dated(QStringLiteral("(\\d{4}-\\d{2}(?:-\\d{2})?)"));
+        const QString name = QDir::cleanPath(absoluteFileName(folder));
+        QRegularExpressionMatchIterator it =
+            dated.globalMatch(name.sliced(name.lastIndexOf(u'/') + 1));
+        while (it.hasNext()) date = it.next().captured(1);
+    }
+    if (date.isEmpty()) date = QStringLiteral("date not stated");
+    QStringList types;
+    for (std::size_t t = 0; t < kFdcTypes.size(); ++t)
+        if (counts.foods[t] > 0) types << latin1(kFdcTypes[t]);
+    return {
+        .name = QStringLiteral("USDA FoodData Central"),
+        .shortName = QStringLiteral("FoodData Central"),
+        .version = date,
+        .citation = QStringLiteral("U.S. Department of Agriculture, Agricultural Research "
+                                   "Service. FoodData Central, %1. fdc.nal.usda.gov")
+                        .arg(date),
+        .energy = QStringLiteral("kcal (208), else from Atwater specific factors (958), else "
+                                 "from Atwater general factors (957)"),
+        .carbohydrate = QStringLiteral("carbohydrate by difference (205), else by summation "
+                                       "(205.2)"),
+        .traces = 0,
+        .belowLimit = 0,
+        .notes = QStringLiteral("Food types taken: ") + types.join(QStringLiteral(", ")),
+        .noticeRequired = false,
+        // Only SR Legacy's zeros are the release's own, tested and not found.
+        .zerosTested = types == QStringList{latin1(kFdcTypes[kSrLegacyFood])},
+    };
 }
 
 }  // namespace velmora::mkdb

@@ -279,6 +279,7 @@ Built NationalTable::result(const QStringList& readerNotes) const {
     parts << readerNotes;
     SourceRecord record{
         .name = source_.name,
+        .shortName = source_.shortName,
         .version = source_.version,
         .citation = source_.citation,
         .energy = QStringLiteral("kcal as published"),
@@ -287,6 +288,7 @@ Built NationalTable::result(const QStringList& readerNotes) const {
         .belowLimit = belowLimit_,
         .notes = source_.notes,
         .noticeRequired = source_.noticeRequired,
+        .zerosTested = false,  // the agencies' zeros are traces, limits or their own 0
     };
     if (fromKilojoules_ > 0)
         record.energy += QStringLiteral("; for ") + counted(fromKilojoules_, u"food") +

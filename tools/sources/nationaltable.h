@@ -140,6 +140,7 @@ struct NationalFood {
 // What a reader tells about its table before the first food.
 struct NationalSource {
     QString name;                 // for the source record
+    QString shortName;            // as a caption names the table: "Ciqual"
     QString version;              // the release
     QString citation;             // as the agency asks to be cited
     QString carbohydrate;         // the definition of the agency's total carbohydrate

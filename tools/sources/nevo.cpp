@@ -154,6 +154,7 @@ class NevoReader {
             release = release.sliced(12);
         return {
             .name = QStringLiteral("NEVO, Dutch food composition database (RIVM)"),
+            .shortName = QStringLiteral("NEVO"),
             .version = release,
             .citation = QStringLiteral("Based on data from NEVO online version %1, RIVM, Bilthoven")
                             .arg(release),

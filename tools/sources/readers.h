@@ -38,6 +38,8 @@ struct Built {
 // the line of the row the sink is given.
 qsizetype readFoodTableCsv(const QString& path, const RowSink& sink, qsizetype* line = nullptr);
 qsizetype readFoodTableCsv(InputFile& in, const RowSink& sink, qsizetype* line = nullptr);
+// The source record of a table built from the file `path`: named by the file's name.
+SourceRecord csvSourceRecord(const QString& path);
 
 // --- A table built before (sources/builttable.cpp) ---------------------------------------------
 
@@ -69,6 +71,9 @@ qsizetype srTableFromFiles(const SrFile& foodDes, const SrFile& nutData, const S
 QStringList srReleaseFiles(const QString& folder);
 // The same as srTableFromFiles, reading the three files srReleaseFiles names.
 qsizetype readSrRelease(const QString& folder, const RowSink& sink, QStringList* notes = nullptr);
+// The source record of a table built from the release in `folder`: the release as the name of
+// its documentation says it (sr28_doc.pdf: "Release 28"), else the folder's name.
+SourceRecord srSourceRecord(const QString& folder);
 
 // --- FoodData Central in its CSV form (sources/fdc.cpp) ----------------------------------------
 
@@ -94,7 +99,13 @@ QStringList fdcInputFiles(const QString& folder);
 // and gives its foods to `sink` in the table's order: by type, then by fdc_id, each description
 // unique as the find step compares them (UniqueNames). A file of the download that is there but
 // cannot be read (a symbolic link to nothing among them) is refused, optional or not.
-FdcCounts readFdcDownload(const QString& folder, unsigned types, const RowSink& sink);
+FdcCounts readFdcDownload(const QString& folder, unsigned types, const RowSink& sink,
+                          QString* version = nullptr);
+// The source record of a table built from the download in `folder` with `counts` read: its
+// version the latest publication_date of the foods read (`version`), else a date the folder's
+// name holds; the notes name the food types taken.
+SourceRecord fdcSourceRecord(const QString& folder, const FdcCounts& counts,
+                             const QString& version);
 
 // --- The national tables (sources/nationaltable.h and one file each) --------------------------
 

@@ -9,6 +9,9 @@
 #include "common/outsidetext.h"
 #include "tools/formats/recordscanner.h"
 
+#include <QDir>
+#include <QRegularExpression>
+
 #include <array>
 #include <cmath>
 #include <limits>
@@ -196,6 +199,43 @@ qsizetype readSrRelease(const QString& folder, const RowSink& sink, QStringList*
     std::array<InputFile, 3> files;
     for (std::size_t i = 0; i < files.size(); ++i) files[i].open(paths[qsizetype(i)]);
     return importRelease(files[0], files[1], files[2], sink, notes);
+}
+
+SourceRecord srSourceRecord(const QString& folder) {
+    // A release's documentation is named after it: sr24_doc.pdf, SR-Legacy_Doc.pdf.
+    static const QRegularExpression numbered(QStringLiteral("^sr[-_ ]?(\\d{1,2})[-_ ]?doc"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression legacy(QStringLiteral("^sr[-_ ]?leg(acy)?[-_ ]?doc"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    QString release;
+    for (const QString& name : folderNames(folder, false)) {
+        if (const QRegularExpressionMatch m = numbered.match(name); m.hasMatch())
+            release = QStringLiteral("Release ") + QString::number(m.captured(1).toInt());
+        else if (legacy.match(name).hasMatch())
+            release = QStringLiteral("Legacy");
+        if (!release.isEmpty()) break;
+    }
+    if (release.isEmpty()) {
+        // "." names no release: the folder's own name does.
+        const QString name = QDir::cleanPath(absoluteFileName(folder));
+        release = printableLine(name.sliced(name.lastIndexOf(u'/') + 1));
+    }
+    return {
+        .name = QStringLiteral("USDA National Nutrient Database for Standard Reference"),
+        .shortName = QStringLiteral("USDA SR"),
+        .version = release,
+        .citation = QStringLiteral("U.S. Department of Agriculture, Agricultural Research "
+                                   "Service. USDA National Nutrient Database for Standard "
+                                   "Reference, %1")
+                        .arg(release),
+        .energy = QStringLiteral("kcal as published (208)"),
+        .carbohydrate = QStringLiteral("carbohydrate by difference (205), as published"),
+        .traces = 0,
+        .belowLimit = 0,
+        .notes = {},
+        .noticeRequired = false,
+        .zerosTested = true,
+    };
 }
 
 }  // namespace velmora::mkdb
