@@ -187,6 +187,8 @@ ln -s pts/ptmx "$root/dev/ptmx"
 mount_in tmpfs /dev/shm -t tmpfs -o mode=1777
 mkdir -p -m 700 "$root/run/user/0"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# A mirror that is a snapshot serves testing's Release past its Valid-Until; apt would refuse it.
+echo 'Acquire::Check-Valid-Until "false";' >"$root/etc/apt/apt.conf.d/99velmora-check"
 # No service starts from a package's installation inside the chroot.
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
 chmod 755 "$root/usr/sbin/policy-rc.d"
