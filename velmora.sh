@@ -36,9 +36,10 @@ esac
 packages=(cmake g++ make pkgconf qt6-base-dev libsqlite3-dev libminizip-dev zlib1g-dev
     libexpat1-dev fonts-liberation2)
 # What the package check runs besides the package build (whose own needs debian/control names): the
-# validators, the build log's flag check, the manual page renderer, and an X server to start the
-# packaged program in.
-package_tools=(dpkg-dev desktop-file-utils appstream lintian blhc man-db xvfb xauth xdotool)
+# validators, the build log's flag check, the manual page renderer, the MIME database, its XML
+# checked and a file's type asked of it, and an X server to start the packaged program in.
+package_tools=(dpkg-dev desktop-file-utils appstream lintian blhc man-db shared-mime-info
+    libxml2-utils libglib2.0-bin xvfb xauth xdotool)
 case "$command" in
     test)
         # Under CI, the README's commands are tried in a fresh chroot of the other Debian stable
